@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace korvane {
+
+// One step of the conversion pattern: from-section name and to-section name, both empty when
+// the step is free.
+struct PatternStep {
+    std::string from;
+    std::string to;
+    bool operator==(const PatternStep&) const = default;
+};
+
+// The configuration values the main window holds for the whole run. Loaded once from
+// "Korvane.ini" in the start-up folder; written back one key at a time.
+struct CSettings {
+    std::string configurationPath = "Korvane.ini";
+    std::string defaultStyleLocation;
+    std::string styleFolder; // where Open's dialog starts; follows the user's choices
+    std::string saveFolder;  // where Save's dialog starts; follows the user's choices
+    std::string auditionFolder;
+    int defaultModel = 0;
+    int recentListSize = 0;
+    std::string lastFile;
+    std::array<PatternStep, 16> pattern;
+    bool patternLoaded = false;
+    std::string conversionSourceFolder;
+    std::string conversionTargetFolder;
+    bool overwrite = false;
+    bool entireFolder = false;
+};
+
+// The audition folder when the file names none: "C:\TEMP" on Windows, elsewhere the system's
+// temporary folder.
+std::string DefaultAuditionFolder();
+
+// Fills the settings from "Korvane.ini" in startFolder, creating the file empty when it is
+// missing. Never fails: what cannot be read takes its default.
+void LoadSettings(CSettings& settings, const std::string& startFolder);
+
+// Writes one key to the configuration file at once, keeping every other line. Line breaks in the
+// value are dropped so that a value can never break the file. Returns false when the file could
+// not be written (callers ignore it, as the settings in memory stay valid for the run).
+bool WriteSetting(const CSettings& settings, const std::string& section, const std::string& key,
+                  const std::string& value);
+
+} // namespace korvane

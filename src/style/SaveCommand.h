@@ -1,0 +1,19 @@
+#pragma once
+
+#include "mainwin/AssignmentTable.h"
+#include "platform/FileDialogs.h"
+#include "settings/Settings.h"
+
+#include <string>
+
+namespace korvane {
+
+// Save: asks for a file name (starting in the save folder, with the source file name), adds
+// ".sty" to a name without extension, asks before overwriting, writes the work and clears it.
+// Refuses with a message when nothing is assigned; a failed write leaves the work as it was.
+void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& dialogs);
+
+// Writes the table's work to path: 0 on success, -1 after a message. Does not clear.
+int WriteWork(CAssignmentTable& table, const std::string& path);
+
+} // namespace korvane

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "style/ByteTypes.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+class CCsegRecord;
+
+// The marker text buffer holds 63 bytes and its terminator; longer marker texts are cut.
+constexpr std::size_t kMaxSectionNameLength = 63;
+
+// One source section: the stretch of the track between its marker event and the next marker or
+// the end of the track, kept as raw bytes and never decoded.
+class CStyleSection {
+public:
+    CStyleSection() = default;
+    virtual ~CStyleSection() = default;
+    CStyleSection(const CStyleSection&) = delete;
+    CStyleSection& operator=(const CStyleSection&) = delete;
+
+    std::string GetName() const { return m_name; }
+    void SetName(const std::string& name) { m_name = name; }
+
+    // Creates the empty event bytes: 0, or -1 when they exist already (they are left alone).
+    int CreateData();
+    const ByteArray* GetData() const { return m_pData ? &*m_pData : nullptr; }
+    std::size_t GetDataLength() const { return m_pData ? m_pData->size() : 0; }
+    // Appends one event byte and returns its index; CreateData must have run.
+    std::size_t AppendByte(std::uint8_t byte);
+
+    CCsegRecord* GetSegment() const { return m_pSegment; }
+    void SetSegment(CCsegRecord* segment) { m_pSegment = segment; }
+
+    void AddDestination(std::uint32_t slot) { m_pDestinations.push_back(slot); }
+    void RemoveDestination(std::uint32_t slot);
+    int HasDestination(std::uint32_t slot) const;
+    int IsAssigned() const { return m_pDestinations.empty() ? 0 : 1; }
+    const std::vector<std::uint32_t>& GetDestinations() const { return m_pDestinations; }
+
+private:
+    std::string m_name;
+    std::optional<ByteArray> m_pData;
+    CCsegRecord* m_pSegment = nullptr; // not owned: the document's CSEG list owns the records
+    std::vector<std::uint32_t> m_pDestinations;
+};
+
+// One CSEG chunk of the CASM chunk: its Ctab chunks as read, tags and lengths included. The Sdec
+// text is not kept; the reader resolves it into the sections' CSEG references.
+class CCsegRecord {
+public:
+    CCsegRecord() = default;
+    virtual ~CCsegRecord() = default;
+    CCsegRecord(const CCsegRecord&) = delete;
+    CCsegRecord& operator=(const CCsegRecord&) = delete;
+
+    void AppendByte(std::uint8_t byte);
+    // Four bytes, most significant first; nothing while there are no Ctab bytes yet.
+    void AppendLength(std::uint32_t value);
+    const ByteArray* GetCtab() const { return m_pCtab ? &*m_pCtab : nullptr; }
+    std::size_t GetCtabLength() const { return m_pCtab ? m_pCtab->size() : 0; }
+
+private:
+    std::optional<ByteArray> m_pCtab;
+};
+
+} // namespace korvane
