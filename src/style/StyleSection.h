@@ -49,8 +49,9 @@ private:
     std::vector<std::uint32_t> m_pDestinations;
 };
 
-// One CSEG chunk of the CASM chunk: its Ctab chunks as read, tags and lengths included. The Sdec
-// text is not kept; the reader resolves it into the sections' CSEG references.
+// One CSEG chunk of the CASM chunk: its Ctab chunks as read, tags and lengths included. The reader
+// resolves the Sdec text into the sections' CSEG references and the writer builds a new one; the
+// text as read is kept only to be shown.
 class CCsegRecord {
 public:
     CCsegRecord() = default;
@@ -64,8 +65,12 @@ public:
     const ByteArray* GetCtab() const { return m_pCtab ? &*m_pCtab : nullptr; }
     std::size_t GetCtabLength() const { return m_pCtab ? m_pCtab->size() : 0; }
 
+    const std::string& GetSdecText() const { return m_sdecText; }
+    void SetSdecText(const std::string& text) { m_sdecText = text; }
+
 private:
     std::optional<ByteArray> m_pCtab;
+    std::string m_sdecText;
 };
 
 } // namespace korvane

@@ -11,10 +11,10 @@ namespace korvane {
 
 // What the writer needs, as plain data: the window, audition and korvane-cli fill it alike.
 struct StyleWriteInput {
-    const CStyleProperties& properties;                // the destination properties
-    const AssignmentSlots& slots;                      // the 16 slots in layout order
+    const CStyleProperties& properties;                  // the destination properties
+    const AssignmentSlots& slots;                        // the 16 slots in layout order
     const std::vector<CStyleSection*>& assignedSections; // one entry per assignment
-    const std::vector<const CCsegRecord*>& csegs;      // the document's CSEG list, in order
+    const std::vector<const CCsegRecord*>& csegs;        // the document's CSEG list, in order
 };
 
 // The section that a slot is written from: the assigned section whose destination list holds the
@@ -36,8 +36,5 @@ int WriteStyleFile(const std::string& path, const StyleWriteInput& input, IMessa
 // the source properties, which are then released) and calls WriteStyleFile.
 int WriteStyleDocument(const std::string& path, CStyleDocument& document,
                        const AssignmentSlots& slots, IMessageBox& messages);
-
-// Writes bytes to path through a temporary file in the same folder. 0, or -1 after a message.
-int WriteFileAtomically(const std::string& path, const ByteArray& bytes, IMessageBox& messages);
 
 } // namespace korvane

@@ -1,0 +1,140 @@
+#include "style/StyleDocument.h"
+
+#include <algorithm>
+
+namespace korvane {
+
+CStyleProperties& CStyleDocument::ResetSourceProperties() {
+    m_pSourceProperties = std::make_unique<CStyleProperties>();
+    return *m_pSourceProperties;
+}
+
+CStyleProperties& CStyleDocument::ResetDestinationProperties() {
+    m_pDestinationProperties = std::make_unique<CStyleProperties>();
+    return *m_pDestinationProperties;
+}
+
+CStyleProperties& CStyleDocument::EnsureDestinationProperties() {
+    if (!m_pDestinationProperties) {
+        m_pDestinationProperties = m_pSourceProperties
+                                       ? std::make_unique<CStyleProperties>(*m_pSourceProperties)
+                                       : std::make_unique<CStyleProperties>();
+    }
+    return *m_pDestinationProperties;
+}
+
+const std::vector<CStyleSection*>& CStyleDocument::GetSections() const {
+    static const std::vector<CStyleSection*> kNone;
+    return m_sectionList ? *m_sectionList : kNone;
+}
+
+CStyleSection& CStyleDocument::AppendSection(const std::string& name) {
+    auto section = std::make_unique<CStyleSection>();
+    section->SetName(name);
+    section->CreateData();
+    CStyleSection& added = *section;
+    m_sections.push_back(std::move(section));
+    if (!m_sectionList)
+        m_sectionList.emplace();
+    m_sectionList->push_back(&added);
+    return added;
+}
+
+CStyleSection* CStyleDocument::FindSection(const std::string& name) const {
+    for (CStyleSection* section : GetSections()) {
+        if (section->GetName() == name)
+            return section;
+    }
+    return nullptr;
+}
+
+bool CStyleDocument::IsInSectionList(const CStyleSection* section) const {
+    const auto& sections = GetSections();
+    return std::find(sections.begin(), sections.end(), section) != sections.end();
+}
+
+std::vector<const CCsegRecord*> CStyleDocument::GetCsegs() const {
+    std::vector<const CCsegRecord*> records;
+    if (m_csegList) {
+        for (const auto& record : *m_csegList)
+            records.push_back(record.get());
+    }
+    return records;
+}
+
+CCsegRecord& CStyleDocument::AppendCseg(std::unique_ptr<CCsegRecord> record) {
+    if (!m_csegList)
+        m_csegList.emplace();
+    m_csegList->push_back(std::move(record));
+    return *m_csegList->back();
+}
+
+void CStyleDocument::Assign(CStyleSection& section, std::uint32_t slot) {
+    section.AddDestination(slot);
+    m_assigned.push_back(&section);
+}
+
+CStyleSection* CStyleDocument::FindHolder(std::uint32_t slot) const {
+    for (CStyleSection* section : m_assigned) {
+        if (section->HasDestination(slot))
+            return section;
+    }
+    return nullptr;
+}
+
+bool CStyleDocument::Unassign(std::uint32_t slot) {
+    CStyleSection* holder = FindHolder(slot);
+    if (!holder)
+        return false;
+    holder->RemoveDestination(slot);
+    m_assigned.erase(std::find(m_assigned.begin(), m_assigned.end(), holder));
+    // A section of an earlier file lives only through its assignments.
+    if (!holder->IsAssigned() && !IsInSectionList(holder))
+        ReleaseSection(holder);
+    return true;
+}
+
+void CStyleDocument::PruneSourceSections() {
+    if (!m_sectionList || m_sectionList->empty())
+        return;
+    std::vector<CStyleSection*> kept;
+    for (CStyleSection* section : *m_sectionList) {
+        if (section->IsAssigned())
+            kept.push_back(section);
+        else
+            ReleaseSection(section);
+    }
+    *m_sectionList = kept;
+
+    if (!m_csegList)
+        return;
+    auto referred = [&](const CCsegRecord* record) {
+        auto refersTo = [record](const CStyleSection* s) { return s->GetSegment() == record; };
+        return std::any_of(kept.begin(), kept.end(), refersTo) ||
+               std::any_of(m_assigned.begin(), m_assigned.end(), refersTo);
+    };
+    std::erase_if(*m_csegList, [&](const auto& record) { return !referred(record.get()); });
+}
+
+void CStyleDocument::StartNextFile() {
+    PruneSourceSections();
+    m_sectionList.emplace();
+    if (!m_csegList)
+        m_csegList.emplace();
+    ResetSourceProperties();
+}
+
+void CStyleDocument::Release() {
+    m_assigned.clear();
+    m_sectionList.reset();
+    m_sections.clear();
+    m_csegList.reset();
+    m_pSourceProperties.reset();
+    m_pDestinationProperties.reset();
+}
+
+void CStyleDocument::ReleaseSection(const CStyleSection* section) {
+    std::erase_if(m_sections, [section](const auto& owned) { return owned.get() == section; });
+}
+
+} // namespace korvane
