@@ -46,4 +46,19 @@ void LoadSettings(CSettings& settings, const std::string& startFolder);
 bool WriteSetting(const CSettings& settings, const std::string& section, const std::string& key,
                   const std::string& value);
 
+// The writers of the dialogs, each writing its keys at once and in this order. They return false
+// when any key could not be written; the settings in memory stay as they are either way.
+
+// Preferences OK: "PSR Model"/"model" (the default model index in decimal), "Style Base"/"folder",
+// "Audit Location"/"folder", and "Most Recently Used"/"size" as the user typed it, unchecked.
+bool WritePreferences(const CSettings& settings, const std::string& recentListSizeText);
+
+// Conversions OK: "Conversion Files"/"from", "to", "overwrite" and "entire", the flags as "Y" or
+// the empty value.
+bool WriteConversionFolders(const CSettings& settings);
+
+// Store Pattern: "Conversion Pattern"/step0 to step15, a step as "from,to" or, when its
+// from-section name is empty, the empty value, so that all sixteen keys are present afterwards.
+bool WriteConversionPattern(const CSettings& settings);
+
 } // namespace korvane

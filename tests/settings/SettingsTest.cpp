@@ -1,0 +1,247 @@
+#include "settings/Settings.h"
+
+#include "TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace korvane {
+namespace {
+
+using test::CTemporaryFolder;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    CTemporaryFolder m_folder;
+    std::string m_path = m_folder.File("Korvane.ini");
+    CSettings m_settings;
+
+    void Load(const std::string& fileBytes) {
+        WriteBytes(m_path, fileBytes);
+        LoadSettings(m_settings, m_folder.Path());
+    }
+};
+
+void ExpectDefaults(const CSettings& settings, const std::string& startFolder) {
+    EXPECT_EQ(settings.defaultStyleLocation, startFolder);
+    EXPECT_EQ(settings.styleFolder, startFolder);
+    EXPECT_EQ(settings.saveFolder, startFolder);
+    EXPECT_EQ(settings.auditionFolder, DefaultAuditionFolder());
+    EXPECT_EQ(settings.defaultModel, 0);
+    EXPECT_EQ(settings.recentListSize, 0);
+    EXPECT_EQ(settings.pattern, decltype(settings.pattern){});
+    EXPECT_FALSE(settings.patternLoaded);
+    EXPECT_EQ(settings.conversionSourceFolder, "none");
+    EXPECT_EQ(settings.conversionTargetFolder, "none");
+    EXPECT_FALSE(settings.overwrite);
+    EXPECT_FALSE(settings.entireFolder);
+    EXPECT_EQ(settings.lastFile, "none");
+}
+
+// Starting the program
+
+TEST_F(SettingsTest, FirstStartCreatesAnEmptyFileAndTakesTheDefaults) {
+    m_settings.pattern[3] = {"stale", "stale"};
+    m_settings.patternLoaded = true;
+    LoadSettings(m_settings, m_folder.Path());
+    EXPECT_EQ(m_settings.configurationPath, m_folder.Path() + "/Korvane.ini");
+    ASSERT_TRUE(std::filesystem::is_regular_file(m_path));
+    EXPECT_EQ(ReadBytes(m_path), "");
+    ExpectDefaults(m_settings, m_folder.Path());
+}
+
+TEST_F(SettingsTest, AuditionDefaultIsTheTemporaryFolderWithoutTrailingSeparator) {
+    const std::string folder = DefaultAuditionFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '/');
+    EXPECT_TRUE(std::filesystem::equivalent(folder, std::filesystem::temp_directory_path()));
+}
+
+TEST_F(SettingsTest, LoadingLeavesAnExistingFileUntouched) {
+    const std::string bytes = "; mine\r\n[PSR Model]\r\nmodel = 4 \r\n";
+    Load(bytes);
+    EXPECT_EQ(m_settings.defaultModel, 4);
+    EXPECT_EQ(ReadBytes(m_path), bytes);
+}
+
+TEST_F(SettingsTest, StartFolderThatCannotHoldTheFileGivesDefaults) {
+    const std::string notAFolder = m_folder.File("plain");
+    WriteBytes(notAFolder, "x");
+    LoadSettings(m_settings, notAFolder);
+    ExpectDefaults(m_settings, notAFolder);
+    EXPECT_FALSE(WriteSetting(m_settings, "PSR Model", "model", "1"));
+    EXPECT_EQ(ReadBytes(notAFolder), "x");
+}
+
+TEST_F(SettingsTest, ReadOnlyStartFolderGivesDefaultsAndRefusesWrites) {
+    std::filesystem::permissions(m_folder.Path(), std::filesystem::perms(0555));
+    {
+        std::ofstream probe(m_folder.File("probe"));
+        if (probe)
+            GTEST_SKIP() << "folder permissions do not stop this user (running as root)";
+    }
+    LoadSettings(m_settings, m_folder.Path());
+    EXPECT_FALSE(std::filesystem::exists(m_path));
+    ExpectDefaults(m_settings, m_folder.Path());
+    EXPECT_FALSE(WriteSetting(m_settings, "PSR Model", "model", "1"));
+}
+
+TEST_F(SettingsTest, StoredValuesAreLoaded) {
+    Load("[Style Base]\nfolder=/music/styles\n"
+         "[Audit Location]\nfolder=/music/audition\n"
+         "[PSR Model]\nmodel=5\n"
+         "[Most Recently Used]\nsize=8\n"
+         "[Conversion Files]\nfrom=/in\nto=/out\noverwrite=Y\nentire=Yes\n"
+         "[Recent File List]\nFile1=/in/a.sty\n");
+    EXPECT_EQ(m_settings.defaultStyleLocation, "/music/styles");
+    EXPECT_EQ(m_settings.styleFolder, "/music/styles");
+    EXPECT_EQ(m_settings.saveFolder, "/music/styles");
+    EXPECT_EQ(m_settings.auditionFolder, "/music/audition");
+    EXPECT_EQ(m_settings.defaultModel, 5);
+    EXPECT_EQ(m_settings.recentListSize, 8);
+    EXPECT_EQ(m_settings.conversionSourceFolder, "/in");
+    EXPECT_EQ(m_settings.conversionTargetFolder, "/out");
+    EXPECT_TRUE(m_settings.overwrite);
+    EXPECT_TRUE(m_settings.entireFolder);
+    EXPECT_EQ(m_settings.lastFile, "/in/a.sty");
+}
+
+// Numbers and flags typed into the file by hand
+
+TEST_F(SettingsTest, NumbersReadTheirLeadingIntegerOfAtMostThreeCharacters) {
+    Load("[PSR Model]\nmodel=1234\n[Most Recently Used]\nsize=12abc\n");
+    EXPECT_EQ(m_settings.defaultModel, 123);
+    EXPECT_EQ(m_settings.recentListSize, 12);
+    Load("[PSR Model]\nmodel=abc\n[Most Recently Used]\nsize=-3\n");
+    EXPECT_EQ(m_settings.defaultModel, 0);
+    EXPECT_EQ(m_settings.recentListSize, -3);
+    Load("[PSR Model]\nmodel=\n");
+    EXPECT_EQ(m_settings.defaultModel, 0);
+}
+
+TEST_F(SettingsTest, FlagsNeedAnUpperCaseY) {
+    Load("[Conversion Files]\noverwrite=y\nentire=yes\n");
+    EXPECT_FALSE(m_settings.overwrite);
+    EXPECT_FALSE(m_settings.entireFolder);
+    Load("[Conversion Files]\noverwrite=\nentire=\n");
+    EXPECT_FALSE(m_settings.overwrite);
+    EXPECT_FALSE(m_settings.entireFolder);
+    Load("[Conversion Files]\noverwrite=Yup\nentire=Y\n");
+    EXPECT_TRUE(m_settings.overwrite);
+    EXPECT_TRUE(m_settings.entireFolder);
+}
+
+TEST_F(SettingsTest, EmptyFolderValueIsKeptNotReplacedByTheDefault) {
+    Load("[Style Base]\nfolder=\n[Conversion Files]\nfrom=\n");
+    EXPECT_EQ(m_settings.defaultStyleLocation, "");
+    EXPECT_EQ(m_settings.conversionSourceFolder, "");
+    EXPECT_EQ(m_settings.conversionTargetFolder, "none");
+}
+
+// The stored conversion pattern
+
+TEST_F(SettingsTest, StepsSplitAtTheFirstComma) {
+    Load("[Conversion Pattern]\n"
+         "step0=Intro A,Intro A\n"
+         "step1=\n"
+         "step2=None\n"
+         "step3=Main B\n"
+         "step4=,Main C\n"
+         "step5=Intro A,Fill In AA,x\n"
+         "step6=none\n"
+         "step15=Ending B,Ending A\n"
+         "step16=Main D,Main D\n");
+    decltype(m_settings.pattern) expected{};
+    expected[0] = {"Intro A", "Intro A"};
+    expected[5] = {"Intro A", "Fill In AA,x"};
+    expected[15] = {"Ending B", "Ending A"};
+    EXPECT_EQ(m_settings.pattern, expected);
+    EXPECT_TRUE(m_settings.patternLoaded);
+}
+
+TEST_F(SettingsTest, StepValuesThatGiveNoStepStillMarkThePatternLoaded) {
+    for (const char* value :
+         {"step1=\n", "step1=None\n", "step1=NONE\n", "step1=Main B\n", "step1=,Main C\n"}) {
+        Load(std::string("[Conversion Pattern]\n") + value);
+        EXPECT_EQ(m_settings.pattern, decltype(m_settings.pattern){}) << value;
+        EXPECT_TRUE(m_settings.patternLoaded) << value;
+    }
+}
+
+TEST_F(SettingsTest, NoneAndStepsBeyondFifteenCountAsMissing) {
+    Load("[Conversion Pattern]\nstep0=none\nstep16=Main A,Main A\nother=Main A,Main A\n");
+    EXPECT_EQ(m_settings.pattern, decltype(m_settings.pattern){});
+    EXPECT_FALSE(m_settings.patternLoaded);
+}
+
+TEST_F(SettingsTest, StepValueIsCutAtSixtyThreeCharacters) {
+    const std::string to(70, 'b');
+    Load("[Conversion Pattern]\nstep0=a," + to + "\n");
+    EXPECT_EQ(m_settings.pattern[0].from, "a");
+    EXPECT_EQ(m_settings.pattern[0].to, std::string(61, 'b'));
+}
+
+// Writing from the dialogs
+
+TEST_F(SettingsTest, PreferencesWriteFourKeysInOrderAndTheSizeAsTyped) {
+    LoadSettings(m_settings, m_folder.Path());
+    m_settings.defaultModel = 12;
+    m_settings.defaultStyleLocation = "/styles/100% mine, too";
+    m_settings.auditionFolder = "/audition";
+    ASSERT_TRUE(WritePreferences(m_settings, "1234"));
+    EXPECT_EQ(ReadBytes(m_path), "[PSR Model]\nmodel=12\n"
+                                 "[Style Base]\nfolder=/styles/100% mine, too\n"
+                                 "[Audit Location]\nfolder=/audition\n"
+                                 "[Most Recently Used]\nsize=1234\n");
+    CSettings next;
+    LoadSettings(next, m_folder.Path());
+    EXPECT_EQ(next.recentListSize, 123);
+    EXPECT_EQ(next.defaultModel, 12);
+    EXPECT_EQ(next.defaultStyleLocation, "/styles/100% mine, too");
+}
+
+TEST_F(SettingsTest, ConversionFoldersWriteFlagsAsYOrEmpty) {
+    Load("[Conversion Files]\r\nfrom=/old\r\noverwrite=Yes\r\n");
+    m_settings.conversionSourceFolder = "/in";
+    m_settings.conversionTargetFolder = "/out";
+    ASSERT_TRUE(m_settings.overwrite);
+    ASSERT_TRUE(WriteConversionFolders(m_settings));
+    EXPECT_EQ(ReadBytes(m_path),
+              "[Conversion Files]\r\nfrom=/in\r\noverwrite=Y\r\nto=/out\r\nentire=\r\n");
+}
+
+TEST_F(SettingsTest, StoredPatternHoldsAllSixteenStepsAndLoadsBack) {
+    LoadSettings(m_settings, m_folder.Path());
+    m_settings.pattern[0] = {"Intro A", "Intro A"};
+    m_settings.pattern[1] = {"Main A", "Main B"};
+    ASSERT_TRUE(WriteConversionPattern(m_settings));
+    std::string expected = "[Conversion Pattern]\nstep0=Intro A,Intro A\nstep1=Main A,Main B\n";
+    for (int step = 2; step < 16; ++step)
+        expected += "step" + std::to_string(step) + "=\n";
+    EXPECT_EQ(ReadBytes(m_path), expected);
+
+    CSettings next;
+    LoadSettings(next, m_folder.Path());
+    EXPECT_TRUE(next.patternLoaded);
+    EXPECT_EQ(next.pattern, m_settings.pattern);
+}
+
+TEST_F(SettingsTest, LineBreaksCannotInjectKeys) {
+    Load("[PSR Model]\nmodel=2\n");
+    m_settings.auditionFolder = "/a\r\n[PSR Model]\r\nmodel=9";
+    ASSERT_TRUE(WriteSetting(m_settings, "Audit Location", "folder", m_settings.auditionFolder));
+    EXPECT_EQ(ReadBytes(m_path),
+              "[PSR Model]\nmodel=2\n[Audit Location]\nfolder=/a[PSR Model]model=9\n");
+    CSettings next;
+    LoadSettings(next, m_folder.Path());
+    EXPECT_EQ(next.defaultModel, 2);
+    EXPECT_EQ(next.auditionFolder, "/a[PSR Model]model=9");
+}
+
+} // namespace
+} // namespace korvane
