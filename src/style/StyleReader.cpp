@@ -39,6 +39,7 @@ public:
         const int c = getc_unlocked(m_stream);
         if (c == EOF) {
             m_atEnd = true;
+            ++m_readsPastEnd;
             return 0xFF;
         }
         ++m_position;
@@ -55,11 +56,15 @@ public:
         return value;
     }
     Tag ReadTag() {
+        const std::uint64_t before = m_readsPastEnd;
         Tag tag;
         for (auto& byte : tag)
             byte = ReadByte();
+        m_lastTagCut = m_readsPastEnd - before > 0 && m_readsPastEnd - before < 4;
         return tag;
     }
+    // The file ended in the middle of the last tag read.
+    bool LastTagCut() const { return m_lastTagCut; }
     std::string ReadText(std::size_t length) {
         std::string text;
         for (std::size_t i = 0; i < length && !m_atEnd; ++i)
@@ -73,6 +78,8 @@ private:
     std::FILE* m_stream;
     bool m_atEnd = false;
     std::uint64_t m_position = 0;
+    std::uint64_t m_readsPastEnd = 0;
+    bool m_lastTagCut = false;
 };
 
 // A marker text up to its first zero byte, at most 63 bytes: the section name.
@@ -151,6 +158,8 @@ int CStyleFileReader::Read() {
                     kReadDamaged);
     }
     m_in.Read32(); // the CASM length
+    if (m_in.AtEnd())
+        return Fail(DamagedMessage(m_path), kReadDamaged);
     return ReadCsegChunks(m_in.ReadTag());
 }
 
@@ -336,9 +345,14 @@ int CStyleFileReader::ReadCsegChunks(Tag tag) {
         }
 
         record->SetSdecText(sdec);
+        // The file may end after a CSEG, but not inside one.
+        if (m_in.LastTagCut() || (m_in.AtEnd() && m_in.Position() < csegEnd))
+            return Fail(DamagedMessage(m_path), kReadDamaged);
         CCsegRecord* added = &m_document.AppendCseg(std::move(record));
         ResolveSdec(sdec, added);
     }
+    if (m_in.LastTagCut())
+        return Fail(DamagedMessage(m_path), kReadDamaged);
     return kReadOk; // anything after the last CSEG ends the reading
 }
 
