@@ -1,6 +1,6 @@
 #include "settings/ProfileFile.h"
 
-#include "TemporaryFolder.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 namespace korvane {
 namespace {
 
-using test::CTemporaryFolder;
-using test::ReadBytes;
-using test::WriteBytes;
+using testing::CTemporaryFolder;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 // As another program on Windows leaves it: CRLF, comments, names in other letter cases, blanks
 // around '=', a key without '=', a commented-out key and a section name appearing twice.

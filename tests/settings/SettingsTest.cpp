@@ -1,6 +1,6 @@
 #include "settings/Settings.h"
 
-#include "TemporaryFolder.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 namespace korvane {
 namespace {
 
-using test::CTemporaryFolder;
-using test::ReadBytes;
-using test::WriteBytes;
+using testing::CTemporaryFolder;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 class SettingsTest : public ::testing::Test {
 protected:
