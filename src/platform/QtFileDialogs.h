@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/FileDialogs.h"
+
+#include <QStringList>
+
+class QWidget;
+
+namespace korvane {
+
+// Open and save dialogs as Qt's QFileDialog, owned by the window given at construction.
+class CQtFileDialogs : public IFileDialogs {
+public:
+    explicit CQtFileDialogs(QWidget* owner) : m_pOwner(owner) {}
+
+    std::optional<std::string> GetOpenFileName(const std::string& folder,
+                                               const std::vector<FileFilter>& filters) override;
+    std::optional<std::string> GetSaveFileName(const std::string& folder,
+                                               const std::string& initialName,
+                                               const std::vector<FileFilter>& filters) override;
+
+    // The filters in Qt's form: the description as shown, then the patterns in parentheses,
+    // separated by spaces ("*.*" becomes "*", which also matches names without a dot).
+    static QStringList QtNameFilters(const std::vector<FileFilter>& filters);
+
+private:
+    QWidget* m_pOwner;
+};
+
+} // namespace korvane
