@@ -13,8 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
-#include <sys/stat.h>
+#include <system_error>
 
 using korvane::testing::GeneratedStyle;
 using korvane::testing::GenerateStyle;
@@ -139,12 +140,14 @@ int main(int argc, char** argv) {
         }
     }
     if (!examples.empty()) {
-        ::mkdir(examples.c_str(), 0777);
+        std::error_code ignored; // a folder that cannot be made shows as a file not written
+        std::filesystem::create_directories(examples, ignored);
         return WriteExamples(examples);
     }
     if (count < 0 || out.empty())
         return Usage();
-    ::mkdir(out.c_str(), 0777);
+    std::error_code ignored;
+    std::filesystem::create_directories(out, ignored);
     for (long i = 0; i < count; ++i) {
         StyleGeneratorOptions options;
         options.seed = seed + static_cast<unsigned long long>(i);

@@ -1,0 +1,184 @@
+// Read and write throughput of the style engine, in bytes of style file per second, over a set of
+// generated styles of every section count and division the generator makes. The two benchmarks
+// that touch the disk count wall-clock time, since the writer waits for its data to reach the disk.
+
+#include "style/StyleReader.h"
+#include "style/StyleWriter.h"
+#include "support/StyleGenerator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+constexpr int kStyleCount = 50;
+
+// The 16-section layout: every generated section but "Fill In AB" finds its slot by name.
+const std::vector<std::string>& Layout() {
+    return testing::SixteenSectionNames();
+}
+
+class CDiscardMessages : public IMessageBox {
+public:
+    MessageAnswer Show(const std::string&, const std::string&, MessageIcon,
+                       MessageButtons buttons) override {
+        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+};
+
+// A style read into its own document, with its sections assigned to the slots of their names.
+struct ReadStyle {
+    std::unique_ptr<CStyleDocument> document = std::make_unique<CStyleDocument>();
+    AssignmentSlots slots;
+    std::vector<const CCsegRecord*> csegs;
+
+    StyleWriteInput Input() {
+        return {document->EnsureDestinationProperties(), slots, document->GetAssignedSections(),
+                csegs};
+    }
+};
+
+// The generated styles, written once to a temporary folder that is removed at exit.
+class CCorpus {
+public:
+    CCorpus() {
+        char folder[] = "/tmp/korvane-bench-XXXXXX";
+        if (!::mkdtemp(folder))
+            std::abort();
+        m_folder = folder;
+        for (int i = 0; i < kStyleCount; ++i) {
+            testing::StyleGeneratorOptions options;
+            options.seed = static_cast<std::uint64_t>(i + 1);
+            testing::GeneratedStyle style = testing::GenerateStyle(options);
+            std::string path = m_folder + "/style-" + std::to_string(i) + ".sty";
+            if (!testing::WriteGeneratedStyle(style, path))
+                std::abort();
+            m_paths.push_back(path);
+            m_totalBytes += style.bytes.size();
+            m_bytes.push_back(std::move(style.bytes));
+        }
+    }
+    ~CCorpus() { std::filesystem::remove_all(m_folder); }
+
+    const std::vector<std::string>& Paths() const { return m_paths; }
+    const std::vector<ByteArray>& Bytes() const { return m_bytes; }
+    std::size_t TotalBytes() const { return m_totalBytes; }
+    std::string OutputPath(std::size_t i) const {
+        return m_folder + "/out-" + std::to_string(i) + ".sty";
+    }
+
+    std::vector<ReadStyle> ReadAll() const {
+        std::vector<ReadStyle> styles(m_paths.size());
+        CDiscardMessages messages;
+        for (std::size_t i = 0; i < m_paths.size(); ++i) {
+            ReadStyle& style = styles[i];
+            style.document->StartNextFile();
+            if (ReadStyleFile(m_paths[i], *style.document, messages) != kReadOk)
+                std::abort();
+            std::vector<CStyleSection*> sections = style.document->GetSections();
+            for (CStyleSection* section : sections) {
+                for (std::size_t slot = 0; slot < Layout().size(); ++slot) {
+                    if (Layout()[slot] == section->GetName() && !style.slots[slot].assigned) {
+                        style.document->Assign(*section, static_cast<std::uint32_t>(slot));
+                        style.slots[slot] = {true, section->GetName(), Layout()[slot]};
+                    }
+                }
+            }
+            style.csegs = style.document->GetCsegs();
+        }
+        return styles;
+    }
+
+private:
+    std::string m_folder;
+    std::vector<std::string> m_paths;
+    std::vector<ByteArray> m_bytes;
+    std::size_t m_totalBytes = 0;
+};
+
+const CCorpus& Corpus() {
+    static const CCorpus corpus;
+    return corpus;
+}
+
+void ReadStyleFileFromDisk(benchmark::State& state) {
+    const CCorpus& corpus = Corpus();
+    CDiscardMessages messages;
+    for (auto _ : state) {
+        for (const std::string& path : corpus.Paths()) {
+            CStyleDocument document;
+            document.StartNextFile();
+            if (ReadStyleFile(path, document, messages) != kReadOk)
+                state.SkipWithError("a generated style did not read");
+            benchmark::DoNotOptimize(document.GetSections().data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(corpus.TotalBytes()));
+}
+BENCHMARK(ReadStyleFileFromDisk)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void ReadStyleStreamFromMemory(benchmark::State& state) {
+    const CCorpus& corpus = Corpus();
+    CDiscardMessages messages;
+    for (auto _ : state) {
+        for (const ByteArray& bytes : corpus.Bytes()) {
+            std::FILE* stream =
+                ::fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb");
+            CStyleDocument document;
+            document.StartNextFile();
+            if (ReadStyleStream(stream, "bench.sty", document, messages) != kReadOk)
+                state.SkipWithError("a generated style did not read");
+            std::fclose(stream);
+            benchmark::DoNotOptimize(document.GetSections().data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(corpus.TotalBytes()));
+}
+BENCHMARK(ReadStyleStreamFromMemory)->Unit(benchmark::kMicrosecond);
+
+void BuildStyleBytesOfAssignedSections(benchmark::State& state) {
+    std::vector<ReadStyle> styles = Corpus().ReadAll();
+    std::size_t written = 0;
+    for (auto _ : state) {
+        written = 0;
+        for (ReadStyle& style : styles) {
+            ByteArray bytes = BuildStyleBytes(style.Input());
+            written += bytes.size();
+            benchmark::DoNotOptimize(bytes.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(written));
+}
+BENCHMARK(BuildStyleBytesOfAssignedSections)->Unit(benchmark::kMicrosecond);
+
+void WriteStyleFileToDisk(benchmark::State& state) {
+    const CCorpus& corpus = Corpus();
+    std::vector<ReadStyle> styles = corpus.ReadAll();
+    std::size_t written = 0;
+    for (ReadStyle& style : styles)
+        written += BuildStyleBytes(style.Input()).size();
+    CDiscardMessages messages;
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < styles.size(); ++i)
+            if (WriteStyleFile(corpus.OutputPath(i), styles[i].Input(), messages) != 0)
+                state.SkipWithError("a style could not be written");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(written));
+}
+BENCHMARK(WriteStyleFileToDisk)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
+} // namespace korvane
+
+BENCHMARK_MAIN();

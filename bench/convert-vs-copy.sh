@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Converting a style costs at most 1.5 times copying it: generates 2,000 styles, then times one
+# `korvane-cli convert FILE --model PSR-9000 --by-name -o OUT` process per file against one `cp`
+# per file of the same files, in the same run, and prints both times and their ratio.
+#   bench/convert-vs-copy.sh [count]        (exit status 1 when the ratio is above 1.5)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+count=${1:-2000}
+build=${KORVANE_BENCH_BUILD:-$root/build-bench}
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_GUI=OFF >/dev/null
+cmake --build "$build" --target korvane-cli korvane-stylegen >/dev/null
+cli="$build/src/cli/korvane-cli"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/tests/support/korvane-stylegen" --count "$count" --seed 1 --out "$work/in"
+mkdir "$work/converted" "$work/copied"
+files=("$work"/in/*.sty)
+bytes=$(cat "${files[@]}" | wc -c)
+cat "${files[@]}" >/dev/null # both loops read from the page cache
+
+now() { date +%s.%N; }
+
+start=$(now)
+for f in "${files[@]}"; do
+    cp "$f" "$work/copied/$(basename "$f")"
+done
+copy=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+
+start=$(now)
+for f in "${files[@]}"; do
+    "$cli" convert "$f" --model PSR-9000 --by-name -o "$work/converted/$(basename "$f")" >/dev/null
+done
+convert=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+
+ratio=$(awk -v a="$convert" -v b="$copy" 'BEGIN { printf "%.2f", a / b }')
+printf 'styles:   %d (%d bytes)\n' "${#files[@]}" "$bytes"
+printf 'cp:       %.2f s\n' "$copy"
+printf 'convert:  %.2f s\n' "$convert"
+printf 'ratio:    %s (goal: at most 1.5)\n' "$ratio"
+awk -v r="$ratio" 'BEGIN { exit !(r <= 1.5) }'
