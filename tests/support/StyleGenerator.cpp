@@ -462,6 +462,92 @@ bool HoldsMarkerOrEndOfTrack(const ByteArray& bytes) {
     return !AppendsSafely(0, bytes);
 }
 
+namespace {
+
+// The section set, in the keyboard's order: the names given, or "SInt", "Main A" and a random
+// choice of the others.
+std::vector<std::string> ChooseSectionNames(const StyleGeneratorOptions& options, CRandom& random) {
+    if (!options.sectionNames.empty())
+        return options.sectionNames;
+    const auto& all = StyleSectionNames();
+    int count = options.sectionCount ? options.sectionCount : random.Range(11, 16);
+    count = std::clamp(count, 2, static_cast<int>(all.size()));
+    std::vector<bool> chosen(all.size(), false);
+    chosen[0] = chosen[1] = true;
+    for (int have = 2; have < count;) {
+        auto i = static_cast<std::size_t>(random.Range(2, static_cast<int>(all.size()) - 1));
+        if (!chosen[i]) {
+            chosen[i] = true;
+            ++have;
+        }
+    }
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (chosen[i])
+            names.push_back(all[i]);
+    return names;
+}
+
+// The event bytes of one section: set-up events in "SInt", patterns of every part elsewhere, and
+// a long rest of a two- or three-byte delta-time when restKind says so.
+ByteArray SectionBytes(const std::string& name, int restKind, const std::vector<PartInfo>& parts,
+                       const std::vector<Voice>& voices, std::uint32_t division, const Meter& meter,
+                       int bpm, bool zeroVelocityOff, const StyleGeneratorOptions& options,
+                       CRandom& random) {
+    const std::uint32_t beat = division * 4 / static_cast<std::uint32_t>(meter.denominator);
+    const std::uint32_t bar = beat * static_cast<std::uint32_t>(meter.numerator);
+    CSectionBuilder builder(zeroVelocityOff);
+    const int bars = SectionBars(name, options.compact, random);
+    builder.SetEnd(static_cast<std::uint32_t>(bars) * bar);
+    if (name == "SInt") {
+        // The set-up: voice, volume, pan and effect sends of every part, a few ticks apart.
+        std::uint32_t t = 0;
+        if (options.sysexInSections) {
+            builder.Other(t, kOrderSysex, kXgReverbHall);
+            builder.Other(t, kOrderSysex, kXgChorus1);
+            t += 1;
+        }
+        for (std::size_t p = 0; p < parts.size(); ++p) {
+            std::uint8_t ch = parts[p].channel;
+            builder.Control(t, ch, 0, voices[p].bankMsb);
+            builder.Control(t, ch, 32, voices[p].bankLsb);
+            builder.Program(t, ch, voices[p].program);
+            builder.Control(t + 1, ch, 7, static_cast<std::uint8_t>(random.Range(80, 110)));
+            builder.Control(t + 1, ch, 10, static_cast<std::uint8_t>(random.Range(32, 96)));
+            builder.Control(t + 1, ch, 91, static_cast<std::uint8_t>(random.Range(20, 60)));
+            builder.Control(t + 1, ch, 93, static_cast<std::uint8_t>(random.Range(0, 30)));
+            builder.PitchBend(t + 2, ch, 0x2000);
+            t += 3;
+        }
+    } else {
+        if (options.metaInSections && random.Chance(30))
+            builder.Other(0, kOrderMeta, MetaEvent(0x01, TextData(name + " groove")));
+        if (options.metaInSections && (StartsWith(name, "Ending") || random.Chance(10))) {
+            // A ritardando into the last bar (or a push forward) as a tempo change.
+            int changed = std::clamp(bpm + random.Range(-20, 10), 40, 250);
+            std::uint32_t at = builder.End() - bar;
+            builder.Other(at, kOrderMeta, MetaEvent(0x51, TempoData(SafeTempo(changed))));
+        }
+        for (std::size_t p = 0; p < parts.size(); ++p) {
+            if (random.Chance(15)) // a voice change for this section only
+                builder.Program(0, parts[p].channel,
+                                static_cast<std::uint8_t>(voices[p].program + 1));
+            AddPartEvents(builder, parts[p], name, division, meter, bars, random);
+        }
+    }
+    int restAt = -1;
+    std::uint32_t restLength = 0;
+    if (restKind) {
+        // In the middle of the section, or as the silence at its end.
+        int gaps = static_cast<int>(builder.Gaps());
+        restAt = random.Chance(50) ? gaps - 1 : random.Range(1, gaps - 1);
+        restLength = LongRest(restKind == 3, random);
+    }
+    return builder.Encode(restAt, restLength);
+}
+
+} // namespace
+
 GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
     CRandom random(options.seed * 0x2545F4914F6CDD1DULL + 0x1234567ULL);
     GeneratedStyle style;
@@ -473,25 +559,7 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
             : static_cast<std::uint16_t>(random.Pick(std::vector<int>{96, 120, 480, 1920}));
     const std::uint32_t division = properties.division;
 
-    // The section set, in the keyboard's order.
-    std::vector<std::string> names = options.sectionNames;
-    if (names.empty()) {
-        const auto& all = StyleSectionNames();
-        int count = options.sectionCount ? options.sectionCount : random.Range(11, 16);
-        count = std::clamp(count, 2, static_cast<int>(all.size()));
-        std::vector<bool> chosen(all.size(), false);
-        chosen[0] = chosen[1] = true; // every style has "SInt" and "Main A"
-        for (int have = 2; have < count;) {
-            auto i = static_cast<std::size_t>(random.Range(2, static_cast<int>(all.size()) - 1));
-            if (!chosen[i]) {
-                chosen[i] = true;
-                ++have;
-            }
-        }
-        for (std::size_t i = 0; i < all.size(); ++i)
-            if (chosen[i])
-                names.push_back(all[i]);
-    }
+    const std::vector<std::string> names = ChooseSectionNames(options, random);
 
     Meter meter{4, 4};
     if (options.numerator) {
@@ -574,60 +642,13 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
         restKind[static_cast<std::size_t>(two)] = 2;
         restKind[static_cast<std::size_t>(three)] = 3;
     }
-    const std::uint32_t beat = division * 4 / static_cast<std::uint32_t>(meter.denominator);
-    const std::uint32_t bar = beat * static_cast<std::uint32_t>(meter.numerator);
     for (std::size_t s = 0; s < names.size(); ++s) {
         const std::string& name = names[s];
-        CSectionBuilder builder(zeroVelocityOff);
-        const int bars = SectionBars(name, options.compact, random);
-        builder.SetEnd(static_cast<std::uint32_t>(bars) * bar);
-        if (name == "SInt") {
-            // The set-up: voice, volume, pan and effect sends of every part, a few ticks apart.
-            std::uint32_t t = 0;
-            if (options.sysexInSections) {
-                builder.Other(t, kOrderSysex, kXgReverbHall);
-                builder.Other(t, kOrderSysex, kXgChorus1);
-                t += 1;
-            }
-            for (std::size_t p = 0; p < parts.size(); ++p) {
-                std::uint8_t ch = parts[p].channel;
-                builder.Control(t, ch, 0, voices[p].bankMsb);
-                builder.Control(t, ch, 32, voices[p].bankLsb);
-                builder.Program(t, ch, voices[p].program);
-                builder.Control(t + 1, ch, 7, static_cast<std::uint8_t>(random.Range(80, 110)));
-                builder.Control(t + 1, ch, 10, static_cast<std::uint8_t>(random.Range(32, 96)));
-                builder.Control(t + 1, ch, 91, static_cast<std::uint8_t>(random.Range(20, 60)));
-                builder.Control(t + 1, ch, 93, static_cast<std::uint8_t>(random.Range(0, 30)));
-                builder.PitchBend(t + 2, ch, 0x2000);
-                t += 3;
-            }
-        } else {
-            if (options.metaInSections && random.Chance(30))
-                builder.Other(0, kOrderMeta, MetaEvent(0x01, TextData(name + " groove")));
-            if (options.metaInSections && (StartsWith(name, "Ending") || random.Chance(10))) {
-                // A ritardando into the last bar (or a push forward) as a tempo change.
-                int changed = std::clamp(bpm + random.Range(-20, 10), 40, 250);
-                std::uint32_t at = builder.End() - bar;
-                builder.Other(at, kOrderMeta, MetaEvent(0x51, TempoData(SafeTempo(changed))));
-            }
-            for (std::size_t p = 0; p < parts.size(); ++p) {
-                if (random.Chance(15)) // a voice change for this section only
-                    builder.Program(0, parts[p].channel,
-                                    static_cast<std::uint8_t>(voices[p].program + 1));
-                AddPartEvents(builder, parts[p], name, division, meter, bars, random);
-            }
-        }
-        int restAt = -1;
-        std::uint32_t restLength = 0;
-        if (restKind[s]) {
-            // In the middle of the section, or as the silence at its end.
-            int gaps = static_cast<int>(builder.Gaps());
-            restAt = random.Chance(50) ? gaps - 1 : random.Range(1, gaps - 1);
-            restLength = LongRest(restKind[s] == 3, random);
-        }
         GeneratedSection section;
         section.name = name;
-        section.eventBytes = builder.Encode(restAt, restLength);
+        section.eventBytes =
+            SectionBytes(name, restKind[s], parts, voices, style.properties.division, meter, bpm,
+                         zeroVelocityOff, options, random);
         if (HoldsMarkerOrEndOfTrack(section.eventBytes))
             std::abort(); // the encoder lengthens such delta-times; reaching here is a bug
         ByteArray marker = MetaEvent(0x06, TextData(name));

@@ -453,7 +453,7 @@ TEST(VariableLength, EncodesSevenBitsAByteMostSignificantFirst) {
     EXPECT_EQ(EncodeVariableLength(0x0FFFFFFF), (Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
 }
 
-TEST(VariableLength, TheDelayTimesAReaderTakesForMarkerOrEndOfTrack) {
+TEST(VariableLength, DeltaTimesAReaderTakesForMarkerOrEndOfTrack) {
     EXPECT_TRUE(HoldsMarkerOrEndOfTrack(EncodeVariableLength(16262)));
     EXPECT_TRUE(HoldsMarkerOrEndOfTrack(EncodeVariableLength(16303)));
     EXPECT_TRUE(HoldsMarkerOrEndOfTrack(EncodeVariableLength((1u << 14) + 16262)));
