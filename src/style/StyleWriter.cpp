@@ -18,7 +18,10 @@ class CByteOutput {
 public:
     explicit CByteOutput(ByteArray& bytes) : m_bytes(bytes) {}
 
-    void Tag(const char* tag) { m_bytes.insert(m_bytes.end(), tag, tag + 4); }
+    void Tag(const char* tag) {
+        for (int i = 0; i < 4; ++i)
+            m_bytes.push_back(static_cast<std::uint8_t>(tag[i]));
+    }
     void Value32(std::uint32_t value) {
         for (int shift = 24; shift >= 0; shift -= 8)
             m_bytes.push_back(static_cast<std::uint8_t>(value >> shift));
