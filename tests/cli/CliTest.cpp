@@ -3,6 +3,7 @@
 #include "../style/StyleBytes.h"
 #include "style/StyleReader.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SectionNames.h"
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
 
@@ -46,17 +47,6 @@ protected:
         const std::string path = folder.File(file);
         WriteGeneratedStyle(GenerateStyle(options), path);
         return path;
-    }
-    std::vector<std::string> SectionNames(const std::string& path) {
-        CScriptedMessageBox messages;
-        CStyleDocument document;
-        document.StartNextFile();
-        std::vector<std::string> names;
-        if (ReadStyleFile(path, document, messages) == 0) {
-            for (const CStyleSection* section : document.GetSections())
-                names.push_back(section->GetName());
-        }
-        return names;
     }
 
     CTemporaryFolder folder;
@@ -119,8 +109,9 @@ TEST_F(CliTest, ConvertByNameKeepsTheSectionsTheModelHas) {
     const CliRun run = Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", out});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "Wrote " + out + ": 7 sections for PSR-540.\n");
-    EXPECT_EQ(SectionNames(out), (std::vector<std::string>{"SInt", "Main A", "Fill In AA", "Main B",
-                                                           "Fill In BB", "Intro B", "Ending B"}));
+    EXPECT_EQ(SectionNamesOfFile(out),
+              (std::vector<std::string>{"SInt", "Main A", "Fill In AA", "Main B", "Fill In BB",
+                                        "Intro B", "Ending B"}));
 }
 
 TEST_F(CliTest, ConvertAssignPairsInTheOrderGiven) {
@@ -129,14 +120,14 @@ TEST_F(CliTest, ConvertAssignPairsInTheOrderGiven) {
     const CliRun run = Run({"convert", in, "--model", "PSR-8000", "--assign", "Main C=Main A",
                             "--assign", "Fill In CC=Fill In AB", "-o", out});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(SectionNames(out), (std::vector<std::string>{"Main A", "Fill In AB"}));
+    EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"Main A", "Fill In AB"}));
 }
 
 TEST_F(CliTest, ConvertCopyAllPairsByPosition) {
     const std::string in = Generated({"SInt", "Main A", "Main B"}, "three.sty");
     const std::string out = folder.File("out.sty");
     EXPECT_EQ(Run({"convert", in, "--model", "PSR-9000", "--copy-all", "-o", out}).exitCode, 0);
-    EXPECT_EQ(SectionNames(out), (std::vector<std::string>{"SInt", "Main A", "Fill In AA"}));
+    EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"SInt", "Main A", "Fill In AA"}));
 }
 
 TEST_F(CliTest, ConvertNeverReplacesAFileUnlessForced) {
@@ -149,7 +140,7 @@ TEST_F(CliTest, ConvertNeverReplacesAFileUnlessForced) {
     EXPECT_EQ(ReadBytes(out), "mine");
     EXPECT_EQ(
         Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", out, "--force"}).exitCode, 0);
-    EXPECT_EQ(SectionNames(out).size(), 7u);
+    EXPECT_EQ(SectionNamesOfFile(out).size(), 7u);
 }
 
 TEST_F(CliTest, ConvertFailuresAndUsageErrors) {

@@ -6,6 +6,7 @@
 #include "mainwin/OpenCommand.h"
 #include "style/StyleReader.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SectionNames.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -28,16 +29,6 @@ protected:
         table.ClickSource(1);
         table.ClickDestination(1);
         ASSERT_TRUE(table.GetSlots()[1].assigned);
-    }
-    std::vector<std::string> SectionNamesIn(const std::string& path) {
-        CStyleDocument readBack;
-        readBack.StartNextFile();
-        std::vector<std::string> names;
-        if (ReadStyleFile(path, readBack, messages) == 0) {
-            for (const CStyleSection* section : readBack.GetSections())
-                names.push_back(section->GetName());
-        }
-        return names;
     }
     void ExpectWorkCleared() {
         EXPECT_FALSE(table.HasAssignments());
@@ -77,7 +68,7 @@ TEST_F(SaveCommandTest, NameWithoutExtensionGetsSty) {
     EXPECT_EQ(dialogs.opened[0].filters[0].description, "Style Files (*.sty;*.mid)");
     EXPECT_EQ(dialogs.opened[0].filters[1].description, "All Files (*.*)");
     EXPECT_EQ(table.GetSourceFileName(), "mystyle.sty");
-    EXPECT_EQ(SectionNamesIn(folder.File("mystyle.sty")), std::vector<std::string>{"Main A"});
+    EXPECT_EQ(SectionNamesOfFile(folder.File("mystyle.sty")), std::vector<std::string>{"Main A"});
     EXPECT_TRUE(messages.shown.empty());
     ExpectWorkCleared();
 }
@@ -86,7 +77,7 @@ TEST_F(SaveCommandTest, NameWithAnExtensionIsUsedAsChosen) {
     OpenAndAssign();
     dialogs.choices.push_back(folder.File("mystyle.mid"));
     RunSaveCommand(table, settings, dialogs);
-    EXPECT_EQ(SectionNamesIn(folder.File("mystyle.mid")), std::vector<std::string>{"Main A"});
+    EXPECT_EQ(SectionNamesOfFile(folder.File("mystyle.mid")), std::vector<std::string>{"Main A"});
     EXPECT_FALSE(std::filesystem::exists(folder.File("mystyle.mid.sty")));
 }
 
@@ -116,7 +107,7 @@ TEST_F(SaveCommandTest, YesOverwrites) {
     dialogs.choices.push_back(existing);
     messages.answers.push_back(MessageAnswer::Yes);
     RunSaveCommand(table, settings, dialogs);
-    EXPECT_EQ(SectionNamesIn(existing), std::vector<std::string>{"Main A"});
+    EXPECT_EQ(SectionNamesOfFile(existing), std::vector<std::string>{"Main A"});
     ExpectWorkCleared();
 }
 
