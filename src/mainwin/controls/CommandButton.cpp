@@ -25,26 +25,22 @@ CCommandButton::CCommandButton(Picture picture, QWidget* parent)
 }
 
 void CCommandButton::SetBackColour(std::uint32_t colour) {
-    QPalette colours = palette();
-    colours.setColor(QPalette::Button, ColourFromControlValue(colour));
-    setPalette(colours);
+    SetControlColour(*this, QPalette::Button, colour);
 }
 
 std::uint32_t CCommandButton::GetBackColour() const {
-    return ControlValueFromColour(palette().color(QPalette::Button));
+    return GetControlColour(*this, QPalette::Button);
 }
 
 void CCommandButton::SetTextColour(std::uint32_t colour) {
     // Set for every colour group: a switched-off button shows its own dark green, not the
     // style's grey.
-    QPalette colours = palette();
-    colours.setColor(QPalette::ButtonText, ColourFromControlValue(colour));
-    setPalette(colours);
+    SetControlColour(*this, QPalette::ButtonText, colour);
     DrawPicture();
 }
 
 std::uint32_t CCommandButton::GetTextColour() const {
-    return ControlValueFromColour(palette().color(QPalette::ButtonText));
+    return GetControlColour(*this, QPalette::ButtonText);
 }
 
 void CCommandButton::SetButtonState(bool on) {

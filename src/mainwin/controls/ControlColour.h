@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
+#include <QWidget>
 
 #include <cstdint>
 
@@ -15,6 +17,18 @@ inline QColor ColourFromControlValue(std::uint32_t value) {
 inline std::uint32_t ControlValueFromColour(const QColor& colour) {
     return std::uint32_t(colour.red()) | (std::uint32_t(colour.green()) << 8) |
            (std::uint32_t(colour.blue()) << 16);
+}
+
+// Sets one colour role of a widget's palette from a control value, for every colour group.
+inline void SetControlColour(QWidget& widget, QPalette::ColorRole role, std::uint32_t value) {
+    QPalette colours = widget.palette();
+    colours.setColor(role, ColourFromControlValue(value));
+    widget.setPalette(colours);
+}
+
+// The control value of one colour role of a widget's palette.
+inline std::uint32_t GetControlColour(const QWidget& widget, QPalette::ColorRole role) {
+    return ControlValueFromColour(widget.palette().color(role));
 }
 
 } // namespace korvane

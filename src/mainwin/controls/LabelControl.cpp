@@ -20,23 +20,19 @@ void CLabelControl::SetCaption(const std::string& caption) {
 }
 
 void CLabelControl::SetTextColour(std::uint32_t colour) {
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, ColourFromControlValue(colour));
-    setPalette(colours);
+    SetControlColour(*this, QPalette::WindowText, colour);
 }
 
 std::uint32_t CLabelControl::GetTextColour() const {
-    return ControlValueFromColour(palette().color(QPalette::WindowText));
+    return GetControlColour(*this, QPalette::WindowText);
 }
 
 void CLabelControl::SetBackColour(std::uint32_t colour) {
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, ColourFromControlValue(colour));
-    setPalette(colours);
+    SetControlColour(*this, QPalette::Window, colour);
 }
 
 std::uint32_t CLabelControl::GetBackColour() const {
-    return ControlValueFromColour(palette().color(QPalette::Window));
+    return GetControlColour(*this, QPalette::Window);
 }
 
 void CLabelControl::SetSunken(bool sunken) {
