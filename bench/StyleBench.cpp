@@ -80,7 +80,7 @@ public:
         for (std::size_t i = 0; i < m_paths.size(); ++i) {
             ReadStyle& style = styles[i];
             style.document->StartNextFile();
-            if (ReadStyleFile(m_paths[i], *style.document, messages) != kReadOk)
+            if (ReadStyleFile(m_paths[i], *style.document, messages) != ReadResult::Ok)
                 std::abort();
             std::vector<CStyleSection*> sections = style.document->GetSections();
             for (CStyleSection* section : sections) {
@@ -115,7 +115,7 @@ void ReadStyleFileFromDisk(benchmark::State& state) {
         for (const std::string& path : corpus.Paths()) {
             CStyleDocument document;
             document.StartNextFile();
-            if (ReadStyleFile(path, document, messages) != kReadOk)
+            if (ReadStyleFile(path, document, messages) != ReadResult::Ok)
                 state.SkipWithError("a generated style did not read");
             benchmark::DoNotOptimize(document.GetSections().data());
         }
@@ -134,7 +134,7 @@ void ReadStyleStreamFromMemory(benchmark::State& state) {
                 ::fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb");
             CStyleDocument document;
             document.StartNextFile();
-            if (ReadStyleStream(stream, "bench.sty", document, messages) != kReadOk)
+            if (ReadStyleStream(stream, "bench.sty", document, messages) != ReadResult::Ok)
                 state.SkipWithError("a generated style did not read");
             std::fclose(stream);
             benchmark::DoNotOptimize(document.GetSections().data());
@@ -170,7 +170,8 @@ void WriteStyleFileToDisk(benchmark::State& state) {
     CDiscardMessages messages;
     for (auto _ : state) {
         for (std::size_t i = 0; i < styles.size(); ++i)
-            if (WriteStyleFile(corpus.OutputPath(i), styles[i].Input(), messages) != 0)
+            if (WriteStyleFile(corpus.OutputPath(i), styles[i].Input(), messages) !=
+                WriteResult::Ok)
                 state.SkipWithError("a style could not be written");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
+    libcli11-dev nlohmann-json3-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-qpa-plugins
     xvfb xauth fonts-dejavu-core fonts-liberation2

@@ -1,9 +1,9 @@
 // korvane-cli as a user runs it: exit codes, what it prints, and the files it writes.
 
-#include "../style/StyleBytes.h"
 #include "style/StyleReader.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
+#include "support/StyleBytes.h"
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
 

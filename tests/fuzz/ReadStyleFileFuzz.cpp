@@ -100,7 +100,7 @@ void CheckProperties(const CStyleProperties& written, const CStyleProperties& re
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CStyleDocument document;
-    if (ReadBytes(data, size, document) != kReadOk)
+    if (ReadBytes(data, size, document) != ReadResult::Ok)
         return 0;
 
     // Assign up to eight sections of distinct names to slots in file order; sections of equal
@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         BuildStyleBytes({properties, slots, document.GetAssignedSections(), csegs});
 
     CStyleDocument reread;
-    if (ReadBytes(bytes.data(), bytes.size(), reread) != kReadOk)
+    if (ReadBytes(bytes.data(), bytes.size(), reread) != ReadResult::Ok)
         Fail("the written file does not read");
     const std::vector<CStyleSection*>& again = reread.GetSections();
     if (again.size() != slot)

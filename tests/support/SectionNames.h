@@ -14,7 +14,7 @@ inline std::vector<std::string> SectionNamesOfFile(const std::string& path) {
     CStyleDocument document;
     document.StartNextFile();
     std::vector<std::string> names;
-    if (ReadStyleFile(path, document, messages) == 0) {
+    if (ReadStyleFile(path, document, messages) == ReadResult::Ok) {
         for (const CStyleSection* section : document.GetSections())
             names.push_back(section->GetName());
     }

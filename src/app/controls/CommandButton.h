@@ -1,0 +1,43 @@
+#pragma once
+
+#include "assignment/Colours.h"
+
+#include <QPushButton>
+
+#include <cstdint>
+
+namespace korvane {
+
+// The window's command button: background and text colour, enabled, and the on/off button state
+// by which the window switches its commands. A picture button shows a drawn media symbol in its
+// text colour instead of a caption.
+class CCommandButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    enum class Picture { None, Play, Pause, Stop };
+
+    explicit CCommandButton(const QString& caption, QWidget* parent = nullptr);
+    CCommandButton(Picture picture, QWidget* parent = nullptr);
+
+    void SetBackColour(std::uint32_t colour);
+    std::uint32_t GetBackColour() const;
+    void SetTextColour(std::uint32_t colour);
+    std::uint32_t GetTextColour() const;
+    void SetEnabled(bool enabled) { setEnabled(enabled); }
+
+    // On: enabled with text 255, 255, 128. Off: disabled with text 0, 128, 0.
+    void SetButtonState(bool on);
+
+    Picture GetPicture() const { return m_picture; }
+
+    static constexpr std::uint32_t kOnTextColour = colours::kButtonOnText.ToControlValue();
+    static constexpr std::uint32_t kOffTextColour = colours::kButtonOffText.ToControlValue();
+
+private:
+    void DrawPicture();
+
+    Picture m_picture = Picture::None;
+};
+
+} // namespace korvane

@@ -1,0 +1,72 @@
+#include "app/controls/LabelControl.h"
+
+#include "app/controls/ControlColour.h"
+
+#include <QMouseEvent>
+
+namespace korvane {
+
+CLabelControl::CLabelControl(QWidget* parent) : QLabel(parent) {
+    // Captions are names, never markup.
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setIndent(2);
+    setAutoFillBackground(true);
+}
+
+void CLabelControl::SetCaption(const std::string& caption) {
+    m_caption = caption;
+    setText(QString::fromLocal8Bit(caption.data(), qsizetype(caption.size())));
+}
+
+void CLabelControl::SetTextColour(std::uint32_t colour) {
+    SetControlColour(*this, QPalette::WindowText, colour);
+}
+
+std::uint32_t CLabelControl::GetTextColour() const {
+    return GetControlColour(*this, QPalette::WindowText);
+}
+
+void CLabelControl::SetBackColour(std::uint32_t colour) {
+    SetControlColour(*this, QPalette::Window, colour);
+}
+
+std::uint32_t CLabelControl::GetBackColour() const {
+    return GetControlColour(*this, QPalette::Window);
+}
+
+void CLabelControl::SetSunken(bool sunken) {
+    if (sunken) {
+        setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    } else {
+        setFrameStyle(QFrame::NoFrame);
+    }
+}
+
+void CLabelControl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = true;
+        event->accept();
+        return;
+    }
+    QLabel::mousePressEvent(event);
+}
+
+void CLabelControl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_pressed) {
+        m_pressed = false;
+        event->accept();
+        // Like a button, the click counts only when the mouse is released over the label.
+        if (rect().contains(event->position().toPoint())) {
+            Q_EMIT clicked();
+        }
+        return;
+    }
+    QLabel::mouseReleaseEvent(event);
+}
+
+void CLabelControl::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+} // namespace korvane

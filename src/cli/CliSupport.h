@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/MessageBox.h"
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+
+namespace korvane::cli {
+
+// What korvane-cli tells its caller.
+enum class ExitCode { Success = 0, Failure = 1, Usage = 2 };
+
+// Messages that the window shows in boxes go to stderr as "korvane-cli: CAPTION TEXT";
+// questions are answered No.
+class CConsoleMessages : public IMessageBox {
+public:
+    MessageAnswer Show(const std::string& text, const std::string& caption, MessageIcon,
+                       MessageButtons buttons) override;
+};
+
+// Prints "korvane-cli: problem" on stderr and returns ExitCode::Failure.
+ExitCode Fail(const std::string& problem);
+
+// A usage error found after parsing: the problem and the command's help on stderr, exit 2.
+ExitCode UsageError(const std::string& problem, const std::string& help);
+
+// Each command adds its subcommand to the application with its own help text (shown by --help
+// and after a usage error) and the function that runs it once the arguments are parsed.
+struct Command {
+    CLI::App* app = nullptr;
+    std::string help;
+    std::function<ExitCode()> run;
+};
+
+Command AddInfoCommand(CLI::App& app);
+Command AddModelsCommand(CLI::App& app);
+Command AddConvertCommand(CLI::App& app);
+
+// Sets the subcommand's help text and a -h/--help flag that prints it.
+void SetHelp(CLI::App& command, const std::string& help);
+
+} // namespace korvane::cli

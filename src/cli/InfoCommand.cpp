@@ -1,0 +1,124 @@
+// korvane-cli info: what the reader takes from a style file, as text or as one JSON object.
+
+#include "cli/CliSupport.h"
+#include "platform/DisplayText.h"
+#include "style/StyleReader.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <unordered_map>
+
+namespace korvane::cli {
+namespace {
+
+const char* const kInfoHelp = R"(Usage: korvane-cli info FILE [--json]
+
+Reads FILE as Korvane's window does and shows its header values, its sections
+(name, number of event bytes, CSEG record) and its CSEG records. Names are shown
+as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; in text output,
+control characters are written as \xNN.
+  --json   print one JSON object instead of text
+)";
+
+struct InfoOptions {
+    std::string path;
+    bool json = false;
+};
+
+// The index of each CSEG record in the document's list, looked up once per section.
+std::unordered_map<const CCsegRecord*, int> SegmentIndexes(const CStyleDocument& document) {
+    std::unordered_map<const CCsegRecord*, int> indexes;
+    int index = 0;
+    for (const CCsegRecord* record : document.GetCsegs())
+        indexes.emplace(record, index++);
+    return indexes;
+}
+
+int SegmentIndex(const std::unordered_map<const CCsegRecord*, int>& indexes,
+                 const CCsegRecord* record) {
+    const auto found = indexes.find(record);
+    return found == indexes.end() ? -1 : found->second;
+}
+
+void PrintInfoJson(const CStyleDocument& document) {
+    const CStyleProperties& p = *document.GetSourceProperties();
+    const auto indexes = SegmentIndexes(document);
+    nlohmann::ordered_json info;
+    info["format"] = p.m_format;
+    info["tracks"] = p.m_trackCount;
+    info["division"] = p.m_division;
+    info["properties"] = {{"copyright", DisplayUtf8(p.GetCopyright())},
+                          {"sequence_name", DisplayUtf8(p.GetSequenceName())},
+                          {"tempo", p.GetTempoText()},
+                          {"time_signature", p.GetTimeSignatureText()}};
+    info["sections"] = nlohmann::ordered_json::array();
+    for (const CStyleSection* section : document.GetSections()) {
+        const int cseg = SegmentIndex(indexes, section->GetSegment());
+        info["sections"].push_back(
+            {{"name", DisplayUtf8(section->GetName())},
+             {"length", section->GetDataLength()},
+             {"cseg", cseg < 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(cseg)}});
+    }
+    info["csegs"] = nlohmann::ordered_json::array();
+    for (const CCsegRecord* record : document.GetCsegs()) {
+        info["csegs"].push_back({{"sdec", DisplayUtf8(record->GetSdecText())},
+                                 {"ctab_length", record->GetCtabLength()}});
+    }
+    std::cout << info.dump() << "\n";
+}
+
+void PrintInfoText(const std::string& path, const CStyleDocument& document) {
+    const CStyleProperties& p = *document.GetSourceProperties();
+    const auto indexes = SegmentIndexes(document);
+    std::cout << "File:            " << PrintableUtf8(path) << "\n"
+              << "Format:          " << p.m_format << "\n"
+              << "Tracks:          " << p.m_trackCount << "\n"
+              << "Division:        " << p.m_division << " pulses per quarter note\n"
+              << "Tempo:           " << p.GetTempoText() << "\n"
+              << "Time signature:  " << p.GetTimeSignatureText() << "\n"
+              << "Sequence name:   " << PrintableUtf8(p.GetSequenceName()) << "\n"
+              << "Copyright:       " << PrintableUtf8(p.GetCopyright()) << "\n"
+              << "Sections:        " << document.GetSections().size() << "\n";
+    for (const CStyleSection* section : document.GetSections()) {
+        const int cseg = SegmentIndex(indexes, section->GetSegment());
+        const std::string name = PrintableUtf8(section->GetName());
+        std::cout << "  " << name << std::string(14 - std::min<std::size_t>(13, name.size()), ' ')
+                  << section->GetDataLength() << " bytes"
+                  << (cseg < 0 ? std::string(", no CSEG") : ", CSEG " + std::to_string(cseg))
+                  << "\n";
+    }
+    std::cout << "CSEG records:    " << document.GetCsegs().size() << "\n";
+    int index = 0;
+    for (const CCsegRecord* record : document.GetCsegs()) {
+        std::cout << "  " << index++ << ": " << PrintableUtf8(record->GetSdecText()) << " ("
+                  << record->GetCtabLength() << " Ctab bytes)\n";
+    }
+}
+
+ExitCode RunInfo(const InfoOptions& options) {
+    CConsoleMessages messages;
+    CStyleDocument document;
+    document.StartNextFile();
+    if (ReadStyleFile(options.path, document, messages) != ReadResult::Ok)
+        return ExitCode::Failure;
+    if (options.json)
+        PrintInfoJson(document);
+    else
+        PrintInfoText(options.path, document);
+    return ExitCode::Success;
+}
+
+} // namespace
+
+Command AddInfoCommand(CLI::App& app) {
+    auto options = std::make_shared<InfoOptions>();
+    CLI::App* info = app.add_subcommand("info", "show what Korvane reads from a style file");
+    info->add_option("FILE", options->path, "the style file")->required();
+    info->add_flag("--json", options->json, "print one JSON object");
+    return {info, kInfoHelp, [options] { return RunInfo(*options); }};
+}
+
+} // namespace korvane::cli

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "assignment/Colours.h"
+#include "platform/MessageBox.h"
+#include "style/AssignmentSlot.h"
+#include "style/StyleDocument.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace korvane {
+
+// What a label of the three columns shows.
+struct LabelState {
+    std::string caption;
+    Colour textColour;
+    bool operator==(const LabelState&) const = default;
+};
+
+// The command buttons that the button state switches on and off.
+enum class SwitchedButton { Save, Clear, Properties, Voices, CopyAll, StorePattern };
+constexpr int kSwitchedButtonCount = 6;
+
+// The main window's conversion state and its rules: the source, destination and assignment
+// columns, the 16 slots, the selected source, the style document and the switched buttons. The
+// window renders this state and routes every click here; korvane-cli drives the same operations.
+class CAssignmentTable {
+public:
+    explicit CAssignmentTable(IMessageBox& messages);
+
+    // --- what the window shows -------------------------------------------------------------
+    const LabelState& GetSourceLabel(int row) const { return m_source.at(row); }
+    const LabelState& GetDestinationLabel(int slot) const { return m_destination.at(slot); }
+    const LabelState& GetAssignmentLabel(int row) const { return m_assignment.at(row); }
+    const std::string& GetFileNameLabel() const { return m_fileNameLabel; }
+    Colour GetAuditionLabelColour() const { return m_auditionColour; }
+    bool IsPlayEnabled() const { return m_playEnabled; }
+    bool IsButtonOn(SwitchedButton button) const { return m_buttons.at(int(button)); }
+    // The model selector's current entry: an index into ModelNames(), or -1 for none.
+    int GetSelectedModel() const { return m_selectedModel; }
+
+    // --- state read by the commands ---------------------------------------------------------
+    int GetSelectedSource() const { return m_selectedSource; }
+    const AssignmentSlots& GetSlots() const { return m_slots; }
+    bool HasAssignments() const;
+    const std::string& GetSourceFileName() const { return m_sourceFileName; }
+    void SetSourceFileName(const std::string& name) { m_sourceFileName = name; }
+    CStyleDocument& GetDocument() { return m_document; }
+    const CStyleDocument& GetDocument() const { return m_document; }
+    IMessageBox& GetMessages() { return m_messages; }
+
+    // --- operations -----------------------------------------------------------------------
+    // Sets the selector's entry without the model change rules (start-up, before Clear).
+    void SelectModel(int modelIndex);
+    void ClickSource(int row);
+    void ClickDestination(int slot);
+    void Unassign(int slot);
+    void CopyAll();
+    bool ColumnsMatch() const;
+
+    // The row of the source column, or the slot of the destination column, whose caption is name;
+    // -1 when none is (an empty name matches nothing).
+    int FindSourceRow(const std::string& name) const;
+    int FindDestinationSlot(const std::string& name) const;
+    // Pairs a source row with a slot as a user does: one source click (unless the row is selected
+    // already, when a click would deselect it), then one destination click.
+    void AssignPair(int sourceRow, int slot);
+    // Assign by Name: every source section whose name is a slot of the current layout goes to the
+    // first slot of that name, going down the source column.
+    void AssignByName();
+    // The selector changed to modelIndex: refused with a message while slots are assigned (the
+    // selector keeps the new entry), else the new layout is shown; Copy All follows the columns.
+    void RequestModelChange(int modelIndex);
+    void Clear();
+    // Writes the selected model's layout into the destination column, all labels plain.
+    void ShowLayout();
+
+    // Open's steps around the reader: before it, the document is prepared and the file name set;
+    // after a successful read, the new sections fill the source column.
+    void PrepareForOpen(const std::string& fileName);
+    void ShowOpenedSections();
+
+    // Called when Clear or Open reset the source column, so that a running audition stops.
+    std::function<void()> onStopAudition;
+
+private:
+    void ResetSourceColumn();
+    void SetButton(SwitchedButton button, bool on) { m_buttons.at(int(button)) = on; }
+
+    IMessageBox& m_messages;
+    CStyleDocument m_document;
+    std::array<LabelState, kSlotCount> m_source;
+    std::array<LabelState, kSlotCount> m_destination;
+    std::array<LabelState, kSlotCount> m_assignment;
+    std::string m_fileNameLabel;
+    Colour m_auditionColour = colours::kAuditionPlain;
+    bool m_playEnabled = false;
+    std::array<bool, kSwitchedButtonCount> m_buttons{};
+    int m_selectedModel = -1;
+    int m_selectedSource = -1;
+    AssignmentSlots m_slots;
+    std::string m_sourceFileName;
+};
+
+} // namespace korvane

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+// Section names and header texts are bytes in whatever code page the keyboard or its owner used.
+// One rule decodes them wherever they are shown: bytes that form valid UTF-8 are taken as UTF-8,
+// anything else as Latin-1 (every byte one character). The result is always valid UTF-8.
+std::string DisplayUtf8(const std::string& bytes);
+
+// The same, with control characters (C0, DEL and C1) written as \xNN so that a text from a file
+// can never drive the terminal it is printed on.
+std::string PrintableUtf8(const std::string& bytes);
+
+} // namespace korvane

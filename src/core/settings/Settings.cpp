@@ -1,0 +1,156 @@
+#include "settings/Settings.h"
+
+#include "platform/LeadingInteger.h"
+#include "settings/ProfileFile.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+
+namespace korvane {
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+constexpr const char* kConfigurationName = "Korvane.ini";
+
+// How many characters each key delivers at most; longer values are cut, so a model index
+// stored as 1234 reads as 123.
+constexpr std::size_t kFolderCharacters = 259;
+constexpr std::size_t kNumberCharacters = 3;
+constexpr std::size_t kStepCharacters = 63;
+constexpr std::size_t kOverwriteCharacters = 9;
+constexpr std::size_t kEntireCharacters = 1;
+
+constexpr const char* kMissing = "none";
+
+std::string ReadKey(const CProfileFile& file, const char* section, const std::string& key,
+                    const std::string& defaultValue, std::size_t mostCharacters) {
+    return file.ReadString(section, key, defaultValue, mostCharacters + 1);
+}
+
+// A flag is set only by a value beginning with an upper-case Y.
+bool IsFlagSet(const std::string& value) {
+    return !value.empty() && value.front() == 'Y';
+}
+
+std::string StepKey(std::size_t step) {
+    return "step" + std::to_string(step);
+}
+
+// The loader splits at the first comma; a value without one, or beginning with it, is kept as
+// "something stored" (the flag) but gives no step.
+PatternStep ParseStep(const std::string& value) {
+    const auto comma = value.find(',');
+    if (comma == std::string::npos || comma == 0)
+        return {};
+    return {value.substr(0, comma), value.substr(comma + 1)};
+}
+
+} // namespace
+
+std::string DefaultAuditionFolder() {
+#ifdef _WIN32
+    return "C:\\TEMP";
+#else
+    std::error_code error;
+    std::string folder = std::filesystem::temp_directory_path(error).string();
+    if (error || folder.empty())
+        folder = "/tmp";
+    while (folder.size() > 1 && folder.back() == kPathSeparator)
+        folder.pop_back();
+    return folder;
+#endif
+}
+
+void LoadSettings(CSettings& settings, const std::string& startFolder) {
+    settings.configurationPath = startFolder.empty()
+                                     ? std::string(kConfigurationName)
+                                     : startFolder + kPathSeparator + kConfigurationName;
+
+    // Create the file empty when it is missing; a folder we may not write to simply leaves every
+    // key at its default.
+    { std::ofstream create(settings.configurationPath, std::ios::binary | std::ios::app); }
+
+    const CProfileFile file(settings.configurationPath);
+
+    settings.defaultStyleLocation =
+        ReadKey(file, "Style Base", "folder", startFolder, kFolderCharacters);
+    settings.styleFolder = settings.defaultStyleLocation;
+    settings.saveFolder = settings.defaultStyleLocation;
+
+    settings.auditionFolder =
+        ReadKey(file, "Audit Location", "folder", DefaultAuditionFolder(), kFolderCharacters);
+
+    settings.defaultModel = static_cast<int>(
+        LeadingInteger(ReadKey(file, "PSR Model", "model", "0", kNumberCharacters)));
+    settings.recentListSize = static_cast<int>(
+        LeadingInteger(ReadKey(file, "Most Recently Used", "size", "0", kNumberCharacters)));
+
+    settings.pattern = {};
+    settings.patternLoaded = false;
+    for (std::size_t step = 0; step < settings.pattern.size(); ++step) {
+        const auto value =
+            ReadKey(file, "Conversion Pattern", StepKey(step), kMissing, kStepCharacters);
+        // Only the exact default means "not stored"; "None" is a value like any other.
+        if (value == kMissing)
+            continue;
+        settings.patternLoaded = true;
+        settings.pattern[step] = ParseStep(value);
+    }
+
+    settings.conversionSourceFolder =
+        ReadKey(file, "Conversion Files", "from", kMissing, kFolderCharacters);
+    settings.conversionTargetFolder =
+        ReadKey(file, "Conversion Files", "to", kMissing, kFolderCharacters);
+    settings.overwrite =
+        IsFlagSet(ReadKey(file, "Conversion Files", "overwrite", kMissing, kOverwriteCharacters));
+    settings.entireFolder =
+        IsFlagSet(ReadKey(file, "Conversion Files", "entire", kMissing, kEntireCharacters));
+
+    settings.lastFile = ReadKey(file, "Recent File List", "File1", kMissing, kFolderCharacters);
+}
+
+bool WriteSetting(const CSettings& settings, const std::string& section, const std::string& key,
+                  const std::string& value) {
+    // The profile file drops line breaks from the value itself, so a typed folder name can never
+    // end the line early and smuggle in further keys.
+    return CProfileFile(settings.configurationPath).WriteString(section, key, value);
+}
+
+bool WritePreferences(const CSettings& settings, const std::string& recentListSizeText) {
+    bool written =
+        WriteSetting(settings, "PSR Model", "model", std::to_string(settings.defaultModel));
+    written &= WriteSetting(settings, "Style Base", "folder", settings.defaultStyleLocation);
+    written &= WriteSetting(settings, "Audit Location", "folder", settings.auditionFolder);
+    written &= WriteSetting(settings, "Most Recently Used", "size", recentListSizeText);
+    return written;
+}
+
+bool WriteConversionFolders(const CSettings& settings) {
+    bool written =
+        WriteSetting(settings, "Conversion Files", "from", settings.conversionSourceFolder);
+    written &= WriteSetting(settings, "Conversion Files", "to", settings.conversionTargetFolder);
+    written &=
+        WriteSetting(settings, "Conversion Files", "overwrite", settings.overwrite ? "Y" : "");
+    written &=
+        WriteSetting(settings, "Conversion Files", "entire", settings.entireFolder ? "Y" : "");
+    return written;
+}
+
+bool WriteConversionPattern(const CSettings& settings) {
+    bool written = true;
+    for (std::size_t step = 0; step < settings.pattern.size(); ++step) {
+        const PatternStep& pattern = settings.pattern[step];
+        const std::string value = pattern.from.empty() ? "" : pattern.from + "," + pattern.to;
+        written &= WriteSetting(settings, "Conversion Pattern", StepKey(step), value);
+    }
+    return written;
+}
+
+} // namespace korvane

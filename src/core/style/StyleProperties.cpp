@@ -1,0 +1,58 @@
+#include "style/StyleProperties.h"
+
+#include "platform/LeadingInteger.h"
+
+#include <cstdio>
+
+namespace korvane {
+
+void CStyleProperties::AppendSysex(const ByteArray& bytes) {
+    if (!m_pSysex)
+        m_pSysex.emplace();
+    m_pSysex->insert(m_pSysex->end(), bytes.begin(), bytes.end());
+}
+
+std::string CStyleProperties::GetTimeSignatureText() const {
+    if (!m_pTimeSignature)
+        return {};
+    // FF 58 len nn dd cc bb: a short event shows 0 for what it lacks.
+    const ByteArray& event = *m_pTimeSignature;
+    auto dataByte = [&](std::size_t i) -> unsigned { return i < event.size() ? event[i] : 0; };
+    const unsigned exponent = dataByte(4);
+    const unsigned denominator = exponent < 32 ? 1u << exponent : 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%u/%u %u clocks PQN", dataByte(3), denominator, dataByte(5));
+    return text;
+}
+
+std::string CStyleProperties::GetTempoText() const {
+    if (!m_pTempo)
+        return {};
+    const ByteArray& event = *m_pTempo;
+    auto dataByte = [&](std::size_t i) -> unsigned long { return i < event.size() ? event[i] : 0; };
+    const unsigned long micros = (dataByte(3) << 16) | (dataByte(4) << 8) | dataByte(5);
+    // Rounded to the nearest whole beat, so that SetTempoText gives back the same tempo bytes for
+    // any tempo the program itself computed (120 from 500,000).
+    unsigned long bpm = micros == 0 ? 65535 : (60'000'000UL + micros / 2) / micros;
+    if (bpm > 65535)
+        bpm = 65535;
+    return std::to_string(bpm);
+}
+
+void CStyleProperties::SetTempoText(const std::string& text) {
+    if (text.empty() || !m_pTempo || m_pTempo->size() < 6)
+        return;
+    const long long bpm = LeadingInteger(text);
+    if (bpm <= 0)
+        return; // a tempo of 0 or less has no microseconds per beat
+    const unsigned long micros = static_cast<unsigned long>(60'000'000LL / bpm) & 0xFFFFFF;
+    (*m_pTempo)[3] = static_cast<std::uint8_t>(micros >> 16);
+    (*m_pTempo)[4] = static_cast<std::uint8_t>(micros >> 8);
+    (*m_pTempo)[5] = static_cast<std::uint8_t>(micros);
+}
+
+void CStyleProperties::SetDivisionText(const std::string& text) {
+    m_division = text.empty() ? 0 : static_cast<std::uint16_t>(LeadingInteger(text) & 0xFFFF);
+}
+
+} // namespace korvane

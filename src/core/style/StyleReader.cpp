@@ -1,0 +1,396 @@
+#include "style/StyleReader.h"
+
+#include "platform/ErrorCode.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace korvane {
+namespace {
+
+using Tag = std::array<std::uint8_t, 4>;
+
+bool IsTag(const Tag& tag, const char* name) {
+    return std::memcmp(tag.data(), name, 4) == 0;
+}
+
+std::string Format(const char* pattern, const std::string& text) {
+    std::string out = pattern;
+    const auto at = out.find("%s");
+    if (at != std::string::npos)
+        out.replace(at, 2, text);
+    return out;
+}
+
+std::string DamagedMessage(const std::string& path) {
+    return Format("File %s is damaged: it ends in the middle of its data.\nCannot process further.",
+                  FileNameOfPath(path));
+}
+
+// The file's bytes, front to back, one at a time. Past the end every byte reads as FF, which is
+// what ends most of the format's loops; AtEnd tells the loops that FF alone cannot end.
+class CByteInput {
+public:
+    explicit CByteInput(std::FILE* stream) : m_stream(stream) {}
+
+    std::uint8_t ReadByte() {
+        const int c = getc_unlocked(m_stream);
+        if (c == EOF) {
+            m_atEnd = true;
+            ++m_readsPastEnd;
+            return 0xFF;
+        }
+        ++m_position;
+        return static_cast<std::uint8_t>(c);
+    }
+    std::uint16_t Read16() {
+        const unsigned high = ReadByte();
+        return static_cast<std::uint16_t>((high << 8) | ReadByte());
+    }
+    std::uint32_t Read32() {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i)
+            value = (value << 8) | ReadByte();
+        return value;
+    }
+    Tag ReadTag() {
+        const std::uint64_t before = m_readsPastEnd;
+        Tag tag;
+        for (auto& byte : tag)
+            byte = ReadByte();
+        m_lastTagCut = m_readsPastEnd - before > 0 && m_readsPastEnd - before < 4;
+        return tag;
+    }
+    // The file ended in the middle of the last tag read.
+    bool LastTagCut() const { return m_lastTagCut; }
+    std::string ReadText(std::size_t length) {
+        std::string text;
+        for (std::size_t i = 0; i < length && !m_atEnd; ++i)
+            text.push_back(static_cast<char>(ReadByte()));
+        return text;
+    }
+    bool AtEnd() const { return m_atEnd; }
+    std::uint64_t Position() const { return m_position; }
+
+private:
+    std::FILE* m_stream;
+    bool m_atEnd = false;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_readsPastEnd = 0;
+    bool m_lastTagCut = false;
+};
+
+// A marker text up to its first zero byte, at most 63 bytes: the section name.
+std::string SectionName(const std::string& markerText) {
+    std::string name = markerText.substr(0, markerText.find('\0'));
+    if (name.size() > kMaxSectionNameLength)
+        name.resize(kMaxSectionNameLength);
+    return name;
+}
+
+// Meta-event results that matter to the header scan.
+constexpr int kStopScan = 0;
+constexpr int kEndOfInput = 0xFF;
+constexpr int kRefusedFormat = -2;
+
+class CStyleFileReader {
+public:
+    CStyleFileReader(std::FILE* stream, const std::string& path, CStyleDocument& document,
+                     IMessageBox& messages)
+        : m_in(stream), m_path(path), m_document(document), m_messages(messages) {}
+
+    ReadResult Read();
+
+private:
+    ReadResult Fail(const std::string& message, ReadResult result) {
+        ReportFileError(m_messages, message);
+        return result;
+    }
+    CStyleProperties& Properties() {
+        CStyleProperties* properties = m_document.GetSourceProperties();
+        return properties ? *properties : m_document.ResetSourceProperties();
+    }
+
+    int ScanHeaderEvents();
+    int ParseHeaderMeta(std::uint8_t type);
+    ByteArray ReadStoredEvent(std::uint8_t type, bool withFollowingByte);
+    ReadResult ReadSections();
+    ReadResult ReadCsegChunks(Tag tag);
+    void ResolveSdec(std::string text, CCsegRecord* record);
+
+    CByteInput m_in;
+    const std::string& m_path;
+    CStyleDocument& m_document;
+    IMessageBox& m_messages;
+    bool m_inStyle = false;
+    CStyleSection* m_current = nullptr;
+};
+
+ReadResult CStyleFileReader::Read() {
+    if (!IsTag(m_in.ReadTag(), "MThd"))
+        return Fail(Format("%s is not a style file (MThd missing).", m_path), ReadResult::Refused);
+    m_in.Read32(); // the header length: the three words below are always read
+    CStyleProperties& properties = Properties();
+    properties.m_format = m_in.Read16();
+    properties.m_trackCount = m_in.Read16();
+    properties.m_division = m_in.Read16();
+    if (properties.m_format == 1)
+        return Fail("This is a Type 1 MIDI File.\nCannot process further.", ReadResult::Refused);
+    if (properties.m_trackCount > 1)
+        return Fail("This is a multitrack MIDI File.\nCannot process further.",
+                    ReadResult::Refused);
+    if (!IsTag(m_in.ReadTag(), "MTrk"))
+        return Fail("No track tag.\n", ReadResult::NoTrack);
+    m_in.Read32(); // the track length: the track is cut at its FF bytes instead
+    m_in.ReadByte();
+
+    if (ScanHeaderEvents() == kRefusedFormat)
+        return Fail("This is an SFF2 style file.\nCannot process further.", ReadResult::Refused);
+    if (!m_current)
+        return Fail("Non-style MIDI File.\nCannot process further.", ReadResult::Refused);
+    if (ReadResult result = ReadSections(); result != ReadResult::Ok)
+        return result;
+
+    if (!IsTag(m_in.ReadTag(), "CASM")) {
+        return Fail(Format("Unable to locate CASM segment.\nFile %s may be corrupted.",
+                           FileNameOfPath(m_path)),
+                    ReadResult::Damaged);
+    }
+    m_in.Read32(); // the CASM length
+    if (m_in.AtEnd())
+        return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+    return ReadCsegChunks(m_in.ReadTag());
+}
+
+int CStyleFileReader::ScanHeaderEvents() {
+    int result = 1; // go on
+    do {
+        const std::uint8_t b = m_in.ReadByte();
+        if (b == 0xFF) {
+            result = ParseHeaderMeta(m_in.ReadByte());
+        } else if (b == 0xF0) {
+            // The run keeps everything up to the next FF: the message, its F7 and the delta-time
+            // that follows, and any further system-exclusive message before the next meta event.
+            ByteArray run{b};
+            for (std::uint8_t c = m_in.ReadByte(); c != 0xFF; c = m_in.ReadByte())
+                run.push_back(c);
+            Properties().AppendSysex(run);
+            result = ParseHeaderMeta(m_in.ReadByte());
+        }
+        if (result == kRefusedFormat)
+            return result;
+    } while (result != kStopScan && result != kEndOfInput && !m_inStyle);
+    return result;
+}
+
+// One meta event among the header events, its FF and type byte read. An "SFF1" marker passes the
+// byte after its text on as the type of a further event; the loop follows such chains without
+// recursion, so a file of nothing but markers cannot exhaust the stack.
+int CStyleFileReader::ParseHeaderMeta(std::uint8_t type) {
+    int result = type;
+    bool chained = false;
+    for (;;) {
+        int eventResult = type;
+        bool sff1Marker = false;
+        switch (type) {
+        case 0x01:
+            m_in.ReadText(m_in.ReadByte());
+            break;
+        case 0x02:
+            Properties().SetCopyright(m_in.ReadText(m_in.ReadByte()));
+            break;
+        case 0x03:
+            Properties().SetSequenceName(m_in.ReadText(m_in.ReadByte()));
+            break;
+        case 0x04:
+            Properties().SetInstrumentName(m_in.ReadText(m_in.ReadByte()));
+            break;
+        case 0x05:
+            Properties().SetLyric(m_in.ReadText(m_in.ReadByte()));
+            break;
+        case 0x07:
+            Properties().SetCuePoint(m_in.ReadText(m_in.ReadByte()));
+            break;
+        case 0x06: {
+            const std::string name = SectionName(m_in.ReadText(m_in.ReadByte()));
+            if (name == "SFF1") {
+                sff1Marker = true;
+            } else if (name == "SFF2") {
+                return kRefusedFormat;
+            } else {
+                m_current = &m_document.AppendSection(name);
+                m_inStyle = true;
+            }
+            break;
+        }
+        case 0x20:
+            m_in.ReadByte();
+            Properties().m_channelPrefix = m_in.ReadByte();
+            break;
+        case 0x21:
+            m_in.ReadByte();
+            Properties().m_port = m_in.ReadByte();
+            break;
+        case 0x2F:
+            m_in.ReadByte(); // an end of track here does not end the scan
+            break;
+        case 0x51:
+            Properties().SetTempo(ReadStoredEvent(type, true));
+            break;
+        case 0x54:
+            Properties().SetSmpteOffset(ReadStoredEvent(type, false));
+            break;
+        case 0x58:
+            Properties().SetTimeSignature(ReadStoredEvent(type, false));
+            break;
+        case 0x59:
+            Properties().SetKeySignature(ReadStoredEvent(type, false));
+            break;
+        case 0xFF:
+            eventResult = kEndOfInput;
+            break;
+        default:
+            eventResult = kStopScan; // unrecognised: its length and data stay unread
+            break;
+        }
+        if (!chained)
+            result = eventResult; // a chained event's result is ignored
+        if (!sff1Marker || m_inStyle)
+            return result;
+        chained = true;
+        type = m_in.ReadByte();
+    }
+}
+
+ByteArray CStyleFileReader::ReadStoredEvent(std::uint8_t type, bool withFollowingByte) {
+    const std::uint8_t length = m_in.ReadByte();
+    ByteArray event{0xFF, type, length};
+    for (int i = 0; i < length; ++i)
+        event.push_back(m_in.ReadByte());
+    // The tempo keeps the delta-time byte that follows it; the writer relies on it.
+    if (withFollowingByte)
+        event.push_back(m_in.ReadByte());
+    return event;
+}
+
+ReadResult CStyleFileReader::ReadSections() {
+    for (;;) {
+        std::uint8_t b = m_in.ReadByte();
+        if (m_in.AtEnd())
+            break;
+        if (b != 0xFF) {
+            m_current->AppendByte(b);
+            continue;
+        }
+        const std::uint8_t type = m_in.ReadByte();
+        if (m_in.AtEnd())
+            break;
+        if (type == 0x06) {
+            const std::string name = SectionName(m_in.ReadText(m_in.ReadByte()));
+            if (m_in.AtEnd())
+                break;
+            m_current = &m_document.AppendSection(name);
+        } else if (type == 0x2F) {
+            m_in.ReadByte(); // the end-of-track length byte
+            return ReadResult::Ok;
+        } else {
+            // An FF inside an event (a long delta-time, say) is copied with the byte after it.
+            m_current->AppendByte(0xFF);
+            m_current->AppendByte(type);
+        }
+    }
+    // The track ended without an end-of-track event.
+    return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+}
+
+ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
+    while (IsTag(tag, "CSEG")) {
+        auto record = std::make_unique<CCsegRecord>();
+        const std::uint32_t csegLength = m_in.Read32();
+        const std::uint64_t csegEnd = m_in.Position() + csegLength;
+        if (!IsTag(m_in.ReadTag(), "Sdec"))
+            return Fail("CSEG missing.", ReadResult::Damaged);
+
+        const auto sdecLength = static_cast<std::int32_t>(m_in.Read32());
+        const std::string sdec = m_in.ReadText(sdecLength > 0 ? std::size_t(sdecLength) : 0);
+        if (m_in.AtEnd())
+            return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+
+        for (tag = m_in.ReadTag(); !m_in.AtEnd(); tag = m_in.ReadTag()) {
+            if (IsTag(tag, "Ctab")) {
+                for (std::uint8_t byte : tag)
+                    record->AppendByte(byte);
+                const std::uint32_t length = m_in.Read32();
+                record->AppendLength(length);
+                const auto signedLength = static_cast<std::int32_t>(length);
+                for (std::int32_t i = 0; i < signedLength && !m_in.AtEnd(); ++i)
+                    record->AppendByte(m_in.ReadByte());
+                if (m_in.AtEnd())
+                    return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+                continue;
+            }
+            // Newer styles carry other chunks (such as Cntt) inside a CSEG: skip them within the
+            // CSEG's own length. A tag at or past that length belongs to what follows the CSEG.
+            const bool insideCseg = m_in.Position() - 4 < csegEnd;
+            if (!insideCseg || IsTag(tag, "CSEG"))
+                break;
+            const std::uint32_t chunkLength = m_in.Read32();
+            const std::uint64_t chunkEnd =
+                std::min<std::uint64_t>(csegEnd, m_in.Position() + chunkLength);
+            while (m_in.Position() < chunkEnd && !m_in.AtEnd())
+                m_in.ReadByte();
+            if (m_in.AtEnd())
+                return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+        }
+
+        record->SetSdecText(sdec);
+        // The file may end after a CSEG, but not inside one.
+        if (m_in.LastTagCut() || (m_in.AtEnd() && m_in.Position() < csegEnd))
+            return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+        CCsegRecord* added = &m_document.AppendCseg(std::move(record));
+        ResolveSdec(sdec, added);
+    }
+    if (m_in.LastTagCut())
+        return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+    return ReadResult::Ok; // anything after the last CSEG ends the reading
+}
+
+// Names are separated by commas; a space after a comma belongs to the next name, and a text that
+// starts with a comma is taken whole as one name.
+void CStyleFileReader::ResolveSdec(std::string text, CCsegRecord* record) {
+    auto lookUp = [&](const std::string& name) {
+        if (CStyleSection* section = m_document.FindSection(name))
+            section->SetSegment(record);
+    };
+    for (auto comma = text.find(','); comma != std::string::npos && comma > 0;
+         comma = text.find(',')) {
+        lookUp(text.substr(0, comma));
+        text.erase(0, comma + 1);
+    }
+    if (!text.empty())
+        lookUp(text);
+}
+
+} // namespace
+
+ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
+                           IMessageBox& messages) {
+    return CStyleFileReader(stream, path, document, messages).Read();
+}
+
+ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"),
+                                                           &std::fclose);
+    if (!stream) {
+        ReportFileError(messages, "Cannot open file " + path + ". (" + ErrorCodeText(errno) + ")");
+        return ReadResult::Refused;
+    }
+    return ReadStyleStream(stream.get(), path, document, messages);
+}
+
+} // namespace korvane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/MessageBox.h"
+#include "style/StyleDocument.h"
+
+#include <cstdio>
+#include <string>
+
+namespace korvane {
+
+// What a read ended with. The numbers are the reader's status codes as callers have always seen
+// them: -1 not a style file or cannot be opened; 2 no track tag; 4 damaged after the track (no
+// CASM, a CSEG without Sdec, a file that ends inside a chunk).
+enum class ReadResult { Ok = 0, Refused = -1, NoTrack = 2, Damaged = 4 };
+
+// Reads the style file at path into the document. The caller has prepared the document for the
+// next file (CStyleDocument::StartNextFile). Every failure has been shown through messages before
+// the call returns; what was read up to the failure stays in the document.
+ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages);
+
+// The same on an open stream (the caller keeps it); path names the file in messages.
+ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
+                           IMessageBox& messages);
+
+} // namespace korvane

@@ -1,0 +1,272 @@
+#include "style/StyleWriter.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/ErrorCode.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korvane {
+namespace {
+
+// A meta event's length is one byte: longer texts are written cut to 255 bytes so that the
+// length byte always tells the truth.
+std::string EventText(const std::string& text) {
+    return text.substr(0, 255);
+}
+
+class CByteOutput {
+public:
+    explicit CByteOutput(ByteArray& bytes) : m_bytes(bytes) {}
+
+    void Tag(const char* tag) {
+        for (int i = 0; i < 4; ++i)
+            m_bytes.push_back(static_cast<std::uint8_t>(tag[i]));
+    }
+    void Value32(std::uint32_t value) { AppendBigEndian(m_bytes, value, 4); }
+    void Value16(std::uint16_t value) { AppendBigEndian(m_bytes, value, 2); }
+    void Byte(std::uint8_t byte) { m_bytes.push_back(byte); }
+    void Run(const ByteArray& run) { m_bytes.insert(m_bytes.end(), run.begin(), run.end()); }
+    void Text(const std::string& text) { m_bytes.insert(m_bytes.end(), text.begin(), text.end()); }
+
+private:
+    ByteArray& m_bytes;
+};
+
+// The header events, each followed by the 00 delta-time of whatever comes next in the track.
+class CHeaderBlock {
+public:
+    void TextEvent(std::uint8_t type, const std::string& text) {
+        const std::string cut = EventText(text);
+        m_out.Byte(0xFF);
+        m_out.Byte(type);
+        m_out.Byte(static_cast<std::uint8_t>(cut.size()));
+        m_out.Text(cut);
+        m_out.Byte(0x00);
+    }
+    void OneByteEvent(std::uint8_t type, std::uint8_t value) {
+        for (std::uint8_t b :
+             {std::uint8_t(0xFF), type, std::uint8_t(0x01), value, std::uint8_t(0)})
+            m_out.Byte(b);
+    }
+    // FF, type, length and that many data bytes; the byte the tempo keeps after its data is not
+    // part of the event.
+    void StoredEvent(const ByteArray* event) {
+        if (!event || event->size() < 3)
+            return;
+        const std::size_t available = event->size() - 3;
+        const std::size_t length = std::min<std::size_t>((*event)[2], available);
+        m_out.Byte((*event)[0]);
+        m_out.Byte((*event)[1]);
+        m_out.Byte(static_cast<std::uint8_t>(length));
+        m_out.Run(ByteArray(event->begin() + 3, event->begin() + 3 + std::ptrdiff_t(length)));
+        m_out.Byte(0x00);
+    }
+    // The run ends with the delta-time that followed it in its own file; ours is 00.
+    void SysexRun(const ByteArray* run) {
+        if (!run || run->empty())
+            return;
+        m_out.Run(ByteArray(run->begin(), run->end() - 1));
+        m_out.Byte(0x00);
+    }
+    const ByteArray& Bytes() const { return m_bytes; }
+
+private:
+    ByteArray m_bytes;
+    CByteOutput m_out{m_bytes};
+};
+
+ByteArray BuildHeaderBlock(const CStyleProperties& p) {
+    CHeaderBlock block;
+    block.StoredEvent(p.GetTimeSignature());
+    block.StoredEvent(p.GetTempo());
+    if (!p.GetCopyright().empty())
+        block.TextEvent(0x02, p.GetCopyright());
+    block.TextEvent(0x06, "SFF1");
+    if (!p.GetSequenceName().empty())
+        block.TextEvent(0x03, p.GetSequenceName());
+    block.SysexRun(p.GetSysex());
+    if (!p.GetInstrumentName().empty())
+        block.TextEvent(0x04, p.GetInstrumentName());
+    if (!p.GetLyric().empty())
+        block.TextEvent(0x05, p.GetLyric());
+    if (!p.GetCuePoint().empty())
+        block.TextEvent(0x07, p.GetCuePoint());
+    if (p.m_channelPrefix != 0)
+        block.OneByteEvent(0x20, p.m_channelPrefix);
+    if (p.m_port != 0)
+        block.OneByteEvent(0x21, p.m_port);
+    block.StoredEvent(p.GetSmpteOffset());
+    block.StoredEvent(p.GetKeySignature());
+    return block.Bytes();
+}
+
+// The slots written from one section: those its destination list names first, in the order they
+// were assigned, then any the section serves by name alone.
+std::vector<int> SlotsWrittenFrom(const StyleWriteInput& input, const CStyleSection* section) {
+    std::vector<int> slots;
+    for (std::uint32_t d : section->GetDestinations()) {
+        if (d < kSlotCount && FindSlotSection(input, int(d)) == section)
+            slots.push_back(int(d));
+    }
+    for (int d = 0; d < kSlotCount; ++d) {
+        if (FindSlotSection(input, d) == section &&
+            std::find(slots.begin(), slots.end(), d) == slots.end())
+            slots.push_back(d);
+    }
+    return slots;
+}
+
+// The new section list of one CSEG record: every destination name written from a section that
+// refers to the record, once each, in the order of assignment, joined by single commas.
+std::string BuildSdecText(const StyleWriteInput& input, const CCsegRecord* record) {
+    std::string text;
+    std::vector<const CStyleSection*> seen;
+    for (const CStyleSection* section : input.assignedSections) {
+        if (section->GetSegment() != record ||
+            std::find(seen.begin(), seen.end(), section) != seen.end())
+            continue;
+        seen.push_back(section);
+        for (int slot : SlotsWrittenFrom(input, section)) {
+            if (!text.empty())
+                text += ',';
+            text += EventText(input.slots[slot].destinationName);
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot) {
+    const AssignmentSlot& s = input.slots.at(slot);
+    if (!s.assigned || s.sourceName.empty())
+        return nullptr;
+    for (const CStyleSection* section : input.assignedSections) {
+        if (section->HasDestination(std::uint32_t(slot)))
+            return section;
+    }
+    for (const CStyleSection* section : input.assignedSections) {
+        if (section->GetName() == s.sourceName)
+            return section;
+    }
+    return nullptr;
+}
+
+std::size_t SectionTotal(const StyleWriteInput& input) {
+    std::size_t total = 0;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (const CStyleSection* section = FindSlotSection(input, slot))
+            total +=
+                3 + EventText(input.slots[slot].destinationName).size() + section->GetDataLength();
+    }
+    return total;
+}
+
+ByteArray BuildStyleBytes(const StyleWriteInput& input) {
+    ByteArray bytes;
+    CByteOutput out(bytes);
+    const CStyleProperties& p = input.properties;
+
+    out.Tag("MThd");
+    out.Value32(6);
+    out.Value16(p.m_format);
+    out.Value16(p.m_trackCount);
+    out.Value16(p.m_division);
+
+    const ByteArray header = BuildHeaderBlock(p);
+    out.Tag("MTrk");
+    out.Value32(static_cast<std::uint32_t>(1 + header.size() + SectionTotal(input) + 3));
+    out.Byte(0x00);
+    out.Run(header);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const CStyleSection* section = FindSlotSection(input, slot);
+        if (!section)
+            continue;
+        const std::string name = EventText(input.slots[slot].destinationName);
+        out.Byte(0xFF);
+        out.Byte(0x06);
+        out.Byte(static_cast<std::uint8_t>(name.size()));
+        out.Text(name);
+        if (const ByteArray* data = section->GetData())
+            out.Run(*data);
+    }
+    for (std::uint8_t b : {0xFF, 0x2F, 0x00})
+        out.Byte(b);
+
+    std::vector<std::string> sdecTexts;
+    std::size_t casmLength = 0;
+    for (const CCsegRecord* record : input.csegs) {
+        sdecTexts.push_back(BuildSdecText(input, record));
+        if (!sdecTexts.back().empty())
+            casmLength += 16 + sdecTexts.back().size() + record->GetCtabLength();
+    }
+    out.Tag("CASM");
+    out.Value32(static_cast<std::uint32_t>(casmLength));
+    for (std::size_t i = 0; i < input.csegs.size(); ++i) {
+        const std::string& sdec = sdecTexts[i];
+        if (sdec.empty())
+            continue; // a record no written section uses
+        const CCsegRecord* record = input.csegs[i];
+        out.Tag("CSEG");
+        out.Value32(static_cast<std::uint32_t>(8 + sdec.size() + record->GetCtabLength()));
+        out.Tag("Sdec");
+        out.Value32(static_cast<std::uint32_t>(sdec.size()));
+        out.Text(sdec);
+        if (const ByteArray* ctab = record->GetCtab())
+            out.Run(*ctab);
+    }
+    return bytes;
+}
+
+namespace {
+
+// The code is put in before the path, so that a "%c" or "%s" inside the path stays as it is.
+std::string WithCode(const char* pattern, const std::string& path, int code) {
+    std::string text = pattern;
+    text.replace(text.find("%c"), 2, ErrorCodeText(code));
+    text.replace(text.find("%s"), 2, path);
+    return text;
+}
+
+} // namespace
+
+WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
+                           IMessageBox& messages) {
+    if (SectionTotal(input) == 0) {
+        messages.Show("You have not assigned anything to save.", "Sorry...", MessageIcon::None,
+                      MessageButtons::Ok);
+        return WriteResult::Failed;
+    }
+    const WriteFailure failure = WriteFileAtomically(path, BuildStyleBytes(input));
+    if (failure.stage == WriteStage::Open) {
+        ReportFileError(messages, WithCode("Cannot open file %s. (%c)", path, failure.errorCode));
+        return WriteResult::Failed;
+    }
+    if (failure) {
+        ReportFileError(messages, WithCode("Cannot write file %s. (%c)\nThe disk may be full or "
+                                           "protected; no file was changed.",
+                                           path, failure.errorCode));
+        return WriteResult::Failed;
+    }
+    return WriteResult::Ok;
+}
+
+WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
+                               const AssignmentSlots& slots, IMessageBox& messages) {
+    const CStyleProperties empty;
+    const CStyleProperties* properties = document.GetDestinationProperties();
+    if (!properties)
+        properties = document.GetSourceProperties() ? document.GetSourceProperties() : &empty;
+    const std::vector<const CCsegRecord*> csegs = document.GetCsegs();
+    const StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs};
+    const WriteResult result = WriteStyleFile(path, input, messages);
+    // The destination properties are made from the source ones the first time they are written.
+    if (result == WriteResult::Ok && !document.GetDestinationProperties()) {
+        document.EnsureDestinationProperties();
+        document.ReleaseSourceProperties();
+    }
+    return result;
+}
+
+} // namespace korvane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/MessageBox.h"
+#include "style/AssignmentSlot.h"
+#include "style/StyleDocument.h"
+
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// What the writer needs, as plain data: the window, audition and korvane-cli fill it alike.
+struct StyleWriteInput {
+    const CStyleProperties& properties;                  // the destination properties
+    const AssignmentSlots& slots;                        // the 16 slots in layout order
+    const std::vector<CStyleSection*>& assignedSections; // one entry per assignment
+    const std::vector<const CCsegRecord*>& csegs;        // the document's CSEG list, in order
+};
+
+// The section that a slot is written from: the assigned section whose destination list holds the
+// slot; for a slot no section holds, the first assigned section of the slot's source name.
+const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot);
+
+// The section total S: 3 + destination name + event bytes for every slot that will be written.
+std::size_t SectionTotal(const StyleWriteInput& input);
+
+// The complete style file, MThd, MTrk and CASM chunks, as the writer emits it.
+ByteArray BuildStyleBytes(const StyleWriteInput& input);
+
+// What a write ended with; the numbers are the writer's status codes.
+enum class WriteResult { Ok = 0, Failed = -1 };
+
+// Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
+// when no slot has a section (message 57630). The bytes go to a temporary file in the target
+// folder, which replaces the target only when it is complete; a failed write leaves the target as
+// it was.
+WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
+                           IMessageBox& messages);
+
+// Writes the document's work: makes the destination properties when they are missing (a copy of
+// the source properties, which are then released) and calls WriteStyleFile.
+WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
+                               const AssignmentSlots& slots, IMessageBox& messages);
+
+} // namespace korvane

@@ -1,0 +1,151 @@
+// The Save command: the save dialog, ".sty" added, the overwrite question, and the cleared work.
+
+#include "assignment/SaveCommand.h"
+
+#include "assignment/OpenCommand.h"
+#include "style/StyleReader.h"
+#include "support/ScriptedDialogs.h"
+#include "support/SectionNames.h"
+#include "support/StyleBytes.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane::testing {
+namespace {
+
+class SaveCommandTest : public ::testing::Test {
+protected:
+    SaveCommandTest() {
+        settings.saveFolder = folder.Path();
+        table.SelectModel(0); // PSR-9000
+        table.Clear();
+    }
+    // Opens the minimal style (SInt, Main A) and assigns Main A to slot 1.
+    void OpenAndAssign() {
+        const std::string input = folder.File("input.sty");
+        WriteBytes(input, MinimalStyle());
+        ASSERT_EQ(OpenStyleFile(table, settings, input), ReadResult::Ok);
+        table.ClickSource(1);
+        table.ClickDestination(1);
+        ASSERT_TRUE(table.GetSlots()[1].assigned);
+    }
+    void ExpectWorkCleared() {
+        EXPECT_FALSE(table.HasAssignments());
+        EXPECT_FALSE(table.GetDocument().HasSectionList());
+        for (auto button :
+             {SwitchedButton::Save, SwitchedButton::Clear, SwitchedButton::Properties,
+              SwitchedButton::Voices, SwitchedButton::CopyAll, SwitchedButton::StorePattern})
+            EXPECT_FALSE(table.IsButtonOn(button));
+    }
+
+    CTemporaryFolder folder;
+    CScriptedMessageBox messages;
+    CScriptedFileDialogs dialogs;
+    CAssignmentTable table{messages};
+    CSettings settings;
+};
+
+TEST_F(SaveCommandTest, NothingAssignedIsRefusedWithoutADialog) {
+    RunSaveCommand(table, settings, dialogs);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0],
+              (ShownMessage{"You must first assign style sections\nso that you have something to "
+                            "save.",
+                            "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok}));
+    EXPECT_TRUE(dialogs.opened.empty());
+}
+
+TEST_F(SaveCommandTest, NameWithoutExtensionGetsSty) {
+    OpenAndAssign();
+    dialogs.choices.push_back(folder.File("mystyle"));
+    RunSaveCommand(table, settings, dialogs);
+
+    ASSERT_EQ(dialogs.opened.size(), 1u);
+    EXPECT_TRUE(dialogs.opened[0].save);
+    EXPECT_EQ(dialogs.opened[0].folder, folder.Path());
+    EXPECT_EQ(dialogs.opened[0].initialName, "input.sty");
+    EXPECT_EQ(dialogs.opened[0].filters[0].description, "Style Files (*.sty;*.mid)");
+    EXPECT_EQ(dialogs.opened[0].filters[1].description, "All Files (*.*)");
+    EXPECT_EQ(table.GetSourceFileName(), "mystyle.sty");
+    EXPECT_EQ(SectionNamesOfFile(folder.File("mystyle.sty")), std::vector<std::string>{"Main A"});
+    EXPECT_TRUE(messages.shown.empty());
+    ExpectWorkCleared();
+}
+
+TEST_F(SaveCommandTest, NameWithAnExtensionIsUsedAsChosen) {
+    OpenAndAssign();
+    dialogs.choices.push_back(folder.File("mystyle.mid"));
+    RunSaveCommand(table, settings, dialogs);
+    EXPECT_EQ(SectionNamesOfFile(folder.File("mystyle.mid")), std::vector<std::string>{"Main A"});
+    EXPECT_FALSE(std::filesystem::exists(folder.File("mystyle.mid.sty")));
+}
+
+TEST_F(SaveCommandTest, NoToOverwriteAsksAgainAndCancelKeepsEverything) {
+    OpenAndAssign();
+    const std::string existing = folder.File("old.sty");
+    WriteBytes(existing, std::string("precious"));
+    dialogs.choices.push_back(existing);
+    messages.answers.push_back(MessageAnswer::No);
+    RunSaveCommand(table, settings, dialogs);
+
+    ASSERT_EQ(dialogs.opened.size(), 2u); // the dialog opened again after No, then Cancel
+    EXPECT_EQ(dialogs.opened[1].initialName, "old.sty");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0],
+              (ShownMessage{existing + " \nalready exists. Do you wish to overwrite anyway?",
+                            "Save File", MessageIcon::Exclamation, MessageButtons::YesNo}));
+    EXPECT_EQ(ReadBytes(existing), "precious");
+    EXPECT_TRUE(table.GetSlots()[1].assigned);
+    EXPECT_TRUE(table.IsButtonOn(SwitchedButton::Save));
+}
+
+TEST_F(SaveCommandTest, YesOverwrites) {
+    OpenAndAssign();
+    const std::string existing = folder.File("old.sty");
+    WriteBytes(existing, std::string("precious"));
+    dialogs.choices.push_back(existing);
+    messages.answers.push_back(MessageAnswer::Yes);
+    RunSaveCommand(table, settings, dialogs);
+    EXPECT_EQ(SectionNamesOfFile(existing), std::vector<std::string>{"Main A"});
+    ExpectWorkCleared();
+}
+
+TEST_F(SaveCommandTest, SecondSaveRightAfterTheFirstIsRefused) {
+    OpenAndAssign();
+    dialogs.choices.push_back(folder.File("one.sty"));
+    RunSaveCommand(table, settings, dialogs);
+    RunSaveCommand(table, settings, dialogs);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "You must first assign style sections\nso that you have something to save.");
+    EXPECT_EQ(dialogs.opened.size(), 1u);
+}
+
+TEST_F(SaveCommandTest, NextSaveStartsInTheFolderOfTheLastOne) {
+    std::filesystem::create_directory(folder.File("songs"));
+    OpenAndAssign();
+    dialogs.choices.push_back(folder.File("songs/one.sty"));
+    RunSaveCommand(table, settings, dialogs);
+    OpenAndAssign();
+    dialogs.choices.push_back(folder.File("two.sty"));
+    RunSaveCommand(table, settings, dialogs);
+    ASSERT_EQ(dialogs.opened.size(), 2u);
+    EXPECT_EQ(dialogs.opened[1].folder, folder.File("songs"));
+    EXPECT_EQ(settings.saveFolder, folder.Path());
+}
+
+TEST_F(SaveCommandTest, FailedWriteLeavesTheWorkAsItWas) {
+    OpenAndAssign();
+    dialogs.choices.push_back(folder.File("missing/out.sty"));
+    RunSaveCommand(table, settings, dialogs);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Cannot open file " + folder.File("missing/out.sty") + ". (0x00000002)");
+    EXPECT_TRUE(table.GetSlots()[1].assigned);
+    EXPECT_TRUE(table.GetDocument().HasSectionList());
+    EXPECT_TRUE(table.IsButtonOn(SwitchedButton::Save));
+}
+
+} // namespace
+} // namespace korvane::testing

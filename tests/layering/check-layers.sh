@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Checks the layering of the source tree: each core folder includes only the folders below it,
+# nothing in the core or korvane-cli includes Qt, and the korvane-cli binary links no Qt library.
+#   check-layers.sh SOURCE_DIR [KORVANE_CLI_BINARY]
+# The link order of the CMake libraries catches a call that runs upward; this catches the
+# includes, which a header-only use would slip past the linker.
+set -u
+src="$1/src"
+cli_binary="${2:-}"
+status=0
+
+# folder: the folders its files may include (besides itself and the standard library)
+declare -A allowed=(
+    [core/platform]=""
+    [core/style]="platform"
+    [core/settings]="platform"
+    [core/assignment]="platform style settings"
+    [core/audition]="platform style settings assignment"
+    [core/patterns]="platform style settings assignment"
+    [core/batch]="platform style settings assignment patterns"
+    [cli]="cli platform style settings assignment audition patterns batch"
+)
+
+for folder in "${!allowed[@]}"; do
+    [ -d "$src/$folder" ] || continue
+    own=${folder#core/}
+    while IFS=: read -r file line include; do
+        target=$(sed -E 's/.*#include "([^/"]+)\/.*/\1/' <<<"$include")
+        ok=0
+        for permitted in $own ${allowed[$folder]}; do
+            [ "$target" = "$permitted" ] && ok=1
+        done
+        if [ $ok -eq 0 ]; then
+            echo "$file:$line: $folder may not include $target: $include"
+            status=1
+        fi
+    done < <(grep -rn -E '^#include "[^/"]+/' "$src/$folder" || true)
+    if grep -rn -E '#include *<Q[A-Za-z]' "$src/$folder"; then
+        echo "$folder includes Qt"
+        status=1
+    fi
+done
+
+for folder in "$src"/core/*/; do
+    name=core/$(basename "$folder")
+    [ -n "${allowed[$name]+set}" ] || { echo "$name has no layering rule in check-layers.sh"; status=1; }
+done
+
+if [ -n "$cli_binary" ] && ldd "$cli_binary" | grep -i -E 'libQt'; then
+    echo "korvane-cli links Qt"
+    status=1
+fi
+[ $status -eq 0 ] && echo "layering holds"
+exit $status
