@@ -180,3 +180,38 @@ TEST_F(CliTest, EveryCommandHasHelp) {
 
 } // namespace
 } // namespace korvane::testing
+
+namespace korvane::testing {
+namespace {
+
+// The parser takes the forms users type: "--option=value", "--" before a file named like an
+// option, and section names that hold "=".
+TEST_F(CliTest, ArgumentsInEveryUsualForm) {
+    const std::string in = Generated({"SInt", "A=B", "Main B"}, "-h.sty");
+    const std::string out = folder.File("out.sty");
+    const CliRun run =
+        Run({"convert", "--model=PSR-540", "--assign", "A=B=Main A", "-o", out, "--", in});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"Main A"}));
+
+    const CliRun info = Run({"info", "--json", "--", in});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("{\"name\":\"A=B\""), std::string::npos) << info.out;
+}
+
+// A section name that would drive the terminal is shown escaped in text; JSON escapes it its own
+// way. Names that are not UTF-8 are Latin-1.
+TEST_F(CliTest, InfoNeverPrintsControlBytes) {
+    const std::string in = Generated({"\x1b]0;pwned\x07", "Main\xE9"}, "odd.sty");
+    const CliRun text = Run({"info", in});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(text.out.find("  \\x1b]0;pwned\\x07"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  Main\xC3\xA9 "), std::string::npos) << text.out;
+
+    const CliRun json = Run({"info", in, "--json"});
+    EXPECT_NE(json.out.find("{\"name\":\"\\u001b]0;pwned\\u0007\""), std::string::npos) << json.out;
+}
+
+} // namespace
+} // namespace korvane::testing
