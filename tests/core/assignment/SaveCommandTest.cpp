@@ -10,6 +10,7 @@
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace korvane::testing {
 namespace {
@@ -109,6 +110,36 @@ TEST_F(SaveCommandTest, YesOverwrites) {
     RunSaveCommand(table, settings, dialogs);
     EXPECT_EQ(SectionNamesOfFile(existing), std::vector<std::string>{"Main A"});
     ExpectWorkCleared();
+}
+
+TEST_F(SaveCommandTest, OverwritingThroughALinkKeepsTheLinkAndTheFilesMode) {
+    OpenAndAssign();
+    const std::string real = folder.File("real.sty");
+    WriteBytes(real, std::string("precious"));
+    chmod(real.c_str(), 0604);
+    std::filesystem::create_symlink(real, folder.File("link.sty"));
+    dialogs.choices.push_back(folder.File("link.sty"));
+    messages.answers.push_back(MessageAnswer::Yes);
+    RunSaveCommand(table, settings, dialogs);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.sty")));
+    EXPECT_EQ(SectionNamesOfFile(real), std::vector<std::string>{"Main A"});
+    struct stat status {};
+    stat(real.c_str(), &status);
+    EXPECT_EQ(status.st_mode & 07777, 0604u);
+    ExpectWorkCleared();
+}
+
+TEST_F(SaveCommandTest, OverwritingAFifoIsRefusedAndKeepsTheWork) {
+    OpenAndAssign();
+    const std::string fifo = folder.File("pipe.sty");
+    mkfifo(fifo.c_str(), 0644);
+    dialogs.choices.push_back(fifo);
+    messages.answers.push_back(MessageAnswer::Yes);
+    RunSaveCommand(table, settings, dialogs);
+    ASSERT_EQ(messages.shown.size(), 2u); // the overwrite question, then the refusal
+    EXPECT_EQ(messages.shown[1].text, "Cannot open file " + fifo + ". (0x00000016)");
+    EXPECT_EQ(std::filesystem::symlink_status(fifo).type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(table.GetSlots()[1].assigned);
 }
 
 TEST_F(SaveCommandTest, SecondSaveRightAfterTheFirstIsRefused) {
