@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-qpa-plugins
     xvfb xauth fonts-dejavu-core fonts-liberation2
+    util-linux  # setpriv: tests that need an unprivileged user run as nobody
 )
 
 missing=()

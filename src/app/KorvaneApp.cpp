@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/controls/ControlColour.h"
 #include "assignment/Colours.h"
+#include "platform/AtomicFile.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -46,5 +47,7 @@ korvane::CKorvaneApp theApp;
 }
 
 int main(int argc, char** argv) {
+    // Ctrl+C in the terminal or a logout during Save leaves no hidden temporary file behind.
+    korvane::InstallTemporaryFileCleanup();
     return theApp.Run(argc, argv);
 }

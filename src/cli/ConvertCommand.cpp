@@ -19,7 +19,7 @@ const char* const kConvertHelp =
 Opens IN, assigns its sections to the slots of the model NAME and writes OUT,
 exactly as the same clicks in the window would.
   --model NAME       target keyboard model, e.g. PSR-9000 (see 'korvane-cli models')
-  -o, --output OUT   the style file to write
+  -o, --output OUT   the style file to write; "-" writes it to standard output
   --by-name          assign every section whose name is a slot name of the model
                      to the first slot of that name, going down the sections
   --copy-all         the window's Copy All: section i to slot i, for the first 16
@@ -28,6 +28,12 @@ exactly as the same clicks in the window would.
                      the pair is split at the last one)
   --force            replace OUT when it exists
 A file name that starts with "-" goes after "--".
+
+OUT is written through a temporary file that takes its name only when complete.
+A link is written through (the file it leads to is replaced, the link stays);
+a link that leads nowhere, a folder, a device or FIFO, and a file you may not
+write are refused and left as they are. Without --force an existing OUT is
+never replaced, even by a conversion running at the same time.
 )";
 
 struct ConvertOptions {
@@ -60,9 +66,11 @@ ExitCode CheckConvert(ConvertOptions& options) {
 ExitCode RunConvert(ConvertOptions& options) {
     if (ExitCode usage = CheckConvert(options); usage != ExitCode::Success)
         return usage;
+    const bool toStandardOutput = options.output == "-";
+    const std::string exists = options.output + " already exists; add --force to replace it.";
     std::error_code error;
-    if (!options.force && std::filesystem::exists(options.output, error))
-        return Fail(options.output + " already exists; add --force to replace it.");
+    if (!toStandardOutput && !options.force && std::filesystem::exists(options.output, error))
+        return Fail(exists);
 
     CConsoleMessages messages;
     CAssignmentTable table(messages);
@@ -88,13 +96,26 @@ ExitCode RunConvert(ConvertOptions& options) {
         }
     }
 
-    if (WriteWork(table, options.output) != WriteResult::Ok)
+    StyleWriteOptions write;
+    write.toStandardOutput = toStandardOutput;
+    // The check above answers at once; this one holds when another program takes the name while
+    // we convert.
+    write.existing = options.force ? ExistingFile::Replace : ExistingFile::Keep;
+    switch (WriteWork(table, options.output, write)) {
+    case WriteResult::Ok:
+        break;
+    case WriteResult::AlreadyExists:
+        return Fail(exists);
+    case WriteResult::Failed:
         return ExitCode::Failure;
+    }
     int written = 0;
     for (const auto& slot : table.GetSlots())
         written += slot.assigned ? 1 : 0;
-    std::cout << "Wrote " << options.output << ": " << written << " sections for " << options.model
-              << ".\n";
+    // Standard output carries the style itself, so the report goes to stderr then.
+    (toStandardOutput ? std::cerr : std::cout)
+        << "Wrote " << (toStandardOutput ? "standard output" : options.output) << ": " << written
+        << " sections for " << options.model << ".\n";
     return ExitCode::Success;
 }
 
@@ -105,7 +126,8 @@ Command AddConvertCommand(CLI::App& app) {
     CLI::App* convert = app.add_subcommand("convert", "build a style for another keyboard model");
     convert->add_option("IN", options->input, "the style file to read")->required();
     convert->add_option("--model", options->model, "target keyboard model")->required();
-    convert->add_option("-o,--output", options->output, "the style file to write")->required();
+    convert->add_option("-o,--output", options->output, "the style file to write, - for stdout")
+        ->required();
     convert->add_flag("--by-name", options->byName, "assign sections to slots of their name");
     convert->add_flag("--copy-all", options->copyAll, "section i to slot i");
     convert->add_option("--assign", options->assign, "SRC=DST, repeatable")

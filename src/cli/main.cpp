@@ -1,6 +1,7 @@
 // korvane-cli: the style engine and the assignment rules of the window, from the command line.
 
 #include "cli/CliSupport.h"
+#include "platform/AtomicFile.h"
 
 #include <iostream>
 #include <new>
@@ -54,6 +55,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    korvane::InstallTemporaryFileCleanup();
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {

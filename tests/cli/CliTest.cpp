@@ -6,10 +6,12 @@
 #include "support/StyleBytes.h"
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
+#include "support/Unprivileged.h"
 
 #include <array>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace korvane::testing {
@@ -24,8 +26,8 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
-    CliRun Run(const std::vector<std::string>& args) {
-        std::string command = std::string("'") + KORVANE_CLI_PATH + "'";
+    CliRun Run(const std::vector<std::string>& args, const std::string& prefix = "") {
+        std::string command = prefix + "'" + KORVANE_CLI_PATH + "'";
         for (const auto& arg : args)
             command += " '" + arg + "'";
         const std::string errPath = folder.File("stderr.txt");
@@ -141,6 +143,96 @@ TEST_F(CliTest, ConvertNeverReplacesAFileUnlessForced) {
     EXPECT_EQ(
         Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", out, "--force"}).exitCode, 0);
     EXPECT_EQ(SectionNamesOfFile(out).size(), 7u);
+}
+
+// Saving onto every kind of target
+
+TEST_F(CliTest, ConvertForceWritesThroughALinkKeepingOwnerAndMode) {
+    const std::string in = Generated(SixteenSectionNames(), "big.sty");
+    const std::string real = folder.File("real.sty");
+    WriteBytes(real, std::string("old"));
+    chmod(real.c_str(), 0640);
+    HandToUnprivileged(real); // as root: somebody else's file
+    const struct stat before = [&] {
+        struct stat s {};
+        stat(real.c_str(), &s);
+        return s;
+    }();
+    std::filesystem::create_symlink("real.sty", folder.File("link.sty"));
+    const CliRun run = Run({"convert", in, "--model", "PSR-540", "--by-name", "-o",
+                            folder.File("link.sty"), "--force"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.sty")));
+    EXPECT_EQ(SectionNamesOfFile(real).size(), 7u);
+    struct stat after {};
+    stat(real.c_str(), &after);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+}
+
+TEST_F(CliTest, ConvertForceRefusesWhatIsNoFile) {
+    const std::string in = Generated(SixteenSectionNames(), "big.sty");
+    mkfifo(folder.File("fifo").c_str(), 0644);
+    std::filesystem::create_directory(folder.File("folder.sty"));
+    for (const auto& [path, code] : std::vector<std::pair<std::string, std::string>>{
+             {folder.File("fifo"), "0x00000016"},
+             {"/dev/null", "0x00000016"},
+             {folder.File("folder.sty"), "0x00000015"}}) {
+        const CliRun run =
+            Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", path, "--force"});
+        EXPECT_EQ(run.exitCode, 1) << path;
+        EXPECT_EQ(run.err, "korvane-cli: Sorry... Cannot open file " + path + ". (" + code + ")\n");
+    }
+    EXPECT_EQ(std::filesystem::symlink_status(folder.File("fifo")).type(),
+              std::filesystem::file_type::fifo);
+    EXPECT_EQ(std::filesystem::symlink_status("/dev/null").type(),
+              std::filesystem::file_type::character);
+}
+
+TEST_F(CliTest, ConvertToStandardOutput) {
+    const std::string in = Generated(SixteenSectionNames(), "big.sty");
+    const CliRun run = Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", "-"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "Wrote standard output: 7 sections for PSR-540.\n");
+    ASSERT_EQ(Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", folder.File("o.sty")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(run.out, ReadBytes(folder.File("o.sty")));
+    EXPECT_FALSE(std::filesystem::exists("-"));
+}
+
+TEST_F(CliTest, ConvertAsAUserRefusesAReadOnlyFileAndWritesInPlaceInALockedFolder) {
+    if (!CanRunUnprivileged())
+        GTEST_SKIP() << "running as root without a user nobody";
+    const std::string prefix =
+        UnprivilegedUser() ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+    const std::string in = Generated(SixteenSectionNames(), "big.sty");
+    const std::string locked = folder.File("locked");
+    std::filesystem::create_directory(locked);
+    const std::string readOnly = locked + "/read-only.sty";
+    const std::string writable = locked + "/writable.sty";
+    WriteBytes(readOnly, std::string("old"));
+    WriteBytes(writable, std::string("old"));
+    chmod(readOnly.c_str(), 0444);
+    chmod(writable.c_str(), 0666);
+    for (const std::string& path : {locked, readOnly, writable})
+        HandToUnprivileged(path);
+    chmod(folder.Path().c_str(), 0755);
+
+    const CliRun refused =
+        Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", readOnly, "--force"}, prefix);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err,
+              "korvane-cli: Sorry... Cannot open file " + readOnly + ". (0x0000000D)\n");
+    EXPECT_EQ(ReadBytes(readOnly), "old");
+
+    chmod(locked.c_str(), 0555);
+    const CliRun inPlace =
+        Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", writable, "--force"}, prefix);
+    chmod(locked.c_str(), 0755);
+    EXPECT_EQ(inPlace.exitCode, 0) << inPlace.err;
+    EXPECT_EQ(SectionNamesOfFile(writable).size(), 7u);
 }
 
 TEST_F(CliTest, ConvertFailuresAndUsageErrors) {

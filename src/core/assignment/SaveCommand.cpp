@@ -14,8 +14,10 @@ bool FileExists(const std::string& path) {
 
 } // namespace
 
-WriteResult WriteWork(CAssignmentTable& table, const std::string& path) {
-    return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages());
+WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
+                      const StyleWriteOptions& options) {
+    return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages(),
+                              options);
 }
 
 void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& dialogs) {
@@ -37,11 +39,26 @@ void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
         if (const std::string folder = FolderOfPath(path); !folder.empty())
             settings.saveFolder = folder;
 
-        if (FileExists(path) &&
-            messages.Show(path + " \nalready exists. Do you wish to overwrite anyway?", "Save File",
-                          MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
-            continue; // No: the dialog again
-        if (WriteWork(table, path) == WriteResult::Ok)
+        auto mayOverwrite = [&] {
+            return messages.Show(path + " \nalready exists. Do you wish to overwrite anyway?",
+                                 "Save File", MessageIcon::Exclamation,
+                                 MessageButtons::YesNo) == MessageAnswer::Yes;
+        };
+        StyleWriteOptions options;
+        if (FileExists(path)) {
+            if (!mayOverwrite())
+                continue; // No: the dialog again
+        } else {
+            // A file that another program puts there while we write is not replaced unasked.
+            options.existing = ExistingFile::Keep;
+        }
+        WriteResult result = WriteWork(table, path, options);
+        if (result == WriteResult::AlreadyExists) {
+            if (!mayOverwrite())
+                continue;
+            result = WriteWork(table, path);
+        }
+        if (result == WriteResult::Ok)
             table.Clear();
         return; // a failed write has been reported and leaves the work as it was
     }

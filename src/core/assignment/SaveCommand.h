@@ -15,6 +15,7 @@ namespace korvane {
 void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& dialogs);
 
 // Writes the table's work to path: Ok on success, Failed after a message. Does not clear.
-WriteResult WriteWork(CAssignmentTable& table, const std::string& path);
+WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
+                      const StyleWriteOptions& options = {});
 
 } // namespace korvane

@@ -6,8 +6,11 @@
 
 namespace korvane {
 
-// Where a failed atomic write stopped, with the system's error code.
-enum class WriteStage { None, Open, Write, Replace };
+// Where a failed write stopped, with the system's error code. Open: the name cannot be written
+// (missing folder, read-only file, a folder or device of that name, a name too long); Write and
+// Replace: the bytes could not be stored (full disk); Exists: the name was taken and the write
+// was asked not to replace it.
+enum class WriteStage { None, Open, Write, Replace, Exists };
 
 struct WriteFailure {
     WriteStage stage = WriteStage::None;
@@ -15,9 +18,59 @@ struct WriteFailure {
     explicit operator bool() const { return stage != WriteStage::None; }
 };
 
+struct AtomicWriteOptions {
+    // false: the new file only takes a name nobody holds, checked in the same step that puts it
+    // in place, so two writers racing for one new name never both succeed.
+    bool replaceExisting = true;
+    // A writable file in a folder where no temporary file can be made is rewritten in place
+    // (truncated, written, flushed) instead of being refused. Not atomic, so callers that would
+    // rather keep the old file (the configuration) leave it off.
+    bool inPlaceWhenFolderIsLocked = true;
+};
+
 // Writes bytes to path through a temporary file in the same folder, flushed to disk, that
-// replaces path only when it is complete: a failure at any point leaves path as it was. A new
-// file gets the usual permissions; a replaced file keeps its own.
-WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// replaces path only when it is complete: a failure at any point leaves path as it was.
+// - A symbolic link is written through: the file at the end of the chain is replaced and the
+//   link stays. A link that leads nowhere is refused (ENOENT) rather than creating its target.
+// - Only regular files are replaced; a folder (EISDIR), device, FIFO or socket (EINVAL) is
+//   refused at the Open stage and left alone.
+// - A file this process may not open for writing is refused as opening it would refuse it
+//   (EACCES for a read-only file; root may write it, as root may open it).
+// - A new file gets the usual permissions; a replaced file keeps its mode and, where this
+//   process may set them, its owner and group.
+// The temporary file is removed on every failure, and on SIGINT, SIGTERM or SIGHUP once
+// InstallTemporaryFileCleanup has run.
+WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                                 const AtomicWriteOptions& options = {});
+
+// Writes every byte to an open descriptor (korvane-cli's standard output); Write stage on error.
+WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& bytes);
+
+// The end of a chain of symbolic links: path itself when it is no link. Fails with ENOENT when
+// the chain leads to nothing, ELOOP when it does not end. Other failures to look at a name
+// (ENAMETOOLONG, ENOTDIR, EACCES) come through as they are; a name that simply does not exist
+// yet is no failure.
+struct LinkTarget {
+    std::string path;
+    bool exists = false;
+    bool isLink = false;
+    int errorCode = 0;
+};
+LinkTarget ResolveLinkTarget(const std::string& path);
+
+// Creates path empty when nothing of that name exists; leaves anything that exists alone and
+// never follows a link, dangling or not.
+bool CreateFileIfMissing(const std::string& path);
+
+// Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the temporary files of writes in
+// progress and then end the process by the same signal. A signal that is ignored (nohup) or
+// already handled is left as it is. korvane-cli and the window call it once at start.
+void InstallTemporaryFileCleanup();
+
+// Called with the temporary file's path once it is complete and just before it takes its name.
+// Lets tests race another writer or interrupt the write at that point; null (the default) calls
+// nothing.
+using BeforeReplaceObserver = void (*)(const char* temporaryPath);
+void SetBeforeReplaceObserver(BeforeReplaceObserver observer);
 
 } // namespace korvane

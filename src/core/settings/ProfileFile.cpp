@@ -211,23 +211,17 @@ bool CProfileFile::WriteString(const std::string& section, const std::string& ke
         return false;
     const std::string cleanValue = WithoutLineBreaks(value);
 
-    // A link to the configuration file stays a link; the file it points at is replaced.
-    std::error_code error;
-    fs::path target = m_path;
-    if (fs::is_symlink(fs::symlink_status(target, error))) {
-        const auto resolved = fs::weakly_canonical(target, error);
-        if (!error)
-            target = resolved;
-    }
-
+    // A link to the configuration file stays a link and the file it leads to is rewritten, but
+    // only when that is an existing regular file: a link that leads nowhere creates nothing, and
+    // a device or FIFO is never written.
+    const LinkTarget target = ResolveLinkTarget(m_path);
+    if (target.errorCode != 0 || (target.isLink && !target.exists))
+        return false;
     std::string text;
-    const auto status = fs::status(target, error);
-    if (fs::exists(status)) {
-        if (!fs::is_regular_file(status) || !ReadWholeFile(target, text))
-            return false;
-        // A file the user made read-only is left alone, although the rename could replace it.
-        std::ofstream probe(target, std::ios::binary | std::ios::app);
-        if (!probe)
+    if (target.exists) {
+        std::error_code error;
+        if (!fs::is_regular_file(fs::symlink_status(target.path, error)) ||
+            !ReadWholeFile(target.path, text))
             return false;
     }
 
@@ -268,9 +262,13 @@ bool CProfileFile::WriteString(const std::string& section, const std::string& ke
         }
     }
     // Written beside the file and renamed over it once complete, so that a full disk or a crash
-    // never leaves half a configuration behind.
-    return !WriteFileAtomically(target.string(),
-                                std::vector<std::uint8_t>(updated.begin(), updated.end()));
+    // never leaves half a configuration behind; a folder that takes no new file leaves the old
+    // one as it was rather than rewriting it in place. A file the user may not write is refused
+    // there too.
+    AtomicWriteOptions options;
+    options.inPlaceWhenFolderIsLocked = false;
+    return !WriteFileAtomically(target.path,
+                                std::vector<std::uint8_t>(updated.begin(), updated.end()), options);
 }
 
 } // namespace korvane

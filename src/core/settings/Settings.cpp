@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/LeadingInteger.h"
 #include "settings/ProfileFile.h"
 
@@ -74,8 +75,9 @@ void LoadSettings(CSettings& settings, const std::string& startFolder) {
                                      : startFolder + kPathSeparator + kConfigurationName;
 
     // Create the file empty when it is missing; a folder we may not write to simply leaves every
-    // key at its default.
-    { std::ofstream create(settings.configurationPath, std::ios::binary | std::ios::app); }
+    // key at its default. Whatever holds the name already, a link that leads nowhere included,
+    // is left alone.
+    CreateFileIfMissing(settings.configurationPath);
 
     const CProfileFile file(settings.configurationPath);
 

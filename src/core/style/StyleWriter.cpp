@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 
 namespace korvane {
 namespace {
@@ -232,13 +233,25 @@ std::string WithCode(const char* pattern, const std::string& path, int code) {
 } // namespace
 
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
-                           IMessageBox& messages) {
+                           IMessageBox& messages, const StyleWriteOptions& options) {
     if (SectionTotal(input) == 0) {
         messages.Show("You have not assigned anything to save.", "Sorry...", MessageIcon::None,
                       MessageButtons::Ok);
         return WriteResult::Failed;
     }
-    const WriteFailure failure = WriteFileAtomically(path, BuildStyleBytes(input));
+    if (options.toStandardOutput) {
+        if (const WriteFailure failure = WriteToDescriptor(STDOUT_FILENO, BuildStyleBytes(input))) {
+            ReportFileError(messages, WithCode("Cannot write to %s. (%c)", "standard output",
+                                               failure.errorCode));
+            return WriteResult::Failed;
+        }
+        return WriteResult::Ok;
+    }
+    AtomicWriteOptions atomic;
+    atomic.replaceExisting = options.existing == ExistingFile::Replace;
+    const WriteFailure failure = WriteFileAtomically(path, BuildStyleBytes(input), atomic);
+    if (failure.stage == WriteStage::Exists)
+        return WriteResult::AlreadyExists;
     if (failure.stage == WriteStage::Open) {
         ReportFileError(messages, WithCode("Cannot open file %s. (%c)", path, failure.errorCode));
         return WriteResult::Failed;
@@ -253,14 +266,15 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
 }
 
 WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages) {
+                               const AssignmentSlots& slots, IMessageBox& messages,
+                               const StyleWriteOptions& options) {
     const CStyleProperties empty;
     const CStyleProperties* properties = document.GetDestinationProperties();
     if (!properties)
         properties = document.GetSourceProperties() ? document.GetSourceProperties() : &empty;
     const std::vector<const CCsegRecord*> csegs = document.GetCsegs();
     const StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs};
-    const WriteResult result = WriteStyleFile(path, input, messages);
+    const WriteResult result = WriteStyleFile(path, input, messages, options);
     // The destination properties are made from the source ones the first time they are written.
     if (result == WriteResult::Ok && !document.GetDestinationProperties()) {
         document.EnsureDestinationProperties();

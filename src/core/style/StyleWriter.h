@@ -27,19 +27,32 @@ std::size_t SectionTotal(const StyleWriteInput& input);
 // The complete style file, MThd, MTrk and CASM chunks, as the writer emits it.
 ByteArray BuildStyleBytes(const StyleWriteInput& input);
 
-// What a write ended with; the numbers are the writer's status codes.
-enum class WriteResult { Ok = 0, Failed = -1 };
+// What a write ended with; the numbers are the writer's status codes. AlreadyExists comes only
+// from a write that was asked to keep an existing file: nothing was written and nothing said, so
+// that the caller can name its own way out (korvane-cli's --force).
+enum class WriteResult { Ok = 0, Failed = -1, AlreadyExists = -2 };
+
+// What the write may do with an existing file of that name.
+enum class ExistingFile { Replace, Keep };
+
+struct StyleWriteOptions {
+    ExistingFile existing = ExistingFile::Replace;
+    // The bytes go to standard output (korvane-cli's "-o -"); no file is written.
+    bool toStandardOutput = false;
+};
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
 // when no slot has a section (message 57630). The bytes go to a temporary file in the target
 // folder, which replaces the target only when it is complete; a failed write leaves the target as
-// it was.
+// it was. A link is written through; a folder, device or FIFO, a file the user may not write and
+// a link that leads nowhere are refused with "Cannot open file" and the system's code.
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
-                           IMessageBox& messages);
+                           IMessageBox& messages, const StyleWriteOptions& options = {});
 
 // Writes the document's work: makes the destination properties when they are missing (a copy of
 // the source properties, which are then released) and calls WriteStyleFile.
 WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages);
+                               const AssignmentSlots& slots, IMessageBox& messages,
+                               const StyleWriteOptions& options = {});
 
 } // namespace korvane

@@ -3,6 +3,7 @@
 #include "assignment/SaveCommand.h"
 
 #include "assignment/OpenCommand.h"
+#include "platform/AtomicFile.h"
 #include "style/StyleReader.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
@@ -10,6 +11,7 @@
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace korvane::testing {
 namespace {
@@ -109,6 +111,66 @@ TEST_F(SaveCommandTest, YesOverwrites) {
     RunSaveCommand(table, settings, dialogs);
     EXPECT_EQ(SectionNamesOfFile(existing), std::vector<std::string>{"Main A"});
     ExpectWorkCleared();
+}
+
+TEST_F(SaveCommandTest, OverwritingThroughALinkKeepsTheLinkAndTheFilesMode) {
+    OpenAndAssign();
+    const std::string real = folder.File("real.sty");
+    WriteBytes(real, std::string("precious"));
+    chmod(real.c_str(), 0604);
+    std::filesystem::create_symlink(real, folder.File("link.sty"));
+    dialogs.choices.push_back(folder.File("link.sty"));
+    messages.answers.push_back(MessageAnswer::Yes);
+    RunSaveCommand(table, settings, dialogs);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.sty")));
+    EXPECT_EQ(SectionNamesOfFile(real), std::vector<std::string>{"Main A"});
+    struct stat status {};
+    stat(real.c_str(), &status);
+    EXPECT_EQ(status.st_mode & 07777, 0604u);
+    ExpectWorkCleared();
+}
+
+TEST_F(SaveCommandTest, OverwritingAFifoIsRefusedAndKeepsTheWork) {
+    OpenAndAssign();
+    const std::string fifo = folder.File("pipe.sty");
+    mkfifo(fifo.c_str(), 0644);
+    dialogs.choices.push_back(fifo);
+    messages.answers.push_back(MessageAnswer::Yes);
+    RunSaveCommand(table, settings, dialogs);
+    ASSERT_EQ(messages.shown.size(), 2u); // the overwrite question, then the refusal
+    EXPECT_EQ(messages.shown[1].text, "Cannot open file " + fifo + ". (0x00000016)");
+    EXPECT_EQ(std::filesystem::symlink_status(fifo).type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(table.GetSlots()[1].assigned);
+}
+
+std::string g_appearingFile;
+
+void PutFileThere(const char*) {
+    WriteBytes(g_appearingFile, std::string("theirs"));
+}
+
+TEST_F(SaveCommandTest, FileThatAppearsWhileSavingIsReplacedOnlyWhenTheUserSaysSo) {
+    g_appearingFile = folder.File("new.sty");
+    for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        std::filesystem::remove(g_appearingFile);
+        messages.shown.clear();
+        OpenAndAssign();
+        dialogs.choices.push_back(g_appearingFile);
+        messages.answers.push_back(answer);
+        SetBeforeReplaceObserver(PutFileThere);
+        RunSaveCommand(table, settings, dialogs); // No: the dialog again, which is cancelled
+        SetBeforeReplaceObserver(nullptr);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text,
+                  g_appearingFile + " \nalready exists. Do you wish to overwrite anyway?");
+        if (answer == MessageAnswer::No) {
+            EXPECT_EQ(ReadBytes(g_appearingFile), "theirs");
+            EXPECT_TRUE(table.GetSlots()[1].assigned);
+        } else {
+            EXPECT_EQ(SectionNamesOfFile(g_appearingFile), std::vector<std::string>{"Main A"});
+            ExpectWorkCleared();
+        }
+    }
 }
 
 TEST_F(SaveCommandTest, SecondSaveRightAfterTheFirstIsRefused) {

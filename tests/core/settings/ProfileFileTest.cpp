@@ -1,6 +1,7 @@
 #include "settings/ProfileFile.h"
 
 #include "support/TemporaryFolder.h"
+#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,11 @@
 namespace korvane {
 namespace {
 
+using testing::CanRunUnprivileged;
 using testing::CTemporaryFolder;
+using testing::HandToUnprivileged;
 using testing::ReadBytes;
+using testing::RunUnprivileged;
 using testing::WriteBytes;
 
 // As another program on Windows leaves it: CRLF, comments, names in other letter cases, blanks
@@ -221,16 +225,18 @@ TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileAndNoLeftovers) {
 }
 
 TEST_F(ProfileFileTest, UnwritableFolderLeavesTheOldFile) {
+    if (!CanRunUnprivileged())
+        GTEST_SKIP() << "running as root without a user nobody";
     const std::string old = "[A]\nk=1\n";
-    WriteBytes(m_path, old);
-    std::filesystem::permissions(m_folder.Path(), std::filesystem::perms(0555));
-    {
-        std::ofstream probe(m_folder.File("probe"));
-        if (probe)
-            GTEST_SKIP() << "folder permissions do not stop this user (running as root)";
-    }
-    EXPECT_FALSE(m_file.WriteString("A", "k", "2"));
-    EXPECT_EQ(ReadBytes(m_path), old);
+    HandToUnprivileged(m_folder.Path());
+    // As a user the folder's permissions stop; the file itself stays writable, and is still not
+    // rewritten in place.
+    const std::string seen = RunUnprivileged([&] {
+        WriteBytes(m_path, old);
+        std::filesystem::permissions(m_folder.Path(), std::filesystem::perms(0555));
+        return std::to_string(m_file.WriteString("A", "k", "2")) + " " + ReadBytes(m_path);
+    });
+    EXPECT_EQ(seen, "0 " + old);
     EXPECT_EQ(NamesIn(m_folder.Path()), std::vector<std::string>{"Korvane.ini"});
 }
 

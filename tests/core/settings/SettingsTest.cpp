@@ -1,12 +1,14 @@
 #include "settings/Settings.h"
 
 #include "support/TemporaryFolder.h"
+#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 
 namespace korvane {
 namespace {
@@ -79,16 +81,51 @@ TEST_F(SettingsTest, StartFolderThatCannotHoldTheFileGivesDefaults) {
 }
 
 TEST_F(SettingsTest, ReadOnlyStartFolderGivesDefaultsAndRefusesWrites) {
-    std::filesystem::permissions(m_folder.Path(), std::filesystem::perms(0555));
-    {
-        std::ofstream probe(m_folder.File("probe"));
-        if (probe)
-            GTEST_SKIP() << "folder permissions do not stop this user (running as root)";
-    }
+    if (!testing::CanRunUnprivileged())
+        GTEST_SKIP() << "running as root without a user nobody";
+    testing::HandToUnprivileged(m_folder.Path());
+    // Run as a user the folder's permissions stop; the child reports what it saw.
+    const std::string seen = testing::RunUnprivileged([&] {
+        std::filesystem::permissions(m_folder.Path(), std::filesystem::perms(0555));
+        LoadSettings(m_settings, m_folder.Path());
+        const bool written = WriteSetting(m_settings, "PSR Model", "model", "1");
+        return std::to_string(std::filesystem::exists(m_path)) + " " +
+               m_settings.defaultStyleLocation + " " + m_settings.conversionSourceFolder + " " +
+               std::to_string(m_settings.defaultModel) + " " + std::to_string(written);
+    });
+    EXPECT_EQ(seen, "0 " + m_folder.Path() + " none 0 0");
+}
+
+// A Korvane.ini that is a link: written through only to an existing regular file.
+
+TEST_F(SettingsTest, StartUpCreatesNothingThroughADanglingLink) {
+    const std::string outside = m_folder.File("elsewhere.ini");
+    std::filesystem::create_symlink(outside, m_path);
     LoadSettings(m_settings, m_folder.Path());
-    EXPECT_FALSE(std::filesystem::exists(m_path));
-    ExpectDefaults(m_settings, m_folder.Path());
+    EXPECT_FALSE(std::filesystem::exists(outside));
     EXPECT_FALSE(WriteSetting(m_settings, "PSR Model", "model", "1"));
+    EXPECT_FALSE(std::filesystem::exists(outside));
+    EXPECT_TRUE(std::filesystem::is_symlink(m_path));
+}
+
+TEST_F(SettingsTest, LinkToARegularFileIsWrittenThroughOthersAreNot) {
+    WriteBytes(m_folder.File("real.ini"), std::string("[PSR Model]\nmodel=2\n"));
+    std::filesystem::create_symlink("real.ini", m_path);
+    LoadSettings(m_settings, m_folder.Path());
+    EXPECT_TRUE(WriteSetting(m_settings, "PSR Model", "model", "5"));
+    EXPECT_EQ(ReadBytes(m_folder.File("real.ini")), "[PSR Model]\nmodel=5\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(m_path));
+
+    // A FIFO or a device behind the name is neither read (it would block) nor written.
+    mkfifo(m_folder.File("fifo").c_str(), 0644);
+    for (const std::string& target : {m_folder.File("fifo"), std::string("/dev/null")}) {
+        std::filesystem::remove(m_path);
+        std::filesystem::create_symlink(target, m_path);
+        EXPECT_FALSE(WriteSetting(m_settings, "PSR Model", "model", "6")) << target;
+        EXPECT_TRUE(std::filesystem::is_symlink(m_path)) << target;
+    }
+    EXPECT_EQ(std::filesystem::symlink_status(m_folder.File("fifo")).type(),
+              std::filesystem::file_type::fifo);
 }
 
 TEST_F(SettingsTest, StoredValuesAreLoaded) {

@@ -7,9 +7,11 @@
 #include "support/ScriptedDialogs.h"
 #include "support/StyleBytes.h"
 #include "support/TemporaryFolder.h"
+#include "support/Unprivileged.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace korvane::testing {
 namespace {
@@ -228,18 +230,74 @@ TEST_F(StyleFileWriteTest, ReplacesAnExistingFileWhole) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(StyleFileWriteTest, FailedReplaceLeavesTargetAndNoTemporaryFile) {
+TEST_F(StyleFileWriteTest, TargetsThatCannotBeOpenedKeepTheirContentAndLeaveNoTemporaryFile) {
     Assign(Section("SInt", B({0})), 0, "SInt");
-    // A folder of that name cannot be replaced by a file.
+    std::filesystem::create_directory(folder.File("out.sty"));
+    WriteBytes(folder.File("out.sty/keep"), std::string("kept"));
+    mkfifo(folder.File("fifo.sty").c_str(), 0644);
+    std::filesystem::create_symlink(folder.File("gone.sty"), folder.File("dangling.sty"));
+    const struct {
+        std::string path;
+        std::string code;
+    } cases[] = {
+        {folder.File("out.sty"), "0x00000015"},                      // a folder: EISDIR
+        {folder.File("fifo.sty"), "0x00000016"},                     // EINVAL
+        {"/dev/null", "0x00000016"},                                 // never replaced
+        {folder.File("dangling.sty"), "0x00000002"},                 // creates no target
+        {folder.File(std::string(256, 'x') + ".sty"), "0x00000024"}, // ENAMETOOLONG
+    };
+    for (const auto& c : cases) {
+        messages.shown.clear();
+        EXPECT_EQ(Write(c.path), WriteResult::Failed) << c.path;
+        ASSERT_EQ(messages.shown.size(), 1u) << c.path;
+        EXPECT_EQ(messages.shown[0],
+                  (ShownMessage{"Cannot open file " + c.path + ". (" + c.code + ")", "Sorry...",
+                                MessageIcon::None, MessageButtons::Ok}));
+    }
+    EXPECT_EQ(ReadBytes(folder.File("out.sty/keep")), "kept");
+    EXPECT_EQ(std::filesystem::symlink_status(folder.File("fifo.sty")).type(),
+              std::filesystem::file_type::fifo);
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"dangling.sty", "fifo.sty", "out.sty"}));
+}
+
+TEST_F(StyleFileWriteTest, LinkIsWrittenThroughAndStaysALink) {
+    Assign(Section("SInt", B({0})), 0, "SInt");
+    WriteBytes(folder.File("real.sty"), std::string("old"));
+    std::filesystem::create_symlink("real.sty", folder.File("link.sty"));
+    ASSERT_EQ(Write(folder.File("link.sty")), WriteResult::Ok);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.sty")));
+    EXPECT_EQ(ReadByteArray(folder.File("real.sty")), Build());
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"link.sty", "real.sty"}));
+}
+
+TEST_F(StyleFileWriteTest, ReadOnlyFileIsRefusedAsOpeningItWould) {
+    if (!CanRunUnprivileged())
+        GTEST_SKIP() << "running as root without a user nobody";
+    Assign(Section("SInt", B({0})), 0, "SInt");
+    HandToUnprivileged(folder.Path());
     const std::string path = folder.File("out.sty");
-    std::filesystem::create_directory(path);
-    WriteBytes(path + "/keep", std::string("kept"));
-    EXPECT_EQ(Write(path), WriteResult::Failed);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, "Sorry...");
-    EXPECT_EQ(messages.shown[0].text.rfind("Cannot write file " + path + ". (0x", 0), 0u);
-    EXPECT_EQ(ReadBytes(path + "/keep"), "kept");
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"out.sty"});
+    const std::string seen = RunUnprivileged([&] {
+        WriteBytes(path, std::string("old"));
+        chmod(path.c_str(), 0444);
+        const WriteResult result = Write(path);
+        return std::to_string(int(result)) + " " + messages.shown.at(0).text + " " +
+               ReadBytes(path);
+    });
+    EXPECT_EQ(seen, "-1 Cannot open file " + path + ". (0x0000000D) old");
+}
+
+TEST_F(StyleFileWriteTest, KeepingAnExistingFileSaysNothingAndWritesNothing) {
+    Assign(Section("SInt", B({0})), 0, "SInt");
+    const std::string path = folder.File("out.sty");
+    WriteBytes(path, std::string("mine"));
+    csegs = document.GetCsegs();
+    StyleWriteOptions keep;
+    keep.existing = ExistingFile::Keep;
+    EXPECT_EQ(WriteStyleFile(path, {properties, slots, document.GetAssignedSections(), csegs},
+                             messages, keep),
+              WriteResult::AlreadyExists);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ReadBytes(path), "mine");
 }
 
 TEST_F(StyleFileWriteTest, WrittenFileReadsBackUnderTheDestinationNames) {

@@ -1,0 +1,198 @@
+// The atomic write on every kind of target: links written through, what is refused, the file
+// rewritten in place, a name taken while writing, an interrupted write, a replaced file's owner.
+
+#include "platform/AtomicFile.h"
+
+#include "support/TemporaryFolder.h"
+#include "support/Unprivileged.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace korvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::uint8_t> kNew = {'n', 'e', 'w'};
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct stat StatusOf(const std::string& path) {
+    struct stat status {};
+    lstat(path.c_str(), &status);
+    return status;
+}
+
+class AtomicFileTest : public ::testing::Test {
+protected:
+    CTemporaryFolder folder;
+};
+
+TEST_F(AtomicFileTest, ChainOfLinksIsWrittenThroughAndStaysLinks) {
+    fs::create_directory(folder.File("real"));
+    WriteBytes(folder.File("real/out.sty"), std::string("old"));
+    chmod(folder.File("real/out.sty").c_str(), 0640);
+    fs::create_symlink("real/out.sty", folder.File("relative"));      // relative to its folder
+    fs::create_symlink(folder.File("relative"), folder.File("link")); // absolute, to a link
+
+    EXPECT_FALSE(WriteFileAtomically(folder.File("link"), kNew));
+    EXPECT_EQ(ReadBytes(folder.File("real/out.sty")), "new");
+    EXPECT_EQ(StatusOf(folder.File("real/out.sty")).st_mode & 07777, 0640u);
+    EXPECT_TRUE(fs::is_symlink(folder.File("link")));
+    EXPECT_TRUE(fs::is_symlink(folder.File("relative")));
+    EXPECT_EQ(Entries(folder.File("real")), std::vector<std::string>{"out.sty"});
+}
+
+// Folders, FIFOs, /dev/null, dangling links and long names are checked through the writer's
+// messages; here the link chains that end in no file.
+TEST_F(AtomicFileTest, LinksToNoFileAreRefused) {
+    fs::create_symlink("/dev/null", folder.File("null"));
+    fs::create_symlink("loop", folder.File("loop"));
+    const WriteFailure device = WriteFileAtomically(folder.File("null"), kNew);
+    EXPECT_EQ(device.stage, WriteStage::Open);
+    EXPECT_EQ(device.errorCode, EINVAL);
+    const WriteFailure loop = WriteFileAtomically(folder.File("loop"), kNew);
+    EXPECT_EQ(loop.stage, WriteStage::Open);
+    EXPECT_EQ(loop.errorCode, ELOOP);
+    EXPECT_TRUE(S_ISCHR(StatusOf("/dev/null").st_mode));
+    EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"loop", "null"}));
+}
+
+TEST_F(AtomicFileTest, LinkPlantedByAnotherUserInAStickyFolderIsNotFollowed) {
+    if (!UnprivilegedUser())
+        GTEST_SKIP() << "needs root to plant a link owned by nobody";
+    const std::string shared = folder.File("shared");
+    fs::create_directory(shared);
+    chmod(shared.c_str(), 01777);
+    WriteBytes(folder.File("victim"), std::string("old"));
+    fs::create_symlink(folder.File("victim"), shared + "/out.sty");
+    lchown((shared + "/out.sty").c_str(), UnprivilegedUser()->pw_uid, UnprivilegedUser()->pw_gid);
+    const WriteFailure failure = WriteFileAtomically(shared + "/out.sty", kNew);
+    EXPECT_EQ(failure.stage, WriteStage::Open);
+    EXPECT_EQ(failure.errorCode, EACCES);
+    EXPECT_EQ(ReadBytes(folder.File("victim")), "old");
+}
+
+TEST_F(AtomicFileTest, UserRefusedOrInPlaceAsOpeningForWritingWould) {
+    if (!CanRunUnprivileged())
+        GTEST_SKIP() << "running as root without a user nobody";
+    HandToUnprivileged(folder.Path());
+    const std::string path = folder.File("out.sty");
+    const std::string seen = RunUnprivileged([&] {
+        std::string report;
+        // A read-only file: refused, though the folder would take the new one.
+        WriteBytes(path, std::string("old"));
+        chmod(path.c_str(), 0444);
+        const WriteFailure readOnly = WriteFileAtomically(path, kNew);
+        report += std::to_string(int(readOnly.stage)) + " " + std::to_string(readOnly.errorCode);
+        report += " " + ReadBytes(path) + "|";
+        // A writable file in a folder that takes no new file: rewritten in place, same inode;
+        // refused where the caller wants no rewrite in place.
+        chmod(path.c_str(), 0600);
+        const ino_t inode = StatusOf(path).st_ino;
+        chmod(folder.Path().c_str(), 0555);
+        AtomicWriteOptions keepOld;
+        keepOld.inPlaceWhenFolderIsLocked = false;
+        const WriteFailure refused = WriteFileAtomically(path, kNew, keepOld);
+        report += std::to_string(int(refused.stage)) + " " + std::to_string(refused.errorCode);
+        report += " " + ReadBytes(path) + "|";
+        const WriteFailure inPlace = WriteFileAtomically(path, {'i', 'n'});
+        report += std::to_string(int(inPlace.stage)) + " " + ReadBytes(path) + " ";
+        report += StatusOf(path).st_ino == inode ? "same" : "other";
+        chmod(folder.Path().c_str(), 0755);
+        return report;
+    });
+    EXPECT_EQ(seen, "1 13 old|1 13 old|0 in same");
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"out.sty"});
+}
+
+std::string g_takenName;
+
+void TakeTheName(const char*) {
+    WriteBytes(g_takenName, std::string("other"));
+}
+
+TEST_F(AtomicFileTest, WithoutReplacingANameTakenWhileWritingIsLeftToItsOwner) {
+    AtomicWriteOptions keep;
+    keep.replaceExisting = false;
+    const std::string path = folder.File("out.sty");
+    WriteBytes(path, std::string("first"));
+    EXPECT_EQ(WriteFileAtomically(path, kNew, keep).stage, WriteStage::Exists);
+    EXPECT_EQ(ReadBytes(path), "first");
+
+    fs::remove(path);
+    g_takenName = path;
+    SetBeforeReplaceObserver(TakeTheName);
+    const WriteFailure raced = WriteFileAtomically(path, kNew, keep);
+    SetBeforeReplaceObserver(nullptr);
+    EXPECT_EQ(raced.stage, WriteStage::Exists);
+    EXPECT_EQ(raced.errorCode, EEXIST);
+    EXPECT_EQ(ReadBytes(path), "other");
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"out.sty"});
+
+    fs::remove(path);
+    EXPECT_FALSE(WriteFileAtomically(path, kNew, keep));
+    EXPECT_EQ(ReadBytes(path), "new");
+}
+
+TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            InstallTemporaryFileCleanup();
+            SetBeforeReplaceObserver([](const char* temporaryPath) {
+                if (!fs::exists(temporaryPath))
+                    _exit(5); // the temporary file should be there to be removed
+                raise(std::atoi(getenv("KORVANE_TEST_SIGNAL")));
+            });
+            setenv("KORVANE_TEST_SIGNAL", std::to_string(signal).c_str(), 1);
+            WriteFileAtomically(folder.File("out.sty"), std::vector<std::uint8_t>(100000, 1));
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{}) << signal;
+    }
+}
+
+TEST_F(AtomicFileTest, RootReplacingAnotherUsersFileKeepsOwnerGroupAndMode) {
+    const passwd* nobody = UnprivilegedUser();
+    if (!nobody)
+        GTEST_SKIP() << "needs root and a user nobody";
+    const std::string path = folder.File("theirs.sty");
+    WriteBytes(path, std::string("old"));
+    chown(path.c_str(), nobody->pw_uid, nobody->pw_gid);
+    chmod(path.c_str(), 0604);
+    EXPECT_FALSE(WriteFileAtomically(path, kNew));
+    const struct stat status = StatusOf(path);
+    EXPECT_EQ(status.st_uid, nobody->pw_uid);
+    EXPECT_EQ(status.st_gid, nobody->pw_gid);
+    EXPECT_EQ(status.st_mode & 07777, 0604u);
+    EXPECT_EQ(ReadBytes(path), "new");
+}
+
+TEST_F(AtomicFileTest, CreateFileIfMissingNeverFollowsALink) {
+    fs::create_symlink(folder.File("elsewhere"), folder.File("dangling.ini"));
+    EXPECT_FALSE(CreateFileIfMissing(folder.File("dangling.ini")));
+    EXPECT_FALSE(fs::exists(folder.File("elsewhere")));
+    WriteBytes(folder.File("kept.ini"), std::string("[A]\n"));
+    EXPECT_FALSE(CreateFileIfMissing(folder.File("kept.ini")));
+    EXPECT_EQ(ReadBytes(folder.File("kept.ini")), "[A]\n");
+    EXPECT_TRUE(CreateFileIfMissing(folder.File("new.ini")));
+    EXPECT_EQ(ReadBytes(folder.File("new.ini")), "");
+}
+
+} // namespace
+} // namespace korvane::testing
