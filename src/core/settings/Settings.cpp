@@ -4,8 +4,9 @@
 #include "settings/ProfileFile.h"
 
 #include <cstddef>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
+#include <unistd.h>
 
 namespace korvane {
 
@@ -29,7 +30,7 @@ constexpr std::size_t kEntireCharacters = 1;
 
 constexpr const char* kMissing = "none";
 
-std::string ReadKey(const CProfileFile& file, const char* section, const std::string& key,
+std::string ReadKey(const CProfileSnapshot& file, const char* section, const std::string& key,
                     const std::string& defaultValue, std::size_t mostCharacters) {
     return file.ReadString(section, key, defaultValue, mostCharacters + 1);
 }
@@ -75,9 +76,15 @@ void LoadSettings(CSettings& settings, const std::string& startFolder) {
 
     // Create the file empty when it is missing; a folder we may not write to simply leaves every
     // key at its default.
-    { std::ofstream create(settings.configurationPath, std::ios::binary | std::ios::app); }
+    // O_NONBLOCK: a FIFO in its place must not hold up the start.
+    if (const int fd =
+            ::open(settings.configurationPath.c_str(),
+                   O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+        fd >= 0)
+        ::close(fd);
 
-    const CProfileFile file(settings.configurationPath);
+    // Read once: every key below is looked up in this text.
+    const CProfileSnapshot file = CProfileSnapshot::Load(settings.configurationPath);
 
     settings.defaultStyleLocation =
         ReadKey(file, "Style Base", "folder", startFolder, kFolderCharacters);
