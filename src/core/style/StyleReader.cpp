@@ -331,7 +331,7 @@ ReadResult CStyleFileReader::ReadSections() {
 void CStyleFileReader::AppendToSection(std::uint8_t byte) {
     const ByteArray* data = m_current->GetData();
     if (data && data->size() == data->capacity()) {
-        const std::size_t doubled = std::max<std::size_t>(256, data->capacity() * 2);
+        const std::size_t doubled = std::max<std::size_t>(16, data->capacity() * 2);
         const std::uint64_t remaining = m_in.Remaining();
         const std::uint64_t bound = data->size() + remaining + 1;
         m_current->ReserveData(remaining ? std::size_t(std::min<std::uint64_t>(doubled, bound))
