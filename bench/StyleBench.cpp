@@ -4,15 +4,19 @@
 
 #include "style/StyleReader.h"
 #include "style/StyleWriter.h"
+#include "support/HostileStyles.h"
 #include "support/StyleGenerator.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace korvane {
@@ -179,7 +183,120 @@ void WriteStyleFileToDisk(benchmark::State& state) {
 }
 BENCHMARK(WriteStyleFileToDisk)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// Crafted shapes that once read in quadratic time, each to be read at a rate close to the
+// generated styles' above: a 1 MB Sdec text "a,a,a,…", 100,000 sections named in one Sdec text,
+// and 20,000 CSEGs of one section each.
+enum HostileShape { kLongSdec, kManyNamedSections, kManyCsegs };
+
+const ByteArray& HostileBytes(HostileShape shape) {
+    static const ByteArray longSdec = testing::LongSdecStyle(1 << 20);
+    static const ByteArray manyNamed = testing::ManyNamedSectionsStyle(100000);
+    static const ByteArray manyCsegs = testing::ManyCsegsStyle(20000);
+    switch (shape) {
+    case kLongSdec:
+        return longSdec;
+    case kManyNamedSections:
+        return manyNamed;
+    case kManyCsegs:
+        break;
+    }
+    return manyCsegs;
+}
+
+const char* const kHostileNames[] = {"long-sdec", "many-named-sections", "many-csegs"};
+
+void ReadFromMemory(const ByteArray& bytes, CStyleDocument& document, benchmark::State& state) {
+    CDiscardMessages messages;
+    std::FILE* stream = ::fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb");
+    document.StartNextFile();
+    if (ReadStyleStream(stream, "hostile.sty", document, messages) != ReadResult::Ok)
+        state.SkipWithError("a crafted style did not read");
+    std::fclose(stream);
+}
+
+void ReadHostileStyle(benchmark::State& state) {
+    const ByteArray& bytes = HostileBytes(HostileShape(state.range(0)));
+    state.SetLabel(kHostileNames[state.range(0)]);
+    for (auto _ : state) {
+        CStyleDocument document;
+        ReadFromMemory(bytes, document, state);
+        benchmark::DoNotOptimize(document.GetSections().data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(ReadHostileStyle)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What korvane-cli info does after the read: each section's CSEG index, then every record.
+void InfoWorkOnHostileStyle(benchmark::State& state) {
+    const ByteArray& bytes = HostileBytes(HostileShape(state.range(0)));
+    state.SetLabel(kHostileNames[state.range(0)]);
+    for (auto _ : state) {
+        CStyleDocument document;
+        ReadFromMemory(bytes, document, state);
+        std::unordered_map<const CCsegRecord*, int> indexes;
+        for (const CCsegRecord* record : document.GetCsegs())
+            indexes.emplace(record, int(indexes.size()));
+        std::size_t total = 0;
+        for (const CStyleSection* section : document.GetSections()) {
+            const auto found = indexes.find(section->GetSegment());
+            total += section->GetDataLength() + (found == indexes.end() ? 0 : 1);
+        }
+        for (const CCsegRecord* record : document.GetCsegs())
+            total += record->GetSdecText().size() + record->GetCtabLength();
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(InfoWorkOnHostileStyle)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Writing a crafted style back: the first 16 sections assigned, every record in the CSEG list.
+void BuildStyleBytesOfHostileStyle(benchmark::State& state) {
+    const ByteArray& bytes = HostileBytes(HostileShape(state.range(0)));
+    state.SetLabel(kHostileNames[state.range(0)]);
+    ReadStyle style;
+    ReadFromMemory(bytes, *style.document, state);
+    const std::vector<CStyleSection*> sections = style.document->GetSections();
+    for (std::size_t slot = 0; slot < sections.size() && slot < Layout().size(); ++slot) {
+        style.document->Assign(*sections[slot], static_cast<std::uint32_t>(slot));
+        style.slots[slot] = {true, sections[slot]->GetName(), Layout()[slot]};
+    }
+    style.csegs = style.document->GetCsegs();
+    for (auto _ : state) {
+        ByteArray written = BuildStyleBytes(style.Input());
+        benchmark::DoNotOptimize(written.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BuildStyleBytesOfHostileStyle)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 } // namespace
 } // namespace korvane
 
-BENCHMARK_MAIN();
+// "korvane_bench --hostile-files DIR" writes the crafted styles into DIR (to time korvane-cli on
+// them); anything else runs the benchmarks.
+int main(int argc, char** argv) {
+    using namespace korvane;
+    if (argc == 3 && std::strcmp(argv[1], "--hostile-files") == 0) {
+        for (int shape = kLongSdec; shape <= kManyCsegs; ++shape) {
+            const ByteArray& bytes = HostileBytes(HostileShape(shape));
+            std::ofstream out(std::string(argv[2]) + "/" + kHostileNames[shape] + ".sty",
+                              std::ios::binary);
+            out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+            if (!out)
+                return 1;
+        }
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <new>
 
 // The window icon is compiled into the GUI library; a static library's resources must be pulled in
 // by name, from outside any namespace.
@@ -375,13 +376,24 @@ void CMainDlg::ShowNotAvailable() {
 
 // --- commands -----------------------------------------------------------------------------------
 
+// An allocation that fails is told like any file error; an exception must not leave a Qt slot.
 void CMainDlg::OnOpen() {
-    RunOpenCommand(m_table, m_settings, m_fileDialogs);
+    try {
+        RunOpenCommand(m_table, m_settings, m_fileDialogs);
+    } catch (const std::bad_alloc&) {
+        m_table.DropFailedOpen();
+        ReportFileError(m_messages,
+                        "Not enough memory to open this file.\nCannot process further.");
+    }
     Render();
 }
 
 void CMainDlg::OnSave() {
-    RunSaveCommand(m_table, m_settings, m_fileDialogs);
+    try {
+        RunSaveCommand(m_table, m_settings, m_fileDialogs);
+    } catch (const std::bad_alloc&) {
+        ReportFileError(m_messages, "Not enough memory to save this style.\nNo file was changed.");
+    }
     Render();
 }
 

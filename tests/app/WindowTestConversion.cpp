@@ -2,6 +2,9 @@
 
 #include "style/StyleDocument.h"
 #include "style/StyleReader.h"
+#include "support/AllocationFailure.h"
+
+#include <optional>
 
 namespace korvane::testing {
 namespace {
@@ -94,15 +97,68 @@ TEST_F(WindowOpen, TheFileMenuOpensToo) {
     EXPECT_EQ(Source(0)->GetCaption(), "Main A");
 }
 
-TEST_F(WindowOpen, AFileThatIsNoStyleShowsTheReadersMessageAndKeepsTheColumn) {
-    StartWindow();
-    WriteFile("notes.txt", std::string("hello"));
-    OpenThroughButton(PathOf("notes.txt"));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, PathOf("notes.txt") + " is not a style file (MThd missing).");
-    EXPECT_EQ(messages.shown[0].caption, "Sorry...");
-    EXPECT_EQ(Captions(Column::Source), std::vector<std::string>(16));
-    EXPECT_EQ(Label("fileNameLabel")->GetCaption(), "notes.txt");
+// A file that fails to read, for whatever reason, leaves nothing of itself to click: the source
+// column and the file-name label are emptied, and the assignment from the earlier file stays and
+// is what Save writes. The broken files carry the earlier file's names, so a column filled from
+// the partly read file would show them again.
+TEST_F(WindowOpen, AFailedReadEmptiesTheColumnAndKeepsEarlierAssignments) {
+    const ByteArray good = MakeStyleBytes({"SInt", "Main A", "Main B"}, 0x3C);
+    ByteArray noTrack = good; // two bytes more in the header chunk hide "MTrk"
+    noTrack[7] = 8;
+    noTrack.insert(noTrack.begin() + 14, {0x00, 0x00});
+    const ByteArray hugeSection(std::size_t(8) << 20, 0x00);
+    const struct {
+        const char* name;
+        ByteArray bytes;
+        std::string message; // after the path or file name where it starts with a blank
+        bool outOfMemory;
+    } cases[] = {
+        {"notes.txt", ByteArray{'h', 'i'}, " is not a style file (MThd missing).", false},
+        {"notrack.sty", noTrack, "No track tag.\n", false},
+        {"half.sty", ByteArray(good.begin(), good.end() - 20),
+         "File half.sty is damaged: it ends in the middle of its data.\nCannot process further.",
+         false},
+        {"huge.sty", MakeStyleBytes({"SInt", "Main A"}, 0x3C), ".\nCannot process further.", true},
+    };
+    for (const auto& c : cases) {
+        StartWindow();
+        messages.shown.clear();
+        OpenThroughButton(WriteStyle("good.sty", {"SInt", "Main A", "Main B"}));
+        Assign(1, 1);
+        Click(Source(0)); // still selected when the next Open fails
+        ByteArray bytes = c.bytes;
+        if (c.outOfMemory) // a section too large for the memory allowed
+            bytes.insert(bytes.begin() + 60, hugeSection.begin(), hugeSection.end());
+        WriteFile(c.name, bytes);
+        {
+            std::optional<CFailLargeAllocations> guard;
+            if (c.outOfMemory)
+                guard.emplace(std::size_t(2) << 20);
+            OpenThroughButton(PathOf(c.name));
+        }
+        ASSERT_EQ(messages.shown.size(), 1u) << c.name;
+        const std::string expected =
+            c.outOfMemory         ? "Not enough memory to read file " + PathOf(c.name) + c.message
+            : c.message[0] == ' ' ? PathOf(c.name) + c.message
+                                  : c.message;
+        EXPECT_EQ(messages.shown[0].text, expected);
+        EXPECT_EQ(messages.shown[0].caption, "Sorry...");
+        EXPECT_EQ(Captions(Column::Source), std::vector<std::string>(16)) << c.name;
+        EXPECT_EQ(Label("fileNameLabel")->GetCaption(), "") << c.name;
+        EXPECT_EQ(Assignment(1)->GetCaption(), "good.sty Main A") << c.name;
+
+        messages.shown.clear();
+        Click(Source(1));
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, "Cannot select an empty Section.");
+        messages.shown.clear();
+        dialogs.choices.push_back(PathOf("saved.sty"));
+        Click(Button("saveButton"));
+        EXPECT_TRUE(messages.shown.empty()) << c.name;
+        const std::vector<ReadSection> saved = {{"Main A", SectionEventBytes(0x3C, 1)}};
+        EXPECT_EQ(ReadBack(PathOf("saved.sty")), saved) << c.name;
+        std::filesystem::remove(PathOf("saved.sty"));
+    }
 }
 
 // --- assigning by clicking ------------------------------------------------------------------

@@ -10,9 +10,11 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace korvane::testing {
 namespace {
@@ -26,8 +28,9 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
-    CliRun Run(const std::vector<std::string>& args, const std::string& prefix = "") {
-        std::string command = prefix + "'" + KORVANE_CLI_PATH + "'";
+    // A shell prefix such as "ulimit -v N;" runs first.
+    CliRun Run(const std::vector<std::string>& args, const std::string& shellPrefix = "") {
+        std::string command = shellPrefix + "'" + KORVANE_CLI_PATH + "'";
         for (const auto& arg : args)
             command += " '" + arg + "'";
         const std::string errPath = folder.File("stderr.txt");
@@ -259,6 +262,69 @@ TEST_F(CliTest, ConvertFailuresAndUsageErrors) {
     EXPECT_EQ(nothing.exitCode, 1);
     EXPECT_EQ(nothing.err, "korvane-cli: Sorry... You have not assigned anything to save.\n");
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// Files that are not read completely, or not read at all, fail info and convert alike: exit 1,
+// the reader's message, no output file. A convert that went on from a partly read file would
+// write its sections.
+TEST_F(CliTest, BrokenAndUnreadableFilesFailInfoAndConvert) {
+    const ByteArray whole = MinimalStyle();
+    const ByteArray noTrack = Cat({T("MThd"), Be32(8), B({0, 0, 0, 1, 0x01, 0xE0, 0, 0}),
+                                   Chunk("MTrk", MinimalTrack()), MinimalCasm()});
+    WriteBytes(folder.File("notrack.sty"), noTrack);
+    WriteBytes(folder.File("half.sty"), ByteArray(whole.begin(), whole.end() - 8));
+    std::filesystem::create_directory(folder.File("folder.sty"));
+    ASSERT_EQ(::mkfifo(folder.File("fifo.sty").c_str(), 0600), 0);
+    const std::string damaged = "is damaged: it ends in the middle of its data.\n"
+                                "Cannot process further.";
+    const struct {
+        std::string path;
+        std::string message;
+    } cases[] = {
+        {folder.File("notrack.sty"), "No track tag.\n"},
+        {folder.File("half.sty"), "File half.sty " + damaged},
+        {folder.File("folder.sty"),
+         "Cannot open file " + folder.File("folder.sty") + ". (0x00000015)"},
+        {folder.File("fifo.sty"), "Cannot open file " + folder.File("fifo.sty") + ". (0x00000006)"},
+    };
+    const std::string out = folder.File("out.sty");
+    for (const auto& c : cases) {
+        const CliRun info = Run({"info", c.path});
+        EXPECT_EQ(info.exitCode, 1) << c.path;
+        EXPECT_EQ(info.out, "");
+        EXPECT_EQ(info.err, "korvane-cli: Sorry... " + c.message + "\n");
+        for (const char* mode : {"--copy-all", "--by-name"}) {
+            const CliRun convert = Run({"convert", c.path, "--model", "PSR-9000", mode, "-o", out});
+            EXPECT_EQ(convert.exitCode, 1) << c.path << " " << mode;
+            EXPECT_EQ(convert.out, "");
+            EXPECT_EQ(convert.err, "korvane-cli: Sorry... " + c.message + "\n");
+            EXPECT_FALSE(std::filesystem::exists(out)) << c.path;
+        }
+    }
+    // A complete style followed by a transfer's padding converts.
+    WriteBytes(folder.File("padded.sty"), Cat({whole, B({0x1A, 0x1A})}));
+    const CliRun padded =
+        Run({"convert", folder.File("padded.sty"), "--model", "PSR-9000", "--copy-all", "-o", out});
+    EXPECT_EQ(padded.exitCode, 0) << padded.err;
+    EXPECT_EQ(padded.out, "Wrote " + out + ": 2 sections for PSR-9000.\n");
+}
+
+// A style too large for the memory allowed is refused with a message, not an abort.
+TEST_F(CliTest, StyleTooLargeForMemoryIsAFileError) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the limit allows";
+#endif
+    // One section of 96 MB of zero bytes; the file is sparse, so it costs no disk.
+    const std::string path = folder.File("huge.sty");
+    WriteBytes(path, Cat({Header(), T("MTrk"), Be32(0), B({0x00}), Marker("Main A")}));
+    ASSERT_EQ(::truncate(path.c_str(), 96L << 20), 0);
+    const CliRun run =
+        Run({"convert", path, "--model", "PSR-9000", "--copy-all", "-o", folder.File("out.sty")},
+            "ulimit -v 81920; exec ");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "korvane-cli: Sorry... Not enough memory to read file " + path +
+                           ".\nCannot process further.\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("out.sty")));
 }
 
 TEST_F(CliTest, EveryCommandHasHelp) {

@@ -200,6 +200,13 @@ void CAssignmentTable::PrepareForOpen(const std::string& fileName) {
     m_fileNameLabel = fileName;
 }
 
+void CAssignmentTable::DropFailedOpen() {
+    ResetSourceColumn();
+    m_fileNameLabel.clear();
+    m_document.PruneSourceSections();
+    SetButton(SwitchedButton::CopyAll, false);
+}
+
 void CAssignmentTable::ShowOpenedSections() {
     ResetSourceColumn();
     const auto& sections = m_document.GetSections();

@@ -81,6 +81,10 @@ public:
     // after a successful read, the new sections fill the source column.
     void PrepareForOpen(const std::string& fileName);
     void ShowOpenedSections();
+    // After a failed read nothing of that file can be assigned: the source column and the
+    // file-name label are emptied and its partly read sections and records released. Sections
+    // assigned from earlier files stay.
+    void DropFailedOpen();
 
     // Called when Clear or Open reset the source column, so that a running audition stops.
     std::function<void()> onStopAudition;

@@ -21,8 +21,12 @@ ReadResult OpenStyleFile(CAssignmentTable& table, CSettings& settings, const std
     }
     table.PrepareForOpen(FileNameOfPath(path));
     const ReadResult result = ReadStyleFile(path, table.GetDocument(), table.GetMessages());
-    if (result != ReadResult::Ok)
-        return result; // the reader has said why; the source column stays as it was
+    if (result != ReadResult::Ok) {
+        // The reader has said why. Whatever it read is dropped, so that no section of a broken
+        // file (a damaged one read up to its fault, say) can be clicked and saved.
+        table.DropFailedOpen();
+        return result;
+    }
     table.ShowOpenedSections();
     return ReadResult::Ok;
 }

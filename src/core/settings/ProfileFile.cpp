@@ -1,6 +1,7 @@
 #include "settings/ProfileFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -187,17 +188,29 @@ std::string WithoutLineBreaks(std::string_view text) {
 
 std::string CProfileFile::ReadString(const std::string& section, const std::string& key,
                                      const std::string& defaultValue, std::size_t capacity) const {
+    return CProfileSnapshot::Load(m_path).ReadString(section, key, defaultValue, capacity);
+}
+
+CProfileSnapshot CProfileSnapshot::Load(const std::string& path) {
+    CProfileSnapshot snapshot;
+    if (auto text = ReadSmallRegularFile(path, kMaxProfileBytes))
+        snapshot.m_text = std::move(*text);
+    return snapshot;
+}
+
+std::string CProfileSnapshot::ReadString(const std::string& section, const std::string& key,
+                                         const std::string& defaultValue,
+                                         std::size_t capacity) const {
     const auto sectionName = TrimBlanks(section);
     const auto keyName = TrimBlanks(key);
-    std::string text;
-    if (keyName.empty() || !ReadWholeFile(m_path, text))
+    if (keyName.empty())
         return CutToCapacity(defaultValue, capacity);
-    const auto lines = SplitLines(text);
-    const auto location = LocateKey(text, lines, sectionName, keyName);
+    const auto lines = SplitLines(m_text);
+    const auto location = LocateKey(m_text, lines, sectionName, keyName);
     if (!location.keyFound)
         return CutToCapacity(defaultValue, capacity);
     const CLine& line = lines[location.keyLine];
-    const auto parsed = ParseLine(std::string_view(text).substr(line.start, line.length));
+    const auto parsed = ParseLine(std::string_view(m_text).substr(line.start, line.length));
     return CutToCapacity(StripQuotes(parsed.value), capacity);
 }
 

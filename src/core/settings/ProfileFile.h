@@ -40,4 +40,22 @@ private:
     std::string m_path;
 };
 
+// A configuration larger than this counts as unreadable: no one types a megabyte of settings.
+constexpr std::size_t kMaxProfileBytes = std::size_t(1) << 20;
+
+// The profile file's text read once, for many lookups (loading the settings reads 25 keys). The
+// file is read only when it is a regular file (links followed) of at most kMaxProfileBytes, and
+// without waiting on a FIFO; anything else reads as an empty file, so every key gives its default.
+class CProfileSnapshot {
+public:
+    static CProfileSnapshot Load(const std::string& path);
+
+    // As CProfileFile::ReadString, from the text loaded.
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue, std::size_t capacity) const;
+
+private:
+    std::string m_text;
+};
+
 } // namespace korvane

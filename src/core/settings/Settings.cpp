@@ -5,8 +5,9 @@
 #include "settings/ProfileFile.h"
 
 #include <cstddef>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
+#include <unistd.h>
 
 namespace korvane {
 
@@ -30,7 +31,7 @@ constexpr std::size_t kEntireCharacters = 1;
 
 constexpr const char* kMissing = "none";
 
-std::string ReadKey(const CProfileFile& file, const char* section, const std::string& key,
+std::string ReadKey(const CProfileSnapshot& file, const char* section, const std::string& key,
                     const std::string& defaultValue, std::size_t mostCharacters) {
     return file.ReadString(section, key, defaultValue, mostCharacters + 1);
 }
@@ -79,7 +80,8 @@ void LoadSettings(CSettings& settings, const std::string& startFolder) {
     // is left alone.
     CreateFileIfMissing(settings.configurationPath);
 
-    const CProfileFile file(settings.configurationPath);
+    // Read once: every key below is looked up in this text.
+    const CProfileSnapshot file = CProfileSnapshot::Load(settings.configurationPath);
 
     settings.defaultStyleLocation =
         ReadKey(file, "Style Base", "folder", startFolder, kFolderCharacters);

@@ -1,6 +1,7 @@
 #include "style/StyleDocument.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace korvane {
 
@@ -53,19 +54,11 @@ bool CStyleDocument::IsInSectionList(const CStyleSection* section) const {
     return std::find(sections.begin(), sections.end(), section) != sections.end();
 }
 
-std::vector<const CCsegRecord*> CStyleDocument::GetCsegs() const {
-    std::vector<const CCsegRecord*> records;
-    if (m_csegList) {
-        for (const auto& record : *m_csegList)
-            records.push_back(record.get());
-    }
-    return records;
-}
-
 CCsegRecord& CStyleDocument::AppendCseg(std::unique_ptr<CCsegRecord> record) {
     if (!m_csegList)
         m_csegList.emplace();
     m_csegList->push_back(std::move(record));
+    m_csegView.push_back(m_csegList->back().get());
     return *m_csegList->back();
 }
 
@@ -97,23 +90,27 @@ bool CStyleDocument::Unassign(std::uint32_t slot) {
 void CStyleDocument::PruneSourceSections() {
     if (!m_sectionList || m_sectionList->empty())
         return;
+    // One pass over each list, so that a file of many sections is pruned in linear time.
     std::vector<CStyleSection*> kept;
+    std::unordered_set<const CStyleSection*> released;
     for (CStyleSection* section : *m_sectionList) {
         if (section->IsAssigned())
             kept.push_back(section);
         else
-            ReleaseSection(section);
+            released.insert(section);
     }
-    *m_sectionList = kept;
+    std::erase_if(m_sections, [&](const auto& owned) { return released.count(owned.get()) > 0; });
+    *m_sectionList = std::move(kept);
 
     if (!m_csegList)
         return;
-    auto referred = [&](const CCsegRecord* record) {
-        auto refersTo = [record](const CStyleSection* s) { return s->GetSegment() == record; };
-        return std::any_of(kept.begin(), kept.end(), refersTo) ||
-               std::any_of(m_assigned.begin(), m_assigned.end(), refersTo);
-    };
-    std::erase_if(*m_csegList, [&](const auto& record) { return !referred(record.get()); });
+    std::unordered_set<const CCsegRecord*> referred;
+    for (const CStyleSection* section : *m_sectionList)
+        referred.insert(section->GetSegment());
+    for (const CStyleSection* section : m_assigned)
+        referred.insert(section->GetSegment());
+    std::erase_if(*m_csegList, [&](const auto& record) { return !referred.count(record.get()); });
+    std::erase_if(m_csegView, [&](const CCsegRecord* record) { return !referred.count(record); });
 }
 
 void CStyleDocument::StartNextFile() {
@@ -129,6 +126,7 @@ void CStyleDocument::Release() {
     m_sectionList.reset();
     m_sections.clear();
     m_csegList.reset();
+    m_csegView.clear();
     m_pSourceProperties.reset();
     m_pDestinationProperties.reset();
 }

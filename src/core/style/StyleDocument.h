@@ -53,8 +53,9 @@ public:
 
     // --- CSEG records ----------------------------------------------------------------------
     bool HasCsegList() const { return m_csegList.has_value(); }
-    // The records in the order read; empty when there is no CSEG list.
-    std::vector<const CCsegRecord*> GetCsegs() const;
+    // The records in the order read; empty when there is no CSEG list. The list is kept, not
+    // built per call.
+    const std::vector<const CCsegRecord*>& GetCsegs() const { return m_csegView; }
     // Appends a completed record (the CSEG list is created when missing) and returns it.
     CCsegRecord& AppendCseg(std::unique_ptr<CCsegRecord> record);
 
@@ -91,6 +92,7 @@ private:
     std::vector<std::unique_ptr<CStyleSection>> m_sections; // every live section, owned once
     std::optional<std::vector<CStyleSection*>> m_sectionList;
     std::optional<std::vector<std::unique_ptr<CCsegRecord>>> m_csegList;
+    std::vector<const CCsegRecord*> m_csegView; // the records of m_csegList, for readers
     std::vector<CStyleSection*> m_assigned;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorCode.h"
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <array>
@@ -9,6 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <string_view>
+#include <sys/stat.h>
+#include <unordered_map>
 
 namespace korvane {
 namespace {
@@ -36,13 +41,19 @@ std::string DamagedMessage(const std::string& path) {
 // what ends most of the format's loops; AtEnd tells the loops that FF alone cannot end.
 class CByteInput {
 public:
-    explicit CByteInput(std::FILE* stream) : m_stream(stream) {}
+    explicit CByteInput(std::FILE* stream) : m_stream(stream) {
+        // A file's size bounds how far a section can grow; a stream without one (in memory, a
+        // pipe) has no bound.
+        struct stat status {};
+        const int fd = ::fileno(stream);
+        if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
+            m_size = std::uint64_t(status.st_size);
+    }
 
     std::uint8_t ReadByte() {
         const int c = getc_unlocked(m_stream);
         if (c == EOF) {
             m_atEnd = true;
-            ++m_readsPastEnd;
             return 0xFF;
         }
         ++m_position;
@@ -59,15 +70,11 @@ public:
         return value;
     }
     Tag ReadTag() {
-        const std::uint64_t before = m_readsPastEnd;
         Tag tag;
         for (auto& byte : tag)
             byte = ReadByte();
-        m_lastTagCut = m_readsPastEnd - before > 0 && m_readsPastEnd - before < 4;
         return tag;
     }
-    // The file ended in the middle of the last tag read.
-    bool LastTagCut() const { return m_lastTagCut; }
     std::string ReadText(std::size_t length) {
         std::string text;
         for (std::size_t i = 0; i < length && !m_atEnd; ++i)
@@ -76,13 +83,14 @@ public:
     }
     bool AtEnd() const { return m_atEnd; }
     std::uint64_t Position() const { return m_position; }
+    // The bytes left to read, as far as the file's size tells; 0 when it does not.
+    std::uint64_t Remaining() const { return m_size > m_position ? m_size - m_position : 0; }
 
 private:
     std::FILE* m_stream;
     bool m_atEnd = false;
     std::uint64_t m_position = 0;
-    std::uint64_t m_readsPastEnd = 0;
-    bool m_lastTagCut = false;
+    std::uint64_t m_size = 0;
 };
 
 // A marker text up to its first zero byte, at most 63 bytes: the section name.
@@ -121,7 +129,10 @@ private:
     ByteArray ReadStoredEvent(std::uint8_t type, bool withFollowingByte);
     ReadResult ReadSections();
     ReadResult ReadCsegChunks(Tag tag);
-    void ResolveSdec(std::string text, CCsegRecord* record);
+    void IndexSections();
+    void ResolveSdec(std::string_view text, CCsegRecord* record);
+    void AppendToSection(std::uint8_t byte);
+    bool EndsBeforeCasmEnd() const { return m_in.AtEnd() && m_in.Position() < m_casmEnd; }
 
     CByteInput m_in;
     const std::string& m_path;
@@ -129,6 +140,11 @@ private:
     IMessageBox& m_messages;
     bool m_inStyle = false;
     CStyleSection* m_current = nullptr;
+    // Where the CASM chunk ends by its length: a file that holds every byte up to there is
+    // complete, whatever follows.
+    std::uint64_t m_casmEnd = 0;
+    // The first section of each name in this file, for the Sdec names.
+    std::unordered_map<std::string, CStyleSection*> m_sectionsByName;
 };
 
 ReadResult CStyleFileReader::Read() {
@@ -161,9 +177,11 @@ ReadResult CStyleFileReader::Read() {
                            FileNameOfPath(m_path)),
                     ReadResult::Damaged);
     }
-    m_in.Read32(); // the CASM length
+    const std::uint32_t casmLength = m_in.Read32();
     if (m_in.AtEnd())
         return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+    m_casmEnd = m_in.Position() + casmLength;
+    IndexSections();
     return ReadCsegChunks(m_in.ReadTag());
 }
 
@@ -284,7 +302,7 @@ ReadResult CStyleFileReader::ReadSections() {
         if (m_in.AtEnd())
             break;
         if (b != 0xFF) {
-            m_current->AppendByte(b);
+            AppendToSection(b);
             continue;
         }
         const std::uint8_t type = m_in.ReadByte();
@@ -300,12 +318,26 @@ ReadResult CStyleFileReader::ReadSections() {
             return ReadResult::Ok;
         } else {
             // An FF inside an event (a long delta-time, say) is copied with the byte after it.
-            m_current->AppendByte(0xFF);
-            m_current->AppendByte(type);
+            AppendToSection(0xFF);
+            AppendToSection(type);
         }
     }
     // The track ended without an end-of-track event.
     return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+}
+
+// A section never holds more bytes than the file has left, so its array grows no further than
+// that: a style of one huge section is held once, not in an array twice its size.
+void CStyleFileReader::AppendToSection(std::uint8_t byte) {
+    const ByteArray* data = m_current->GetData();
+    if (data && data->size() == data->capacity()) {
+        const std::size_t doubled = std::max<std::size_t>(16, data->capacity() * 2);
+        const std::uint64_t remaining = m_in.Remaining();
+        const std::uint64_t bound = data->size() + remaining + 1;
+        m_current->ReserveData(remaining ? std::size_t(std::min<std::uint64_t>(doubled, bound))
+                                         : doubled);
+    }
+    m_current->AppendByte(byte);
 }
 
 ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
@@ -317,7 +349,7 @@ ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
             return Fail("CSEG missing.", ReadResult::Damaged);
 
         const auto sdecLength = static_cast<std::int32_t>(m_in.Read32());
-        const std::string sdec = m_in.ReadText(sdecLength > 0 ? std::size_t(sdecLength) : 0);
+        std::string sdec = m_in.ReadText(sdecLength > 0 ? std::size_t(sdecLength) : 0);
         if (m_in.AtEnd())
             return Fail(DamagedMessage(m_path), ReadResult::Damaged);
 
@@ -348,29 +380,41 @@ ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
                 return Fail(DamagedMessage(m_path), ReadResult::Damaged);
         }
 
-        record->SetSdecText(sdec);
-        // The file may end after a CSEG, but not inside one.
-        if (m_in.LastTagCut() || (m_in.AtEnd() && m_in.Position() < csegEnd))
+        // The file may end anywhere after the CASM chunk's last byte (a transfer's padding, an
+        // overstated length of the last CSEG), but not before it.
+        if (EndsBeforeCasmEnd())
             return Fail(DamagedMessage(m_path), ReadResult::Damaged);
         CCsegRecord* added = &m_document.AppendCseg(std::move(record));
         ResolveSdec(sdec, added);
+        added->SetSdecText(std::move(sdec));
     }
-    if (m_in.LastTagCut())
+    if (EndsBeforeCasmEnd())
         return Fail(DamagedMessage(m_path), ReadResult::Damaged);
     return ReadResult::Ok; // anything after the last CSEG ends the reading
 }
 
+// The sections are all read when the CASM chunk begins; the Sdec names find them through this
+// index, the first section of each name as a search of the section list would.
+void CStyleFileReader::IndexSections() {
+    const auto& sections = m_document.GetSections();
+    m_sectionsByName.reserve(sections.size());
+    for (CStyleSection* section : sections)
+        m_sectionsByName.try_emplace(section->GetName(), section);
+}
+
 // Names are separated by commas; a space after a comma belongs to the next name, and a text that
-// starts with a comma is taken whole as one name.
-void CStyleFileReader::ResolveSdec(std::string text, CCsegRecord* record) {
-    auto lookUp = [&](const std::string& name) {
-        if (CStyleSection* section = m_document.FindSection(name))
-            section->SetSegment(record);
+// starts with a comma is taken whole as one name. The text is walked once, front to back.
+void CStyleFileReader::ResolveSdec(std::string_view text, CCsegRecord* record) {
+    std::string name;
+    auto lookUp = [&](std::string_view view) {
+        name.assign(view);
+        if (const auto found = m_sectionsByName.find(name); found != m_sectionsByName.end())
+            found->second->SetSegment(record);
     };
-    for (auto comma = text.find(','); comma != std::string::npos && comma > 0;
+    for (auto comma = text.find(','); comma != std::string_view::npos && comma > 0;
          comma = text.find(',')) {
         lookUp(text.substr(0, comma));
-        text.erase(0, comma + 1);
+        text.remove_prefix(comma + 1);
     }
     if (!text.empty())
         lookUp(text);
@@ -380,16 +424,26 @@ void CStyleFileReader::ResolveSdec(std::string text, CCsegRecord* record) {
 
 ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
                            IMessageBox& messages) {
-    return CStyleFileReader(stream, path, document, messages).Read();
+    try {
+        return CStyleFileReader(stream, path, document, messages).Read();
+    } catch (const std::bad_alloc&) {
+        // A style too large for the memory left: what was read stays, and Open releases it.
+        ReportFileError(messages,
+                        "Not enough memory to read file " + path + ".\nCannot process further.");
+        return ReadResult::Refused;
+    }
 }
 
 ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(path.c_str(), "rb"),
-                                                           &std::fclose);
-    if (!stream) {
-        ReportFileError(messages, "Cannot open file " + path + ". (" + ErrorCodeText(errno) + ")");
+    // Only a regular file is read; a FIFO or device is refused before a byte is read, without
+    // waiting for a writer.
+    const RegularFileOpen opened = OpenRegularFile(path);
+    if (!opened.stream) {
+        ReportFileError(messages,
+                        "Cannot open file " + path + ". (" + ErrorCodeText(opened.errorCode) + ")");
         return ReadResult::Refused;
     }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(opened.stream, &std::fclose);
     return ReadStyleStream(stream.get(), path, document, messages);
 }
 

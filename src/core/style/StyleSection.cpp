@@ -11,6 +11,12 @@ int CStyleSection::CreateData() {
     return 0;
 }
 
+void CStyleSection::ReserveData(std::size_t capacity) {
+    if (!m_pData)
+        m_pData.emplace();
+    m_pData->reserve(capacity);
+}
+
 std::size_t CStyleSection::AppendByte(std::uint8_t byte) {
     if (!m_pData)
         m_pData.emplace();

@@ -30,6 +30,8 @@ public:
     int CreateData();
     const ByteArray* GetData() const { return m_pData ? &*m_pData : nullptr; }
     std::size_t GetDataLength() const { return m_pData ? m_pData->size() : 0; }
+    // Makes room for capacity event bytes in all (the reader grows a section within its file).
+    void ReserveData(std::size_t capacity);
     // Appends one event byte and returns its index; CreateData must have run.
     std::size_t AppendByte(std::uint8_t byte);
 

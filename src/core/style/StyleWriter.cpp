@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <unistd.h>
 
 namespace korvane {
@@ -165,19 +166,29 @@ std::size_t SectionTotal(const StyleWriteInput& input) {
 }
 
 ByteArray BuildStyleBytes(const StyleWriteInput& input) {
-    ByteArray bytes;
-    CByteOutput out(bytes);
     const CStyleProperties& p = input.properties;
+    const ByteArray header = BuildHeaderBlock(p);
+    const std::size_t trackLength = 1 + header.size() + SectionTotal(input) + 3;
+    std::vector<std::string> sdecTexts;
+    sdecTexts.reserve(input.csegs.size());
+    std::size_t casmLength = 0;
+    for (const CCsegRecord* record : input.csegs) {
+        sdecTexts.push_back(BuildSdecText(input, record));
+        if (!sdecTexts.back().empty())
+            casmLength += 16 + sdecTexts.back().size() + record->GetCtabLength();
+    }
 
+    // Every length is known before the first byte: the file is built in one array of its size.
+    ByteArray bytes;
+    bytes.reserve(14 + 8 + trackLength + 8 + casmLength);
+    CByteOutput out(bytes);
     out.Tag("MThd");
     out.Value32(6);
     out.Value16(p.m_format);
     out.Value16(p.m_trackCount);
     out.Value16(p.m_division);
-
-    const ByteArray header = BuildHeaderBlock(p);
     out.Tag("MTrk");
-    out.Value32(static_cast<std::uint32_t>(1 + header.size() + SectionTotal(input) + 3));
+    out.Value32(static_cast<std::uint32_t>(trackLength));
     out.Byte(0x00);
     out.Run(header);
     for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -195,13 +206,6 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input) {
     for (std::uint8_t b : {0xFF, 0x2F, 0x00})
         out.Byte(b);
 
-    std::vector<std::string> sdecTexts;
-    std::size_t casmLength = 0;
-    for (const CCsegRecord* record : input.csegs) {
-        sdecTexts.push_back(BuildSdecText(input, record));
-        if (!sdecTexts.back().empty())
-            casmLength += 16 + sdecTexts.back().size() + record->GetCtabLength();
-    }
     out.Tag("CASM");
     out.Value32(static_cast<std::uint32_t>(casmLength));
     for (std::size_t i = 0; i < input.csegs.size(); ++i) {
@@ -239,8 +243,18 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
                       MessageButtons::Ok);
         return WriteResult::Failed;
     }
+    ByteArray bytes;
+    try {
+        bytes = BuildStyleBytes(input);
+    } catch (const std::bad_alloc&) {
+        // The new file did not fit in memory: nothing was written.
+        ReportFileError(messages, "Not enough memory to write file " +
+                                      (options.toStandardOutput ? "standard output" : path) +
+                                      ".\nNo file was changed.");
+        return WriteResult::Failed;
+    }
     if (options.toStandardOutput) {
-        if (const WriteFailure failure = WriteToDescriptor(STDOUT_FILENO, BuildStyleBytes(input))) {
+        if (const WriteFailure failure = WriteToDescriptor(STDOUT_FILENO, bytes)) {
             ReportFileError(messages, WithCode("Cannot write to %s. (%c)", "standard output",
                                                failure.errorCode));
             return WriteResult::Failed;
@@ -249,7 +263,7 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
     }
     AtomicWriteOptions atomic;
     atomic.replaceExisting = options.existing == ExistingFile::Replace;
-    const WriteFailure failure = WriteFileAtomically(path, BuildStyleBytes(input), atomic);
+    const WriteFailure failure = WriteFileAtomically(path, bytes, atomic);
     if (failure.stage == WriteStage::Exists)
         return WriteResult::AlreadyExists;
     if (failure.stage == WriteStage::Open) {

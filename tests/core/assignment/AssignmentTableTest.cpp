@@ -191,19 +191,19 @@ TEST_F(AssignmentTableTest, SlotPastTheLayoutAssignsNothing) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(AssignmentTableTest, SectionMissingFromTheDocumentIsReported) {
+TEST_F(AssignmentTableTest, FailedReadLeavesNoSectionToAssign) {
     Open({"SInt", "Main A"});
     table.ClickSource(1);
-    // A later read fails: the source column still shows the old names.
+    // A later read fails: the column is emptied and the selection with it.
     WriteBytes(folder.File("bad.sty"), std::string("not a style"));
     EXPECT_NE(OpenStyleFile(table, settings, folder.File("bad.sty")), ReadResult::Ok);
     messages.shown.clear();
     table.ClickDestination(1);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0], (ShownMessage{"Unable to find assignment.", "Error",
+    EXPECT_EQ(messages.shown[0], (ShownMessage{"No input section selected.", "Alert...",
                                                MessageIcon::Exclamation, MessageButtons::Ok}));
     EXPECT_FALSE(table.GetSlots()[1].assigned);
-    EXPECT_EQ(table.GetFileNameLabel(), "bad.sty");
+    EXPECT_EQ(table.GetFileNameLabel(), "");
 }
 
 TEST_F(AssignmentTableTest, CopyAllPairsRowsByPosition) {

@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "settings/ProfileFile.h"
+
 #include "support/TemporaryFolder.h"
 #include "support/Unprivileged.h"
 
@@ -7,8 +9,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvane {
 namespace {
@@ -78,6 +82,56 @@ TEST_F(SettingsTest, StartFolderThatCannotHoldTheFileGivesDefaults) {
     ExpectDefaults(m_settings, notAFolder);
     EXPECT_FALSE(WriteSetting(m_settings, "PSR Model", "model", "1"));
     EXPECT_EQ(ReadBytes(notAFolder), "x");
+}
+
+// A Korvane.ini that is not a regular file of a sane size is not read: every key takes its
+// default, at once, and nothing aborts. A FIFO with no writer must not block the start.
+TEST_F(SettingsTest, ConfigurationThatIsNotASmallRegularFileGivesDefaults) {
+    const std::string model5 = "[PSR Model]\nmodel=5\n";
+    // Exactly the largest size read, then one byte more: the same key in front of each.
+    const std::string largest = model5 + std::string(kMaxProfileBytes - model5.size(), ';');
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        int model; // 5 when the file is read
+    } cases[] = {
+        {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, 0},
+        {"link to a folder",
+         [&](const std::string& p) {
+             std::filesystem::create_directory(m_folder.File("sub"));
+             std::filesystem::create_directory_symlink(m_folder.File("sub"), p);
+         },
+         0},
+        {"link to /dev/zero",
+         [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }, 0},
+        {"link to /dev/urandom",
+         [](const std::string& p) { std::filesystem::create_symlink("/dev/urandom", p); }, 0},
+        {"FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, 0},
+        {"100 MB file",
+         [&](const std::string& p) {
+             WriteBytes(p, model5);
+             ASSERT_EQ(::truncate(p.c_str(), 100L << 20), 0);
+         },
+         0},
+        {"1 MiB and one byte", [&](const std::string& p) { WriteBytes(p, largest + ";"); }, 0},
+        {"exactly 1 MiB", [&](const std::string& p) { WriteBytes(p, largest); }, 5},
+        {"link to a small file",
+         [&](const std::string& p) {
+             WriteBytes(m_folder.File("real.ini"), model5);
+             std::filesystem::create_symlink(m_folder.File("real.ini"), p);
+         },
+         5},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(m_path);
+        std::filesystem::remove_all(m_folder.File("sub"));
+        c.make(m_path);
+        CSettings settings;
+        LoadSettings(settings, m_folder.Path());
+        EXPECT_EQ(settings.defaultModel, c.model) << c.what;
+        if (c.model == 0)
+            ExpectDefaults(settings, m_folder.Path());
+    }
 }
 
 TEST_F(SettingsTest, ReadOnlyStartFolderGivesDefaultsAndRefusesWrites) {

@@ -3,11 +3,16 @@
 
 #include "style/StyleReader.h"
 
+#include "support/AllocationFailure.h"
+#include "support/HostileStyles.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StyleBytes.h"
 #include "support/TemporaryFolder.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvane::testing {
 namespace {
@@ -277,6 +282,51 @@ TEST_F(CasmTest, MissingCasmIsRefused) {
     EXPECT_EQ(Sections().size(), 2u);
 }
 
+// A file that holds every byte its CASM length announces is complete, whatever follows; one that
+// ends before that is damaged.
+TEST_F(CasmTest, CompleteStyleReadsWhateverFollowsTheCasmChunk) {
+    const ByteArray casmData = Cseg("SInt,Main A", Chunk("Ctab", B({1, 2, 3})));
+    const ByteArray complete = Style(MinimalTrack(), casmData);
+    // The CSEG chunk of casmData with its own length told 10 bytes too long.
+    ByteArray overstatedCseg = casmData;
+    overstatedCseg[7] = std::uint8_t(overstatedCseg[7] + 10);
+    const ByteArray casmThenCseg = Cat({Header(), Chunk("MTrk", MinimalTrack()), T("CASM")});
+    const struct {
+        const char* what;
+        ByteArray bytes;
+        int result;
+    } cases[] = {
+        {"nothing after", complete, 0},
+        {"00", Cat({complete, B({0x00})}), 0},
+        {"1A", Cat({complete, B({0x1A})}), 0},
+        {"00 00", Cat({complete, B({0x00, 0x00})}), 0},
+        {"1A 1A 1A", Cat({complete, B({0x1A, 0x1A, 0x1A})}), 0},
+        {"\"CS\"", Cat({complete, T("CS")}), 0},
+        {"four bytes", Cat({complete, B({0, 0, 0, 0})}), 0},
+        {"last CSEG overstated",
+         Cat({casmThenCseg, Be32(std::uint32_t(casmData.size())), overstatedCseg}), 0},
+        {"CASM and CSEG overstated",
+         Cat({casmThenCseg, Be32(std::uint32_t(casmData.size() + 10)), overstatedCseg}), 4},
+        {"CASM announces one more CSEG",
+         Cat({casmThenCseg, Be32(std::uint32_t(2 * casmData.size())), casmData}), 4},
+        {"cut in the next CSEG's tag",
+         Cat({casmThenCseg, Be32(std::uint32_t(2 * casmData.size())), casmData, T("CS")}), 4},
+    };
+    for (const auto& c : cases) {
+        messages.shown.clear();
+        EXPECT_EQ(Read(c.bytes, "padded.sty"), c.result) << c.what;
+        if (c.result == 0) {
+            EXPECT_TRUE(messages.shown.empty()) << c.what;
+            ASSERT_EQ(document.GetCsegs().size(), 1u) << c.what;
+            EXPECT_EQ(*document.GetCsegs()[0]->GetCtab(), Cat({T("Ctab"), Be32(3), B({1, 2, 3})}));
+            EXPECT_EQ(Sections()[1]->GetSegment(), document.GetCsegs()[0]) << c.what;
+        } else {
+            ExpectOnlyMessage("File padded.sty is damaged: it ends in the middle of its data.\n"
+                              "Cannot process further.");
+        }
+    }
+}
+
 class RefusedFileTest : public StyleReaderTest {};
 
 TEST_F(RefusedFileTest, MissingFileNamesPathAndErrorCode) {
@@ -363,12 +413,91 @@ TEST_F(RefusedFileTest, SdecOrCtabRunningPastTheEndIsDamaged) {
     ExpectOnlyMessage(damaged);
 }
 
+// Only a regular file is read: a folder is refused with EISDIR (0x15), a FIFO or a device with
+// ENXIO (0x06), before a byte is read, and a FIFO without a writer does not block. A link is
+// followed to what it names.
+TEST_F(RefusedFileTest, WhatIsNotARegularFileIsRefusedBeforeReading) {
+    const std::string style = folder.File("style.sty");
+    WriteBytes(style, MinimalStyle());
+    std::filesystem::create_directory(folder.File("folder.sty"));
+    ASSERT_EQ(::mkfifo(folder.File("fifo.sty").c_str(), 0600), 0);
+    std::filesystem::create_symlink(style, folder.File("link.sty"));
+    std::filesystem::create_directory_symlink(folder.File("folder.sty"), folder.File("dir-link"));
+    std::filesystem::create_symlink(folder.File("fifo.sty"), folder.File("fifo-link.sty"));
+    const struct {
+        std::string path;
+        const char* code; // empty: read
+    } cases[] = {
+        {folder.File("folder.sty"), "0x00000015"},
+        {folder.File("dir-link"), "0x00000015"},
+        {folder.File("fifo.sty"), "0x00000006"},
+        {folder.File("fifo-link.sty"), "0x00000006"},
+        {"/dev/null", "0x00000006"},
+        {"/dev/zero", "0x00000006"},
+        {folder.File("link.sty"), ""},
+    };
+    for (const auto& c : cases) {
+        messages.shown.clear();
+        document.StartNextFile();
+        const ReadResult result = ReadStyleFile(c.path, document, messages);
+        if (*c.code == '\0') {
+            EXPECT_EQ(result, ReadResult::Ok) << c.path;
+            EXPECT_EQ(Sections().size(), 2u);
+            continue;
+        }
+        EXPECT_EQ(result, ReadResult::Refused) << c.path;
+        ExpectOnlyMessage("Cannot open file " + c.path + ". (" + c.code + ")");
+        EXPECT_TRUE(Sections().empty()) << c.path;
+    }
+}
+
+TEST_F(RefusedFileTest, RunningOutOfMemoryIsAFileErrorNotAnAbort) {
+    // One section of 4 MB; no allocation above 1 MB may succeed while it is read.
+    const ByteArray big(std::size_t(4) << 20, 0x00);
+    const ByteArray track = Cat({B({0x00}), Marker("Main A"), big, B({0xFF, 0x2F, 0x00})});
+    path = folder.File("big.sty");
+    WriteBytes(path, Style(track, Cseg("Main A", {})));
+    document.StartNextFile();
+    ReadResult result;
+    {
+        CFailLargeAllocations guard(std::size_t(1) << 20);
+        result = ReadStyleFile(path, document, messages);
+    }
+    EXPECT_EQ(result, ReadResult::Refused);
+    ExpectOnlyMessage("Not enough memory to read file " + path + ".\nCannot process further.");
+    // Without the limit the same file reads, its section held in an array of its own size.
+    messages.shown.clear();
+    document.StartNextFile();
+    ASSERT_EQ(ReadStyleFile(path, document, messages), ReadResult::Ok);
+    EXPECT_EQ(Sections()[0]->GetDataLength(), big.size());
+    EXPECT_LT(Sections()[0]->GetData()->capacity(), big.size() + 64);
+}
+
+// Crafted shapes that once took quadratic time read to what a search of the text would give;
+// their speed is measured by the benchmark.
+TEST_F(StyleReaderTest, CraftedSdecShapesResolveLikeASearchOfTheText) {
+    ASSERT_EQ(Read(LongSdecStyle(20001)), 0);
+    ASSERT_EQ(Sections().size(), 1u);
+    EXPECT_EQ(Sections()[0]->GetSegment(), document.GetCsegs().at(0));
+    EXPECT_EQ(document.GetCsegs()[0]->GetSdecText().size(), 20001u);
+
+    ASSERT_EQ(Read(ManyNamedSectionsStyle(3000)), 0);
+    ASSERT_EQ(Sections().size(), 3000u);
+    ASSERT_EQ(document.GetCsegs().size(), 1u);
+    for (const CStyleSection* section : Sections())
+        ASSERT_EQ(section->GetSegment(), document.GetCsegs()[0]) << section->GetName();
+
+    ASSERT_EQ(Read(ManyCsegsStyle(3000)), 0);
+    ASSERT_EQ(document.GetCsegs().size(), 3000u);
+    for (std::size_t i = 0; i < 3000; ++i) {
+        ASSERT_EQ(Sections()[i]->GetName(), NumberedName(i));
+        ASSERT_EQ(Sections()[i]->GetSegment(), document.GetCsegs()[i]) << i;
+    }
+}
+
 TEST_F(RefusedFileTest, EveryTruncationOfAStyleEndsWithAResult) {
     const ByteArray whole = MinimalStyle();
-    const std::size_t emptyCasmEnd = 22 + MinimalTrack().size() + 8;
     for (std::size_t length = 0; length < whole.size(); ++length) {
-        if (length == emptyCasmEnd)
-            continue; // "CASM" and a length, nothing more: a style without CSEG records
         messages.shown.clear();
         const int result = Read(ByteArray(whole.begin(), whole.begin() + long(length)));
         EXPECT_NE(result, 0) << "cut at " << length;

@@ -4,6 +4,7 @@
 #include "style/StyleWriter.h"
 
 #include "style/StyleReader.h"
+#include "support/AllocationFailure.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StyleBytes.h"
 #include "support/TemporaryFolder.h"
@@ -329,6 +330,30 @@ TEST_F(StyleFileWriteTest, WrittenFileReadsBackUnderTheDestinationNames) {
     EXPECT_EQ(*readBack.GetCsegs()[0]->GetCtab(), *record.GetCtab());
     EXPECT_EQ(sections[0]->GetSegment(), readBack.GetCsegs()[0]);
     EXPECT_EQ(sections[1]->GetSegment(), readBack.GetCsegs()[0]);
+}
+
+// The whole file is built in one array of its exact size; when that array cannot be had, the
+// user is told and nothing is written.
+TEST_F(StyleWriterTest, OutputIsBuiltOnceAndRunningOutOfMemoryWritesNothing) {
+    CStyleSection& big = Section("Main A", ByteArray(std::size_t(2) << 20, 0x00));
+    Assign(big, 1, "Main B");
+    const ByteArray built = Build();
+    EXPECT_EQ(built.size(), built.capacity());
+
+    const std::string path = std::filesystem::temp_directory_path() / "korvane-oom-test.sty";
+    std::filesystem::remove(path);
+    WriteResult result;
+    {
+        CFailLargeAllocations guard(std::size_t(1) << 20);
+        result = WriteStyleFile(path, {properties, slots, document.GetAssignedSections(), csegs},
+                                messages);
+    }
+    EXPECT_EQ(result, WriteResult::Failed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0],
+              (ShownMessage{"Not enough memory to write file " + path + ".\nNo file was changed.",
+                            "Sorry...", MessageIcon::None, MessageButtons::Ok}));
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 } // namespace

@@ -1,0 +1,40 @@
+#include "support/AllocationFailure.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <limits>
+#include <new>
+
+namespace {
+
+std::atomic<std::size_t> g_largestAllowed{std::numeric_limits<std::size_t>::max()};
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (size > g_largestAllowed.load(std::memory_order_relaxed))
+        throw std::bad_alloc();
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
+namespace korvane::testing {
+
+CFailLargeAllocations::CFailLargeAllocations(std::size_t largestAllowed) {
+    g_largestAllowed = largestAllowed;
+}
+
+CFailLargeAllocations::~CFailLargeAllocations() {
+    g_largestAllowed = std::numeric_limits<std::size_t>::max();
+}
+
+} // namespace korvane::testing
