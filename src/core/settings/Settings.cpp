@@ -77,7 +77,13 @@ void LoadSettings(CSettings& settings, const std::string& startFolder) {
     // key at its default.
     { std::ofstream create(settings.configurationPath, std::ios::binary | std::ios::app); }
 
-    const CProfileFile file(settings.configurationPath);
+    ReadSettingsFile(settings, settings.configurationPath, startFolder);
+}
+
+void ReadSettingsFile(CSettings& settings, const std::string& path,
+                      const std::string& startFolder) {
+    settings.configurationPath = path;
+    const CProfileFile file(path);
 
     settings.defaultStyleLocation =
         ReadKey(file, "Style Base", "folder", startFolder, kFolderCharacters);
