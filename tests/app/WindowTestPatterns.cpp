@@ -155,15 +155,6 @@ TEST_F(WindowPatterns, AutoConvertOpensReplaysAndSaves) {
     EXPECT_FALSE(Button("saveButton")->isEnabled()); // Save cleared the work
 }
 
-TEST_F(WindowPatterns, AutoConvertWithoutAPatternRefuses) {
-    StartWindow();
-    Click(Button("autoConvertButton"));
-    EXPECT_EQ(messages.shown,
-              (std::vector<ShownMessage>{{"You must first set up or load a conversion pattern.",
-                                          "Sorry...", MessageIcon::None, MessageButtons::Ok}}));
-    EXPECT_TRUE(dialogs.opened.empty());
-}
-
 TEST_F(WindowPatterns, AutoConvertConvertsTheWholeFolderAfterYes) {
     std::filesystem::create_directory(PathOf("in"));
     std::filesystem::create_directory(PathOf("out"));

@@ -244,7 +244,6 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     const std::string in = folder.File("in");
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", in, in}).exitCode, 2);
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", "--copy-all", in, in}).exitCode, 2);
-    EXPECT_EQ(Run({"batch", "--model", "PSR-1", "--by-name", in, in}).exitCode, 2);
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in, in, "--jobs", "0"}).exitCode, 2);
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in}).exitCode, 2);
     const CliRun missing =
