@@ -83,7 +83,7 @@ ExitCode RunBatch(const BatchOptions& options) {
     const auto summary = ConvertFolder(
         job, messages, terminal ? FolderProgress(DrawProgress) : FolderProgress(), never);
     if (terminal)
-        std::fprintf(stderr, "\r%78s\r", "");
+        std::fprintf(stderr, "\r%100s\r", ""); // wider than any bar line
     if (!summary)
         return ExitCode::Failure;
     std::cout << FolderSummaryText(*summary, std::numeric_limits<std::size_t>::max()) << "\n";
