@@ -3,22 +3,32 @@
 #include "app/controls/CommandButton.h"
 #include "app/controls/ControlColour.h"
 #include "app/controls/LabelControl.h"
+#include "app/dialogs/ConversionDlg.h"
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
+#include "batch/FolderConversion.h"
+#include "patterns/AutoConvert.h"
+#include "patterns/ConversionPattern.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
+#include <QFile>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <new>
+#include <thread>
 
 // The window icon is compiled into the GUI library; a static library's resources must be pulled in
 // by name, from outside any namespace.
@@ -58,16 +68,23 @@ std::string CurrentFolder() {
 
 } // namespace
 
-CMainDlg::CMainDlg() : CMainDlg(nullptr, nullptr, CurrentFolder()) {}
+CMainDlg::CMainDlg() : CMainDlg(nullptr, nullptr, nullptr, CurrentFolder()) {}
 
 CMainDlg::CMainDlg(IMessageBox& messages, IFileDialogs& fileDialogs, const std::string& startFolder)
-    : CMainDlg(&messages, &fileDialogs, startFolder) {}
+    : CMainDlg(&messages, &fileDialogs, nullptr, startFolder) {}
 
-CMainDlg::CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, const std::string& startFolder)
-    : m_qtMessages(this), m_qtFileDialogs(this),
+CMainDlg::CMainDlg(IMessageBox& messages, IFileDialogs& fileDialogs, IFolderBrowser& folderBrowser,
+                   const std::string& startFolder)
+    : CMainDlg(&messages, &fileDialogs, &folderBrowser, startFolder) {}
+
+CMainDlg::CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, IFolderBrowser* folderBrowser,
+                   const std::string& startFolder)
+    : m_qtMessages(this), m_qtFileDialogs(this), m_qtFolderBrowser(this),
       m_messages(messages ? *messages : static_cast<IMessageBox&>(m_qtMessages)),
       m_fileDialogs(fileDialogs ? *fileDialogs : static_cast<IFileDialogs&>(m_qtFileDialogs)),
-      m_table(m_messages) {
+      m_folderBrowser(folderBrowser ? *folderBrowser
+                                    : static_cast<IFolderBrowser&>(m_qtFolderBrowser)),
+      m_runDialog([](QDialog& dialog) { return dialog.exec(); }), m_table(m_messages) {
     InitialiseWindowResources();
     setWindowTitle(QString::fromLatin1(kTitle));
     // Title bar, system menu, minimise and maximise boxes; the frame does not resize.
@@ -278,6 +295,9 @@ void CMainDlg::CreateMenu() {
     QMenu* edit = m_pMenuBar->addMenu(QStringLiteral("&Edit"));
     connect(AddMenuItem(edit, "copyAllAction", QStringLiteral("&Copy All")), &QAction::triggered,
             this, &CMainDlg::OnCopyAll);
+    m_pAssignByNameAction =
+        AddMenuItem(edit, "assignByNameAction", QStringLiteral("Assign by &Name"));
+    connect(m_pAssignByNameAction, &QAction::triggered, this, &CMainDlg::OnAssignByName);
     connect(AddMenuItem(edit, "clearAction", QStringLiteral("C&lear")), &QAction::triggered, this,
             &CMainDlg::OnClear);
     edit->addSeparator();
@@ -349,6 +369,7 @@ void CMainDlg::Render() {
         m_pAssignments[row]->SetTextColour(assignment.textColour.ToControlValue());
     }
     m_pFileNameLabel->SetCaption(m_table.GetFileNameLabel());
+    m_pAssignByNameAction->setEnabled(m_table.GetDocument().HasSectionList());
     m_pAuditionLabel->SetTextColour(m_table.GetAuditionLabelColour().ToControlValue());
 
     for (int button = 0; button < kSwitchedButtonCount; ++button) {
@@ -406,6 +427,11 @@ void CMainDlg::OnCopyAll() {
     Render();
 }
 
+void CMainDlg::OnAssignByName() {
+    m_table.AssignByName();
+    Render();
+}
+
 void CMainDlg::OnClear() {
     m_table.Clear();
     Render();
@@ -440,7 +466,11 @@ void CMainDlg::OnProperties() {
 }
 
 void CMainDlg::OnConversions() {
-    ShowNotAvailable();
+    CConversionDlg dialog(ProposedConversionFolders(m_settings), m_settings.pattern,
+                          m_settings.overwrite, m_settings.entireFolder, m_folderBrowser, this);
+    if (m_runDialog(dialog) == QDialog::Accepted)
+        ConfirmConversions(m_settings, dialog.GetFolders(), dialog.GetOverwrite(),
+                           dialog.GetEntireFolder());
 }
 
 void CMainDlg::OnPreferences() {
@@ -448,11 +478,103 @@ void CMainDlg::OnPreferences() {
 }
 
 void CMainDlg::OnStorePattern() {
-    ShowNotAvailable();
+    RunStorePattern(m_table, m_settings);
+    Render();
 }
 
 void CMainDlg::OnAutoConvert() {
-    ShowNotAvailable();
+    RunAutoConvert(m_table, m_settings, m_fileDialogs, [this] { ConvertEntireFolder(); });
+    Render();
+}
+
+namespace {
+
+// What the conversion wants to say before it starts (a missing folder), kept until the worker
+// has finished and shown on the window's thread.
+class CHeldMessages : public IMessageBox {
+public:
+    MessageAnswer Show(const std::string& text, const std::string& caption, MessageIcon icon,
+                       MessageButtons buttons) override {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_held.push_back({text, caption, icon});
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    void ShowThrough(IMessageBox& messages) {
+        for (const Held& held : m_held)
+            messages.Show(held.text, held.caption, held.icon, MessageButtons::Ok);
+    }
+
+private:
+    struct Held {
+        std::string text;
+        std::string caption;
+        MessageIcon icon;
+    };
+    std::mutex m_lock;
+    std::vector<Held> m_held;
+};
+
+// The summary lists this many skipped or failed files; korvane-cli lists them all.
+constexpr std::size_t kSummaryFilesListed = 20;
+
+} // namespace
+
+void CMainDlg::ConvertEntireFolder() {
+    FolderConversionJob job;
+    job.sourceFolder = m_settings.conversionSourceFolder;
+    job.targetFolder = m_settings.conversionTargetFolder;
+    job.modelIndex = m_table.GetSelectedModel();
+    job.mode = AssignmentMode::Pattern;
+    job.pattern = m_settings.pattern;
+    job.overwrite = m_settings.overwrite;
+
+    QProgressDialog progress(QStringLiteral("Converting style files..."), QStringLiteral("Cancel"),
+                             0, 0, this);
+    progress.setObjectName(QStringLiteral("folderProgress"));
+    progress.setWindowTitle(QStringLiteral("Auto Convert"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.show();
+
+    std::atomic<bool> cancel{false};
+    connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
+    // The worker reports each file it starts; the dialog is changed on the window's thread only.
+    const FolderProgress onFile = [&progress](std::size_t started, std::size_t total,
+                                              const std::string& name) {
+        const QString text = QStringLiteral("Converting %1 (%2 of %3)")
+                                 .arg(QFile::decodeName(QByteArray::fromStdString(name)))
+                                 .arg(started)
+                                 .arg(total);
+        QMetaObject::invokeMethod(
+            &progress,
+            [&progress, started, total, text] {
+                if (progress.wasCanceled())
+                    return;
+                progress.setMaximum(int(total));
+                progress.setValue(int(started - 1));
+                progress.setLabelText(text);
+            },
+            Qt::QueuedConnection);
+    };
+
+    CHeldMessages held;
+    std::optional<FolderConversionSummary> summary;
+    QEventLoop waiting;
+    std::thread worker([&] {
+        summary = ConvertFolder(job, held, onFile, cancel);
+        QMetaObject::invokeMethod(
+            &waiting, [&waiting] { waiting.quit(); }, Qt::QueuedConnection);
+    });
+    waiting.exec();
+    worker.join();
+    progress.close();
+
+    held.ShowThrough(m_messages);
+    if (summary)
+        m_messages.Show(FolderSummaryText(*summary, kSummaryFilesListed), "Auto Convert",
+                        MessageIcon::Information, MessageButtons::Ok);
 }
 
 void CMainDlg::OnHelpContents() {

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "app/platform/QtFileDialogs.h"
+#include "app/platform/QtFolderBrowser.h"
 #include "app/platform/QtMessageBox.h"
 #include "assignment/AssignmentTable.h"
 #include "platform/FileDialogs.h"
+#include "platform/FolderBrowser.h"
 #include "platform/MessageBox.h"
 #include "settings/Settings.h"
 
 #include <QDialog>
 
 #include <array>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -35,6 +38,9 @@ public:
     CMainDlg();
     // The window with its message boxes and file dialogs supplied (tests answer them by script).
     CMainDlg(IMessageBox& messages, IFileDialogs& fileDialogs, const std::string& startFolder);
+    // ... and its folder browser too.
+    CMainDlg(IMessageBox& messages, IFileDialogs& fileDialogs, IFolderBrowser& folderBrowser,
+             const std::string& startFolder);
     ~CMainDlg() override;
 
     static constexpr const char* kTitle = "Korvane 1.1 SP1";
@@ -42,11 +48,17 @@ public:
     const CAssignmentTable& GetAssignmentTable() const { return m_table; }
     const CSettings& GetSettings() const { return m_settings; }
 
+    // Runs a modal dialog of a command and gives its result (QDialog::Accepted or Rejected). The
+    // window runs it with exec(); tests answer the dialog by script instead.
+    using DialogRunner = std::function<int(QDialog&)>;
+    void SetDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
+
     // --- commands: each button and menu item runs one of these once -------------------------
     void OnOpen();
     void OnSave();
     void OnExit();
     void OnCopyAll();
+    void OnAssignByName();
     void OnClear();
     void OnVoices();
     void OnProperties();
@@ -66,7 +78,8 @@ public:
     void OnModelChange(int modelIndex);
 
 private:
-    CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, const std::string& startFolder);
+    CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, IFolderBrowser* folderBrowser,
+             const std::string& startFolder);
 
     void CreateControls();
     void CreateMenu();
@@ -74,6 +87,9 @@ private:
     // Draws every label, button and the selector from the assignment table.
     void Render();
     void ShowNotAvailable();
+    // Auto Convert's whole-folder mode: the conversion runs on a worker thread under a progress
+    // dialog that can cancel it; the summary follows in a message box.
+    void ConvertEntireFolder();
 
     // Dialog units of the dialog font, converted to pixels.
     QRect FromDialogUnits(int x, int y, int width, int height) const;
@@ -84,14 +100,18 @@ private:
 
     CQtMessageBox m_qtMessages;
     CQtFileDialogs m_qtFileDialogs;
+    CQtFolderBrowser m_qtFolderBrowser;
     IMessageBox& m_messages;
     IFileDialogs& m_fileDialogs;
+    IFolderBrowser& m_folderBrowser;
+    DialogRunner m_runDialog;
     CSettings m_settings;
     CAssignmentTable m_table;
 
     int m_baseUnitX = 0;
     int m_baseUnitY = 0;
     QMenuBar* m_pMenuBar = nullptr;
+    QAction* m_pAssignByNameAction = nullptr;
     QWidget* m_pClientArea = nullptr;
     QComboBox* m_pModelSelector = nullptr;
     CLabelControl* m_pFileNameLabel = nullptr;

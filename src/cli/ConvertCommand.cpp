@@ -5,10 +5,12 @@
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
 #include "cli/CliSupport.h"
+#include "patterns/ConversionPattern.h"
 
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace korvane::cli {
 namespace {
@@ -23,6 +25,8 @@ exactly as the same clicks in the window would.
   --by-name          assign every section whose name is a slot name of the model
                      to the first slot of that name, going down the sections
   --copy-all         the window's Copy All: section i to slot i, for the first 16
+  --pattern INI      replay the conversion pattern stored by Store Pattern in the
+                     configuration file INI (such as Korvane.ini), by names
   --assign SRC=DST   assign the section SRC to the slot DST; repeat as needed,
                      the pairs are clicked in the order given (SRC may hold "=":
                      the pair is split at the last one)
@@ -42,6 +46,7 @@ struct ConvertOptions {
     std::string model;
     bool byName = false;
     bool copyAll = false;
+    std::string pattern;
     std::vector<std::string> assign;
     std::vector<std::pair<std::string, std::string>> pairs;
     bool force = false;
@@ -49,8 +54,11 @@ struct ConvertOptions {
 
 // Checks what the parser cannot: one assignment mode, well-formed pairs, a known model.
 ExitCode CheckConvert(ConvertOptions& options) {
-    if (int(options.byName) + int(options.copyAll) + int(!options.assign.empty()) != 1)
-        return UsageError("choose one of --by-name, --copy-all or --assign", kConvertHelp);
+    if (int(options.byName) + int(options.copyAll) + int(!options.assign.empty()) +
+            int(!options.pattern.empty()) !=
+        1)
+        return UsageError("choose one of --by-name, --copy-all, --pattern or --assign",
+                          kConvertHelp);
     for (const std::string& pair : options.assign) {
         const auto equals = pair.rfind('=');
         if (equals == std::string::npos || equals == 0 || equals + 1 == pair.size())
@@ -73,6 +81,9 @@ ExitCode RunConvert(ConvertOptions& options) {
         return Fail(exists);
 
     CConsoleMessages messages;
+    std::optional<ConversionPattern> pattern;
+    if (!options.pattern.empty() && !(pattern = ReadPatternFile(options.pattern, messages)))
+        return ExitCode::Failure;
     CAssignmentTable table(messages);
     CSettings settings;
     table.SelectModel(ModelIndex(options.model));
@@ -84,6 +95,8 @@ ExitCode RunConvert(ConvertOptions& options) {
         table.CopyAll();
     } else if (options.byName) {
         table.AssignByName();
+    } else if (pattern) {
+        ApplyPattern(table, *pattern);
     } else {
         for (const auto& [from, to] : options.pairs) {
             const int row = table.FindSourceRow(from);
@@ -130,6 +143,7 @@ Command AddConvertCommand(CLI::App& app) {
         ->required();
     convert->add_flag("--by-name", options->byName, "assign sections to slots of their name");
     convert->add_flag("--copy-all", options->copyAll, "section i to slot i");
+    convert->add_option("--pattern", options->pattern, "the configuration file with the pattern");
     convert->add_option("--assign", options->assign, "SRC=DST, repeatable")
         ->allow_extra_args(false);
     convert->add_flag("--force", options->force, "replace OUT when it exists");

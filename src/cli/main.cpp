@@ -16,8 +16,12 @@ const char* const kMainHelp = R"(Usage: korvane-cli COMMAND [OPTIONS]
 Commands:
   info FILE [--json]      show what Korvane reads from a style file
   models [--json]         list the keyboard models and their section layouts
-  convert IN --model NAME -o OUT (--by-name | --copy-all | --assign SRC=DST ...) [--force]
+  convert IN --model NAME -o OUT (--by-name | --copy-all | --pattern INI |
+                          --assign SRC=DST ...) [--force]
                           build a style for another keyboard model
+  batch --model NAME (--pattern INI | --by-name | --copy-all) FROM_DIR TO_DIR
+                          [--overwrite] [--jobs N]
+                          convert every style file of a folder
 
 Run 'korvane-cli COMMAND --help' for the options of one command.
 Exit codes: 0 success, 1 failure (the reason on stderr), 2 a usage error.
@@ -31,6 +35,7 @@ int Run(int argc, char** argv) {
     commands.push_back(AddInfoCommand(app));
     commands.push_back(AddModelsCommand(app));
     commands.push_back(AddConvertCommand(app));
+    commands.push_back(AddBatchCommand(app));
     for (Command& command : commands)
         SetHelp(*command.app, command.help);
 

@@ -74,9 +74,8 @@ using WindowLaterCommands = WindowTest;
 
 TEST_F(WindowLaterCommands, EachMenuItemAnswersOnce) {
     StartWindow();
-    for (const char* name :
-         {"voicesAction", "propertiesAction", "conversionsAction", "preferencesAction",
-          "contentsAction", "searchAction", "indexAction"}) {
+    for (const char* name : {"voicesAction", "propertiesAction", "preferencesAction",
+                             "contentsAction", "searchAction", "indexAction"}) {
         SCOPED_TRACE(name);
         messages.shown.clear();
         Action(name)->trigger();
@@ -87,7 +86,7 @@ TEST_F(WindowLaterCommands, EachMenuItemAnswersOnce) {
 
 TEST_F(WindowLaterCommands, EachEnabledButtonAnswersOnce) {
     StartWindow();
-    for (const char* name : {"helpButton", "preferencesButton", "autoConvertButton"}) {
+    for (const char* name : {"helpButton", "preferencesButton"}) {
         SCOPED_TRACE(name);
         messages.shown.clear();
         Click(Button(name));
@@ -100,8 +99,7 @@ TEST_F(WindowLaterCommands, TheButtonsSwitchedOnByAnAssignmentAnswerToo) {
     StartWindow();
     OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A"}));
     Assign(1, 1);
-    for (const char* name :
-         {"propertiesButton", "voicesButton", "storePatternButton", "playButton"}) {
+    for (const char* name : {"propertiesButton", "voicesButton", "playButton"}) {
         SCOPED_TRACE(name);
         messages.shown.clear();
         Click(Button(name));

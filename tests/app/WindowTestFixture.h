@@ -133,7 +133,7 @@ protected:
     }
 
     CMainDlg& StartWindow() {
-        m_window = std::make_unique<CMainDlg>(messages, dialogs, Folder());
+        m_window = std::make_unique<CMainDlg>(messages, dialogs, folderBrowser, Folder());
         m_window->show();
         return *m_window;
     }
@@ -199,6 +199,7 @@ protected:
 
     CScriptedMessageBox messages;
     CScriptedFileDialogs dialogs;
+    CScriptedFolderBrowser folderBrowser;
 
 private:
     CTemporaryFolder m_folder;

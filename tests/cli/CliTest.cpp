@@ -328,12 +328,90 @@ TEST_F(CliTest, StyleTooLargeForMemoryIsAFileError) {
 }
 
 TEST_F(CliTest, EveryCommandHasHelp) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"info", "--help"}, {"models", "--help"}, {"convert", "--help"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"},
+                                                                  {"info", "--help"},
+                                                                  {"models", "--help"},
+                                                                  {"convert", "--help"},
+                                                                  {"batch", "--help"}}) {
         const CliRun run = Run(args);
         EXPECT_EQ(run.exitCode, 0) << args[0];
         EXPECT_EQ(run.out.rfind("Usage: korvane-cli", 0), 0u) << run.out;
     }
+}
+
+TEST_F(CliTest, ConvertPatternReplaysTheStoredStepsByName) {
+    const std::string in = Generated({"SInt", "Main A", "Main B"}, "three.sty");
+    const std::string ini = folder.File("Korvane.ini");
+    WriteBytes(ini, std::string("[Conversion Pattern]\nstep1=Main A,Main A\nstep5=Main B,Main "
+                                "B\nstep7=Main B,Fill In BA\n"));
+    const std::string out = folder.File("out.sty");
+    const CliRun run = Run({"convert", in, "--model", "PSR-740", "--pattern", ini, "-o", out});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Wrote " + out + ": 2 sections for PSR-740.\n");
+    EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"Main A", "Main B"}));
+
+    const CliRun none = Run({"convert", in, "--model", "PSR-740", "--pattern",
+                             folder.File("missing.ini"), "-o", folder.File("x.sty")});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.err, "korvane-cli: Sorry... " + folder.File("missing.ini") +
+                            " is not a configuration file.\n");
+    EXPECT_EQ(Run({"convert", in, "--model", "PSR-740", "--pattern", ini, "--by-name", "-o",
+                   folder.File("y.sty")})
+                  .exitCode,
+              2);
+}
+
+TEST_F(CliTest, BatchConvertsAFolderAndNamesEveryFileItDidNot) {
+    std::filesystem::create_directory(folder.File("in"));
+    std::filesystem::create_directory(folder.File("out"));
+    Generated(SixteenSectionNames(), "in/a.sty");
+    Generated({"SInt", "Main A", "Main B"}, "in/b.PRS");
+    StyleGeneratorOptions damaged;
+    damaged.seed = 9;
+    damaged.truncateAt = 200;
+    WriteGeneratedStyle(GenerateStyle(damaged), folder.File("in/c.sty"));
+    WriteBytes(folder.File("in/d.sty"), std::string("RIFF...."));
+    WriteBytes(folder.File("out/b.PRS"), std::string("mine"));
+
+    const CliRun run = Run({"batch", "--model", "PSR-540", "--by-name", folder.File("in"),
+                            folder.File("out"), "--jobs", "2"});
+    EXPECT_EQ(run.exitCode, 1); // c.sty failed
+    EXPECT_EQ(run.err, "");     // no progress bar when stderr is no terminal
+    EXPECT_EQ(run.out,
+              "Converted: 1 of 4 style files.\n"
+              "Skipped: 2 (exists: 1, not a style: 1, SFF2: 0)\n"
+              "Failed: 1\n"
+              "\nb.PRS (skipped, exists)"
+              "\nc.sty (failed): File c.sty is damaged: it ends in the middle of its data. "
+              "Cannot process further."
+              "\nd.sty (skipped, not a style): " +
+                  folder.File("in/d.sty") + " is not a style file (MThd missing).\n");
+    EXPECT_EQ(SectionNamesOfFile(folder.File("out/a.sty")).size(), 7u);
+    EXPECT_EQ(ReadBytes(folder.File("out/b.PRS")), "mine");
+
+    std::filesystem::remove(folder.File("in/c.sty"));
+    const CliRun again = Run({"batch", "--model", "PSR-540", "--by-name", folder.File("in"),
+                              folder.File("out"), "--overwrite"});
+    EXPECT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_EQ(SectionNamesOfFile(folder.File("out/b.PRS")),
+              (std::vector<std::string>{"SInt", "Main A", "Main B"}));
+}
+
+TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
+    std::filesystem::create_directory(folder.File("in"));
+    const std::string in = folder.File("in");
+    EXPECT_EQ(Run({"batch", "--model", "PSR-540", in, in}).exitCode, 2);
+    EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", "--copy-all", in, in}).exitCode, 2);
+    EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in, in, "--jobs", "0"}).exitCode, 2);
+    EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in}).exitCode, 2);
+    const CliRun missing =
+        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere") +
+                               " does not exist.\nNothing was converted.\n");
+    const CliRun empty = Run({"batch", "--model", "PSR-540", "--copy-all", in, in});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out.rfind("Converted: 0 of 0 style files.\n", 0), 0u);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileDialogs.h"
+#include "platform/FolderBrowser.h"
 #include "platform/MessageBox.h"
 
 #include <deque>
@@ -72,6 +73,27 @@ private:
         choices.pop_front();
         return choice;
     }
+};
+
+} // namespace korvane::testing
+
+namespace korvane::testing {
+
+// Answers the folder browser from a script of chosen folders (nothing = Cancel) and records the
+// titles it was shown with; an empty script cancels.
+class CScriptedFolderBrowser : public IFolderBrowser {
+public:
+    std::optional<std::string> BrowseForFolder(const std::string& title) override {
+        titles.push_back(title);
+        if (choices.empty())
+            return std::nullopt;
+        auto choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+
+    std::deque<std::optional<std::string>> choices;
+    std::vector<std::string> titles;
 };
 
 } // namespace korvane::testing

@@ -76,6 +76,8 @@ public:
     void Clear();
     // Writes the selected model's layout into the destination column, all labels plain.
     void ShowLayout();
+    // Button state on, for commands that switch buttons themselves (Auto Convert).
+    void SwitchButtonOn(SwitchedButton button) { SetButton(button, true); }
 
     // Open's steps around the reader: before it, the document is prepared and the file name set;
     // after a successful read, the new sections fill the source column.

@@ -80,8 +80,14 @@ void LoadSettings(CSettings& settings, const std::string& startFolder) {
     // is left alone.
     CreateFileIfMissing(settings.configurationPath);
 
+    ReadSettingsFile(settings, settings.configurationPath, startFolder);
+}
+
+void ReadSettingsFile(CSettings& settings, const std::string& path,
+                      const std::string& startFolder) {
+    settings.configurationPath = path;
     // Read once: every key below is looked up in this text.
-    const CProfileSnapshot file = CProfileSnapshot::Load(settings.configurationPath);
+    const CProfileSnapshot file = CProfileSnapshot::Load(path);
 
     settings.defaultStyleLocation =
         ReadKey(file, "Style Base", "folder", startFolder, kFolderCharacters);

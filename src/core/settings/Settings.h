@@ -40,6 +40,11 @@ std::string DefaultAuditionFolder();
 // missing. Never fails: what cannot be read takes its default.
 void LoadSettings(CSettings& settings, const std::string& startFolder);
 
+// Fills the settings from the configuration file at path, which becomes the configuration path,
+// as LoadSettings does but without creating the file (korvane-cli reads a pattern this way).
+// startFolder is the default of the style location.
+void ReadSettingsFile(CSettings& settings, const std::string& path, const std::string& startFolder);
+
 // Writes one key to the configuration file at once, keeping every other line. Line breaks in the
 // value are dropped so that a value can never break the file. Returns false when the file could
 // not be written (callers ignore it, as the settings in memory stay valid for the run).

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Converting a whole folder costs at most 1.5 times copying it durably: generates 2,000 styles,
+# then times `korvane-cli batch --model PSR-9000 --by-name IN OUT` (every file written through a
+# temporary file, flushed to disk and renamed) against `cp -r IN COPY` followed by `sync` of the
+# copy (the same durability), in the same run, and prints both times and their ratio.
+#   bench/batch-vs-copy.sh [count] [jobs]    (exit status 1 when the ratio is above 1.5)
+# jobs defaults to the number of processor cores, as korvane-cli's does.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+count=${1:-2000}
+jobs=${2:-$(nproc)}
+build=${KORVANE_BENCH_BUILD:-$root/build-bench}
+
+# KORVANE_BENCH_PREBUILT=1 times the programs already built in $KORVANE_BENCH_BUILD as they are.
+if [ -z "${KORVANE_BENCH_PREBUILT:-}" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_GUI=OFF >/dev/null
+    cmake --build "$build" --target korvane-cli korvane-stylegen >/dev/null
+fi
+cli="$build/src/cli/korvane-cli"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/tests/support/korvane-stylegen" --count "$count" --seed 1 --out "$work/in"
+mkdir "$work/converted"
+files=("$work"/in/*.sty)
+bytes=$(cat "${files[@]}" | wc -c)
+cat "${files[@]}" >/dev/null # both runs read from the page cache
+
+now() { date +%s.%N; }
+
+# Each run starts with nothing waiting to be written back.
+sync
+start=$(now)
+cp -r "$work/in" "$work/copied"
+sync -f "$work/copied"
+copy=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+
+sync
+start=$(now)
+"$cli" batch --model PSR-9000 --by-name --jobs "$jobs" "$work/in" "$work/converted" >"$work/summary"
+convert=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+head -1 "$work/summary"
+
+ratio=$(awk -v a="$convert" -v b="$copy" 'BEGIN { printf "%.2f", a / b }')
+printf 'styles:   %d (%d bytes), %d jobs\n' "${#files[@]}" "$bytes" "$jobs"
+printf 'cp+sync:  %.2f s\n' "$copy"
+printf 'batch:    %.2f s\n' "$convert"
+printf 'ratio:    %s (goal: at most 1.5)\n' "$ratio"
+awk -v r="$ratio" 'BEGIN { exit !(r <= 1.5) }'

@@ -1,0 +1,229 @@
+#include "batch/FolderConversion.h"
+
+#include "assignment/OpenCommand.h"
+#include "assignment/SaveCommand.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <thread>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each file's messages are kept for its report instead of being shown; questions get No.
+class CCollectedMessages : public IMessageBox {
+public:
+    MessageAnswer Show(const std::string& text, const std::string&, MessageIcon,
+                       MessageButtons buttons) override {
+        if (!m_text.empty())
+            m_text += "\n";
+        m_text += text;
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    const std::string& Text() const { return m_text; }
+    void Forget() { m_text.clear(); }
+
+private:
+    std::string m_text;
+};
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string OneLine(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+        text.replace(at, 1, " ");
+    return text;
+}
+
+FileReport Report(const std::string& name, FileOutcome outcome, const std::string& message) {
+    return {name, outcome, OneLine(message)};
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return (fs::path(folder) / name).string();
+}
+
+} // namespace
+
+std::size_t FolderConversionSummary::Count(FileOutcome outcome) const {
+    return std::size_t(std::count_if(files.begin(), files.end(),
+                                     [&](const FileReport& f) { return f.outcome == outcome; }));
+}
+
+std::size_t FolderConversionSummary::SkippedCount() const {
+    return Count(FileOutcome::SkippedExists) + Count(FileOutcome::SkippedNotStyle) +
+           Count(FileOutcome::SkippedSff2);
+}
+
+bool IsStyleFileName(const std::string& name) {
+    static const std::array<const char*, 6> kExtensions = {".sty", ".mid", ".prs",
+                                                           ".sst", ".pst", ".bcs"};
+    const std::string extension = Lowered(fs::path(name).extension().string());
+    return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
+}
+
+FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message) {
+    if (message.find("SFF2") != std::string::npos)
+        return FileOutcome::SkippedSff2;
+    if (result == ReadResult::Refused &&
+        (message.find("is not a style file") != std::string::npos ||
+         message.find("MIDI File") != std::string::npos))
+        return FileOutcome::SkippedNotStyle;
+    return FileOutcome::Failed;
+}
+
+FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name) {
+    const std::string source = JoinPath(job.sourceFolder, name);
+    const std::string target = JoinPath(job.targetFolder, name);
+    try {
+        std::error_code error;
+        if (!job.overwrite && fs::exists(fs::symlink_status(target, error)))
+            return Report(name, FileOutcome::SkippedExists, "exists");
+        // Only a regular file is read: a FIFO or a device would block or never end.
+        if (!fs::is_regular_file(fs::status(source, error)))
+            return Report(name, FileOutcome::SkippedNotStyle, "not a regular file");
+
+        CCollectedMessages messages;
+        CAssignmentTable table(messages);
+        CSettings settings;
+        table.SelectModel(job.modelIndex);
+        table.Clear();
+        const ReadResult read = OpenStyleFile(table, settings, source);
+        if (read != ReadResult::Ok)
+            return Report(name, ClassifyReadFailure(read, messages.Text()), messages.Text());
+
+        switch (job.mode) {
+        case AssignmentMode::Pattern:
+            ApplyPattern(table, job.pattern);
+            break;
+        case AssignmentMode::ByName:
+            table.AssignByName();
+            break;
+        case AssignmentMode::CopyAll:
+            table.CopyAll();
+            break;
+        }
+        if (table.GetDocument().GetAssignedSections().empty())
+            return Report(name, FileOutcome::Failed,
+                          "No section of this style matches a slot of the model.");
+        messages.Forget(); // what the clicks said is not the file's outcome
+        if (WriteWork(table, target) != WriteResult::Ok)
+            return Report(name, FileOutcome::Failed, messages.Text());
+        return Report(name, FileOutcome::Converted, "");
+    } catch (const std::bad_alloc&) {
+        return Report(name, FileOutcome::Failed, "Not enough memory to convert this file.");
+    } catch (const std::exception& problem) {
+        return Report(name, FileOutcome::Failed, problem.what());
+    }
+}
+
+std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& job,
+                                                     IMessageBox& messages,
+                                                     const FolderProgress& progress,
+                                                     const std::atomic<bool>& cancel) {
+    std::error_code error;
+    if (!fs::is_directory(job.targetFolder, error)) {
+        messages.Show("The folder " + job.targetFolder + " does not exist.\nNothing was converted.",
+                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    fs::directory_iterator entries(job.sourceFolder, error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
+        if (IsStyleFileName(name))
+            names.push_back(name);
+    }
+    if (error) {
+        messages.Show("Cannot read the folder " + job.sourceFolder + ".\nNothing was converted.",
+                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+        return std::nullopt;
+    }
+    std::sort(names.begin(), names.end());
+
+    FolderConversionSummary summary;
+    summary.styleFiles = names.size();
+    std::vector<std::optional<FileReport>> reports(names.size());
+    std::atomic<std::size_t> next{0};
+    std::mutex progressLock;
+    std::size_t started = 0;
+
+    auto work = [&] {
+        for (;;) {
+            if (cancel.load())
+                return;
+            const std::size_t index = next.fetch_add(1);
+            if (index >= names.size())
+                return;
+            if (progress) {
+                const std::lock_guard<std::mutex> lock(progressLock);
+                progress(++started, names.size(), names[index]);
+            }
+            reports[index] = ConvertFolderFile(job, names[index]);
+        }
+    };
+
+    unsigned jobs = job.jobs ? job.jobs : std::max(1u, std::thread::hardware_concurrency());
+    jobs = unsigned(std::min<std::size_t>(jobs, std::max<std::size_t>(1, names.size())));
+    std::vector<std::thread> workers;
+    for (unsigned i = 1; i < jobs; ++i)
+        workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+
+    for (auto& report : reports) {
+        if (report)
+            summary.files.push_back(std::move(*report));
+    }
+    summary.cancelled = summary.files.size() < names.size();
+    return summary;
+}
+
+std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed) {
+    std::string text = "Converted: " + std::to_string(summary.Count(FileOutcome::Converted)) +
+                       " of " + std::to_string(summary.styleFiles) + " style files.\n";
+    text += "Skipped: " + std::to_string(summary.SkippedCount()) +
+            " (exists: " + std::to_string(summary.Count(FileOutcome::SkippedExists)) +
+            ", not a style: " + std::to_string(summary.Count(FileOutcome::SkippedNotStyle)) +
+            ", SFF2: " + std::to_string(summary.Count(FileOutcome::SkippedSff2)) + ")\n";
+    text += "Failed: " + std::to_string(summary.Count(FileOutcome::Failed)) + "\n";
+    if (summary.cancelled)
+        text += "Cancelled: " + std::to_string(summary.styleFiles - summary.files.size()) +
+                " files were not converted.\n";
+
+    std::size_t listed = 0;
+    std::size_t unlisted = 0;
+    for (const FileReport& file : summary.files) {
+        if (file.outcome == FileOutcome::Converted)
+            continue;
+        if (listed == mostListed) {
+            ++unlisted;
+            continue;
+        }
+        const char* reason = file.outcome == FileOutcome::Failed          ? "failed"
+                             : file.outcome == FileOutcome::SkippedExists ? "skipped, exists"
+                             : file.outcome == FileOutcome::SkippedSff2   ? "skipped, SFF2"
+                                                                          : "skipped, not a style";
+        text += "\n" + file.name + " (" + reason + ")";
+        if (file.outcome != FileOutcome::SkippedExists && !file.message.empty())
+            text += ": " + file.message;
+        ++listed;
+    }
+    if (unlisted)
+        text += "\n... and " + std::to_string(unlisted) + " more.";
+    return text;
+}
+
+} // namespace korvane

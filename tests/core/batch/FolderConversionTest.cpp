@@ -1,0 +1,264 @@
+// Whole-folder conversion: which files are converted, skipped and failed, what is written, and
+// how a cancelled run ends.
+
+#include "batch/FolderConversion.h"
+
+#include "assignment/OpenCommand.h"
+#include "assignment/SaveCommand.h"
+#include "support/ScriptedDialogs.h"
+#include "support/SectionNames.h"
+#include "support/StyleBytes.h"
+#include "support/StyleGenerator.h"
+#include "support/TemporaryFolder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace korvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A style whose header carries the SFF2 marker where SFF1 styles carry theirs.
+ByteArray Sff2Style() {
+    const ByteArray track =
+        Cat({B({0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00}), Marker("SFF2"), B({0x00}),
+             Marker("SInt"), B({0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00}),
+             Marker("Main A"), B({0x00, 0x90, 0x40, 0x64, 0x60, 0x80, 0x40, 0x00, 0x00}),
+             B({0xFF, 0x2F, 0x00})});
+    return Cat({Header(), Chunk("MTrk", track), MinimalCasm()});
+}
+
+// A plain MIDI file: one track of notes, no section markers.
+ByteArray PlainMidi() {
+    return Cat({Header(), Chunk("MTrk", B({0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00,
+                                           0xFF, 0x2F, 0x00}))});
+}
+
+class FolderConversionTest : public ::testing::Test {
+protected:
+    FolderConversionTest() {
+        fs::create_directory(folder.File("in"));
+        fs::create_directory(folder.File("out"));
+        job.sourceFolder = folder.File("in");
+        job.targetFolder = folder.File("out");
+        job.modelIndex = 0; // PSR-9000
+        job.mode = AssignmentMode::ByName;
+        job.jobs = 2;
+    }
+
+    ByteArray Generated(std::uint64_t seed) {
+        StyleGeneratorOptions options;
+        options.seed = seed;
+        return GenerateStyle(options).bytes;
+    }
+
+    void Put(const std::string& name, const ByteArray& bytes) {
+        WriteBytes(folder.File("in/" + name), bytes);
+    }
+
+    // The file as korvane-cli convert and the window's Save write it.
+    ByteArray ConvertedAlone(const std::string& name) {
+        CScriptedMessageBox quiet;
+        CAssignmentTable table(quiet);
+        CSettings settings;
+        table.SelectModel(job.modelIndex);
+        table.Clear();
+        EXPECT_EQ(OpenStyleFile(table, settings, folder.File("in/" + name)), ReadResult::Ok);
+        table.AssignByName();
+        const std::string path = folder.File("alone.sty");
+        EXPECT_EQ(WriteWork(table, path), WriteResult::Ok);
+        return ReadByteArray(path);
+    }
+
+    std::vector<std::string> OutputNames() {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder.File("out")))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::optional<FolderConversionSummary> Convert(const FolderProgress& progress = {}) {
+        return ConvertFolder(job, messages, progress, cancel);
+    }
+
+    CTemporaryFolder folder;
+    CScriptedMessageBox messages;
+    FolderConversionJob job;
+    std::atomic<bool> cancel{false};
+};
+
+TEST(StyleFileNames, EveryStyleExtensionInAnyCase) {
+    for (const char* name : {"a.sty", "B.STY", "c.Mid", "d.prs", "e.SST", "f.pst", "g.bcs"})
+        EXPECT_TRUE(IsStyleFileName(name)) << name;
+    for (const char* name : {"sty", "a.txt", "a.sty.bak", ".ini", "a.styl", "Korvane.ini"})
+        EXPECT_FALSE(IsStyleFileName(name)) << name;
+}
+
+TEST(ReadFailures, ClassifiedByTheReadersResultAndMessage) {
+    EXPECT_EQ(ClassifyReadFailure(ReadResult::Refused,
+                                  "This is an SFF2 style file.\nCannot process further."),
+              FileOutcome::SkippedSff2);
+    EXPECT_EQ(
+        ClassifyReadFailure(ReadResult::Refused, "/x.sty is not a style file (MThd missing)."),
+        FileOutcome::SkippedNotStyle);
+    EXPECT_EQ(
+        ClassifyReadFailure(ReadResult::Refused, "Non-style MIDI File.\nCannot process further."),
+        FileOutcome::SkippedNotStyle);
+    EXPECT_EQ(ClassifyReadFailure(ReadResult::Damaged, "Unable to locate CASM segment."),
+              FileOutcome::Failed);
+    EXPECT_EQ(ClassifyReadFailure(ReadResult::NoTrack, "No track tag.\n"), FileOutcome::Failed);
+}
+
+TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOthers) {
+    const ByteArray first = Generated(11);
+    Put("a-good.sty", first);
+    Put("b-good.STY", Generated(12));
+    ByteArray damaged = Generated(13);
+    damaged.resize(damaged.size() / 2);
+    Put("c-damaged.sty", damaged);
+    Put("d-sff2.prs", Sff2Style());
+    Put("e-plain.mid", PlainMidi());
+    Put("f-notes.txt", T("not a style"));
+    Put("g-exists.sty", Generated(14));
+    WriteBytes(folder.File("out/g-exists.sty"), T("keep me"));
+
+    const auto summary = Convert();
+    ASSERT_TRUE(summary);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(summary->cancelled);
+    EXPECT_EQ(summary->styleFiles, 6u);
+    ASSERT_EQ(summary->files.size(), 6u);
+    const std::vector<std::pair<std::string, FileOutcome>> expected = {
+        {"a-good.sty", FileOutcome::Converted},
+        {"b-good.STY", FileOutcome::Converted},
+        {"c-damaged.sty", FileOutcome::Failed},
+        {"d-sff2.prs", FileOutcome::SkippedSff2},
+        {"e-plain.mid", FileOutcome::SkippedNotStyle},
+        {"g-exists.sty", FileOutcome::SkippedExists}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(summary->files[i].name, expected[i].first);
+        EXPECT_EQ(summary->files[i].outcome, expected[i].second) << expected[i].first;
+    }
+    EXPECT_EQ(summary->files[2].message,
+              "File c-damaged.sty is damaged: it ends in the middle of its data. Cannot process "
+              "further.");
+
+    // Converted byte for byte as a single conversion; the existing file untouched; nothing else.
+    EXPECT_EQ(ReadByteArray(folder.File("out/a-good.sty")), ConvertedAlone("a-good.sty"));
+    EXPECT_EQ(ReadByteArray(folder.File("out/b-good.STY")), ConvertedAlone("b-good.STY"));
+    EXPECT_EQ(ReadBytes(folder.File("out/g-exists.sty")), "keep me");
+    EXPECT_EQ(OutputNames(),
+              (std::vector<std::string>{"a-good.sty", "b-good.STY", "g-exists.sty"}));
+    EXPECT_EQ(ReadByteArray(folder.File("in/a-good.sty")), first);
+
+    EXPECT_EQ(FolderSummaryText(*summary, 2),
+              "Converted: 2 of 6 style files.\n"
+              "Skipped: 3 (exists: 1, not a style: 1, SFF2: 1)\n"
+              "Failed: 1\n"
+              "\nc-damaged.sty (failed): File c-damaged.sty is damaged: it ends in the middle of "
+              "its data. Cannot process further."
+              "\nd-sff2.prs (skipped, SFF2): This is an SFF2 style file. Cannot process "
+              "further.\n... and 2 more.");
+}
+
+TEST_F(FolderConversionTest, OverwriteReplacesExistingFiles) {
+    Put("a.sty", Generated(21));
+    WriteBytes(folder.File("out/a.sty"), T("old"));
+    job.overwrite = true;
+    const auto summary = Convert();
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->Count(FileOutcome::Converted), 1u);
+    EXPECT_EQ(ReadByteArray(folder.File("out/a.sty")), ConvertedAlone("a.sty"));
+}
+
+TEST_F(FolderConversionTest, ThePatternModeReplaysTheStoredSteps) {
+    StyleGeneratorOptions options;
+    options.sectionNames = {"SInt", "Main A", "Main B"};
+    Put("three.sty", GenerateStyle(options).bytes);
+    job.mode = AssignmentMode::Pattern;
+    job.modelIndex = 5; // PSR-740: 13 slots
+    job.pattern[1] = {"Main A", "Main A"};
+    job.pattern[5] = {"Main B", "Main B"};
+    job.pattern[7] = {"Main B", "Fill In BA"};
+    ASSERT_TRUE(Convert());
+    EXPECT_EQ(SectionNamesOfFile(folder.File("out/three.sty")),
+              (std::vector<std::string>{"Main A", "Main B"}));
+}
+
+TEST_F(FolderConversionTest, AFileWithNothingToAssignFailsWithItsReason) {
+    StyleGeneratorOptions options;
+    options.sectionNames = {"SInt", "Main A"};
+    Put("a.sty", GenerateStyle(options).bytes);
+    job.mode = AssignmentMode::Pattern; // an empty pattern
+    const auto summary = Convert();
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->files.size(), 1u);
+    EXPECT_EQ(summary->files[0].outcome, FileOutcome::Failed);
+    EXPECT_EQ(summary->files[0].message, "No section of this style matches a slot of the model.");
+    EXPECT_TRUE(OutputNames().empty());
+}
+
+TEST_F(FolderConversionTest, ACancelledRunKeepsWhatIsWrittenAndLeavesNoPartFile) {
+    for (int i = 0; i < 6; ++i)
+        Put("s" + std::to_string(i) + ".sty", Generated(30 + std::uint64_t(i)));
+    job.jobs = 1;
+    std::vector<std::string> started;
+    const auto summary =
+        Convert([&](std::size_t count, std::size_t total, const std::string& name) {
+            EXPECT_EQ(total, 6u);
+            started.push_back(name);
+            if (count == 2)
+                cancel = true; // the second file still finishes; no third starts
+        });
+    ASSERT_TRUE(summary);
+    EXPECT_TRUE(summary->cancelled);
+    EXPECT_EQ(started, (std::vector<std::string>{"s0.sty", "s1.sty"}));
+    EXPECT_EQ(summary->Count(FileOutcome::Converted), 2u);
+    EXPECT_EQ(OutputNames(), (std::vector<std::string>{"s0.sty", "s1.sty"}));
+    EXPECT_EQ(ReadByteArray(folder.File("out/s1.sty")), ConvertedAlone("s1.sty"));
+    EXPECT_NE(FolderSummaryText(*summary, 0).find("Cancelled: 4 files were not converted."),
+              std::string::npos);
+}
+
+TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOne) {
+    for (int i = 0; i < 12; ++i)
+        Put("p" + std::to_string(i) + ".sty", Generated(40 + std::uint64_t(i)));
+    job.jobs = 4;
+    std::size_t reported = 0;
+    const auto summary = Convert([&](std::size_t, std::size_t, const std::string&) { ++reported; });
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(reported, 12u);
+    EXPECT_EQ(summary->Count(FileOutcome::Converted), 12u);
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".sty";
+        EXPECT_EQ(ReadByteArray(folder.File("out/" + name)), ConvertedAlone(name)) << name;
+    }
+}
+
+TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
+    job.targetFolder = folder.File("nowhere");
+    EXPECT_FALSE(Convert());
+    job.targetFolder = folder.File("out");
+    job.sourceFolder = folder.File("none");
+    EXPECT_FALSE(Convert());
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The folder " + folder.File("nowhere") + " does not exist.\nNothing was converted.");
+    EXPECT_EQ(messages.shown[1].text,
+              "Cannot read the folder " + folder.File("none") + ".\nNothing was converted.");
+}
+
+TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {
+    ASSERT_EQ(mkfifo(folder.File("in/pipe.sty").c_str(), 0600), 0);
+    const auto summary = Convert();
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->files.size(), 1u);
+    EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedNotStyle);
+    EXPECT_EQ(summary->files[0].message, "not a regular file");
+}
+
+} // namespace
+} // namespace korvane::testing
