@@ -31,6 +31,14 @@ int CKorvaneApp::Run(int argc, char** argv) {
     {
         CMainDlg mainWindow;
         m_pMainWindow = &mainWindow;
+        // "korvane FILE" starts with FILE open (the desktop entry's %f, a file manager's Open with).
+        std::vector<std::string> arguments;
+        for (const QString& argument : QApplication::arguments().mid(1)) {
+            const QByteArray bytes = argument.toLocal8Bit();
+            arguments.emplace_back(bytes.constData(), std::size_t(bytes.size()));
+        }
+        mainWindow.show();
+        mainWindow.OpenFromCommandLine(arguments);
         mainWindow.exec();
         m_pMainWindow = nullptr;
         // Leaving this block releases the window and everything it holds; unsaved work is dropped.

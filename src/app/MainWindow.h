@@ -1,16 +1,23 @@
 #pragma once
 
+#include "app/dialogs/HelpWindow.h"
 #include "app/platform/QtFileDialogs.h"
+#include "app/platform/QtFolderBrowser.h"
 #include "app/platform/QtMessageBox.h"
 #include "assignment/AssignmentTable.h"
 #include "platform/FileDialogs.h"
+#include "platform/FolderBrowser.h"
 #include "platform/MessageBox.h"
+#include "settings/RecentFiles.h"
 #include "settings/Settings.h"
+#include "style/StyleReader.h"
 
 #include <QDialog>
 
 #include <array>
+#include <functional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -41,6 +48,22 @@ public:
 
     const CAssignmentTable& GetAssignmentTable() const { return m_table; }
     const CSettings& GetSettings() const { return m_settings; }
+    const CRecentFiles& GetRecentFiles() const { return m_recentFiles; }
+
+    // Runs a modal dialog and returns how it ended (QDialog::Accepted or Rejected). The window
+    // runs each dialog through it; tests answer the dialogs by script.
+    using DialogRunner = std::function<int(QDialog&)>;
+    void SetDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
+    void SetFolderBrowser(IFolderBrowser& folderBrowser) { m_pFolderBrowser = &folderBrowser; }
+    // The help collection to show; by default the one beside the program.
+    void SetHelpCollection(const QString& collectionFile) { m_helpCollection = collectionFile; }
+    // The help viewer, once a help command has made it.
+    CHelpWindow* GetHelpWindow() const { return m_pHelpWindow; }
+
+    // Opens a file already chosen (the recent files, a drop, the command line) as Open does.
+    ReadResult OpenFile(const std::string& path);
+    // The program's arguments after its name: the first names a file to open at start.
+    void OpenFromCommandLine(const std::vector<std::string>& arguments);
 
     // --- commands: each button and menu item runs one of these once -------------------------
     void OnOpen();
@@ -64,6 +87,11 @@ public:
     void OnSourceLabelClick(int row);
     void OnDestinationLabelClick(int slot);
     void OnModelChange(int modelIndex);
+    void OnRecentFile(const std::string& path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, const std::string& startFolder);
@@ -74,6 +102,9 @@ private:
     // Draws every label, button and the selector from the assignment table.
     void Render();
     void ShowNotAvailable();
+    int RunDialog(QDialog& dialog);
+    void ShowHelp(CHelpWindow::Tab tab);
+    void RebuildRecentMenu();
 
     // Dialog units of the dialog font, converted to pixels.
     QRect FromDialogUnits(int x, int y, int width, int height) const;
@@ -86,6 +117,14 @@ private:
     CQtFileDialogs m_qtFileDialogs;
     IMessageBox& m_messages;
     IFileDialogs& m_fileDialogs;
+    CQtFolderBrowser m_qtFolderBrowser;
+    IFolderBrowser* m_pFolderBrowser = &m_qtFolderBrowser;
+    DialogRunner m_runDialog;
+    CRecentFiles m_recentFiles;
+    QMenu* m_pRecentMenu = nullptr;
+    QString m_helpCollection;
+    CHelpWindow* m_pHelpWindow = nullptr;
+    bool m_helpMissing = false;
     CSettings m_settings;
     CAssignmentTable m_table;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileDialogs.h"
+#include "platform/FolderBrowser.h"
 #include "platform/MessageBox.h"
 
 #include <deque>
@@ -72,6 +73,31 @@ private:
         choices.pop_front();
         return choice;
     }
+};
+
+// One folder browser as the program opened it.
+struct OpenedFolderBrowser {
+    std::string title;
+    std::string startFolder;
+    bool operator==(const OpenedFolderBrowser&) const = default;
+};
+
+// Answers folder browsers from a script of chosen folders (nothing = Cancel); an empty script
+// cancels.
+class CScriptedFolderBrowser : public IFolderBrowser {
+public:
+    std::optional<std::string> BrowseForFolder(const std::string& title,
+                                               const std::string& startFolder) override {
+        opened.push_back({title, startFolder});
+        if (choices.empty())
+            return std::nullopt;
+        auto choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+
+    std::deque<std::optional<std::string>> choices;
+    std::vector<OpenedFolderBrowser> opened;
 };
 
 } // namespace korvane::testing

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class QHelpEngine;
+class QTabWidget;
+class QTextBrowser;
+
+namespace korvane {
+
+// The help viewer: Korvane's compressed help shown with contents, index and full-text search tabs
+// beside the page. Made once, at the first help command, and kept for the rest of the run.
+class CHelpWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // The tabs, in the order they stand.
+    enum class Tab { Contents = 0, Index = 1, Search = 2 };
+
+    // The window over the help collection file (.qhc) given.
+    explicit CHelpWindow(const QString& collectionFile, QWidget* parent = nullptr);
+    ~CHelpWindow() override;
+
+    // Shows the window, raised, on the tab given.
+    void ShowTab(Tab tab);
+    Tab GetCurrentTab() const;
+
+    QHelpEngine& GetEngine() { return *m_pEngine; }
+    QUrl GetCurrentPage() const;
+    void ShowPage(const QUrl& page);
+
+private:
+    QHelpEngine* m_pEngine = nullptr;
+    QTabWidget* m_pTabs = nullptr;
+    QTextBrowser* m_pBrowser = nullptr;
+};
+
+// The help collection beside the program, or in the data folder of an installed program; empty
+// when there is none. A collection in a folder that cannot be written is copied, with its help
+// file, into the user's cache, so that the search index can be built.
+QString FindHelpCollection(const QString& programFolder);
+
+} // namespace korvane
