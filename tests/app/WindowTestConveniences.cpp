@@ -70,12 +70,11 @@ TEST_F(ConvenienceTest, RecentFileThatNoLongerExistsIsRemovedWithAMessage) {
     std::filesystem::remove(gone);
 
     Action("recentFile0")->trigger();
-    EXPECT_EQ(messages.shown,
-              (std::vector<ShownMessage>{{"The file " + gone +
-                                              " no longer exists.\nIt has been removed from the "
-                                              "recent files.",
-                                          "Sorry...", MessageIcon::Exclamation,
-                                          MessageButtons::Ok}}));
+    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
+                                  {"The file " + gone +
+                                       " no longer exists.\nIt has been removed from the "
+                                       "recent files.",
+                                   "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok}}));
     EXPECT_EQ(RecentMenu(), std::vector<std::string>{"&1 " + kept});
     EXPECT_NE(ReadBytes(PathOf("Korvane.ini")).find("File1=" + kept + "\nFile2=\n"),
               std::string::npos);
@@ -103,11 +102,10 @@ TEST_F(ConvenienceTest, SeveralDroppedFilesOpenTheFirstAndSaySo) {
     StartWindow();
     Drop({first, second});
     EXPECT_EQ(Source(0)->GetCaption(), "Main A");
-    EXPECT_EQ(messages.shown,
-              (std::vector<ShownMessage>{{"2 files were dropped. Korvane opens one file at a "
-                                          "time, so only one.sty has been opened.",
-                                          "Alert...", MessageIcon::Information,
-                                          MessageButtons::Ok}}));
+    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
+                                  {"2 files were dropped. Korvane opens one file at a "
+                                   "time, so only one.sty has been opened.",
+                                   "Alert...", MessageIcon::Information, MessageButtons::Ok}}));
 }
 
 TEST_F(ConvenienceTest, FileNamedOnTheCommandLineIsOpen) {
@@ -129,9 +127,9 @@ TEST_F(ConvenienceTest, HelpSearchFindsTheFolderConversion) {
     const std::string copy = PathOf("help");
     std::filesystem::create_directory(copy);
     for (const char* name : {"korvane.qhc", "korvane.qch"}) {
-        std::filesystem::copy_file(
-            std::filesystem::path(KORVANE_HELP_COLLECTION).parent_path() / name,
-            std::filesystem::path(copy) / name);
+        std::filesystem::copy_file(std::filesystem::path(KORVANE_HELP_COLLECTION).parent_path() /
+                                       name,
+                                   std::filesystem::path(copy) / name);
     }
     StartWindow();
     Window().SetHelpCollection(QString::fromStdString(copy + "/korvane.qhc"));
@@ -143,11 +141,18 @@ TEST_F(ConvenienceTest, HelpSearchFindsTheFolderConversion) {
     ASSERT_TRUE(indexed.wait(30000));
 
     QSignalSpy searched(search, &QHelpSearchEngine::searchingFinished);
-    search->search(QStringLiteral("convert folder PSR-540"));
+    Window().GetHelpWindow()->Search(
+        QStringLiteral("how do I convert my folder of styles for my PSR-540"));
     ASSERT_TRUE(searched.wait(30000));
     const QList<QHelpSearchResult> results = search->searchResults(0, search->searchResultCount());
     ASSERT_FALSE(results.isEmpty());
     EXPECT_EQ(results.front().url().fileName(), "folder.html");
+}
+
+TEST(HelpSearchQueryTest, AnyOfTheWordsEachLiterally) {
+    EXPECT_EQ(HelpSearchQuery(QStringLiteral("  convert  PSR-540\t\"folder\" ")),
+              QStringLiteral("\"convert\" OR \"PSR-540\" OR \"folder\""));
+    EXPECT_EQ(HelpSearchQuery(QStringLiteral(" \" ")), QString());
 }
 
 } // namespace

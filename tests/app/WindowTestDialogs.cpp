@@ -4,6 +4,8 @@
 
 #include "app/controls/MdcText.h"
 #include "app/dialogs/HelpWindow.h"
+#include "settings/Preferences.h"
+#include "style/PropertiesForm.h"
 #include "style/StyleProperties.h"
 
 #include <QDialog>
@@ -71,10 +73,10 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
 
     EXPECT_EQ(titles, std::vector<std::string>{"Preferences"});
     EXPECT_EQ(shown, (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2"}));
-    EXPECT_EQ(folders.opened, (std::vector<OpenedFolderBrowser>{
-                                  {"Please select a style folder.", Folder()},
-                                  {"Please select a temporary audition folder.",
-                                   DefaultAuditionFolder()}}));
+    EXPECT_EQ(folders.opened,
+              (std::vector<OpenedFolderBrowser>{
+                  {"Please select a style folder.", Folder()},
+                  {"Please select a temporary audition folder.", DefaultAuditionFolder()}}));
     EXPECT_EQ(Ini(), "[PSR Model]\nmodel=12\n[Most Recently Used]\nsize=7\n"
                      "[Style Base]\nfolder=/chosen/styles\n"
                      "[Audit Location]\nfolder=" +
@@ -139,8 +141,7 @@ TEST_F(DialogTest, PropertiesShowTheFileAndOkChangesTheSavedFile) {
     });
     Click(Button("propertiesButton"));
     EXPECT_EQ(titles, std::vector<std::string>{"Properties Dialog"});
-    EXPECT_EQ(shownSource,
-              (PropertiesColumn{"0", "1", "480", "120", "4/4 24 clocks PQN", "", ""}));
+    EXPECT_EQ(shownSource, (PropertiesColumn{"0", "1", "480", "120", "4/4 24 clocks PQN", "", ""}));
 
     const CStyleProperties* destination =
         Window().GetAssignmentTable().GetDocument().GetDestinationProperties();
@@ -187,7 +188,7 @@ TEST_F(DialogTest, PropertiesWithoutAFileCreateSourcePropertiesFromTypedValues) 
         EXPECT_EQ(Text(dialog, "sourceTempo"), "");
         Type(dialog, "sourceDivision", "96");
     });
-    Click(Button("propertiesButton"));
+    Action("propertiesAction")->trigger(); // the button is off without a file
     const CStyleDocument& document = Window().GetAssignmentTable().GetDocument();
     ASSERT_NE(document.GetSourceProperties(), nullptr);
     EXPECT_EQ(document.GetSourceProperties()->m_division, 96);
@@ -199,14 +200,16 @@ TEST_F(DialogTest, PropertiesWithoutAFileCreateSourcePropertiesFromTypedValues) 
 TEST_F(DialogTest, VoicesShowsTheGridAndEachSliderItsOwnBox) {
     StartWindow();
     OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
-    const PropertiesForm before = PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
+    const PropertiesForm before =
+        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
     const std::string ini = Ini();
     for (int answer : {int(QDialog::Accepted), int(QDialog::Rejected)}) {
         Answer(answer, [&](QDialog& dialog) {
             const char* captions[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
                                       "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
-            const char* voices[] = {"Standard Kit 1",  "", "Fretless Bass", "Aco. Grand Piano",
-                                    "",                "", "Sweet Tenor Sax", ""};
+            const char* voices[] = {"Standard Kit 1",   "", "Fretless Bass",
+                                    "Aco. Grand Piano", "", "",
+                                    "Sweet Tenor Sax",  ""};
             for (int row = 0; row < 8; ++row) {
                 const std::string n = std::to_string(row);
                 EXPECT_EQ(In<CLabelControl>(dialog, ("partCaption" + n).c_str())->GetCaption(),
@@ -231,7 +234,8 @@ TEST_F(DialogTest, VoicesShowsTheGridAndEachSliderItsOwnBox) {
     }
     EXPECT_EQ(titles, (std::vector<std::string>{"Reconfigure Voice Settings",
                                                 "Reconfigure Voice Settings"}));
-    const PropertiesForm after = PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
+    const PropertiesForm after =
+        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
     EXPECT_EQ(after.source, before.source);
     EXPECT_EQ(Ini(), ini);
 }
@@ -293,7 +297,8 @@ TEST_F(DialogTest, HelpWithoutItsFileDoesNothingVisible) {
     EXPECT_EQ(Window().GetHelpWindow(), nullptr);
     EXPECT_TRUE(messages.shown.empty());
     for (QWidget* window : QApplication::topLevelWidgets())
-        EXPECT_FALSE(window->isVisible() && window != &Window()) << window->objectName().toStdString();
+        EXPECT_FALSE(window->isVisible() && window != &Window())
+            << window->objectName().toStdString();
 }
 
 TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
@@ -304,8 +309,8 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
     ASSERT_EQ(documentations.size(), 1);
     auto names = [&](const char* extension) {
         QStringList found;
-        for (const QUrl& url : engine.files(documentations.front(), QString(),
-                                            QString::fromLatin1(extension)))
+        for (const QUrl& url :
+             engine.files(documentations.front(), QString(), QString::fromLatin1(extension)))
             found << url.fileName();
         found.sort();
         return found;
@@ -319,12 +324,10 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
     struct {
         const char* keyword;
         const char* page;
-    } const keywords[] = {{"Auto Convert", "patterns.html"},
-                          {"whole folder, converting", "folder.html"},
-                          {"Korvane.ini", "configuration.html"},
-                          {"korvane-cli", "cli.html"},
-                          {"audition", "audition.html"},
-                          {"section layouts", "models.html"}};
+    } const keywords[] = {
+        {"Auto Convert", "patterns.html"},     {"whole folder, converting", "folder.html"},
+        {"Korvane.ini", "configuration.html"}, {"korvane-cli", "cli.html"},
+        {"audition", "audition.html"},         {"section layouts", "models.html"}};
     for (const auto& k : keywords) {
         const QList<QHelpLink> links = engine.documentsForKeyword(QString::fromLatin1(k.keyword));
         ASSERT_EQ(links.size(), 1) << k.keyword;

@@ -47,7 +47,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
             lines->addSpacing(fontMetrics().height());
         auto* label =
             MakeDialogLabel(this, kLines[i].name, kLines[i].text, kCaptionText, kCaptionBack);
-        label->setMinimumWidth(fontMetrics().horizontalAdvance(QString::fromLatin1(kLines[i].text)) + 8);
+        label->setMinimumWidth(
+            fontMetrics().horizontalAdvance(QString::fromLatin1(kLines[i].text)) + 8);
         lines->addWidget(label);
     }
     lines->addStretch();

@@ -11,6 +11,7 @@
 #include <QHelpSearchEngine>
 #include <QHelpSearchQueryWidget>
 #include <QHelpSearchResultWidget>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -81,8 +82,8 @@ CHelpWindow::CHelpWindow(const QString& collectionFile, QWidget* parent)
                 if (!documents.isEmpty())
                     ShowPage(documents.front().url);
             });
-    connect(search->queryWidget(), &QHelpSearchQueryWidget::search, search,
-            [search] { search->search(search->queryWidget()->searchInput()); });
+    connect(search->queryWidget(), &QHelpSearchQueryWidget::search, this,
+            [this, search] { Search(search->queryWidget()->searchInput()); });
     connect(search->resultWidget(), &QHelpSearchResultWidget::requestShowLink, this,
             &CHelpWindow::ShowPage);
     // The full-text index is built once per help file, in the background.
@@ -130,11 +131,27 @@ void CHelpWindow::ShowPage(const QUrl& page) {
     m_pBrowser->setSource(page);
 }
 
+void CHelpWindow::Search(const QString& typed) {
+    m_pEngine->searchEngine()->search(HelpSearchQuery(typed));
+}
+
+QString HelpSearchQuery(const QString& typed) {
+    QStringList words;
+    for (QString word :
+         typed.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        word.remove(QLatin1Char('"'));
+        if (!word.isEmpty())
+            words << QLatin1Char('"') + word + QLatin1Char('"');
+    }
+    return words.join(QStringLiteral(" OR "));
+}
+
 QString FindHelpCollection(const QString& programFolder) {
     const QDir program(programFolder);
     QString folder;
     for (const QString& candidate :
-         {program.absolutePath(), program.absoluteFilePath(QStringLiteral("../share/korvane/help"))}) {
+         {program.absolutePath(),
+          program.absoluteFilePath(QStringLiteral("../share/korvane/help"))}) {
         if (QFileInfo::exists(QDir(candidate).filePath(QLatin1String(kCollectionName))) &&
             QFileInfo::exists(QDir(candidate).filePath(QLatin1String(kHelpFileName)))) {
             folder = QDir(candidate).absolutePath();
@@ -148,8 +165,8 @@ QString FindHelpCollection(const QString& programFolder) {
 
     // An installed, read-only copy: the collection and the help file go together into the cache,
     // refreshed whenever the installed help file is newer.
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
-                          QStringLiteral("/help");
+    const QString cache =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/help");
     if (!QDir().mkpath(cache))
         return QDir(folder).filePath(QLatin1String(kCollectionName));
     for (const char* name : {kCollectionName, kHelpFileName}) {

@@ -30,12 +30,19 @@ public:
     QHelpEngine& GetEngine() { return *m_pEngine; }
     QUrl GetCurrentPage() const;
     void ShowPage(const QUrl& page);
+    // Runs a full-text search for the words typed, as the search tab's button does.
+    void Search(const QString& typed);
 
 private:
     QHelpEngine* m_pEngine = nullptr;
     QTabWidget* m_pTabs = nullptr;
     QTextBrowser* m_pBrowser = nullptr;
 };
+
+// The full-text query for what a user typed: any of the words, each taken literally, so that a
+// question in plain words ("how do I convert my folder of styles for my PSR-540") finds the pages
+// that answer it, best first, and a word such as PSR-540 is not read as query syntax.
+QString HelpSearchQuery(const QString& typed);
 
 // The help collection beside the program, or in the data folder of an installed program; empty
 // when there is none. A collection in a folder that cannot be written is copied, with its help

@@ -60,12 +60,12 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
 
     auto* grid = new QGridLayout;
     int row = 0;
-    grid->addWidget(MakeDialogLabel(this, "modelCaption", "Default PSR model:", kCaptionText,
-                                    kCaptionBack),
-                    row, 0);
+    grid->addWidget(
+        MakeDialogLabel(this, "modelCaption", "Default PSR model:", kCaptionText, kCaptionBack),
+        row, 0);
     grid->addWidget(m_pModelList, row++, 1, Qt::AlignLeft);
-    grid->addWidget(MakeDialogLabel(this, "styleLocationCaption", "Default style location:",
-                                    kCaptionText, kCaptionBack),
+    grid->addWidget(MakeDialogLabel(this, "styleLocationCaption",
+                                    "Default style location:", kCaptionText, kCaptionBack),
                     row++, 0, 1, 2);
     grid->addWidget(m_pStyleLocation, row, 0, 1, 2);
     grid->addWidget(browseStyle, row++, 2);
@@ -86,8 +86,8 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
     grid->addLayout(recent, row++, 0, 1, 3);
     grid->setColumnMinimumWidth(1, 180);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel,
-                                         Qt::Vertical, this);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
     buttons->setObjectName(QStringLiteral("buttons"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -107,8 +107,8 @@ PreferencesValues CPreferencesDlg::GetValues() const {
 
 void CPreferencesDlg::OnBrowseStyleLocation() {
     const std::string current = m_pStyleLocation->GetText();
-    m_pStyleLocation->SetText(
-        BrowsedFolderOr(m_folderBrowser.BrowseForFolder(kStyleFolderBrowserTitle, current), current));
+    m_pStyleLocation->SetText(BrowsedFolderOr(
+        m_folderBrowser.BrowseForFolder(kStyleFolderBrowserTitle, current), current));
 }
 
 void CPreferencesDlg::OnBrowseAuditionLocation() {

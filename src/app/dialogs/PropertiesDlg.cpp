@@ -57,9 +57,11 @@ CPropertiesDlg::CPropertiesDlg(const PropertiesForm& form, QWidget* parent) : QD
     m_destination = MakeColumn("destination", form.destination);
     for (std::size_t row = 0; row < kRows.size(); ++row) {
         const std::string name = std::string("caption") + kRows[row].name;
-        grid->addWidget(MakeDialogLabel(this, name.c_str(), kRows[row].caption, kCaptionText,
-                                        kCaptionBack),
-                        int(row) + 1, 0);
+        CLabelControl* caption =
+            MakeDialogLabel(this, name.c_str(), kRows[row].caption, kCaptionText, kCaptionBack);
+        caption->setMinimumWidth(
+            fontMetrics().horizontalAdvance(QString::fromLatin1(kRows[row].caption)) + 12);
+        grid->addWidget(caption, int(row) + 1, 0);
         grid->addWidget(m_source[row], int(row) + 1, 1);
         grid->addWidget(m_destination[row], int(row) + 1, 2);
     }
@@ -83,7 +85,14 @@ CPropertiesDlg::ColumnBoxes CPropertiesDlg::MakeColumn(const char* prefix,
         auto* box = new CMdcText(this);
         box->setObjectName(QString::fromLatin1(prefix) + QString::fromLatin1(kRows[row].name));
         box->SetText(*texts[row]);
-        box->setReadOnly(!kRows[row].editable);
+        if (!kRows[row].editable) {
+            // Shown only: drawn on the dialog's colour and left out of the tab order.
+            box->setReadOnly(true);
+            box->setFocusPolicy(Qt::NoFocus);
+            QPalette shown = box->palette();
+            shown.setColor(QPalette::Base, shown.color(QPalette::Button));
+            box->setPalette(shown);
+        }
         box->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 24);
         boxes[row] = box;
     }

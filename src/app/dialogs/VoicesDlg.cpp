@@ -53,6 +53,8 @@ CVoicesDlg::CVoicesDlg(QWidget* parent) : QDialog(parent) {
         auto* voice = new CMdcText(panel);
         voice->setObjectName(QStringLiteral("voiceBox") + number);
         voice->SetText(kVoiceRows[row].voice);
+        voice->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Aco. Grand Piano")) +
+                               16);
         grid->addWidget(voice, int(row) + 1, 1);
 
         for (std::size_t control = 0; control < kMixerControls.size(); ++control) {
@@ -76,8 +78,8 @@ CVoicesDlg::CVoicesDlg(QWidget* parent) : QDialog(parent) {
         }
     }
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel,
-                                         Qt::Vertical, this);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
     buttons->setObjectName(QStringLiteral("buttons"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -4,6 +4,7 @@
 // work.
 
 #include "app/MainWindow.h"
+#include "app/ProgramLook.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -52,7 +53,7 @@ void AppendLength(QByteArray& bytes, qsizetype length) {
 
 // A style with a tempo, a time signature, a name and one note per section.
 QByteArray SampleStyle() {
-    const std::vector<std::string> names = {"SInt",       "Intro A", "Main A",  "Main B",
+    const std::vector<std::string> names = {"SInt",       "Intro A",    "Main A",  "Main B",
                                             "Fill In AA", "Fill In BB", "Ending A"};
     QByteArray track;
     Append(track, {0x00, 0xFF, 0x03, 0x0A});
@@ -107,6 +108,7 @@ bool Save(QWidget& widget, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    korvane::ApplyProgramLook();
     if (argc != 2) {
         std::fprintf(stderr, "usage: korvane-helpshots OUTPUT_FOLDER\n");
         return 2;
@@ -123,9 +125,25 @@ int main(int argc, char** argv) {
         return 1;
     file.close();
 
+    // Folders as a user would have them, not the temporary start-up folder.
+    QFile ini(startFolder.filePath(QStringLiteral("Korvane.ini")));
+    if (!ini.open(QIODevice::WriteOnly) ||
+        ini.write("[Style Base]\nfolder=/home/user/Styles\n"
+                  "[Audit Location]\nfolder=/home/user/.cache/korvane\n"
+                  "[PSR Model]\nmodel=7\n[Most Recently Used]\nsize=4\n") < 0)
+        return 1;
+    ini.close();
+
     CSilentMessageBox messages;
     CNoFileDialogs fileDialogs;
     korvane::CMainDlg window(messages, fileDialogs, startFolder.path().toStdString());
+    bool saved = true;
+    // Preferences before the file is opened: Open moves the default style location to its folder.
+    window.SetDialogRunner([&](QDialog& dialog) {
+        saved &= Save(dialog, output.filePath(QStringLiteral("preferences.png")));
+        return int(QDialog::Rejected);
+    });
+    window.OnPreferences();
     window.OpenFile(style.toStdString());
     window.OnSourceLabelClick(0);
     window.OnDestinationLabelClick(0);
@@ -133,10 +151,9 @@ int main(int argc, char** argv) {
     window.OnDestinationLabelClick(1);
     window.OnSourceLabelClick(1);
 
-    bool saved = Save(window, output.filePath(QStringLiteral("main-window.png")));
+    saved &= Save(window, output.filePath(QStringLiteral("main-window.png")));
     // Each dialog is drawn as its command makes it, and then dismissed.
     const std::pair<void (korvane::CMainDlg::*)(), const char*> dialogs[] = {
-        {&korvane::CMainDlg::OnPreferences, "preferences.png"},
         {&korvane::CMainDlg::OnProperties, "properties.png"},
         {&korvane::CMainDlg::OnVoices, "voices.png"},
         {&korvane::CMainDlg::OnAbout, "about.png"},

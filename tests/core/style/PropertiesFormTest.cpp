@@ -79,9 +79,9 @@ CStyleProperties Properties(const ByteArray& tempo) {
 
 TEST(PropertiesFormTest, ColumnShowsEveryRow) {
     const CStyleProperties p = Properties(kTempo120);
-    EXPECT_EQ(ColumnFromProperties(&p),
-              (PropertiesColumn{"0", "1", "1920", "120", "4/4 24 clocks PQN", "Pop Ballad",
-                                "(c) us"}));
+    EXPECT_EQ(
+        ColumnFromProperties(&p),
+        (PropertiesColumn{"0", "1", "1920", "120", "4/4 24 clocks PQN", "Pop Ballad", "(c) us"}));
     EXPECT_EQ(ColumnFromProperties(nullptr), PropertiesColumn{});
 }
 
@@ -93,8 +93,8 @@ TEST(PropertiesFormTest, OkAppliesTypedValues) {
     typed.tempo = "60";
     typed.sequenceName = "Slow";
     typed.copyright = "";
-    typed.format = "1";         // shown only
-    typed.trackCount = "9";     // shown only
+    typed.format = "1";          // shown only
+    typed.trackCount = "9";      // shown only
     typed.timeSignature = "3/4"; // shown only
     ApplyPropertiesColumn(p, shown, typed);
     EXPECT_EQ(p.m_division, 96);
