@@ -4,6 +4,7 @@
 
 #include "app/dialogs/HelpWindow.h"
 
+#include <QFileInfo>
 #include <QHelpEngine>
 #include <QHelpSearchEngine>
 #include <QHelpSearchResult>
@@ -153,6 +154,37 @@ TEST(HelpSearchQueryTest, AnyOfTheWordsEachLiterally) {
     EXPECT_EQ(HelpSearchQuery(QStringLiteral("  convert  PSR-540\t\"folder\" ")),
               QStringLiteral("\"convert\" OR \"PSR-540\" OR \"folder\""));
     EXPECT_EQ(HelpSearchQuery(QStringLiteral(" \" ")), QString());
+}
+
+} // namespace
+} // namespace korvane::testing
+
+namespace korvane::testing {
+namespace {
+
+// The help is found beside the program (a build) or in the data folder of an installed program,
+// and only when both of its files are there.
+TEST(HelpLookupTest, FindsTheCollectionBesideOrInstalled) {
+    CTemporaryFolder root;
+    const std::filesystem::path bin = std::filesystem::path(root.Path()) / "bin";
+    const std::filesystem::path share = std::filesystem::path(root.Path()) / "share/korvane/help";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(share);
+    const QString program = QString::fromStdString(bin.string());
+    EXPECT_EQ(FindHelpCollection(program), QString());
+
+    std::ofstream(share / "korvane.qhc") << "collection";
+    EXPECT_EQ(FindHelpCollection(program), QString()); // the help file itself is missing
+    std::ofstream(share / "korvane.qch") << "help";
+    EXPECT_EQ(
+        QFileInfo(FindHelpCollection(program)).canonicalFilePath(),
+        QFileInfo(QString::fromStdString((share / "korvane.qhc").string())).canonicalFilePath());
+
+    std::ofstream(bin / "korvane.qhc") << "collection";
+    std::ofstream(bin / "korvane.qch") << "help";
+    EXPECT_EQ(
+        QFileInfo(FindHelpCollection(program)).canonicalFilePath(),
+        QFileInfo(QString::fromStdString((bin / "korvane.qhc").string())).canonicalFilePath());
 }
 
 } // namespace
