@@ -8,6 +8,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-qpa-plugins
+    qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6help6 libqt6sql6-sqlite
     xvfb xauth fonts-dejavu-core fonts-liberation2
     util-linux  # setpriv: tests that need an unprivileged user run as nobody
 )

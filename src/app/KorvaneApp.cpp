@@ -1,13 +1,10 @@
 #include "app/KorvaneApp.h"
 
 #include "app/MainWindow.h"
-#include "app/controls/ControlColour.h"
-#include "assignment/Colours.h"
+#include "app/ProgramLook.h"
 #include "platform/AtomicFile.h"
 
 #include <QApplication>
-#include <QPalette>
-#include <QStyleFactory>
 
 namespace korvane {
 
@@ -16,22 +13,20 @@ int CKorvaneApp::Run(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Korvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.1"));
     QApplication::setDesktopFileName(QStringLiteral("korvane"));
-    // Fusion draws buttons in the colours they are given, on every desktop.
-    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) {
-        QApplication::setStyle(style);
-    }
-
-    // Every dialog of the program, message boxes and file dialogs included: teal with black text.
-    QPalette dialogColours = QApplication::palette();
-    dialogColours.setColor(QPalette::Window,
-                           ColourFromControlValue(colours::kDialogBackground.ToControlValue()));
-    dialogColours.setColor(QPalette::WindowText,
-                           ColourFromControlValue(colours::kBlack.ToControlValue()));
-    QApplication::setPalette(dialogColours, "QDialog");
+    ApplyProgramLook();
 
     {
         CMainDlg mainWindow;
         m_pMainWindow = &mainWindow;
+        // "korvane FILE" starts with FILE open (the desktop entry's %f, a file manager's Open
+        // with).
+        std::vector<std::string> arguments;
+        for (const QString& argument : QApplication::arguments().mid(1)) {
+            const QByteArray bytes = argument.toLocal8Bit();
+            arguments.emplace_back(bytes.constData(), std::size_t(bytes.size()));
+        }
+        mainWindow.show();
+        mainWindow.OpenFromCommandLine(arguments);
         mainWindow.exec();
         m_pMainWindow = nullptr;
         // Leaving this block releases the window and everything it holds; unsaved work is dropped.

@@ -10,17 +10,30 @@
 #include "batch/FolderConversion.h"
 #include "patterns/AutoConvert.h"
 #include "patterns/ConversionPattern.h"
+#include "app/dialogs/AboutDlg.h"
+#include "app/dialogs/PreferencesDlg.h"
+#include "app/dialogs/PropertiesDlg.h"
+#include "app/dialogs/VoicesDlg.h"
+#include "assignment/DroppedFiles.h"
+#include "platform/Paths.h"
+#include "settings/Preferences.h"
+#include "style/PropertiesForm.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
+#include <QMimeData>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -82,9 +95,7 @@ CMainDlg::CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, IFolderBrow
     : m_qtMessages(this), m_qtFileDialogs(this), m_qtFolderBrowser(this),
       m_messages(messages ? *messages : static_cast<IMessageBox&>(m_qtMessages)),
       m_fileDialogs(fileDialogs ? *fileDialogs : static_cast<IFileDialogs&>(m_qtFileDialogs)),
-      m_folderBrowser(folderBrowser ? *folderBrowser
-                                    : static_cast<IFolderBrowser&>(m_qtFolderBrowser)),
-      m_runDialog([](QDialog& dialog) { return dialog.exec(); }), m_table(m_messages) {
+      m_pFolderBrowser(folderBrowser ? folderBrowser : &m_qtFolderBrowser), m_table(m_messages) {
     InitialiseWindowResources();
     setWindowTitle(QString::fromLatin1(kTitle));
     // Title bar, system menu, minimise and maximise boxes; the frame does not resize.
@@ -286,8 +297,9 @@ void CMainDlg::CreateMenu() {
     connect(AddMenuItem(file, "saveAction", QStringLiteral("&Save style")), &QAction::triggered,
             this, &CMainDlg::OnSave);
     file->addSeparator();
-    // Open keeps no list of recent files; the entry is shown, disabled.
-    AddMenuItem(file, "recentFilesAction", QStringLiteral("&Recent files"))->setEnabled(false);
+    m_pRecentMenu = file->addMenu(QStringLiteral("&Recent files"));
+    m_pRecentMenu->setObjectName(QStringLiteral("recentFilesMenu"));
+    m_pRecentMenu->menuAction()->setObjectName(QStringLiteral("recentFilesAction"));
     file->addSeparator();
     connect(AddMenuItem(file, "exitAction", QStringLiteral("E&xit")), &QAction::triggered, this,
             &CMainDlg::OnExit);
@@ -332,6 +344,9 @@ void CMainDlg::Initialise(const std::string& startFolder) {
     setWindowIcon(QIcon(QStringLiteral(":/korvane/korvane.png")));
 
     LoadSettings(m_settings, startFolder);
+    m_recentFiles.Load(m_settings);
+    RebuildRecentMenu();
+    setAcceptDrops(true);
 
     {
         const QSignalBlocker quiet(m_pModelSelector);
@@ -399,14 +414,85 @@ void CMainDlg::ShowNotAvailable() {
 
 // An allocation that fails is told like any file error; an exception must not leave a Qt slot.
 void CMainDlg::OnOpen() {
+    if (const auto path = m_fileDialogs.GetOpenFileName(m_settings.styleFolder, StyleFileFilters()))
+        OpenFile(*path);
+}
+
+ReadResult CMainDlg::OpenFile(const std::string& path) {
+    ReadResult result = ReadResult::Refused;
     try {
-        RunOpenCommand(m_table, m_settings, m_fileDialogs);
+        result = OpenStyleFile(m_table, m_settings, path);
     } catch (const std::bad_alloc&) {
         m_table.DropFailedOpen();
         ReportFileError(m_messages,
                         "Not enough memory to open this file.\nCannot process further.");
     }
+    if (result == ReadResult::Ok) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(path, error);
+        m_recentFiles.Add(m_settings, error ? path : absolute.lexically_normal().string());
+        RebuildRecentMenu();
+    }
     Render();
+    return result;
+}
+
+void CMainDlg::OpenFromCommandLine(const std::vector<std::string>& arguments) {
+    if (!arguments.empty())
+        OpenFile(arguments.front());
+}
+
+void CMainDlg::OnRecentFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        m_messages.Show(RecentFileMissingText(path), "Sorry...", MessageIcon::Exclamation,
+                        MessageButtons::Ok);
+        m_recentFiles.Remove(m_settings, path);
+        RebuildRecentMenu();
+        return;
+    }
+    OpenFile(path);
+}
+
+void CMainDlg::RebuildRecentMenu() {
+    m_pRecentMenu->clear();
+    const std::vector<std::string>& files = m_recentFiles.GetFiles();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& path = files[i];
+        const std::string text = "&" + std::to_string(i + 1) + " " + path;
+        QAction* action =
+            m_pRecentMenu->addAction(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+        action->setObjectName(QStringLiteral("recentFile%1").arg(i));
+        connect(action, &QAction::triggered, this, [this, path] { OnRecentFile(path); });
+    }
+    m_pRecentMenu->menuAction()->setEnabled(!files.empty());
+}
+
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void CMainDlg::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            const QByteArray path = url.toLocalFile().toLocal8Bit();
+            paths.emplace_back(path.constData(), std::size_t(path.size()));
+        }
+    }
+    if (paths.empty())
+        return;
+    event->acceptProposedAction();
+    if (paths.size() > 1) {
+        m_messages.Show(SeveralFilesDroppedText(paths.size(), FileNameOfPath(paths.front())),
+                        "Alert...", MessageIcon::Information, MessageButtons::Ok);
+    }
+    OpenFile(paths.front());
 }
 
 void CMainDlg::OnSave() {
@@ -452,28 +538,80 @@ void CMainDlg::OnModelChange(int modelIndex) {
     Render();
 }
 
-void CMainDlg::OnAbout() {
-    m_messages.Show(kTitle, "About Korvane", MessageIcon::Information, MessageButtons::Ok);
+int CMainDlg::RunDialog(QDialog& dialog) {
+    return m_runDialog ? m_runDialog(dialog) : dialog.exec();
 }
 
-// Commands still to come; each is wired and answers that it is not there yet.
+void CMainDlg::OnAbout() {
+    CAboutDlg dialog(this);
+    RunDialog(dialog);
+}
+
 void CMainDlg::OnVoices() {
-    ShowNotAvailable();
+    // The grid is a layout only: however it ends, nothing changes.
+    CVoicesDlg dialog(this);
+    RunDialog(dialog);
 }
 
 void CMainDlg::OnProperties() {
-    ShowNotAvailable();
+    const PropertiesForm shown = PropertiesFormFromDocument(m_table.GetDocument());
+    CPropertiesDlg dialog(shown, this);
+    if (RunDialog(dialog) != QDialog::Accepted)
+        return;
+    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm());
 }
 
 void CMainDlg::OnConversions() {
     CConversionDlg dialog(ProposedConversionFolders(m_settings), m_settings.pattern,
-                          m_settings.overwrite, m_settings.entireFolder, m_folderBrowser, this);
-    if (m_runDialog(dialog) == QDialog::Accepted)
+                          m_settings.overwrite, m_settings.entireFolder, *m_pFolderBrowser, this);
+    if (RunDialog(dialog) == QDialog::Accepted)
         ConfirmConversions(m_settings, dialog.GetFolders(), dialog.GetOverwrite(),
                            dialog.GetEntireFolder());
 }
 
 void CMainDlg::OnPreferences() {
+    CPreferencesDlg dialog(PreferencesFromSettings(m_settings), *m_pFolderBrowser, this);
+    if (RunDialog(dialog) != QDialog::Accepted)
+        return;
+    const PreferencesValues values = dialog.GetValues();
+    ApplyPreferences(m_settings, values);
+    // A new recent-list size keeps as many of the files as it allows.
+    m_recentFiles.Load(m_settings);
+    RebuildRecentMenu();
+    m_table.RequestModelChange(values.model);
+    Render();
+}
+
+void CMainDlg::ShowHelp(CHelpWindow::Tab tab) {
+    if (!m_pHelpWindow) {
+        if (m_helpMissing)
+            return;
+        if (m_helpCollection.isEmpty())
+            m_helpCollection = FindHelpCollection(QCoreApplication::applicationDirPath());
+        if (m_helpCollection.isEmpty() || !QFileInfo::exists(m_helpCollection)) {
+            // Without the help file the help commands do nothing, and stop looking for it.
+            m_helpMissing = true;
+            return;
+        }
+        m_pHelpWindow = new CHelpWindow(m_helpCollection, this);
+    }
+    m_pHelpWindow->ShowTab(tab);
+}
+
+void CMainDlg::OnHelpContents() {
+    ShowHelp(CHelpWindow::Tab::Contents);
+}
+
+void CMainDlg::OnHelpSearch() {
+    ShowHelp(CHelpWindow::Tab::Search);
+}
+
+void CMainDlg::OnHelpIndex() {
+    ShowHelp(CHelpWindow::Tab::Index);
+}
+
+// Commands still to come; each is wired and answers that it is not there yet.
+void CMainDlg::OnConversions() {
     ShowNotAvailable();
 }
 
@@ -575,18 +713,6 @@ void CMainDlg::ConvertEntireFolder() {
     if (summary)
         m_messages.Show(FolderSummaryText(*summary, kSummaryFilesListed), "Auto Convert",
                         MessageIcon::Information, MessageButtons::Ok);
-}
-
-void CMainDlg::OnHelpContents() {
-    ShowNotAvailable();
-}
-
-void CMainDlg::OnHelpSearch() {
-    ShowNotAvailable();
-}
-
-void CMainDlg::OnHelpIndex() {
-    ShowNotAvailable();
 }
 
 void CMainDlg::OnAuditionPlay() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/dialogs/HelpWindow.h"
 #include "app/platform/QtFileDialogs.h"
 #include "app/platform/QtFolderBrowser.h"
 #include "app/platform/QtMessageBox.h"
@@ -7,13 +8,16 @@
 #include "platform/FileDialogs.h"
 #include "platform/FolderBrowser.h"
 #include "platform/MessageBox.h"
+#include "settings/RecentFiles.h"
 #include "settings/Settings.h"
+#include "style/StyleReader.h"
 
 #include <QDialog>
 
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -47,11 +51,22 @@ public:
 
     const CAssignmentTable& GetAssignmentTable() const { return m_table; }
     const CSettings& GetSettings() const { return m_settings; }
+    const CRecentFiles& GetRecentFiles() const { return m_recentFiles; }
 
-    // Runs a modal dialog of a command and gives its result (QDialog::Accepted or Rejected). The
-    // window runs it with exec(); tests answer the dialog by script instead.
+    // Runs a modal dialog and returns how it ended (QDialog::Accepted or Rejected). The window
+    // runs each dialog through it; tests answer the dialogs by script.
     using DialogRunner = std::function<int(QDialog&)>;
     void SetDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
+    void SetFolderBrowser(IFolderBrowser& folderBrowser) { m_pFolderBrowser = &folderBrowser; }
+    // The help collection to show; by default the one beside the program.
+    void SetHelpCollection(const QString& collectionFile) { m_helpCollection = collectionFile; }
+    // The help viewer, once a help command has made it.
+    CHelpWindow* GetHelpWindow() const { return m_pHelpWindow; }
+
+    // Opens a file already chosen (the recent files, a drop, the command line) as Open does.
+    ReadResult OpenFile(const std::string& path);
+    // The program's arguments after its name: the first names a file to open at start.
+    void OpenFromCommandLine(const std::vector<std::string>& arguments);
 
     // --- commands: each button and menu item runs one of these once -------------------------
     void OnOpen();
@@ -76,6 +91,11 @@ public:
     void OnSourceLabelClick(int row);
     void OnDestinationLabelClick(int slot);
     void OnModelChange(int modelIndex);
+    void OnRecentFile(const std::string& path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, IFolderBrowser* folderBrowser,
@@ -90,6 +110,9 @@ private:
     // Auto Convert's whole-folder mode: the conversion runs on a worker thread under a progress
     // dialog that can cancel it; the summary follows in a message box.
     void ConvertEntireFolder();
+    int RunDialog(QDialog& dialog);
+    void ShowHelp(CHelpWindow::Tab tab);
+    void RebuildRecentMenu();
 
     // Dialog units of the dialog font, converted to pixels.
     QRect FromDialogUnits(int x, int y, int width, int height) const;
@@ -103,8 +126,13 @@ private:
     CQtFolderBrowser m_qtFolderBrowser;
     IMessageBox& m_messages;
     IFileDialogs& m_fileDialogs;
-    IFolderBrowser& m_folderBrowser;
+    IFolderBrowser* m_pFolderBrowser;
     DialogRunner m_runDialog;
+    CRecentFiles m_recentFiles;
+    QMenu* m_pRecentMenu = nullptr;
+    QString m_helpCollection;
+    CHelpWindow* m_pHelpWindow = nullptr;
+    bool m_helpMissing = false;
     CSettings m_settings;
     CAssignmentTable m_table;
 

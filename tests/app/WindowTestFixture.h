@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QColor>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
@@ -132,8 +133,13 @@ protected:
         return PathOf(name);
     }
 
+    // Dialogs the window runs are recorded by title and cancelled, unless a test answers them.
     CMainDlg& StartWindow() {
         m_window = std::make_unique<CMainDlg>(messages, dialogs, folderBrowser, Folder());
+        m_window->SetDialogRunner([this](QDialog& dialog) {
+            shownDialogs.push_back(dialog.windowTitle().toStdString());
+            return int(QDialog::Rejected);
+        });
         m_window->show();
         return *m_window;
     }
@@ -200,6 +206,7 @@ protected:
     CScriptedMessageBox messages;
     CScriptedFileDialogs dialogs;
     CScriptedFolderBrowser folderBrowser;
+    std::vector<std::string> shownDialogs;
 
 private:
     CTemporaryFolder m_folder;

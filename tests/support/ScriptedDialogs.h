@@ -75,15 +75,20 @@ private:
     }
 };
 
-} // namespace korvane::testing
+// One folder browser as the program opened it.
+struct OpenedFolderBrowser {
+    std::string title;
+    std::string startFolder;
+    bool operator==(const OpenedFolderBrowser&) const = default;
+};
 
-namespace korvane::testing {
-
-// Answers the folder browser from a script of chosen folders (nothing = Cancel) and records the
-// titles it was shown with; an empty script cancels.
+// Answers folder browsers from a script of chosen folders (nothing = Cancel); an empty script
+// cancels.
 class CScriptedFolderBrowser : public IFolderBrowser {
 public:
-    std::optional<std::string> BrowseForFolder(const std::string& title) override {
+    std::optional<std::string> BrowseForFolder(const std::string& title,
+                                               const std::string& startFolder) override {
+        opened.push_back({title, startFolder});
         titles.push_back(title);
         if (choices.empty())
             return std::nullopt;
@@ -93,7 +98,8 @@ public:
     }
 
     std::deque<std::optional<std::string>> choices;
-    std::vector<std::string> titles;
+    std::vector<OpenedFolderBrowser> opened;
+    std::vector<std::string> titles; // the titles alone, in order
 };
 
 } // namespace korvane::testing

@@ -1,18 +1,18 @@
 #include "app/platform/QtFolderBrowser.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileDialog>
 
 namespace korvane {
 
-std::optional<std::string> CQtFolderBrowser::BrowseForFolder(const std::string& title) {
-    // The browser starts at the top of the file system, as the shell's namespace root does.
+std::optional<std::string> CQtFolderBrowser::BrowseForFolder(const std::string& title,
+                                                             const std::string& startFolder) {
     const QString folder = QFileDialog::getExistingDirectory(
-        m_pOwner, QString::fromLocal8Bit(title.data(), qsizetype(title.size())), QDir::rootPath());
+        m_pOwner, QString::fromLocal8Bit(title.data(), qsizetype(title.size())),
+        QString::fromLocal8Bit(startFolder.data(), qsizetype(startFolder.size())));
     if (folder.isEmpty())
         return std::nullopt;
-    return QFile::encodeName(QDir::toNativeSeparators(folder)).toStdString();
+    const QByteArray bytes = folder.toLocal8Bit();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
 
 } // namespace korvane

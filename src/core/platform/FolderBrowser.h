@@ -5,12 +5,13 @@
 
 namespace korvane {
 
-// The platform's modal folder browser: shows the title and gives the chosen folder's path, or
-// nothing when the user cancels or picks something without a file-system path.
+// The platform's folder browser: shows the title, starts in startFolder, and returns the chosen
+// folder's path, or nothing when the user cancels or chooses something that is not a folder.
 class IFolderBrowser {
 public:
     virtual ~IFolderBrowser() = default;
-    virtual std::optional<std::string> BrowseForFolder(const std::string& title) = 0;
+    virtual std::optional<std::string> BrowseForFolder(const std::string& title,
+                                                       const std::string& startFolder) = 0;
 };
 
 } // namespace korvane

@@ -25,12 +25,18 @@ std::string CStyleProperties::GetTimeSignatureText() const {
     return text;
 }
 
+bool CStyleProperties::HoldsTempoValue() const {
+    // FF 51 len t1 t2 t3: the three data bytes count only when the length byte says the event
+    // holds them; otherwise the bytes after it belong to what follows.
+    return m_pTempo && m_pTempo->size() >= 6 && (*m_pTempo)[2] >= 3;
+}
+
 std::string CStyleProperties::GetTempoText() const {
-    if (!m_pTempo)
+    if (!HoldsTempoValue())
         return {};
     const ByteArray& event = *m_pTempo;
-    auto dataByte = [&](std::size_t i) -> unsigned long { return i < event.size() ? event[i] : 0; };
-    const unsigned long micros = (dataByte(3) << 16) | (dataByte(4) << 8) | dataByte(5);
+    const unsigned long micros =
+        (static_cast<unsigned long>(event[3]) << 16) | (event[4] << 8) | event[5];
     // Rounded to the nearest whole beat, so that SetTempoText gives back the same tempo bytes for
     // any tempo the program itself computed (120 from 500,000).
     unsigned long bpm = micros == 0 ? 65535 : (60'000'000UL + micros / 2) / micros;
@@ -40,7 +46,7 @@ std::string CStyleProperties::GetTempoText() const {
 }
 
 void CStyleProperties::SetTempoText(const std::string& text) {
-    if (text.empty() || !m_pTempo || m_pTempo->size() < 6)
+    if (text.empty() || !HoldsTempoValue())
         return;
     const long long bpm = LeadingInteger(text);
     if (bpm <= 0)

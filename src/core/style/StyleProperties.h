@@ -45,16 +45,19 @@ public:
     void SetKeySignature(const ByteArray& bytes) { m_pKeySignature = bytes; }
     void AppendSysex(const ByteArray& bytes);
 
-    // Display forms: "4/4 24 clocks PQN" and whole beats per minute; empty without the event.
+    // Display forms: "4/4 24 clocks PQN" and whole beats per minute; empty without the event
+    // (and, for the tempo, when its event holds fewer than three data bytes).
     std::string GetTimeSignatureText() const;
     std::string GetTempoText() const;
     // Sets the tempo's three data bytes to 60,000,000 / bpm; nothing for an empty text, a tempo
-    // of 0 or less, or properties without a stored tempo event.
+    // of 0 or less, no number, or properties without a whole tempo event.
     void SetTempoText(const std::string& text);
     // The division from a decimal text, cut to its low 16 bits; 0 for an empty text.
     void SetDivisionText(const std::string& text);
 
 private:
+    // Whether the stored tempo event holds its three data bytes.
+    bool HoldsTempoValue() const;
     static const ByteArray* Present(const std::optional<ByteArray>& a) { return a ? &*a : nullptr; }
 
     std::string m_copyright;

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class QHelpEngine;
+class QTabWidget;
+class QTextBrowser;
+
+namespace korvane {
+
+// The help viewer: Korvane's compressed help shown with contents, index and full-text search tabs
+// beside the page. Made once, at the first help command, and kept for the rest of the run.
+class CHelpWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // The tabs, in the order they stand.
+    enum class Tab { Contents = 0, Index = 1, Search = 2 };
+
+    // The window over the help collection file (.qhc) given.
+    explicit CHelpWindow(const QString& collectionFile, QWidget* parent = nullptr);
+    ~CHelpWindow() override;
+
+    // Shows the window, raised, on the tab given.
+    void ShowTab(Tab tab);
+    Tab GetCurrentTab() const;
+
+    QHelpEngine& GetEngine() { return *m_pEngine; }
+    QUrl GetCurrentPage() const;
+    void ShowPage(const QUrl& page);
+    // Runs a full-text search for the words typed, as the search tab's button does.
+    void Search(const QString& typed);
+
+private:
+    QHelpEngine* m_pEngine = nullptr;
+    QTabWidget* m_pTabs = nullptr;
+    QTextBrowser* m_pBrowser = nullptr;
+};
+
+// The full-text query for what a user typed: any of the words, each taken literally, so that a
+// question in plain words ("how do I convert my folder of styles for my PSR-540") finds the pages
+// that answer it, best first, and a word such as PSR-540 is not read as query syntax.
+QString HelpSearchQuery(const QString& typed);
+
+// The help collection beside the program, or in the data folder of an installed program; empty
+// when there is none. A collection in a folder that cannot be written is copied, with its help
+// file, into the user's cache, so that the search index can be built.
+QString FindHelpCollection(const QString& programFolder);
+
+} // namespace korvane

@@ -1,0 +1,120 @@
+#include "app/dialogs/PreferencesDlg.h"
+
+#include "app/controls/MdcText.h"
+#include "app/dialogs/DialogLabel.h"
+#include "assignment/ModelCatalogue.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace korvane {
+
+namespace {
+
+constexpr Colour kCaptionText{255, 255, 128};
+constexpr Colour kCaptionBack{64, 128, 128};
+
+CMdcText* MakeBox(QWidget* parent, const char* name, const std::string& text) {
+    auto* box = new CMdcText(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->SetText(text);
+    return box;
+}
+
+QPushButton* MakeBrowseButton(QWidget* parent, const char* name) {
+    auto* button = new QPushButton(QStringLiteral("Browse..."), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser& folderBrowser,
+                                 QWidget* parent)
+    : QDialog(parent), m_folderBrowser(folderBrowser) {
+    setObjectName(QStringLiteral("preferencesDialog"));
+    setWindowTitle(QStringLiteral("Preferences"));
+
+    m_pModelList = new QComboBox(this);
+    m_pModelList->setObjectName(QStringLiteral("modelList"));
+    for (const std::string& name : ModelNames())
+        m_pModelList->addItem(QString::fromLocal8Bit(name.data(), qsizetype(name.size())));
+    // The list opens on the current default model, so OK without touching it keeps that model.
+    if (values.model >= 0 && values.model < m_pModelList->count())
+        m_pModelList->setCurrentIndex(values.model);
+
+    m_pStyleLocation = MakeBox(this, "styleLocationBox", values.styleLocation);
+    m_pAuditionLocation = MakeBox(this, "auditionLocationBox", values.auditionLocation);
+    m_pRecentListSize = MakeBox(this, "recentListSizeBox", values.recentListSize);
+    m_pRecentListSize->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    auto* browseStyle = MakeBrowseButton(this, "browseStyleButton");
+    auto* browseAudition = MakeBrowseButton(this, "browseAuditionButton");
+    connect(browseStyle, &QPushButton::clicked, this, &CPreferencesDlg::OnBrowseStyleLocation);
+    connect(browseAudition, &QPushButton::clicked, this,
+            &CPreferencesDlg::OnBrowseAuditionLocation);
+
+    auto* grid = new QGridLayout;
+    int row = 0;
+    grid->addWidget(
+        MakeDialogLabel(this, "modelCaption", "Default PSR model:", kCaptionText, kCaptionBack),
+        row, 0);
+    grid->addWidget(m_pModelList, row++, 1, Qt::AlignLeft);
+    grid->addWidget(MakeDialogLabel(this, "styleLocationCaption",
+                                    "Default style location:", kCaptionText, kCaptionBack),
+                    row++, 0, 1, 2);
+    grid->addWidget(m_pStyleLocation, row, 0, 1, 2);
+    grid->addWidget(browseStyle, row++, 2);
+    grid->addWidget(MakeDialogLabel(this, "auditionLocationCaption",
+                                    "MCI temporary audition location:", kCaptionText, kCaptionBack),
+                    row++, 0, 1, 2);
+    grid->addWidget(m_pAuditionLocation, row, 0, 1, 2);
+    grid->addWidget(browseAudition, row++, 2);
+    // The audition output and soundfont rows belong here, below the audition location.
+
+    auto* recent = new QHBoxLayout;
+    recent->addWidget(MakeDialogLabel(this, "recentListCaption", "Recent file list contains",
+                                      kCaptionText, kCaptionBack));
+    recent->addWidget(m_pRecentListSize);
+    recent->addWidget(
+        MakeDialogLabel(this, "recentListEntries", "entries", kCaptionText, kCaptionBack));
+    recent->addStretch();
+    grid->addLayout(recent, row++, 0, 1, 3);
+    grid->setColumnMinimumWidth(1, 180);
+
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(grid);
+    auto* side = new QVBoxLayout;
+    side->addWidget(buttons);
+    side->addStretch();
+    layout->addLayout(side);
+}
+
+PreferencesValues CPreferencesDlg::GetValues() const {
+    return {m_pModelList->currentIndex(), m_pStyleLocation->GetText(),
+            m_pAuditionLocation->GetText(), m_pRecentListSize->GetText()};
+}
+
+void CPreferencesDlg::OnBrowseStyleLocation() {
+    const std::string current = m_pStyleLocation->GetText();
+    m_pStyleLocation->SetText(BrowsedFolderOr(
+        m_folderBrowser.BrowseForFolder(kStyleFolderBrowserTitle, current), current));
+}
+
+void CPreferencesDlg::OnBrowseAuditionLocation() {
+    const std::string current = m_pAuditionLocation->GetText();
+    m_pAuditionLocation->SetText(BrowsedFolderOr(
+        m_folderBrowser.BrowseForFolder(kAuditionFolderBrowserTitle, current), current));
+}
+
+} // namespace korvane

@@ -1,0 +1,348 @@
+// The settings dialogs, About and help, driven through the window's buttons and menu; each dialog
+// is answered by a script that edits its boxes and ends it with OK or Cancel.
+#include "WindowTestFixture.h"
+
+#include "app/controls/MdcText.h"
+#include "app/dialogs/HelpWindow.h"
+#include "settings/Preferences.h"
+#include "style/PropertiesForm.h"
+#include "style/StyleProperties.h"
+
+#include <QDialog>
+#include <QHelpEngineCore>
+#include <QHelpLink>
+#include <QLabel>
+#include <QSlider>
+
+#include <functional>
+
+namespace korvane::testing {
+namespace {
+
+class DialogTest : public WindowTest {
+protected:
+    // The next dialogs are shown, edited by the script and ended with the answer.
+    void Answer(int answer, std::function<void(QDialog&)> edit = {}) {
+        Window().SetDialogRunner([this, answer, edit](QDialog& dialog) {
+            titles.push_back(dialog.windowTitle().toStdString());
+            dialog.show();
+            if (edit)
+                edit(dialog);
+            return answer;
+        });
+    }
+
+    template <typename T> static T* In(QDialog& dialog, const char* name) {
+        T* child = dialog.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    static void Type(QDialog& dialog, const char* box, const char* text) {
+        In<CMdcText>(dialog, box)->setText(QString::fromLatin1(text));
+    }
+    static std::string Text(QDialog& dialog, const char* box) {
+        return In<CMdcText>(dialog, box)->GetText();
+    }
+
+    std::string Ini() const { return ReadBytes(PathOf("Korvane.ini")); }
+
+    std::vector<std::string> titles;
+    CScriptedFolderBrowser folders;
+};
+
+// --- Preferences --------------------------------------------------------------------------------
+
+TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
+    WriteFile("Korvane.ini", std::string("[PSR Model]\nmodel=5\n[Most Recently Used]\nsize=2\n"));
+    StartWindow();
+    Window().SetFolderBrowser(folders);
+    folders.choices = {std::string("/chosen/styles"), std::nullopt};
+    PreferencesValues shown;
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        auto* models = In<QComboBox>(dialog, "modelList");
+        shown = {models->currentIndex(), Text(dialog, "styleLocationBox"),
+                 Text(dialog, "auditionLocationBox"), Text(dialog, "recentListSizeBox")};
+        EXPECT_EQ(models->count(), 13);
+        EXPECT_EQ(models->currentText(), "PSR-740");
+        Click(In<QPushButton>(dialog, "browseStyleButton"));
+        Click(In<QPushButton>(dialog, "browseAuditionButton")); // cancelled: the box stays
+        Type(dialog, "recentListSizeBox", "7");
+        models->setCurrentIndex(12);
+    });
+    Click(Button("preferencesButton"));
+
+    EXPECT_EQ(titles, std::vector<std::string>{"Preferences"});
+    EXPECT_EQ(shown, (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2"}));
+    EXPECT_EQ(folders.opened,
+              (std::vector<OpenedFolderBrowser>{
+                  {"Please select a style folder.", Folder()},
+                  {"Please select a temporary audition folder.", DefaultAuditionFolder()}}));
+    EXPECT_EQ(Ini(), "[PSR Model]\nmodel=12\n[Most Recently Used]\nsize=7\n"
+                     "[Style Base]\nfolder=/chosen/styles\n"
+                     "[Audit Location]\nfolder=" +
+                         DefaultAuditionFolder() + "\n");
+    EXPECT_EQ(Window().GetSettings().defaultModel, 12);
+    EXPECT_EQ(Window().GetSettings().defaultStyleLocation, "/chosen/styles");
+    EXPECT_EQ(Window().GetSettings().styleFolder, Folder()); // from the next start
+    EXPECT_EQ(Window().GetSettings().recentListSize, 7);
+    EXPECT_EQ(ModelSelector()->currentText(), "PSR-330");
+    EXPECT_EQ(Destination(3)->GetCaption(), "Fill In AB"); // the 11-section layout
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(DialogTest, PreferencesOkUntouchedKeepsTheDefaultModel) {
+    WriteFile("Korvane.ini", std::string("[PSR Model]\nmodel=7\n"));
+    StartWindow();
+    Answer(QDialog::Accepted);
+    Action("preferencesAction")->trigger();
+    EXPECT_EQ(Window().GetSettings().defaultModel, 7);
+    EXPECT_NE(Ini().find("model=7\n"), std::string::npos);
+    EXPECT_EQ(ModelSelector()->currentText(), "PSR-540");
+}
+
+TEST_F(DialogTest, PreferencesCancelChangesNothing) {
+    const std::string ini = "[PSR Model]\nmodel=3\n";
+    WriteFile("Korvane.ini", ini);
+    StartWindow();
+    Window().SetFolderBrowser(folders);
+    folders.choices = {std::string("/elsewhere")};
+    const CSettings before = Window().GetSettings();
+    Answer(QDialog::Rejected, [&](QDialog& dialog) {
+        Click(In<QPushButton>(dialog, "browseStyleButton"));
+        EXPECT_EQ(Text(dialog, "styleLocationBox"), "/elsewhere");
+        Type(dialog, "recentListSizeBox", "9");
+        In<QComboBox>(dialog, "modelList")->setCurrentIndex(0);
+    });
+    Click(Button("preferencesButton"));
+    EXPECT_EQ(Ini(), ini);
+    EXPECT_EQ(Window().GetSettings().defaultModel, before.defaultModel);
+    EXPECT_EQ(Window().GetSettings().defaultStyleLocation, before.defaultStyleLocation);
+    EXPECT_EQ(Window().GetSettings().recentListSize, before.recentListSize);
+    EXPECT_EQ(ModelSelector()->currentText(), "PSR-6000");
+}
+
+// --- Properties ---------------------------------------------------------------------------------
+
+TEST_F(DialogTest, PropertiesShowTheFileAndOkChangesTheSavedFile) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("in.sty", {"Main A", "Main B"}));
+    Assign(0, 1);
+    PropertiesColumn shownSource;
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        shownSource = {Text(dialog, "sourceFormat"),        Text(dialog, "sourceTrackCount"),
+                       Text(dialog, "sourceDivision"),      Text(dialog, "sourceTempo"),
+                       Text(dialog, "sourceTimeSignature"), Text(dialog, "sourceSequenceName"),
+                       Text(dialog, "sourceCopyright")};
+        EXPECT_TRUE(In<CMdcText>(dialog, "sourceFormat")->isReadOnly());
+        EXPECT_FALSE(In<CMdcText>(dialog, "destinationTempo")->isReadOnly());
+        Type(dialog, "destinationTempo", "60");
+        Type(dialog, "destinationSequenceName", "My Style");
+        Type(dialog, "destinationDivision", "96");
+    });
+    Click(Button("propertiesButton"));
+    EXPECT_EQ(titles, std::vector<std::string>{"Properties Dialog"});
+    EXPECT_EQ(shownSource, (PropertiesColumn{"0", "1", "480", "120", "4/4 24 clocks PQN", "", ""}));
+
+    const CStyleProperties* destination =
+        Window().GetAssignmentTable().GetDocument().GetDestinationProperties();
+    ASSERT_NE(destination, nullptr);
+    EXPECT_EQ(destination->m_division, 96);
+    EXPECT_EQ(destination->GetSequenceName(), "My Style");
+    const CStyleProperties* source =
+        Window().GetAssignmentTable().GetDocument().GetSourceProperties();
+    EXPECT_EQ(source->GetTempoText(), "120");
+
+    dialogs.choices.push_back(PathOf("out.sty"));
+    Click(Button("saveButton"));
+    const std::string saved = ReadBytes(PathOf("out.sty"));
+    EXPECT_EQ(saved.substr(12, 2), std::string("\x00\x60", 2)); // division 96
+    EXPECT_NE(saved.find(std::string("\xFF\x51\x03\x0F\x42\x40", 6)), std::string::npos);
+    EXPECT_NE(saved.find(std::string("\xFF\x03\x08My Style", 11)), std::string::npos);
+}
+
+TEST_F(DialogTest, PropertiesCancelLeavesBothRecordsUntouched) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
+    Assign(0, 1);
+    const CStyleDocument& document = Window().GetAssignmentTable().GetDocument();
+    const bool hadDestination = document.GetDestinationProperties() != nullptr;
+    const PropertiesForm before = PropertiesFormFromDocument(document);
+    const ByteArray tempo = *document.GetSourceProperties()->GetTempo();
+    Answer(QDialog::Rejected, [&](QDialog& dialog) {
+        Type(dialog, "sourceTempo", "200");
+        Type(dialog, "sourceDivision", "1");
+        Type(dialog, "destinationCopyright", "x");
+        Type(dialog, "destinationSequenceName", "y");
+    });
+    Action("propertiesAction")->trigger();
+    const PropertiesForm after = PropertiesFormFromDocument(document);
+    EXPECT_EQ(after.source, before.source);
+    EXPECT_EQ(after.destination, before.destination);
+    EXPECT_EQ(document.GetDestinationProperties() != nullptr, hadDestination);
+    EXPECT_EQ(*document.GetSourceProperties()->GetTempo(), tempo);
+}
+
+TEST_F(DialogTest, PropertiesWithoutAFileCreateSourcePropertiesFromTypedValues) {
+    StartWindow();
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        EXPECT_EQ(Text(dialog, "sourceTempo"), "");
+        Type(dialog, "sourceDivision", "96");
+    });
+    Action("propertiesAction")->trigger(); // the button is off without a file
+    const CStyleDocument& document = Window().GetAssignmentTable().GetDocument();
+    ASSERT_NE(document.GetSourceProperties(), nullptr);
+    EXPECT_EQ(document.GetSourceProperties()->m_division, 96);
+    EXPECT_EQ(document.GetDestinationProperties(), nullptr);
+}
+
+// --- Voices and About ---------------------------------------------------------------------------
+
+TEST_F(DialogTest, VoicesShowsTheGridAndEachSliderItsOwnBox) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
+    const PropertiesForm before =
+        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
+    const std::string ini = Ini();
+    for (int answer : {int(QDialog::Accepted), int(QDialog::Rejected)}) {
+        Answer(answer, [&](QDialog& dialog) {
+            const char* captions[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
+                                      "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
+            const char* voices[] = {"Standard Kit 1",   "", "Fretless Bass",
+                                    "Aco. Grand Piano", "", "",
+                                    "Sweet Tenor Sax",  ""};
+            for (int row = 0; row < 8; ++row) {
+                const std::string n = std::to_string(row);
+                EXPECT_EQ(In<CLabelControl>(dialog, ("partCaption" + n).c_str())->GetCaption(),
+                          captions[row]);
+                EXPECT_EQ(Text(dialog, ("voiceBox" + n).c_str()), voices[row]);
+                for (const char* control : {"vol", "pan", "reverb", "chorus"}) {
+                    auto* slider = In<QSlider>(dialog, (control + n + "Slider").c_str());
+                    EXPECT_EQ(slider->minimum(), 0);
+                    EXPECT_EQ(slider->maximum(), 127);
+                    EXPECT_EQ(slider->value(), 127);
+                    EXPECT_EQ(Text(dialog, (control + n + "Box").c_str()), "127");
+                }
+            }
+            In<QSlider>(dialog, "pan7Slider")->setValue(100);
+            In<QSlider>(dialog, "reverb2Slider")->setValue(0);
+            EXPECT_EQ(Text(dialog, "pan7Box"), "100");
+            EXPECT_EQ(Text(dialog, "reverb2Box"), "0");
+            EXPECT_EQ(Text(dialog, "vol0Box"), "127");
+            Type(dialog, "voiceBox1", "Brush Kit");
+        });
+        Click(Button("voicesButton"));
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Reconfigure Voice Settings",
+                                                "Reconfigure Voice Settings"}));
+    const PropertiesForm after =
+        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
+    EXPECT_EQ(after.source, before.source);
+    EXPECT_EQ(Ini(), ini);
+}
+
+TEST_F(DialogTest, AboutShowsReleaseAndCredits) {
+    StartWindow();
+    for (QAction* entry : {Action("aboutAction"), Action("systemAboutAction")}) {
+        Answer(QDialog::Accepted, [&](QDialog& dialog) {
+            EXPECT_EQ(In<CLabelControl>(dialog, "releaseLabel")->GetCaption(),
+                      "Korvane Release 1.1");
+            EXPECT_EQ(In<CLabelControl>(dialog, "servicePackLabel")->GetCaption(),
+                      "Service Pack 1");
+            EXPECT_FALSE(In<CLabelControl>(dialog, "designCredit")->GetCaption().empty());
+            EXPECT_FALSE(In<QLabel>(dialog, "aboutIcon")->pixmap().isNull());
+        });
+        entry->trigger();
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"About Korvane", "About Korvane"}));
+}
+
+// --- Help ---------------------------------------------------------------------------------------
+
+const QString kHelpCollection = QStringLiteral(KORVANE_HELP_COLLECTION);
+
+TEST_F(DialogTest, HelpCommandsOpenOneViewerOnTheirTab) {
+    StartWindow();
+    Window().SetHelpCollection(kHelpCollection);
+    EXPECT_EQ(Window().GetHelpWindow(), nullptr); // made at the first call only
+    struct {
+        const char* action;
+        CHelpWindow::Tab tab;
+    } const commands[] = {{"searchAction", CHelpWindow::Tab::Search},
+                          {"indexAction", CHelpWindow::Tab::Index},
+                          {"contentsAction", CHelpWindow::Tab::Contents}};
+    CHelpWindow* viewer = nullptr;
+    for (const auto& command : commands) {
+        Action(command.action)->trigger();
+        ASSERT_NE(Window().GetHelpWindow(), nullptr);
+        if (!viewer)
+            viewer = Window().GetHelpWindow();
+        EXPECT_EQ(Window().GetHelpWindow(), viewer) << command.action;
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_EQ(viewer->GetCurrentTab(), command.tab) << command.action;
+    }
+    viewer->hide();
+    Click(Button("helpButton"));
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->GetCurrentTab(), CHelpWindow::Tab::Contents);
+    EXPECT_TRUE(viewer->GetCurrentPage().toString().endsWith("/index.html"));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(DialogTest, HelpWithoutItsFileDoesNothingVisible) {
+    StartWindow();
+    Window().SetHelpCollection(PathOf("missing/korvane.qhc").c_str());
+    for (const char* action : {"contentsAction", "searchAction", "indexAction"})
+        Action(action)->trigger();
+    Click(Button("helpButton"));
+    EXPECT_EQ(Window().GetHelpWindow(), nullptr);
+    EXPECT_TRUE(messages.shown.empty());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_FALSE(window->isVisible() && window != &Window())
+            << window->objectName().toStdString();
+}
+
+TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
+    QHelpEngineCore engine(kHelpCollection);
+    engine.setReadOnly(true);
+    ASSERT_TRUE(engine.setupData()) << engine.error().toStdString();
+    const QStringList documentations = engine.registeredDocumentations();
+    ASSERT_EQ(documentations.size(), 1);
+    auto names = [&](const char* extension) {
+        QStringList found;
+        for (const QUrl& url :
+             engine.files(documentations.front(), QString(), QString::fromLatin1(extension)))
+            found << url.fileName();
+        found.sort();
+        return found;
+    };
+    EXPECT_EQ(names("html"),
+              (QStringList{"assigning.html", "audition.html", "cli.html", "configuration.html",
+                           "folder.html", "index.html", "models.html", "patterns.html",
+                           "properties.html", "window.html"}));
+    EXPECT_EQ(names("png"), (QStringList{"about.png", "main-window.png", "preferences.png",
+                                         "properties.png", "voices.png"}));
+    struct {
+        const char* keyword;
+        const char* page;
+    } const keywords[] = {
+        {"Auto Convert", "patterns.html"},     {"whole folder, converting", "folder.html"},
+        {"Korvane.ini", "configuration.html"}, {"korvane-cli", "cli.html"},
+        {"audition", "audition.html"},         {"section layouts", "models.html"}};
+    for (const auto& k : keywords) {
+        const QList<QHelpLink> links = engine.documentsForKeyword(QString::fromLatin1(k.keyword));
+        ASSERT_EQ(links.size(), 1) << k.keyword;
+        EXPECT_EQ(links.front().url.fileName(), k.page) << k.keyword;
+    }
+    // The pictures are real drawings of the window, not empty files.
+    for (const char* picture : {"main-window.png", "preferences.png"}) {
+        QImage image;
+        const QUrl url(QStringLiteral("qthelp://%1/doc/images/%2")
+                           .arg(documentations.front(), QString::fromLatin1(picture)));
+        ASSERT_TRUE(image.loadFromData(engine.fileData(url), "PNG")) << picture;
+        EXPECT_GT(image.width(), 200) << picture;
+        EXPECT_GT(image.height(), 100) << picture;
+    }
+}
+
+} // namespace
+} // namespace korvane::testing

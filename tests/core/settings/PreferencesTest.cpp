@@ -1,0 +1,104 @@
+#include "settings/Preferences.h"
+#include "settings/RecentFiles.h"
+
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace korvane {
+namespace {
+
+using testing::CTemporaryFolder;
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+class PreferencesTest : public ::testing::Test {
+protected:
+    void Load(const std::string& fileBytes) {
+        WriteBytes(m_folder.File("Korvane.ini"), fileBytes);
+        LoadSettings(m_settings, m_folder.Path());
+    }
+    std::string FileBytes() const { return ReadBytes(m_folder.File("Korvane.ini")); }
+
+    CTemporaryFolder m_folder;
+    CSettings m_settings;
+};
+
+TEST_F(PreferencesTest, DialogOpensOnTheCurrentValues) {
+    Load("[PSR Model]\nmodel=5\n[Style Base]\nfolder=/styles\n[Audit Location]\nfolder=/tmp/a\n"
+         "[Most Recently Used]\nsize=4\n");
+    EXPECT_EQ(PreferencesFromSettings(m_settings),
+              (PreferencesValues{5, "/styles", "/tmp/a", "4"}));
+}
+
+// OK writes the four keys at once, in their order, the size as typed; the values take effect in
+// memory, except the style and save folders, which follow the new location from the next start.
+TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
+    Load("");
+    const std::string startFolder = m_settings.styleFolder;
+    EXPECT_TRUE(ApplyPreferences(m_settings, {12, "/home/me/styles", "/tmp/audition", "7x"}));
+    EXPECT_EQ(FileBytes(), "[PSR Model]\nmodel=12\n"
+                           "[Style Base]\nfolder=/home/me/styles\n"
+                           "[Audit Location]\nfolder=/tmp/audition\n"
+                           "[Most Recently Used]\nsize=7x\n");
+    EXPECT_EQ(m_settings.defaultModel, 12);
+    EXPECT_EQ(m_settings.defaultStyleLocation, "/home/me/styles");
+    EXPECT_EQ(m_settings.auditionFolder, "/tmp/audition");
+    EXPECT_EQ(m_settings.recentListSize, 7);
+    EXPECT_EQ(m_settings.styleFolder, startFolder);
+    EXPECT_EQ(m_settings.saveFolder, startFolder);
+
+    ApplyPreferences(m_settings, {0, "", "", "letters"});
+    EXPECT_EQ(m_settings.recentListSize, 0);
+    CSettings reloaded;
+    LoadSettings(reloaded, m_folder.Path());
+    EXPECT_EQ(reloaded.defaultStyleLocation, "");
+    EXPECT_EQ(reloaded.recentListSize, 0);
+}
+
+TEST(PreferencesBrowseTest, ChosenFolderReplacesTheBox) {
+    EXPECT_EQ(BrowsedFolderOr(std::string("/new"), "/old"), "/new");
+    EXPECT_EQ(BrowsedFolderOr(std::nullopt, "/old"), "/old");
+    EXPECT_EQ(BrowsedFolderOr(std::string(), "/old"), "/old");
+}
+
+TEST_F(PreferencesTest, RecentFilesKeepTheNewestUpToTheSize) {
+    Load("[Most Recently Used]\nsize=3\n");
+    CRecentFiles recent;
+    recent.Load(m_settings);
+    EXPECT_TRUE(recent.GetFiles().empty());
+    for (const char* path : {"/a.sty", "/b.sty", "/c.sty", "/a.sty", "/d.sty"})
+        recent.Add(m_settings, path);
+    const std::vector<std::string> expected = {"/d.sty", "/a.sty", "/c.sty"};
+    EXPECT_EQ(recent.GetFiles(), expected);
+    EXPECT_EQ(FileBytes(), "[Most Recently Used]\nsize=3\n"
+                           "[Recent File List]\nFile1=/d.sty\nFile2=/a.sty\nFile3=/c.sty\n");
+
+    CRecentFiles reloaded;
+    reloaded.Load(m_settings);
+    EXPECT_EQ(reloaded.GetFiles(), expected);
+
+    reloaded.Remove(m_settings, "/a.sty");
+    EXPECT_EQ(FileBytes(), "[Most Recently Used]\nsize=3\n"
+                           "[Recent File List]\nFile1=/d.sty\nFile2=/c.sty\nFile3=\n");
+    reloaded.Load(m_settings);
+    EXPECT_EQ(reloaded.GetFiles(), (std::vector<std::string>{"/d.sty", "/c.sty"}));
+}
+
+TEST_F(PreferencesTest, RecentListOfSizeZeroKeepsNothing) {
+    Load("[Recent File List]\nFile1=/kept.sty\n");
+    CRecentFiles recent;
+    recent.Load(m_settings);
+    EXPECT_TRUE(recent.GetFiles().empty());
+    recent.Add(m_settings, "/x.sty");
+    EXPECT_TRUE(recent.GetFiles().empty());
+    EXPECT_EQ(FileBytes(), "[Recent File List]\nFile1=/kept.sty\n");
+    // A huge size keeps at most sixteen.
+    m_settings.recentListSize = 999;
+    EXPECT_EQ(CRecentFiles::Capacity(m_settings), 16);
+}
+
+} // namespace
+} // namespace korvane
