@@ -610,11 +610,6 @@ void CMainDlg::OnHelpIndex() {
     ShowHelp(CHelpWindow::Tab::Index);
 }
 
-// Commands still to come; each is wired and answers that it is not there yet.
-void CMainDlg::OnConversions() {
-    ShowNotAvailable();
-}
-
 void CMainDlg::OnStorePattern() {
     RunStorePattern(m_table, m_settings);
     Render();

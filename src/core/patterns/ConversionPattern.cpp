@@ -102,7 +102,7 @@ ConversionFolders ProposedConversionFolders(const CSettings& settings) {
 
 bool BrowseConversionFolder(IFolderBrowser& browser, const std::string& title,
                             std::string& folder) {
-    const auto chosen = browser.BrowseForFolder(title);
+    const auto chosen = browser.BrowseForFolder(title, folder);
     if (!chosen || chosen->empty())
         return false;
     folder = *chosen;

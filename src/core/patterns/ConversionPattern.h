@@ -66,7 +66,8 @@ struct ConversionFolders {
 // is empty.
 ConversionFolders ProposedConversionFolders(const CSettings& settings);
 
-// Browse: the folder browser with the title; a confirmed, non-empty path replaces folder.
+// Browse: the folder browser with the title, starting in folder; a confirmed, non-empty path
+// replaces folder.
 // Returns true when the folder changed.
 bool BrowseConversionFolder(IFolderBrowser& browser, const std::string& title, std::string& folder);
 
