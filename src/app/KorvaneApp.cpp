@@ -8,6 +8,8 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+#include <string>
+
 namespace korvane {
 
 int CKorvaneApp::Run(int argc, char** argv) {
@@ -31,6 +33,14 @@ int CKorvaneApp::Run(int argc, char** argv) {
     {
         CMainDlg mainWindow;
         m_pMainWindow = &mainWindow;
+        // A file named on the command line (Qt has taken its own options out of argv) is opened
+        // as soon as the window runs, so that its messages have a window to belong to.
+        if (argc > 1) {
+            const std::string path = argv[1];
+            QMetaObject::invokeMethod(
+                &mainWindow, [&mainWindow, path] { mainWindow.OpenFile(path); },
+                Qt::QueuedConnection);
+        }
         mainWindow.exec();
         m_pMainWindow = nullptr;
         // Leaving this block releases the window and everything it holds; unsaved work is dropped.

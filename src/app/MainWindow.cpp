@@ -380,6 +380,11 @@ void CMainDlg::OnOpen() {
     Render();
 }
 
+void CMainDlg::OpenFile(const std::string& path) {
+    OpenStyleFile(m_table, m_settings, path);
+    Render();
+}
+
 void CMainDlg::OnSave() {
     RunSaveCommand(m_table, m_settings, m_fileDialogs);
     Render();

@@ -44,6 +44,9 @@ public:
 
     // --- commands: each button and menu item runs one of these once -------------------------
     void OnOpen();
+    // Open with the file already chosen: the file a file manager hands to the program when the
+    // user opens a style with Korvane.
+    void OpenFile(const std::string& path);
     void OnSave();
     void OnExit();
     void OnCopyAll();

@@ -14,6 +14,20 @@ bool FileExists(const std::string& path) {
 
 } // namespace
 
+std::optional<std::string> MissingFolderOf(const std::string& path) {
+    const std::string folder = FolderOfPath(path);
+    if (folder.empty())
+        return std::nullopt;
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error))
+        return std::nullopt;
+    return folder;
+}
+
+std::string MissingFolderMessage(const std::string& folder) {
+    return "The folder " + folder + " does not exist.\nChoose an existing folder.";
+}
+
 WriteResult WriteWork(CAssignmentTable& table, const std::string& path) {
     return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages());
 }
@@ -31,6 +45,13 @@ void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
         if (!chosen)
             return;
         std::string path = *chosen;
+        if (const auto missing = MissingFolderOf(path)) {
+            // As the dialog itself would: the name is refused and the dialog opens again with
+            // nothing changed.
+            messages.Show(MissingFolderMessage(*missing), "Sorry...", MessageIcon::Exclamation,
+                          MessageButtons::Ok);
+            continue;
+        }
         if (!std::filesystem::path(FileNameOfPath(path)).has_extension())
             path += ".sty";
         table.SetSourceFileName(FileNameOfPath(path));
