@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-qpa-plugins
     xvfb xauth fonts-dejavu-core fonts-liberation2
-    desktop-file-utils appstream shared-mime-info groff-base librsvg2-bin
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base librsvg2-bin
 )
 
 missing=()

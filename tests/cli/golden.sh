@@ -57,14 +57,17 @@ check_examples() {
     return $failed
 }
 
+[ $# -ge 2 ] && [ -x "$2" ] || { echo "golden.sh: no program at '${2:-}'" >&2; exit 2; }
+program=$(realpath "$2")
+
 case ${1:-} in
 write)
     rm -rf "$golden"
-    make_outputs "$golden" "$2"
+    make_outputs "$golden" "$program"
     echo "Wrote $(find "$golden" -type f | wc -l) golden files to tests/cli/golden/."
     ;;
 check)
-    make_outputs "$work/now" "$2"
+    make_outputs "$work/now" "$program"
     if ! diff -r "$golden" "$work/now" >"$work/diff"; then
         head -n 60 "$work/diff"
         echo "korvane-cli's output differs from tests/cli/golden/; if the change is meant," \
@@ -74,7 +77,7 @@ check)
     echo "Every output matches tests/cli/golden/ ($(find "$golden" -type f | wc -l) files)."
     ;;
 examples)
-    check_examples "$2"
+    check_examples "$program"
     echo "korvane-stylegen --examples makes examples/ byte for byte."
     ;;
 *)

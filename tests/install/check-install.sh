@@ -45,10 +45,23 @@ appstreamcli validate --no-net "$prefix/share/metainfo/io.korvane.Korvane.metain
 
 # The MIME package compiles, and the type it defines is the one the desktop entry names.
 mime="$prefix/share/mime"
-update-mime-database "$mime" || fail "update-mime-database"
+update-mime-database "$mime" 2>"$prefix/mime.log" || { cat "$prefix/mime.log"; fail "update-mime-database"; }
 [ -f "$mime/application/x-yamaha-style.xml" ] || fail "no application/x-yamaha-style type"
 grep -q '"\*\.sty"' "$mime/packages/io.korvane.Korvane.xml" || fail "no *.sty glob"
 grep -q 'value="MThd" offset="0"' "$mime/packages/io.korvane.Korvane.xml" || fail "no MThd magic"
+
+# What a file manager concludes: a style is ours, a TeX package named .sty stays TeX, and a MIDI
+# song stays MIDI, although it starts with "MThd" too.
+root=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir "$prefix/probe"
+cp "$root/examples/ballad.sty" "$prefix/probe/style.sty"
+cp "$root/examples/ballad.sty" "$prefix/probe/song.mid"
+printf '\\NeedsTeXFormat{LaTeX2e}\n\\ProvidesPackage{probe}\n' >"$prefix/probe/package.sty"
+for probe in style.sty:application/x-yamaha-style package.sty:text/x-tex song.mid:audio/midi; do
+    type=$(XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_DATA_HOME="$prefix/none" \
+        gio info -a standard::content-type "$prefix/probe/${probe%%:*}" | sed -n 's/.*content-type: //p')
+    [ "$type" = "${probe#*:}" ] || fail "${probe%%:*} is taken for '$type', not ${probe#*:}"
+done
 
 # The man pages format without warnings, and the tool's page names every command and exit code.
 for page in korvane korvane-cli; do
