@@ -7,9 +7,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
     clang libclang-rt-14-dev clang-format
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base librsvg2-bin
     qt6-base-dev qt6-qpa-plugins
     xvfb xauth fonts-dejavu-core fonts-liberation2
-    desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base librsvg2-bin
 )
 
 missing=()

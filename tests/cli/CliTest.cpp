@@ -24,11 +24,9 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
-    // Runs korvane-cli in the test's folder when inFolder is set, so that paths may be relative.
-    CliRun Run(const std::vector<std::string>& args, bool inFolder = false) {
-        std::string command = std::string("'") + KORVANE_CLI_PATH + "'";
-        if (inFolder)
-            command = "cd '" + folder.Path() + "' && " + command;
+    // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
+    CliRun Run(const std::vector<std::string>& args, const std::string& prefix = "") {
+        std::string command = prefix + "'" + KORVANE_CLI_PATH + "'";
         for (const auto& arg : args)
             command += " '" + arg + "'";
         const std::string errPath = folder.File("stderr.txt");
@@ -51,6 +49,9 @@ protected:
         WriteGeneratedStyle(GenerateStyle(options), path);
         return path;
     }
+
+    // Runs the tool in the test's folder, so that paths may be given relative to it.
+    std::string InFolder() const { return "cd '" + folder.Path() + "' && "; }
 
     CTemporaryFolder folder;
 };
@@ -83,7 +84,7 @@ TEST_F(CliTest, InfoJsonEscapesTextsAndShowsMissingCsegAsNull) {
 
 TEST_F(CliTest, InfoTextDescribesTheStyle) {
     WriteBytes(folder.File("min.sty"), MinimalStyle());
-    const CliRun run = Run({"info", "min.sty"}, true);
+    const CliRun run = Run({"info", "min.sty"}, InFolder());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "File:            min.sty\n"
                        "Format:          0\n"

@@ -14,20 +14,6 @@ bool FileExists(const std::string& path) {
 
 } // namespace
 
-std::optional<std::string> MissingFolderOf(const std::string& path) {
-    const std::string folder = FolderOfPath(path);
-    if (folder.empty())
-        return std::nullopt;
-    std::error_code error;
-    if (std::filesystem::is_directory(folder, error))
-        return std::nullopt;
-    return folder;
-}
-
-std::string MissingFolderMessage(const std::string& folder) {
-    return "The folder " + folder + " does not exist.\nChoose an existing folder.";
-}
-
 WriteResult WriteWork(CAssignmentTable& table, const std::string& path) {
     return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages());
 }
@@ -66,6 +52,20 @@ void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
             table.Clear();
         return; // a failed write has been reported and leaves the work as it was
     }
+}
+
+std::optional<std::string> MissingFolderOf(const std::string& path) {
+    const std::string folder = FolderOfPath(path);
+    if (folder.empty())
+        return std::nullopt;
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error))
+        return std::nullopt;
+    return folder;
+}
+
+std::string MissingFolderMessage(const std::string& folder) {
+    return "The folder " + folder + " does not exist.\nChoose an existing folder.";
 }
 
 } // namespace korvane
