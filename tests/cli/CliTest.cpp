@@ -24,7 +24,6 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
-    // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
     CliRun Run(const std::vector<std::string>& args, const std::string& prefix = "") {
         std::string command = prefix + "'" + KORVANE_CLI_PATH + "'";
         for (const auto& arg : args)
