@@ -24,8 +24,9 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
-    CliRun Run(const std::vector<std::string>& args, const std::string& prefix = "") {
-        std::string command = prefix + "'" + KORVANE_CLI_PATH + "'";
+    // A shell prefix such as "ulimit -v N;" runs first.
+    CliRun Run(const std::vector<std::string>& args, const std::string& shellPrefix = "") {
+        std::string command = shellPrefix + "'" + KORVANE_CLI_PATH + "'";
         for (const auto& arg : args)
             command += " '" + arg + "'";
         const std::string errPath = folder.File("stderr.txt");
@@ -179,6 +180,18 @@ TEST_F(CliTest, ConvertCopyAllPairsByPosition) {
     EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"SInt", "Main A", "Fill In AA"}));
 }
 
+// The path holds "%c": the message is filled once, so the path stays as given and the code follows.
+TEST_F(CliTest, AnOutputPathHoldingPercentCIsReportedAsGiven) {
+    Generated(SixteenSectionNames(), "big.sty");
+    const CliRun run =
+        Run({"convert", "big.sty", "--model", "PSR-540", "--by-name", "-o", "100%cool/out.sty"},
+            InFolder());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "korvane-cli: Sorry... Cannot open file 100%cool/out.sty. (0x00000002)\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("100%cool")));
+}
+
 TEST_F(CliTest, ConvertNeverReplacesAFileUnlessForced) {
     const std::string in = Generated(SixteenSectionNames(), "big.sty");
     const std::string out = folder.File("out.sty");
@@ -216,17 +229,6 @@ TEST_F(CliTest, ConvertFailuresAndUsageErrors) {
     EXPECT_EQ(nothing.exitCode, 1);
     EXPECT_EQ(nothing.err, "korvane-cli: Sorry... You have not assigned anything to save.\n");
     EXPECT_FALSE(std::filesystem::exists(out));
-}
-
-// The path holds "%c": the message is filled once, so the path stays as given and the code follows.
-TEST_F(CliTest, AnOutputPathHoldingPercentCIsReportedAsGiven) {
-    Generated(SixteenSectionNames(), "big.sty");
-    const CliRun run = Run(
-        {"convert", "big.sty", "--model", "PSR-540", "--by-name", "-o", "100%cool/out.sty"}, true);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "korvane-cli: Sorry... Cannot open file 100%cool/out.sty. (0x00000002)\n");
-    EXPECT_FALSE(std::filesystem::exists(folder.File("100%cool")));
 }
 
 TEST_F(CliTest, EveryCommandHasHelp) {
