@@ -6,6 +6,8 @@
 
 #include <QApplication>
 
+#include <string>
+
 namespace korvane {
 
 int CKorvaneApp::Run(int argc, char** argv) {

@@ -85,7 +85,10 @@ void PrintInfoText(const std::string& path, const CStyleDocument& document) {
     for (const CStyleSection* section : document.GetSections()) {
         const int cseg = SegmentIndex(indexes, section->GetSegment());
         const std::string name = PrintableUtf8(section->GetName());
-        std::cout << "  " << name << std::string(14 - std::min<std::size_t>(13, name.size()), ' ')
+        // The column is counted in characters: a UTF-8 name's continuation bytes take no room.
+        const auto characters = std::size_t(std::count_if(
+            name.begin(), name.end(), [](char byte) { return (byte & 0xC0) != 0x80; }));
+        std::cout << "  " << name << std::string(14 - std::min<std::size_t>(13, characters), ' ')
                   << section->GetDataLength() << " bytes"
                   << (cseg < 0 ? std::string(", no CSEG") : ", CSEG " + std::to_string(cseg))
                   << "\n";

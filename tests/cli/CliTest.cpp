@@ -54,6 +54,9 @@ protected:
         return path;
     }
 
+    // Runs the tool in the test's folder, so that paths may be given relative to it.
+    std::string InFolder() const { return "cd '" + folder.Path() + "' && "; }
+
     CTemporaryFolder folder;
 };
 
@@ -81,6 +84,52 @@ TEST_F(CliTest, InfoJsonEscapesTextsAndShowsMissingCsegAsNull) {
         << run.out;
     EXPECT_NE(run.out.find("{\"name\":\"Main A\",\"length\":1,\"cseg\":null}"), std::string::npos);
     EXPECT_NE(run.out.find("\"tempo\":\"\""), std::string::npos);
+}
+
+TEST_F(CliTest, InfoTextDescribesTheStyle) {
+    WriteBytes(folder.File("min.sty"), MinimalStyle());
+    const CliRun run = Run({"info", "min.sty"}, InFolder());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "File:            min.sty\n"
+                       "Format:          0\n"
+                       "Tracks:          1\n"
+                       "Division:        480 pulses per quarter note\n"
+                       "Tempo:           120\n"
+                       "Time signature:  4/4 24 clocks PQN\n"
+                       "Sequence name:   \n"
+                       "Copyright:       \n"
+                       "Sections:        2\n"
+                       "  SInt          9 bytes, CSEG 0\n"
+                       "  Main A        9 bytes, CSEG 0\n"
+                       "CSEG records:    1\n"
+                       "  0: SInt,Main A (11 Ctab bytes)\n");
+    EXPECT_EQ(run.err, "");
+}
+
+// Names are bytes: valid UTF-8 is shown as UTF-8, anything else as Latin-1 (so cp1252's E9 is
+// "é"), control bytes escaped in the text output; the name columns line up by characters.
+TEST_F(CliTest, InfoDecodesNamesByOneRuleInTextAndJson) {
+    const std::string path = Generated({"Caf\xC3\xA9", "Caf\xE9",
+                                        "Main\x1B"
+                                        "A"},
+                                       "names.sty");
+    const CliRun json = Run({"info", path, "--json"});
+    EXPECT_EQ(json.exitCode, 0);
+    for (const char* name : {"\"name\":\"Caf\xC3\xA9\",", "\"name\":\"Main\\u001bA\","}) {
+        EXPECT_NE(json.out.find(name), std::string::npos) << name << "\n" << json.out;
+    }
+    EXPECT_EQ(json.out.find("\"name\":\"Caf\xE9"), std::string::npos);
+    EXPECT_EQ(json.out.find('\xE9'), std::string::npos); // no name or Sdec text left undecoded
+    std::size_t first = json.out.find("Caf\xC3\xA9\",");
+    EXPECT_NE(json.out.find("Caf\xC3\xA9\",", first + 1), std::string::npos); // both names
+
+    const CliRun text = Run({"info", path});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find("\n  Caf\xC3\xA9" + std::string(10, ' ')), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("\n  Main\\x1bA" + std::string(5, ' ')), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find('\x1B'), std::string::npos);
+    EXPECT_EQ(text.out.find("Caf\xE9"), std::string::npos);
 }
 
 TEST_F(CliTest, InfoOnAFileThatIsNoStyleFails) {
@@ -133,6 +182,18 @@ TEST_F(CliTest, ConvertCopyAllPairsByPosition) {
     const std::string out = folder.File("out.sty");
     EXPECT_EQ(Run({"convert", in, "--model", "PSR-9000", "--copy-all", "-o", out}).exitCode, 0);
     EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"SInt", "Main A", "Fill In AA"}));
+}
+
+// The path holds "%c": the message is filled once, so the path stays as given and the code follows.
+TEST_F(CliTest, AnOutputPathHoldingPercentCIsReportedAsGiven) {
+    Generated(SixteenSectionNames(), "big.sty");
+    const CliRun run =
+        Run({"convert", "big.sty", "--model", "PSR-540", "--by-name", "-o", "100%cool/out.sty"},
+            InFolder());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "korvane-cli: Sorry... Cannot open file 100%cool/out.sty. (0x00000002)\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("100%cool")));
 }
 
 TEST_F(CliTest, ConvertNeverReplacesAFileUnlessForced) {

@@ -48,6 +48,43 @@ void CCommandButton::SetButtonState(bool on) {
     SetTextColour(on ? kOnTextColour : kOffTextColour);
 }
 
+void CCommandButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QColor face = palette().color(QPalette::Button);
+    const QColor ink = palette().color(QPalette::ButtonText);
+    const QRect frame = rect().adjusted(0, 0, -1, -1);
+    painter.fillRect(rect(), face);
+
+    // A raised edge, pressed in while the button is down: light above and left, dark below and
+    // right, one pixel each on the face colour, so the face itself stays flat.
+    const bool down = isDown();
+    const QColor light = face.lighter(160);
+    const QColor dark = face.darker(250);
+    painter.setPen(down ? dark : light);
+    painter.drawLine(frame.topLeft(), frame.topRight());
+    painter.drawLine(frame.topLeft(), frame.bottomLeft());
+    painter.setPen(down ? light : dark);
+    painter.drawLine(frame.bottomLeft(), frame.bottomRight());
+    painter.drawLine(frame.topRight(), frame.bottomRight());
+
+    const QPoint shift = down ? QPoint(1, 1) : QPoint(0, 0);
+    if (m_picture != Picture::None) {
+        // The symbol is already drawn in the text colour, the switched-off green included.
+        const QPixmap symbol = icon().pixmap(iconSize());
+        const QSize size = symbol.deviceIndependentSize().toSize();
+        const QPoint corner((width() - size.width()) / 2, (height() - size.height()) / 2);
+        painter.drawPixmap(corner + shift, symbol);
+    } else {
+        painter.setPen(ink);
+        painter.drawText(rect().translated(shift), Qt::AlignCenter | Qt::TextShowMnemonic, text());
+    }
+
+    if (hasFocus()) {
+        painter.setPen(QPen(ink, 1, Qt::DotLine));
+        painter.drawRect(frame.adjusted(3, 3, -3, -3));
+    }
+}
+
 void CCommandButton::DrawPicture() {
     if (m_picture == Picture::None) {
         return;

@@ -10,7 +10,9 @@ namespace korvane {
 
 // The window's command button: background and text colour, enabled, and the on/off button state
 // by which the window switches its commands. A picture button shows a drawn media symbol in its
-// text colour instead of a caption.
+// text colour instead of a caption. The button draws itself: a flat face in its background colour
+// with a raised edge, the caption or symbol in its text colour, and a dotted focus mark in the text
+// colour, which shows on the teal face where the style's own focus frame does not.
 class CCommandButton : public QPushButton {
     Q_OBJECT
 
@@ -33,6 +35,9 @@ public:
 
     static constexpr std::uint32_t kOnTextColour = colours::kButtonOnText.ToControlValue();
     static constexpr std::uint32_t kOffTextColour = colours::kButtonOffText.ToControlValue();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void DrawPicture();

@@ -1,8 +1,11 @@
 #include "app/controls/LabelControl.h"
 
 #include "app/controls/ControlColour.h"
+#include "platform/DisplayText.h"
 
 #include <QMouseEvent>
+
+#include <algorithm>
 
 namespace korvane {
 
@@ -16,7 +19,27 @@ CLabelControl::CLabelControl(QWidget* parent) : QLabel(parent) {
 
 void CLabelControl::SetCaption(const std::string& caption) {
     m_caption = caption;
-    setText(QString::fromLocal8Bit(caption.data(), qsizetype(caption.size())));
+    m_shown = QString::fromStdString(DisplayUtf8(caption));
+    FitCaption();
+}
+
+void CLabelControl::FitCaption() {
+    const int room = contentsRect().width() - 2 * std::max(indent(), 0);
+    const QString fitted = fontMetrics().elidedText(m_shown, Qt::ElideMiddle, std::max(room, 0));
+    setText(fitted);
+    setToolTip(fitted == m_shown ? QString() : m_shown);
+}
+
+void CLabelControl::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    FitCaption();
+}
+
+void CLabelControl::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        FitCaption();
+    }
 }
 
 void CLabelControl::SetTextColour(std::uint32_t colour) {

@@ -9,7 +9,9 @@ namespace korvane {
 
 // The window's label: a caption, a text colour, a background and a click. Section names travel
 // through captions, so the caption is kept as the bytes last set and read back unchanged; it is
-// decoded only to be drawn.
+// decoded only to be drawn, by the same rule korvane-cli uses (valid UTF-8 as UTF-8, anything
+// else as Latin-1). A caption too long for the label is cut in the middle, so that both the file
+// name's start and the section name at the end stay readable; the whole text is then the tooltip.
 class CLabelControl : public QLabel {
     Q_OBJECT
 
@@ -18,6 +20,8 @@ public:
 
     void SetCaption(const std::string& caption);
     std::string GetCaption() const { return m_caption; }
+    // The caption as text, before any cutting.
+    const QString& GetShownCaption() const { return m_shown; }
 
     void SetTextColour(std::uint32_t colour);
     std::uint32_t GetTextColour() const;
@@ -29,13 +33,18 @@ Q_SIGNALS:
     void clicked();
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     // A double click is one click to this control, not two.
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void FitCaption();
+
     std::string m_caption;
+    QString m_shown;
     bool m_pressed = false;
 };
 

@@ -1,7 +1,9 @@
 #include "app/platform/QtFileDialogs.h"
 
+#include "assignment/SaveCommand.h"
+
 #include <QFile>
-#include <QFileDialog>
+#include <QMessageBox>
 
 namespace korvane {
 
@@ -23,6 +25,31 @@ std::optional<std::string> RunDialog(QFileDialog& dialog) {
 }
 
 } // namespace
+
+CSaveFileDialog::CSaveFileDialog(QWidget* owner, const QString& folder)
+    : QFileDialog(owner, QStringLiteral("Save As"), folder) {
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    setOption(QFileDialog::HideNameFilterDetails);
+    // Save asks its own overwrite question, with its own text and caption.
+    setOption(QFileDialog::DontConfirmOverwrite);
+}
+
+void CSaveFileDialog::accept() {
+    const QStringList chosen = selectedFiles();
+    if (!chosen.isEmpty()) {
+        if (const auto missing = MissingFolderOf(ToBytes(chosen.constFirst()))) {
+            // Opened, not run: the dialog stays open behind it for another name.
+            auto* refusal =
+                new QMessageBox(QMessageBox::Warning, QStringLiteral("Sorry..."),
+                                FromBytes(MissingFolderMessage(*missing)), QMessageBox::Ok, this);
+            refusal->setAttribute(Qt::WA_DeleteOnClose);
+            refusal->open();
+            return;
+        }
+    }
+    QFileDialog::accept();
+}
 
 QStringList CQtFileDialogs::QtNameFilters(const std::vector<FileFilter>& filters) {
     QStringList result;
@@ -55,12 +82,7 @@ std::optional<std::string> CQtFileDialogs::GetOpenFileName(const std::string& fo
 std::optional<std::string> CQtFileDialogs::GetSaveFileName(const std::string& folder,
                                                            const std::string& initialName,
                                                            const std::vector<FileFilter>& filters) {
-    QFileDialog dialog(m_pOwner, QStringLiteral("Save As"), FromBytes(folder));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    // Save asks its own overwrite question, with its own text and caption.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    CSaveFileDialog dialog(m_pOwner, FromBytes(folder));
     dialog.setNameFilters(QtNameFilters(filters));
     if (!initialName.empty()) {
         dialog.selectFile(FromBytes(initialName));

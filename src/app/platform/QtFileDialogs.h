@@ -2,11 +2,22 @@
 
 #include "platform/FileDialogs.h"
 
+#include <QFileDialog>
 #include <QStringList>
 
-class QWidget;
-
 namespace korvane {
+
+// The save dialog: like the open dialog, which takes only a file that exists, it takes a name only
+// in a folder that exists. A name in any other folder is refused with Save's own message and the
+// dialog stays open.
+class CSaveFileDialog : public QFileDialog {
+    Q_OBJECT
+
+public:
+    CSaveFileDialog(QWidget* owner, const QString& folder);
+
+    void accept() override;
+};
 
 // Open and save dialogs as Qt's QFileDialog, owned by the window given at construction.
 class CQtFileDialogs : public IFileDialogs {

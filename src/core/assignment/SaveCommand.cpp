@@ -33,6 +33,13 @@ void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
         if (!chosen)
             return;
         std::string path = *chosen;
+        if (const auto missing = MissingFolderOf(path)) {
+            // As the dialog itself would: the name is refused and the dialog opens again with
+            // nothing changed.
+            messages.Show(MissingFolderMessage(*missing), "Sorry...", MessageIcon::Exclamation,
+                          MessageButtons::Ok);
+            continue;
+        }
         if (!std::filesystem::path(FileNameOfPath(path)).has_extension())
             path += ".sty";
         table.SetSourceFileName(FileNameOfPath(path));
@@ -62,6 +69,20 @@ void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
             table.Clear();
         return; // a failed write has been reported and leaves the work as it was
     }
+}
+
+std::optional<std::string> MissingFolderOf(const std::string& path) {
+    const std::string folder = FolderOfPath(path);
+    if (folder.empty())
+        return std::nullopt;
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error))
+        return std::nullopt;
+    return folder;
+}
+
+std::string MissingFolderMessage(const std::string& folder) {
+    return "The folder " + folder + " does not exist.\nChoose an existing folder.";
 }
 
 } // namespace korvane

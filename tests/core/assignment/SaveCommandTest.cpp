@@ -199,14 +199,43 @@ TEST_F(SaveCommandTest, NextSaveStartsInTheFolderOfTheLastOne) {
 
 TEST_F(SaveCommandTest, FailedWriteLeavesTheWorkAsItWas) {
     OpenAndAssign();
-    dialogs.choices.push_back(folder.File("missing/out.sty"));
+    // The folder exists, but no file can be made in it.
+    dialogs.choices.push_back("/proc/out.sty");
     RunSaveCommand(table, settings, dialogs);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              "Cannot open file " + folder.File("missing/out.sty") + ". (0x00000002)");
+    EXPECT_EQ(messages.shown[0].text.rfind("Cannot open file /proc/out.sty. (0x", 0), 0u)
+        << messages.shown[0].text;
     EXPECT_TRUE(table.GetSlots()[1].assigned);
     EXPECT_TRUE(table.GetDocument().HasSectionList());
     EXPECT_TRUE(table.IsButtonOn(SwitchedButton::Save));
+}
+
+TEST_F(SaveCommandTest, AFolderThatDoesNotExistIsRefusedAndTheDialogOpensAgain) {
+    WriteBytes(folder.File("plain"), MinimalStyle());
+    for (const std::string& chosen : {folder.File("missing/out.sty"), folder.File("plain/out.sty"),
+                                      folder.File("missing/deeper/out")}) {
+        SCOPED_TRACE(chosen);
+        messages.shown.clear();
+        dialogs.opened.clear();
+        OpenAndAssign();
+        dialogs.choices = {chosen, folder.File("kept.sty")};
+        RunSaveCommand(table, settings, dialogs);
+
+        ASSERT_EQ(messages.shown.size(), 1u);
+        const std::string missing = chosen.substr(0, chosen.rfind('/'));
+        EXPECT_EQ(
+            messages.shown[0],
+            (ShownMessage{"The folder " + missing + " does not exist.\nChoose an existing folder.",
+                          "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok}));
+        // The second dialog starts where the first did, with the same name: nothing changed.
+        ASSERT_EQ(dialogs.opened.size(), 2u);
+        EXPECT_EQ(dialogs.opened[1].folder, folder.Path());
+        EXPECT_EQ(dialogs.opened[1].initialName, "input.sty");
+        EXPECT_FALSE(std::filesystem::exists(missing + "/out.sty"));
+        EXPECT_EQ(SectionNamesOfFile(folder.File("kept.sty")), std::vector<std::string>{"Main A"});
+        ExpectWorkCleared();
+        std::filesystem::remove(folder.File("kept.sty"));
+    }
 }
 
 } // namespace

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The golden files of korvane-cli: `info` (text and --json) of every style in examples/, and
+# `convert --by-name` of each to four keyboard layouts (PSR-9000: 16 sections, PSR-740: 13,
+# PSR-8000: 11, PSR-540: 7), with what each run printed and its exit code. Also checks that
+# korvane-stylegen still makes examples/ byte for byte.
+#
+#   golden.sh check CLI STYLEGEN    compare with tests/cli/golden/ (the ctest tests)
+#   golden.sh write CLI STYLEGEN    make tests/cli/golden/ again (scripts/regenerate-golden.sh)
+#   golden.sh examples STYLEGEN     only the examples/ check
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+golden="$root/tests/cli/golden"
+models=(PSR-9000 PSR-740 PSR-8000 PSR-540)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Runs a command and appends its standard output, standard error and exit code to a file.
+record() {
+    local file=$1
+    shift
+    local code=0
+    "$@" >"$work/out" 2>"$work/err" || code=$?
+    { cat "$work/out"; sed 's/^/stderr: /' "$work/err"; echo "exit $code"; } >>"$file"
+}
+
+# Writes every output for the styles of examples/ into the folder $1.
+make_outputs() {
+    local out=$1 cli=$2
+    mkdir -p "$out"
+    for style in "$root"/examples/*.sty; do
+        local name
+        name=$(basename "$style" .sty)
+        # Run from the tree's root so that the paths printed are examples/NAME.sty.
+        (cd "$root" && record "$out/$name.info.txt" "$cli" info "examples/$name.sty")
+        (cd "$root" && record "$out/$name.info.json" "$cli" info "examples/$name.sty" --json)
+        for model in "${models[@]}"; do
+            (cd "$out" && record "$out/$name.convert.txt" "$cli" convert "$root/examples/$name.sty" \
+                --model "$model" --by-name -o "$name.$model.sty")
+        done
+    done
+    # The convert messages name the input by its full path; keep only the part inside the tree.
+    sed -i "s|$root/||g" "$out"/*.convert.txt
+}
+
+check_examples() {
+    local stylegen=$1
+    "$stylegen" --examples "$work/examples" >/dev/null
+    local failed=0
+    for style in "$root"/examples/*.sty "$work"/examples/*.sty; do
+        local name
+        name=$(basename "$style")
+        if ! cmp -s "$root/examples/$name" "$work/examples/$name"; then
+            echo "korvane-stylegen --examples no longer makes examples/$name as committed"
+            failed=1
+        fi
+    done
+    return $failed
+}
+
+[ $# -ge 2 ] && [ -x "$2" ] || { echo "golden.sh: no program at '${2:-}'" >&2; exit 2; }
+program=$(realpath "$2")
+
+case ${1:-} in
+write)
+    rm -rf "$golden"
+    make_outputs "$golden" "$program"
+    echo "Wrote $(find "$golden" -type f | wc -l) golden files to tests/cli/golden/."
+    ;;
+check)
+    make_outputs "$work/now" "$program"
+    if ! diff -r "$golden" "$work/now" >"$work/diff"; then
+        head -n 60 "$work/diff"
+        echo "korvane-cli's output differs from tests/cli/golden/; if the change is meant," \
+            "run scripts/regenerate-golden.sh and commit the result."
+        exit 1
+    fi
+    echo "Every output matches tests/cli/golden/ ($(find "$golden" -type f | wc -l) files)."
+    ;;
+examples)
+    check_examples "$program"
+    echo "korvane-stylegen --examples makes examples/ byte for byte."
+    ;;
+*)
+    echo "usage: golden.sh check|write CLI | golden.sh examples STYLEGEN" >&2
+    exit 2
+    ;;
+esac
