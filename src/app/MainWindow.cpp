@@ -66,7 +66,8 @@ CMainDlg::CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, const std::
     : m_qtMessages(this), m_qtFileDialogs(this),
       m_messages(messages ? *messages : static_cast<IMessageBox&>(m_qtMessages)),
       m_fileDialogs(fileDialogs ? *fileDialogs : static_cast<IFileDialogs&>(m_qtFileDialogs)),
-      m_table(m_messages) {
+      m_table(m_messages), m_settingsSequencer(m_settings),
+      m_audition(m_table, m_settings, m_settingsSequencer) {
     InitialiseWindowResources();
     setWindowTitle(QString::fromLatin1(kTitle));
     // Title bar, system menu, minimise and maximise boxes; the frame does not resize.
@@ -354,14 +355,13 @@ void CMainDlg::Render() {
         m_pSwitchedButtons[button]->SetButtonState(m_table.IsButtonOn(SwitchedButton(button)));
     }
 
-    // The audition buttons are switched as windows, each with its background. Until a player
-    // runs, Pause and Stop stay as Open and Clear leave them: off.
-    const bool play = m_table.IsPlayEnabled();
-    m_pPlayButton->setEnabled(play);
-    m_pPlayButton->SetBackColour(play ? kButtonBackground : kButtonGreyBackground);
-    for (CCommandButton* button : {m_pPauseButton, m_pStopButton}) {
-        button->setEnabled(false);
-        button->SetBackColour(kButtonGreyBackground);
+    // The audition buttons are switched as windows, each with its background.
+    const AuditionButtons audition = m_audition.GetButtons();
+    for (auto [button, enabled] :
+         {std::pair{m_pPlayButton, audition.play}, std::pair{m_pPauseButton, audition.pause},
+          std::pair{m_pStopButton, audition.stop}}) {
+        button->setEnabled(enabled);
+        button->SetBackColour(enabled ? kButtonBackground : kButtonGreyBackground);
     }
 
     const QSignalBlocker quiet(m_pModelSelector);
@@ -456,15 +456,18 @@ void CMainDlg::OnHelpIndex() {
 }
 
 void CMainDlg::OnAuditionPlay() {
-    ShowNotAvailable();
+    m_audition.Play();
+    Render();
 }
 
 void CMainDlg::OnAuditionPause() {
-    ShowNotAvailable();
+    m_audition.Pause();
+    Render();
 }
 
 void CMainDlg::OnAuditionStop() {
-    ShowNotAvailable();
+    m_audition.Stop();
+    Render();
 }
 
 } // namespace korvane

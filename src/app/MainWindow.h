@@ -3,6 +3,8 @@
 #include "app/platform/QtFileDialogs.h"
 #include "app/platform/QtMessageBox.h"
 #include "assignment/AssignmentTable.h"
+#include "audition/AuditionOutput.h"
+#include "audition/AuditionPlayer.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
 #include "settings/Settings.h"
@@ -41,6 +43,9 @@ public:
 
     const CAssignmentTable& GetAssignmentTable() const { return m_table; }
     const CSettings& GetSettings() const { return m_settings; }
+    const CAuditionPlayer& GetAudition() const { return m_audition; }
+    // Plays the audition on sequencer instead of the one the settings choose (tests).
+    void SetAuditionSequencer(ISequencer& sequencer) { m_audition.SetSequencer(sequencer); }
 
     // --- commands: each button and menu item runs one of these once -------------------------
     void OnOpen();
@@ -88,6 +93,8 @@ private:
     IFileDialogs& m_fileDialogs;
     CSettings m_settings;
     CAssignmentTable m_table;
+    CSettingsSequencer m_settingsSequencer;
+    CAuditionPlayer m_audition;
 
     int m_baseUnitX = 0;
     int m_baseUnitY = 0;

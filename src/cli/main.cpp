@@ -17,6 +17,11 @@ Commands:
   models [--json]         list the keyboard models and their section layouts
   convert IN --model NAME -o OUT (--by-name | --copy-all | --assign SRC=DST ...) [--force]
                           build a style for another keyboard model
+  audition IN --model NAME (--by-name | --copy-all | --assign SRC=DST ...)
+           (--render OUT.wav [--soundfont FILE] | --port NAME)
+                          hear the converted style: render it to a WAV file or
+                          play it on a MIDI output port
+  ports                   list the MIDI output ports
 
 Run 'korvane-cli COMMAND --help' for the options of one command.
 Exit codes: 0 success, 1 failure (the reason on stderr), 2 a usage error.
@@ -30,6 +35,8 @@ int Run(int argc, char** argv) {
     commands.push_back(AddInfoCommand(app));
     commands.push_back(AddModelsCommand(app));
     commands.push_back(AddConvertCommand(app));
+    commands.push_back(AddAuditionCommand(app));
+    commands.push_back(AddPortsCommand(app));
     for (Command& command : commands)
         SetHelp(*command.app, command.help);
 

@@ -43,6 +43,7 @@ public:
 
     AuditionButtons GetButtons() const;
     const CMidPlay& GetMidPlay() const { return m_midPlay; }
+    void SetSequencer(ISequencer& sequencer) { m_midPlay.SetSequencer(sequencer); }
 
 private:
     void SetButtons(bool play, bool pause, bool stop);

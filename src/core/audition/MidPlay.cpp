@@ -3,11 +3,11 @@
 namespace korvane {
 
 bool CMidPlay::Send(const std::string& command, const std::string& failureText, bool report) {
-    const int error = m_sequencer.SendCommand(command);
+    const int error = m_pSequencer->SendCommand(command);
     if (error == 0)
         return true;
     if (report) {
-        const auto reason = m_sequencer.GetErrorText(error);
+        const auto reason = m_pSequencer->GetErrorText(error);
         m_messages.Show(failureText + "(" + (reason ? *reason : "we don't know why!") + ")",
                         kCaption, MessageIcon::Exclamation, MessageButtons::Ok);
     }

@@ -16,7 +16,10 @@ public:
     static constexpr const char* kCaption = "MidPlay";
 
     CMidPlay(ISequencer& sequencer, IMessageBox& messages)
-        : m_sequencer(sequencer), m_messages(messages) {}
+        : m_pSequencer(&sequencer), m_messages(messages) {}
+
+    // Another sequencer for what follows (the window's tests record the commands).
+    void SetSequencer(ISequencer& sequencer) { m_pSequencer = &sequencer; }
 
     // Sends command; on failure, when report is on, shows "failure text(reason)" in a "MidPlay"
     // box, the reason being "we don't know why!" when the sequencer has none.
@@ -36,7 +39,7 @@ public:
 private:
     bool SendStop() { return Send(std::string("stop ") + kAlias + " wait", "", false); }
 
-    ISequencer& m_sequencer;
+    ISequencer* m_pSequencer;
     IMessageBox& m_messages;
     bool m_open = false;
     bool m_started = false;

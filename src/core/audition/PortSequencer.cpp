@@ -140,6 +140,7 @@ void CPortSequencer::PlayEvents(std::size_t first, double startSeconds) {
         if (m_wake.wait_until(lock, due, [this] { return m_stopRequested; }))
             break;
         Send(event.bytes);
+        m_soundedSinceSilence = true;
         ++next;
     }
     m_nextEvent = next;
@@ -164,7 +165,8 @@ void CPortSequencer::JoinPlayback() {
 
 SequencerError CPortSequencer::Stop() {
     JoinPlayback();
-    if (m_pOut) {
+    if (m_pOut && m_soundedSinceSilence) {
+        m_soundedSinceSilence = false;
         for (std::uint8_t channel = 0; channel < 16; ++channel) {
             Send({std::uint8_t(0xB0 | channel), 123, 0}); // All Notes Off
             Send({std::uint8_t(0xB0 | channel), 120, 0}); // All Sound Off

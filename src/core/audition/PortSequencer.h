@@ -56,6 +56,8 @@ private:
     bool m_stopRequested = false;
     std::atomic<bool> m_playing{false};
     std::atomic<bool> m_portFailed{false};
+    // Whether events went out since the last All Notes Off: a second stop sends nothing.
+    bool m_soundedSinceSilence = false;
     // Where a stopped playback stands: the next event and the time it had reached.
     std::size_t m_nextEvent = 0;
     double m_reachedSeconds = 0.0;

@@ -11,8 +11,6 @@ namespace korvane {
 namespace {
 
 constexpr double kSampleRate = 44100.0;
-// After the last event the offline render goes on this long, so that released notes ring out.
-constexpr double kReleaseSeconds = 1.0;
 // A file that somehow never ends is cut here.
 constexpr double kLongestRenderSeconds = 3600.0;
 
@@ -217,14 +215,11 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
     fluid_settings_getint(engine.settings, "audio.period-size", &periodSize);
     const double periodSeconds = double(periodSize) / kSampleRate;
     double seconds = 0.0;
+    // FluidSynth's player ends a little after the last event, once the last notes have rung out
+    // (at most two seconds).
     fluid_player_play(engine.player);
     while (fluid_player_get_status(engine.player) == FLUID_PLAYER_PLAYING &&
            seconds < kLongestRenderSeconds) {
-        if (fluid_file_renderer_process_block(renderer) != FLUID_OK)
-            break;
-        seconds += periodSeconds;
-    }
-    for (double tail = 0.0; tail < kReleaseSeconds; tail += periodSeconds) {
         if (fluid_file_renderer_process_block(renderer) != FLUID_OK)
             break;
         seconds += periodSeconds;
