@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-qpa-plugins
     xvfb xauth fonts-dejavu-core fonts-liberation2
+    libfluidsynth-dev fluidsynth timgm6mb-soundfont librtmidi-dev libjack-jackd2-dev jackd2
 )
 
 missing=()
@@ -21,5 +22,7 @@ done
 echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+# jackd2 asks whether to allow realtime priority; the answer is given here, so nothing waits.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo_cmd[@]}" debconf-set-selections
 "${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

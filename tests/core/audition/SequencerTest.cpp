@@ -75,6 +75,19 @@ int Peak(const std::vector<std::int16_t>& samples) {
 
 class SequencerTest : public AuditionFixture {};
 
+TEST_F(SequencerTest, TheSoundfontIsTheConfiguredOneElseTimGM6mbElseTheFirstSf2) {
+    const std::string system = folder.File("sf2");
+    std::filesystem::create_directory(system);
+    EXPECT_EQ(FindSoundfont("", system), "");
+    WriteBytes(system + "/b.sf2", std::string("b"));
+    WriteBytes(system + "/a.sf2", std::string("a"));
+    WriteBytes(system + "/0.txt", std::string("0"));
+    EXPECT_EQ(FindSoundfont("", system), system + "/a.sf2");
+    WriteBytes(system + "/TimGM6mb.sf2", std::string("t"));
+    EXPECT_EQ(FindSoundfont("", system), system + "/TimGM6mb.sf2");
+    EXPECT_EQ(FindSoundfont("/my fonts/x.sf2", system), "/my fonts/x.sf2");
+}
+
 TEST_F(SequencerTest, ThePlayersRenderSoundsForAsLongAsTheStylesEvents) {
     const std::string soundfont = FindSoundfont("");
     if (soundfont.empty())
