@@ -59,8 +59,8 @@ TEST_F(WindowAudition, OpenWhilePlayingClosesTheSequencerAndSwitchesAllOff) {
     Click(Button("playButton"));
     sequencer.commands.clear();
     OpenThroughButton(WriteStyle("next.sty", {"Main B"}));
-    EXPECT_EQ(sequencer.commands, (std::vector<std::string>{"stop MIDPLAY_MIDI wait",
-                                                            "close MIDPLAY_MIDI"}));
+    EXPECT_EQ(sequencer.commands,
+              (std::vector<std::string>{"stop MIDPLAY_MIDI wait", "close MIDPLAY_MIDI"}));
     ExpectButtons(false, false, false);
     EXPECT_EQ(TextColour(Label("auditionLabel")), Rgb(192, 192, 192));
 }

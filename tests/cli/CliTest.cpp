@@ -8,8 +8,8 @@
 #include "support/TemporaryFolder.h"
 
 #include <array>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -182,8 +182,8 @@ TEST_F(CliTest, EveryCommandHasHelp) {
 TEST_F(CliTest, AuditionRendersTheConvertedStyleToAWavFile) {
     const std::string in = Generated({"Main A", "Main B"}, "in.sty");
     const std::string wav = folder.File("audition out.wav");
-    const CliRun run = Run({"audition", in, "--model", "PSR-9000", "--assign", "Main B=Main A",
-                            "--render", wav});
+    const CliRun run =
+        Run({"audition", in, "--model", "PSR-9000", "--assign", "Main B=Main A", "--render", wav});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.rfind("Rendered " + wav + ": ", 0), 0u) << run.out;
     const std::string bytes = ReadBytes(wav);
