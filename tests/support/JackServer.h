@@ -27,8 +27,8 @@ public:
             const int quiet = ::open("/dev/null", O_WRONLY);
             dup2(quiet, 1);
             dup2(quiet, 2);
-            execlp("jackd", "jackd", "-n", m_name.c_str(), "-d", "dummy", "-r", "44100", "-p",
-                   "256", static_cast<char*>(nullptr));
+            execlp("jackd", "jackd", "-n", m_name.c_str(), "-d", "dummy", "-r", "44100", "-p", "64",
+                   static_cast<char*>(nullptr));
             _exit(127);
         }
         // Bounded wait for the server to take clients.

@@ -257,7 +257,16 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_FALSE(sequencer.IsPlaying()) << "playback did not end";
     player.Stop();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the last JACK periods
+    // Until the last message of the stop (All Sound Off on channel 16) has come through JACK.
+    const ByteArray last = {0xBF, 120, 0};
+    for (int wait = 0; wait < 150; ++wait) {
+        {
+            const std::lock_guard<std::mutex> lock(arrivals.first);
+            if (!arrivals.second.empty() && arrivals.second.back().bytes == last)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     input.closePort();
 
     // The silence every stop sends, taken out of the stream (the style itself has none).
@@ -277,14 +286,28 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     }
     const std::size_t expected = sequence->events.size();
     ASSERT_EQ(received.size(), expected);
-    double worst = 0.0;
+    // Each event's lateness against the file's time; a constant latency of the JACK chain is
+    // taken out (the median), what is left is how far the timing strays.
+    std::vector<double> lateness;
     for (std::size_t i = 0; i < expected; ++i) {
         ASSERT_EQ(received[i].bytes, sequence->events[i].bytes) << "event " << i;
-        const double late = (received[i].seconds - received[0].seconds) -
-                            (sequence->events[i].seconds - sequence->events[0].seconds);
-        worst = std::max(worst, std::abs(late));
+        lateness.push_back(received[i].seconds - sequence->events[i].seconds);
     }
-    EXPECT_LT(worst, 0.010) << "an event arrived " << worst * 1000 << " ms off its time";
+    std::vector<double> sorted = lateness;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2),
+                     sorted.end());
+    const double latency = sorted[sorted.size() / 2];
+    double worst = 0.0;
+    std::size_t worstEvent = 0;
+    for (std::size_t i = 0; i < lateness.size(); ++i) {
+        if (std::abs(lateness[i] - latency) > worst) {
+            worst = std::abs(lateness[i] - latency);
+            worstEvent = i;
+        }
+    }
+    EXPECT_LT(worst, 0.010) << "event " << worstEvent << " of " << expected << " at "
+                            << sequence->events[worstEvent].seconds << " s arrived " << worst * 1000
+                            << " ms off its time";
     // Stop: All Notes Off and All Sound Off on every channel.
     for (std::uint8_t channel = 0; channel < 16; ++channel) {
         EXPECT_EQ(tail[2 * channel].bytes, (ByteArray{std::uint8_t(0xB0 | channel), 123, 0}));
