@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-qpa-plugins
     xvfb xauth fonts-dejavu-core fonts-liberation2
-    libfluidsynth-dev fluidsynth timgm6mb-soundfont librtmidi-dev libjack-jackd2-dev jackd2
+    libfluidsynth-dev fluidsynth timgm6mb-soundfont librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
 )
 
 missing=()

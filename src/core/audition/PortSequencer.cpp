@@ -1,8 +1,11 @@
 #include "audition/PortSequencer.h"
 
+#include "audition/QuietBackends.h"
+
 #include <rtmidi/RtMidi.h>
 
 #include <chrono>
+#include <iostream>
 
 namespace korvane {
 namespace {
@@ -24,6 +27,13 @@ std::vector<RtMidi::Api> Backends() {
 // A sender on one backend, or nothing when the backend cannot start (no ALSA sequencer, no JACK
 // server).
 std::unique_ptr<RtMidiOut> MakeOutput(RtMidi::Api api, std::atomic<bool>* failed) {
+    QuietSoundBackends();
+    // RtMidi prints a backend that cannot start before it throws; the caller only skips it.
+    std::streambuf* const errors = std::cerr.rdbuf(nullptr);
+    struct Restore {
+        std::streambuf* errors;
+        ~Restore() { std::cerr.rdbuf(errors); }
+    } restore{errors};
     try {
         auto out = std::make_unique<RtMidiOut>(api, kClientName);
         out->setErrorCallback(IgnoreRtMidiError, failed);

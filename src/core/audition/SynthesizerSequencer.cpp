@@ -1,5 +1,7 @@
 #include "audition/SynthesizerSequencer.h"
 
+#include "audition/QuietBackends.h"
+
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -92,6 +94,7 @@ struct CSynthesizerSequencer::Engine {
 CSynthesizerSequencer::CSynthesizerSequencer(SynthesizerOptions options)
     : m_options(std::move(options)) {
     RouteFluidLog();
+    QuietSoundBackends();
 }
 
 CSynthesizerSequencer::~CSynthesizerSequencer() = default;

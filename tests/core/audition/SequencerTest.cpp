@@ -286,12 +286,24 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     }
     const std::size_t expected = sequence->events.size();
     ASSERT_EQ(received.size(), expected);
+    // Events of one instant may pass JACK in either order (two note-offs, say); between instants
+    // the order must hold. Within each instant both lists are put in one order.
+    std::vector<CMidiEvent> events = sequence->events;
+    for (std::size_t begin = 0, end = 0; begin < expected; begin = end) {
+        while (end < expected && events[end].seconds == events[begin].seconds)
+            ++end;
+        auto byBytes = [](const auto& a, const auto& b) { return a.bytes < b.bytes; };
+        std::sort(events.begin() + std::ptrdiff_t(begin), events.begin() + std::ptrdiff_t(end),
+                  byBytes);
+        std::sort(received.begin() + std::ptrdiff_t(begin), received.begin() + std::ptrdiff_t(end),
+                  byBytes);
+    }
     // Each event's lateness against the file's time; a constant latency of the JACK chain is
     // taken out (the median), what is left is how far the timing strays.
     std::vector<double> lateness;
     for (std::size_t i = 0; i < expected; ++i) {
-        ASSERT_EQ(received[i].bytes, sequence->events[i].bytes) << "event " << i;
-        lateness.push_back(received[i].seconds - sequence->events[i].seconds);
+        ASSERT_EQ(received[i].bytes, events[i].bytes) << "event " << i;
+        lateness.push_back(received[i].seconds - events[i].seconds);
     }
     std::vector<double> sorted = lateness;
     std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2),
@@ -306,7 +318,7 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         }
     }
     EXPECT_LT(worst, 0.010) << "event " << worstEvent << " of " << expected << " at "
-                            << sequence->events[worstEvent].seconds << " s arrived " << worst * 1000
+                            << events[worstEvent].seconds << " s arrived " << worst * 1000
                             << " ms off its time";
     // Stop: All Notes Off and All Sound Off on every channel.
     for (std::uint8_t channel = 0; channel < 16; ++channel) {
