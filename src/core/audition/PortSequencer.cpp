@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <thread>
 
 namespace korvane {
 namespace {
@@ -94,6 +95,10 @@ SequencerError CPortSequencer::OpenFile(const std::string&, const ByteArray&,
                                 "the MIDI output port " + names[i] + " cannot be opened");
                 m_openedName = names[i];
                 m_pOut = std::move(out);
+                // JACK routes a new connection from one of its next cycles on; what is sent
+                // before that is lost, so the first events would not sound.
+                if (api == RtMidi::UNIX_JACK)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(40));
                 break;
             }
             if (m_pOut)
