@@ -327,5 +327,30 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     }
 }
 
+TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
+    CJackServer server;
+    if (!server.IsRunning())
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    OpenStyle(1);
+    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
+    input.openVirtualPort("record");
+    CPortSequencer sequencer("KorvaneRecorder:record");
+    CAuditionPlayer player(table, settings, sequencer);
+    player.Play();
+    player.Pause();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+    input.closePort(); // the keyboard is unplugged
+    player.Play();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Couldn't rewind music(the MIDI output port KorvaneRecorder:record has gone)");
+    player.Stop();
+    player.Play(); // loads afresh: the port is not there at all
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text,
+              "Couldn't load music file(no MIDI output port named KorvaneRecorder:record)");
+    EXPECT_FALSE(sequencer.IsPlaying());
+}
+
 } // namespace
 } // namespace korvane::testing
