@@ -12,6 +12,7 @@ packages=(
     qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6help6 libqt6sql6-sqlite
     xvfb xauth fonts-dejavu-core fonts-liberation2
     util-linux  # setpriv: tests that need an unprivileged user run as nobody
+    libfluidsynth-dev fluidsynth timgm6mb-soundfont librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
 )
 
 missing=()
@@ -24,5 +25,7 @@ done
 echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+# jackd2 asks whether to allow realtime priority; the answer is given here, so nothing waits.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | "${sudo_cmd[@]}" debconf-set-selections
 "${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

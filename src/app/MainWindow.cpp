@@ -67,7 +67,6 @@ constexpr std::uint32_t kButtonGreyBackground = colours::kButtonGreyBackground.T
 constexpr std::uint32_t kButtonText = colours::kButtonOnText.ToControlValue();
 constexpr std::uint32_t kBlack = colours::kBlack.ToControlValue();
 
-const char* const kNotAvailable = "This command is not available yet.";
 
 // Rounds like the platform's MulDiv, which the dialog-unit conversion is defined by.
 int MultiplyDivide(int value, int numerator, int denominator) {
@@ -95,7 +94,8 @@ CMainDlg::CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, IFolderBrow
     : m_qtMessages(this), m_qtFileDialogs(this), m_qtFolderBrowser(this),
       m_messages(messages ? *messages : static_cast<IMessageBox&>(m_qtMessages)),
       m_fileDialogs(fileDialogs ? *fileDialogs : static_cast<IFileDialogs&>(m_qtFileDialogs)),
-      m_pFolderBrowser(folderBrowser ? folderBrowser : &m_qtFolderBrowser), m_table(m_messages) {
+      m_pFolderBrowser(folderBrowser ? folderBrowser : &m_qtFolderBrowser), m_table(m_messages),
+      m_settingsSequencer(m_settings), m_audition(m_table, m_settings, m_settingsSequencer) {
     InitialiseWindowResources();
     setWindowTitle(QString::fromLatin1(kTitle));
     // Title bar, system menu, minimise and maximise boxes; the frame does not resize.
@@ -391,23 +391,18 @@ void CMainDlg::Render() {
         m_pSwitchedButtons[button]->SetButtonState(m_table.IsButtonOn(SwitchedButton(button)));
     }
 
-    // The audition buttons are switched as windows, each with its background. Until a player
-    // runs, Pause and Stop stay as Open and Clear leave them: off.
-    const bool play = m_table.IsPlayEnabled();
-    m_pPlayButton->setEnabled(play);
-    m_pPlayButton->SetBackColour(play ? kButtonBackground : kButtonGreyBackground);
-    for (CCommandButton* button : {m_pPauseButton, m_pStopButton}) {
-        button->setEnabled(false);
-        button->SetBackColour(kButtonGreyBackground);
+    // The audition buttons are switched as windows, each with its background.
+    const AuditionButtons audition = m_audition.GetButtons();
+    for (auto [button, enabled] :
+         {std::pair{m_pPlayButton, audition.play}, std::pair{m_pPauseButton, audition.pause},
+          std::pair{m_pStopButton, audition.stop}}) {
+        button->setEnabled(enabled);
+        button->SetBackColour(enabled ? kButtonBackground : kButtonGreyBackground);
     }
 
     const QSignalBlocker quiet(m_pModelSelector);
     const int model = m_table.GetSelectedModel();
     m_pModelSelector->setCurrentIndex(model < m_pModelSelector->count() ? model : -1);
-}
-
-void CMainDlg::ShowNotAvailable() {
-    m_messages.Show(kNotAvailable, "Korvane", MessageIcon::Information, MessageButtons::Ok);
 }
 
 // --- commands -----------------------------------------------------------------------------------
@@ -711,15 +706,18 @@ void CMainDlg::ConvertEntireFolder() {
 }
 
 void CMainDlg::OnAuditionPlay() {
-    ShowNotAvailable();
+    m_audition.Play();
+    Render();
 }
 
 void CMainDlg::OnAuditionPause() {
-    ShowNotAvailable();
+    m_audition.Pause();
+    Render();
 }
 
 void CMainDlg::OnAuditionStop() {
-    ShowNotAvailable();
+    m_audition.Stop();
+    Render();
 }
 
 } // namespace korvane

@@ -5,6 +5,8 @@
 #include "app/platform/QtFolderBrowser.h"
 #include "app/platform/QtMessageBox.h"
 #include "assignment/AssignmentTable.h"
+#include "audition/AuditionOutput.h"
+#include "audition/AuditionPlayer.h"
 #include "platform/FileDialogs.h"
 #include "platform/FolderBrowser.h"
 #include "platform/MessageBox.h"
@@ -67,6 +69,9 @@ public:
     ReadResult OpenFile(const std::string& path);
     // The program's arguments after its name: the first names a file to open at start.
     void OpenFromCommandLine(const std::vector<std::string>& arguments);
+    const CAuditionPlayer& GetAudition() const { return m_audition; }
+    // Plays the audition on sequencer instead of the one the settings choose (tests).
+    void SetAuditionSequencer(ISequencer& sequencer) { m_audition.SetSequencer(sequencer); }
 
     // --- commands: each button and menu item runs one of these once -------------------------
     void OnOpen();
@@ -106,7 +111,6 @@ private:
     void Initialise(const std::string& startFolder);
     // Draws every label, button and the selector from the assignment table.
     void Render();
-    void ShowNotAvailable();
     // Auto Convert's whole-folder mode: the conversion runs on a worker thread under a progress
     // dialog that can cancel it; the summary follows in a message box.
     void ConvertEntireFolder();
@@ -135,6 +139,8 @@ private:
     bool m_helpMissing = false;
     CSettings m_settings;
     CAssignmentTable m_table;
+    CSettingsSequencer m_settingsSequencer;
+    CAuditionPlayer m_audition;
 
     int m_baseUnitX = 0;
     int m_baseUnitY = 0;

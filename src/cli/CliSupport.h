@@ -38,6 +38,8 @@ Command AddInfoCommand(CLI::App& app);
 Command AddModelsCommand(CLI::App& app);
 Command AddConvertCommand(CLI::App& app);
 Command AddBatchCommand(CLI::App& app);
+Command AddAuditionCommand(CLI::App& app);
+Command AddPortsCommand(CLI::App& app);
 
 // Sets the subcommand's help text and a -h/--help flag that prints it.
 void SetHelp(CLI::App& command, const std::string& help);

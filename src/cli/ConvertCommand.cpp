@@ -1,11 +1,9 @@
 // korvane-cli convert: Open, the clicks of an assignment, and Save, as the window runs them.
 
 #include "assignment/AssignmentTable.h"
-#include "assignment/ModelCatalogue.h"
-#include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
+#include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
-#include "patterns/ConversionPattern.h"
 
 #include <filesystem>
 #include <iostream>
@@ -41,38 +39,14 @@ never replaced, even by a conversion running at the same time.
 )";
 
 struct ConvertOptions {
-    std::string input;
+    AssignmentOptions assignment;
     std::string output;
-    std::string model;
-    bool byName = false;
-    bool copyAll = false;
-    std::string pattern;
-    std::vector<std::string> assign;
-    std::vector<std::pair<std::string, std::string>> pairs;
     bool force = false;
 };
 
-// Checks what the parser cannot: one assignment mode, well-formed pairs, a known model.
-ExitCode CheckConvert(ConvertOptions& options) {
-    if (int(options.byName) + int(options.copyAll) + int(!options.assign.empty()) +
-            int(!options.pattern.empty()) !=
-        1)
-        return UsageError("choose one of --by-name, --copy-all, --pattern or --assign",
-                          kConvertHelp);
-    for (const std::string& pair : options.assign) {
-        const auto equals = pair.rfind('=');
-        if (equals == std::string::npos || equals == 0 || equals + 1 == pair.size())
-            return UsageError("--assign needs SRC=DST, not '" + pair + "'", kConvertHelp);
-        options.pairs.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
-    }
-    if (ModelIndex(options.model) < 0)
-        return UsageError("unknown model '" + options.model + "'; 'korvane-cli models' lists them",
-                          kConvertHelp);
-    return ExitCode::Success;
-}
-
 ExitCode RunConvert(ConvertOptions& options) {
-    if (ExitCode usage = CheckConvert(options); usage != ExitCode::Success)
+    if (ExitCode usage = CheckAssignmentOptions(options.assignment, kConvertHelp);
+        usage != ExitCode::Success)
         return usage;
     const bool toStandardOutput = options.output == "-";
     const std::string exists = options.output + " already exists; add --force to replace it.";
@@ -81,33 +55,11 @@ ExitCode RunConvert(ConvertOptions& options) {
         return Fail(exists);
 
     CConsoleMessages messages;
-    std::optional<ConversionPattern> pattern;
-    if (!options.pattern.empty() && !(pattern = ReadPatternFile(options.pattern, messages)))
-        return ExitCode::Failure;
     CAssignmentTable table(messages);
     CSettings settings;
-    table.SelectModel(ModelIndex(options.model));
-    table.Clear();
-    if (OpenStyleFile(table, settings, options.input) != ReadResult::Ok)
-        return ExitCode::Failure;
-
-    if (options.copyAll) {
-        table.CopyAll();
-    } else if (options.byName) {
-        table.AssignByName();
-    } else if (pattern) {
-        ApplyPattern(table, *pattern);
-    } else {
-        for (const auto& [from, to] : options.pairs) {
-            const int row = table.FindSourceRow(from);
-            const int slot = table.FindDestinationSlot(to);
-            if (row < 0)
-                return Fail(options.input + " has no section '" + from + "' among its first 16.");
-            if (slot < 0)
-                return Fail(options.model + " has no slot '" + to + "'.");
-            table.AssignPair(row, slot);
-        }
-    }
+    if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
+        opened != ExitCode::Success)
+        return opened;
 
     StyleWriteOptions write;
     write.toStandardOutput = toStandardOutput;
@@ -128,7 +80,7 @@ ExitCode RunConvert(ConvertOptions& options) {
     // Standard output carries the style itself, so the report goes to stderr then.
     (toStandardOutput ? std::cerr : std::cout)
         << "Wrote " << (toStandardOutput ? "standard output" : options.output) << ": " << written
-        << " sections for " << options.model << ".\n";
+        << " sections for " << options.assignment.model << ".\n";
     return ExitCode::Success;
 }
 
@@ -137,15 +89,9 @@ ExitCode RunConvert(ConvertOptions& options) {
 Command AddConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
     CLI::App* convert = app.add_subcommand("convert", "build a style for another keyboard model");
-    convert->add_option("IN", options->input, "the style file to read")->required();
-    convert->add_option("--model", options->model, "target keyboard model")->required();
+    AddAssignmentOptions(*convert, options->assignment);
     convert->add_option("-o,--output", options->output, "the style file to write, - for stdout")
         ->required();
-    convert->add_flag("--by-name", options->byName, "assign sections to slots of their name");
-    convert->add_flag("--copy-all", options->copyAll, "section i to slot i");
-    convert->add_option("--pattern", options->pattern, "the configuration file with the pattern");
-    convert->add_option("--assign", options->assign, "SRC=DST, repeatable")
-        ->allow_extra_args(false);
     convert->add_flag("--force", options->force, "replace OUT when it exists");
     return {convert, kConvertHelp, [options] { return RunConvert(*options); }};
 }

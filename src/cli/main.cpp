@@ -22,6 +22,11 @@ Commands:
   batch --model NAME (--pattern INI | --by-name | --copy-all) FROM_DIR TO_DIR
                           [--overwrite] [--jobs N]
                           convert every style file of a folder
+  audition IN --model NAME (--by-name | --copy-all | --assign SRC=DST ...)
+           (--render OUT.wav [--soundfont FILE] | --port NAME)
+                          hear the converted style: render it to a WAV file or
+                          play it on a MIDI output port
+  ports                   list the MIDI output ports
 
 Run 'korvane-cli COMMAND --help' for the options of one command.
 Exit codes: 0 success, 1 failure (the reason on stderr), 2 a usage error.
@@ -36,6 +41,8 @@ int Run(int argc, char** argv) {
     commands.push_back(AddModelsCommand(app));
     commands.push_back(AddConvertCommand(app));
     commands.push_back(AddBatchCommand(app));
+    commands.push_back(AddAuditionCommand(app));
+    commands.push_back(AddPortsCommand(app));
     for (Command& command : commands)
         SetHelp(*command.app, command.help);
 

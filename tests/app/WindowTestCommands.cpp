@@ -96,7 +96,6 @@ TEST_F(WindowLaterCommands, EachDialogCommandRunsItsDialog) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-
 TEST_F(WindowLaterCommands, ASwitchedOffButtonDoesNotRespond) {
     StartWindow();
     Click(Button("propertiesButton"));

@@ -510,5 +510,46 @@ TEST_F(CliTest, InfoNeverPrintsControlBytes) {
     EXPECT_NE(json.out.find("{\"name\":\"\\u001b]0;pwned\\u0007\""), std::string::npos) << json.out;
 }
 
+TEST_F(CliTest, AuditionRendersTheConvertedStyleToAWavFile) {
+    const std::string in = Generated({"Main A", "Main B"}, "in.sty");
+    const std::string wav = folder.File("audition out.wav");
+    const CliRun run =
+        Run({"audition", in, "--model", "PSR-9000", "--assign", "Main B=Main A", "--render", wav});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("Rendered " + wav + ": ", 0), 0u) << run.out;
+    const std::string bytes = ReadBytes(wav);
+    ASSERT_GT(bytes.size(), 44u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(bytes.substr(8, 4), "WAVE");
+}
+
+TEST_F(CliTest, AuditionFailuresAndUsageErrors) {
+    const std::string in = Generated({"Main A"}, "in.sty");
+    const std::string wav = folder.File("out.wav");
+    const std::vector<std::string> byName = {"audition", in, "--model", "PSR-9000", "--by-name"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = byName;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Run(args);
+    };
+    const CliRun noSoundfont = with({"--render", wav, "--soundfont", folder.File("none.sf2")});
+    EXPECT_EQ(noSoundfont.exitCode, 1);
+    EXPECT_EQ(noSoundfont.err, "korvane-cli: the soundfont " + folder.File("none.sf2") +
+                                   " is not a readable file.\n");
+    const CliRun noPort = with({"--port", "Korvane No Such Port"});
+    EXPECT_EQ(noPort.exitCode, 1);
+    EXPECT_NE(noPort.err.find("korvane-cli: MidPlay Couldn't load music file(no MIDI output port "
+                              "named Korvane No Such Port)\n"),
+              std::string::npos)
+        << noPort.err;
+    EXPECT_EQ(Run({"audition", folder.File("missing.sty"), "--model", "PSR-9000", "--by-name",
+                   "--render", wav})
+                  .exitCode,
+              1);
+    EXPECT_EQ(with({"--render", wav, "--port", "x"}).exitCode, 2);
+    EXPECT_EQ(with({}).exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(wav));
+}
+
 } // namespace
 } // namespace korvane::testing

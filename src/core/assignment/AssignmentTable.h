@@ -37,6 +37,8 @@ public:
     const std::string& GetFileNameLabel() const { return m_fileNameLabel; }
     Colour GetAuditionLabelColour() const { return m_auditionColour; }
     bool IsPlayEnabled() const { return m_playEnabled; }
+    // The audition player switches Play as its buttons are pressed; assignments switch it on.
+    void SetPlayEnabled(bool enabled) { m_playEnabled = enabled; }
     bool IsButtonOn(SwitchedButton button) const { return m_buttons.at(int(button)); }
     // The model selector's current entry: an index into ModelNames(), or -1 for none.
     int GetSelectedModel() const { return m_selectedModel; }

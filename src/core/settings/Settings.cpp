@@ -97,6 +97,12 @@ void ReadSettingsFile(CSettings& settings, const std::string& path,
     settings.auditionFolder =
         ReadKey(file, "Audit Location", "folder", DefaultAuditionFolder(), kFolderCharacters);
 
+    settings.auditionOutput =
+        ReadKey(file, "Audition", "output", kBuiltInSynthesizer, kFolderCharacters);
+    if (settings.auditionOutput.empty())
+        settings.auditionOutput = kBuiltInSynthesizer;
+    settings.soundfont = ReadKey(file, "Audition", "soundfont", "", kFolderCharacters);
+
     settings.defaultModel = static_cast<int>(
         LeadingInteger(ReadKey(file, "PSR Model", "model", "0", kNumberCharacters)));
     settings.recentListSize = static_cast<int>(

@@ -15,12 +15,18 @@ struct PatternStep {
 
 // The configuration values the main window holds for the whole run. Loaded once from
 // "Korvane.ini" in the start-up folder; written back one key at a time.
+// The "Audition"/"output" value that plays on the built-in synthesizer; any other value names a
+// MIDI output port.
+constexpr const char* kBuiltInSynthesizer = "synthesizer";
+
 struct CSettings {
     std::string configurationPath = "Korvane.ini";
     std::string defaultStyleLocation;
     std::string styleFolder; // where Open's dialog starts; follows the user's choices
     std::string saveFolder;  // where Save's dialog starts; follows the user's choices
     std::string auditionFolder;
+    std::string auditionOutput = kBuiltInSynthesizer; // "synthesizer" or a MIDI port name
+    std::string soundfont; // the built-in synthesizer's soundfont; empty: the system's
     int defaultModel = 0;
     int recentListSize = 0;
     std::string lastFile;

@@ -202,6 +202,18 @@ TEST_F(SettingsTest, StoredValuesAreLoaded) {
     EXPECT_EQ(m_settings.lastFile, "/in/a.sty");
 }
 
+TEST_F(SettingsTest, TheAuditionOutputIsTheSynthesizerUnlessAPortIsNamed) {
+    Load("");
+    EXPECT_EQ(m_settings.auditionOutput, "synthesizer");
+    EXPECT_EQ(m_settings.soundfont, "");
+    Load("[Audition]\noutput=\n");
+    EXPECT_EQ(m_settings.auditionOutput, "synthesizer");
+    Load("[Audition]\noutput=Digital Keyboard:Digital Keyboard MIDI 1\n"
+         "soundfont=/my fonts/Grand Piano.sf2\n");
+    EXPECT_EQ(m_settings.auditionOutput, "Digital Keyboard:Digital Keyboard MIDI 1");
+    EXPECT_EQ(m_settings.soundfont, "/my fonts/Grand Piano.sf2");
+}
+
 // Numbers and flags typed into the file by hand
 
 TEST_F(SettingsTest, NumbersReadTheirLeadingIntegerOfAtMostThreeCharacters) {

@@ -1,0 +1,75 @@
+#include "audition/AuditionPlayer.h"
+
+#include "assignment/SaveCommand.h"
+
+#include <filesystem>
+
+namespace korvane {
+
+std::string AuditionFilePath(const CSettings& settings) {
+    const std::string folder =
+        settings.auditionFolder.empty() ? DefaultAuditionFolder() : settings.auditionFolder;
+    return (std::filesystem::path(folder) / kAuditionFileName).string();
+}
+
+CAuditionPlayer::CAuditionPlayer(CAssignmentTable& table, const CSettings& settings,
+                                 ISequencer& sequencer)
+    : m_table(table), m_settings(settings), m_midPlay(sequencer, table.GetMessages()) {
+    m_table.onStopAudition = [this] { Reset(); };
+}
+
+CAuditionPlayer::~CAuditionPlayer() {
+    m_table.onStopAudition = nullptr;
+    m_midPlay.Close();
+}
+
+void CAuditionPlayer::SetButtons(bool play, bool pause, bool stop) {
+    m_table.SetPlayEnabled(play);
+    m_pauseEnabled = pause;
+    m_stopEnabled = stop;
+}
+
+AuditionButtons CAuditionPlayer::GetButtons() const {
+    return {m_table.IsPlayEnabled(), m_pauseEnabled, m_stopEnabled};
+}
+
+void CAuditionPlayer::Play() {
+    const std::string path = AuditionFilePath(m_settings);
+    SetButtons(false, true, true);
+    if (m_midPlay.IsStarted()) {
+        // Paused: the loaded file plays again from its start; it is not written again.
+        m_midPlay.Rewind();
+        m_midPlay.Start();
+        return;
+    }
+    std::error_code ignored; // an existing folder, or one we cannot make, shows up in the write
+    std::filesystem::create_directory(std::filesystem::path(path).parent_path(), ignored);
+    if (WriteWork(m_table, path) != WriteResult::Ok)
+        return; // the writer has told the user
+    m_midPlay.Load(path);
+    m_midPlay.SetStarted(true);
+    m_midPlay.Start();
+}
+
+void CAuditionPlayer::Pause() {
+    SetButtons(true, false, true);
+    m_midPlay.Halt();
+    m_midPlay.SetStarted(true);
+}
+
+void CAuditionPlayer::Stop() {
+    SetButtons(true, false, false);
+    m_midPlay.Halt();
+    m_midPlay.Close();
+    m_midPlay.SetStarted(false);
+}
+
+void CAuditionPlayer::Reset() {
+    SetButtons(false, false, false);
+    if (m_midPlay.IsStarted()) {
+        m_midPlay.Close();
+        m_midPlay.SetStarted(false);
+    }
+}
+
+} // namespace korvane

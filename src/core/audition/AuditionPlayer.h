@@ -1,0 +1,58 @@
+#pragma once
+
+#include "assignment/AssignmentTable.h"
+#include "audition/MidPlay.h"
+#include "settings/Settings.h"
+
+#include <string>
+
+namespace korvane {
+
+// The temporary file every Play writes and loads.
+constexpr const char* kAuditionFileName = "VCTEMP.MID";
+
+// The audition file of the settings' audition folder: the folder, a separator and "VCTEMP.MID".
+// An empty folder stands for the default audition folder, so that an unset folder never puts the
+// file at the top of the file system.
+std::string AuditionFilePath(const CSettings& settings);
+
+// The three audition buttons, as the window draws them.
+struct AuditionButtons {
+    bool play = false;
+    bool pause = false;
+    bool stop = false;
+    bool operator==(const AuditionButtons&) const = default;
+};
+
+// The audition state held by the main window: the player and the Pause and Stop buttons (Play
+// lives in the assignment table, as assignments switch it on). It writes the style being built
+// to the audition file and plays it. Installs itself as the table's onStopAudition, so Open and
+// Clear reset it.
+class CAuditionPlayer {
+public:
+    CAuditionPlayer(CAssignmentTable& table, const CSettings& settings, ISequencer& sequencer);
+    ~CAuditionPlayer();
+    CAuditionPlayer(const CAuditionPlayer&) = delete;
+    CAuditionPlayer& operator=(const CAuditionPlayer&) = delete;
+
+    void Play();
+    void Pause();
+    void Stop();
+    // Open and Clear: all buttons off; a loaded file is closed.
+    void Reset();
+
+    AuditionButtons GetButtons() const;
+    const CMidPlay& GetMidPlay() const { return m_midPlay; }
+    void SetSequencer(ISequencer& sequencer) { m_midPlay.SetSequencer(sequencer); }
+
+private:
+    void SetButtons(bool play, bool pause, bool stop);
+
+    CAssignmentTable& m_table;
+    const CSettings& m_settings;
+    CMidPlay m_midPlay;
+    bool m_pauseEnabled = false;
+    bool m_stopEnabled = false;
+};
+
+} // namespace korvane

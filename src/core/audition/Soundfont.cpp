@@ -1,0 +1,26 @@
+#include "audition/Soundfont.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+namespace korvane {
+
+std::string FindSoundfont(const std::string& configured, const std::string& systemFolder) {
+    namespace fs = std::filesystem;
+    if (!configured.empty())
+        return configured; // the configured file is used as it stands; loading tells what is wrong
+    std::error_code error;
+    const fs::path preferred = fs::path(systemFolder) / "TimGM6mb.sf2";
+    if (fs::is_regular_file(preferred, error))
+        return preferred.string();
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(systemFolder, error)) {
+        if (entry.path().extension() == ".sf2" && entry.is_regular_file(error))
+            found.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found.empty() ? std::string() : found.front();
+}
+
+} // namespace korvane

@@ -1,0 +1,283 @@
+// The audition player's states and transitions, with the sequencer recording each command.
+
+#include "audition/AuditionPlayer.h"
+#include "AuditionTestSupport.h"
+#include "assignment/SaveCommand.h"
+#include "support/RecordingSequencer.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <grp.h>
+#include <pwd.h>
+
+namespace korvane::testing {
+namespace {
+
+const std::string kOpen = "open sequencer!";
+const std::string kSeek = "seek MIDPLAY_MIDI to start wait";
+const std::string kPlay = "play MIDPLAY_MIDI notify";
+const std::string kStop = "stop MIDPLAY_MIDI wait";
+const std::string kCloseWait = "close MIDPLAY_MIDI wait";
+const std::string kClose = "close MIDPLAY_MIDI";
+
+class AuditionPlayerTest : public AuditionFixture {
+protected:
+    void SetUp() override { OpenStyle(3); }
+
+    std::string OpenCommand() const { return kOpen + AuditionFile() + " alias MIDPLAY_MIDI wait"; }
+
+    CRecordingSequencer sequencer;
+    CAuditionPlayer player{table, settings, sequencer};
+};
+
+TEST_F(AuditionPlayerTest, AFirstPlayWritesTheStyleAndSendsOpenSeekPlayStopPlay) {
+    ASSERT_FALSE(std::filesystem::exists(settings.auditionFolder));
+    player.Play();
+    EXPECT_EQ(sequencer.commands,
+              (std::vector<std::string>{OpenCommand(), kSeek, kPlay, kStop, kPlay}));
+    // The audition file is exactly what Save writes for the same work.
+    const std::string saved = folder.File("saved.sty");
+    ASSERT_EQ(WriteWork(table, saved), WriteResult::Ok);
+    EXPECT_EQ(ReadBytes(AuditionFile()), ReadBytes(saved));
+    EXPECT_EQ(player.GetButtons(), (AuditionButtons{false, true, true}));
+    EXPECT_TRUE(player.GetMidPlay().IsOpen());
+    EXPECT_TRUE(player.GetMidPlay().IsStarted());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Each case starts from a first Play and lists the commands sent after it.
+struct Transition {
+    const char* name;
+    std::function<void(CAuditionPlayer&, CAssignmentTable&)> actions;
+    std::vector<std::string> commandsAfterPlay;
+    AuditionButtons buttons;
+    bool open;
+    bool started;
+};
+
+TEST_F(AuditionPlayerTest, EveryTransitionSendsItsCommandsAndSetsTheButtons) {
+    const std::vector<Transition> transitions = {
+        {"Playing, Pause: Paused",
+         [](auto& p, auto&) { p.Pause(); },
+         {kStop},
+         {true, false, true},
+         true,
+         true},
+        {"Paused, Play: rewind and play the same file",
+         [](auto& p, auto&) {
+             p.Pause();
+             p.Play();
+         },
+         {kStop, kSeek, kStop, kPlay},
+         {false, true, true},
+         true,
+         true},
+        {"Playing, Stop: Unloaded",
+         [](auto& p, auto&) { p.Stop(); },
+         {kStop, kClose},
+         {true, false, false},
+         false,
+         false},
+        {"Paused, Stop: Unloaded",
+         [](auto& p, auto&) {
+             p.Pause();
+             p.Stop();
+         },
+         {kStop, kStop, kClose},
+         {true, false, false},
+         false,
+         false},
+        {"Playing, Play again: rewind and restart",
+         [](auto& p, auto&) { p.Play(); },
+         {kSeek, kStop, kPlay},
+         {false, true, true},
+         true,
+         true},
+        {"Stop twice: the second sends nothing",
+         [](auto& p, auto&) {
+             p.Stop();
+             p.Stop();
+         },
+         {kStop, kClose},
+         {true, false, false},
+         false,
+         false},
+        {"Clear while Playing: Unloaded, all off",
+         [](auto&, auto& t) { t.Clear(); },
+         {kStop, kClose},
+         {false, false, false},
+         false,
+         false},
+        {"Clear while Paused: Unloaded, all off",
+         [](auto& p, auto& t) {
+             p.Pause();
+             t.Clear();
+         },
+         {kStop, kStop, kClose},
+         {false, false, false},
+         false,
+         false},
+        {"an assignment while Playing switches Play on",
+         [](auto&, auto& t) { t.AssignPair(5, 5); },
+         {},
+         {true, true, true},
+         true,
+         true},
+    };
+    for (const Transition& transition : transitions) {
+        SCOPED_TRACE(transition.name);
+        CAssignmentTable ownTable(messages);
+        CRecordingSequencer ownSequencer;
+        ownTable.SelectModel(ModelIndex("PSR-9000"));
+        ownTable.Clear();
+        ASSERT_EQ(OpenStyleFile(ownTable, settings, folder.File("source style.sty")),
+                  ReadResult::Ok);
+        ownTable.AssignPair(0, 0);
+        CAuditionPlayer ownPlayer(ownTable, settings, ownSequencer);
+        ownPlayer.Play();
+        ownSequencer.commands.clear();
+        transition.actions(ownPlayer, ownTable);
+        EXPECT_EQ(ownSequencer.commands, transition.commandsAfterPlay);
+        EXPECT_EQ(ownPlayer.GetButtons(), transition.buttons);
+        EXPECT_EQ(ownPlayer.GetMidPlay().IsOpen(), transition.open);
+        EXPECT_EQ(ownPlayer.GetMidPlay().IsStarted(), transition.started);
+    }
+}
+
+TEST_F(AuditionPlayerTest, StopWhileUnloadedSendsNothingAndOpenSwitchesAllOff) {
+    player.Stop();
+    EXPECT_TRUE(sequencer.commands.empty());
+    EXPECT_EQ(player.GetButtons(), (AuditionButtons{true, false, false}));
+    ASSERT_EQ(OpenStyleFile(table, settings, folder.File("source style.sty")), ReadResult::Ok);
+    EXPECT_EQ(player.GetButtons(), (AuditionButtons{false, false, false}));
+    EXPECT_TRUE(sequencer.commands.empty());
+}
+
+TEST_F(AuditionPlayerTest, NewAssignmentsAreHeardAfterStopNotAfterPause) {
+    player.Play();
+    player.Pause();
+    const std::string first = ReadBytes(AuditionFile());
+    table.AssignPair(4, 4);
+    player.Play(); // Paused: the old file plays again
+    EXPECT_EQ(ReadBytes(AuditionFile()), first);
+
+    player.Stop();
+    sequencer.commands.clear();
+    player.Play(); // Unloaded: written afresh and opened again
+    EXPECT_NE(ReadBytes(AuditionFile()), first);
+    EXPECT_EQ(sequencer.commands,
+              (std::vector<std::string>{OpenCommand(), kSeek, kPlay, kStop, kPlay}));
+}
+
+struct Failure {
+    const char* name;
+    std::string failingCommand;
+    int code;
+    std::optional<std::string> reason;
+    std::vector<std::string> shown; // the MidPlay texts
+    bool open;
+};
+
+TEST_F(AuditionPlayerTest, OnlyOpenAndSeekFailuresAreShown) {
+    const std::vector<Failure> failures = {
+        {"open, with a reason",
+         "open",
+         5,
+         "no soundfont found",
+         {"Couldn't load music file(no soundfont found)"},
+         false},
+        {"open, without a reason",
+         "open",
+         263,
+         std::nullopt,
+         {"Couldn't load music file(we don't know why!)"},
+         false},
+        {"seek: play is still tried",
+         "seek",
+         8,
+         "the MIDI output port has gone",
+         {"Couldn't rewind music(the MIDI output port has gone)"},
+         true},
+        {"play fails silently", "play", 9, "x", {}, true},
+        {"stop fails silently", "stop", 9, "x", {}, true},
+    };
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        CRecordingSequencer failing;
+        failing.failures[failure.failingCommand] = failure.code;
+        if (failure.reason)
+            failing.reasons[failure.code] = *failure.reason;
+        messages.shown.clear();
+        CAuditionPlayer failingPlayer(table, settings, failing);
+        failingPlayer.Play();
+        std::vector<std::string> shown;
+        for (const ShownMessage& message : messages.shown) {
+            EXPECT_EQ(message.caption, "MidPlay");
+            EXPECT_EQ(message.icon, MessageIcon::Exclamation);
+            EXPECT_EQ(message.buttons, MessageButtons::Ok);
+            shown.push_back(message.text);
+        }
+        EXPECT_EQ(shown, failure.shown);
+        EXPECT_EQ(failingPlayer.GetMidPlay().IsOpen(), failure.open);
+        EXPECT_EQ(failingPlayer.GetButtons(), (AuditionButtons{false, true, true}));
+        if (failure.failingCommand == "seek") {
+            EXPECT_EQ(failing.commands.at(2), kPlay);
+        }
+        failingPlayer.Stop();
+    }
+}
+
+TEST_F(AuditionPlayerTest, AFailedOpenLeavesStartedSoOnlyStopBringsBackAFreshPlay) {
+    sequencer.failures["open"] = 4;
+    player.Play();
+    sequencer.commands.clear();
+    player.Play(); // started without a file: rewind and start do nothing
+    EXPECT_TRUE(sequencer.commands.empty());
+    player.Stop();
+    sequencer.failures.clear();
+    player.Play();
+    EXPECT_EQ(sequencer.commands.front(), OpenCommand());
+    EXPECT_TRUE(player.GetMidPlay().IsOpen());
+}
+
+// The write fails in a folder the user may not write: the writer's message, nothing sent, and
+// the buttons as Play left them. Runs as nobody, since root may write anywhere.
+TEST_F(AuditionPlayerTest, AFolderThatCannotBeWrittenShowsTheWritersMessage) {
+    std::filesystem::create_directory(settings.auditionFolder);
+    std::filesystem::permissions(settings.auditionFolder, std::filesystem::perms(0755));
+    std::filesystem::permissions(folder.Path(), std::filesystem::perms(0755));
+    auto check = [&]() -> bool {
+        player.Play();
+        return sequencer.commands.empty() && messages.shown.size() == 1 &&
+               messages.shown[0] ==
+                   ShownMessage{"Cannot open file " + AuditionFile() + ". (0x0000000D)", "Sorry...",
+                                MessageIcon::None, MessageButtons::Ok} &&
+               player.GetButtons() == AuditionButtons{false, true, true} &&
+               !player.GetMidPlay().IsOpen();
+    };
+    if (geteuid() != 0) {
+        std::filesystem::permissions(settings.auditionFolder, std::filesystem::perms(0555));
+        EXPECT_TRUE(check());
+        return;
+    }
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+            setuid(nobody->pw_uid) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: could not become nobody; 1: wrong outcome";
+}
+
+} // namespace
+} // namespace korvane::testing

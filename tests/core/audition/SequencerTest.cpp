@@ -1,0 +1,356 @@
+// The real sequencers: FluidSynth renders on this machine, a MIDI port through a JACK server the
+// test starts, and what each says when it cannot play.
+
+#include "AuditionTestSupport.h"
+#include "assignment/SaveCommand.h"
+#include "audition/AuditionPlayer.h"
+#include "audition/MidiFile.h"
+#include "audition/PortSequencer.h"
+#include "audition/Soundfont.h"
+#include "audition/SynthesizerSequencer.h"
+#include "support/JackServer.h"
+
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace korvane::testing {
+namespace {
+
+// The samples of a 16-bit stereo 44.1 kHz WAV file as FluidSynth's renderer writes it, or
+// nothing when the header says otherwise.
+std::optional<std::vector<std::int16_t>> ReadWavSamples(const std::string& path) {
+    const std::string bytes = ReadBytes(path);
+    if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
+        return std::nullopt;
+    auto little = [&](std::size_t at, int count) {
+        std::uint32_t value = 0;
+        for (int i = count - 1; i >= 0; --i)
+            value = (value << 8) | std::uint8_t(bytes[at + std::size_t(i)]);
+        return value;
+    };
+    std::size_t at = 12;
+    bool formatOk = false;
+    while (at + 8 <= bytes.size()) {
+        const std::string tag = bytes.substr(at, 4);
+        const std::uint32_t length = little(at + 4, 4);
+        if (tag == "fmt ")
+            formatOk = little(at + 8, 2) == 1 && little(at + 10, 2) == 2 &&
+                       little(at + 12, 4) == 44100 && little(at + 22, 2) == 16;
+        if (tag == "data") {
+            if (!formatOk)
+                return std::nullopt;
+            std::vector<std::int16_t> samples;
+            for (std::size_t i = at + 8; i + 1 < bytes.size() && i < at + 8 + length; i += 2)
+                samples.push_back(std::int16_t(little(i, 2)));
+            return samples;
+        }
+        at += 8 + length + (length & 1);
+    }
+    return std::nullopt;
+}
+
+double Loudness(const std::vector<std::int16_t>& samples) {
+    double sum = 0.0;
+    for (std::int16_t sample : samples)
+        sum += std::abs(double(sample));
+    return samples.empty() ? 0.0 : sum / double(samples.size());
+}
+
+int Peak(const std::vector<std::int16_t>& samples) {
+    int peak = 0;
+    for (std::int16_t sample : samples)
+        peak = std::max(peak, std::abs(int(sample)));
+    return peak;
+}
+
+class SequencerTest : public AuditionFixture {};
+
+TEST_F(SequencerTest, TheSoundfontIsTheConfiguredOneElseTimGM6mbElseTheFirstSf2) {
+    const std::string system = folder.File("sf2");
+    std::filesystem::create_directory(system);
+    EXPECT_EQ(FindSoundfont("", system), "");
+    WriteBytes(system + "/b.sf2", std::string("b"));
+    WriteBytes(system + "/a.sf2", std::string("a"));
+    WriteBytes(system + "/0.txt", std::string("0"));
+    EXPECT_EQ(FindSoundfont("", system), system + "/a.sf2");
+    WriteBytes(system + "/TimGM6mb.sf2", std::string("t"));
+    EXPECT_EQ(FindSoundfont("", system), system + "/TimGM6mb.sf2");
+    EXPECT_EQ(FindSoundfont("/my fonts/x.sf2", system), "/my fonts/x.sf2");
+}
+
+TEST_F(SequencerTest, ThePlayersRenderSoundsForAsLongAsTheStylesEvents) {
+    const std::string soundfont = FindSoundfont("");
+    if (soundfont.empty())
+        GTEST_SKIP() << "no soundfont installed (timgm6mb-soundfont)";
+    StyleGeneratorOptions style;
+    style.seed = 7;
+    style.tempoBpm = 180;
+    OpenStyle(2, style);
+    SynthesizerOptions options;
+    options.soundfont = soundfont;
+    options.wavPath = folder.File("render with spaces.wav");
+    CSynthesizerSequencer sequencer(options);
+    CAuditionPlayer player(table, settings, sequencer);
+    player.Play();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+
+    std::string problem;
+    const auto sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
+    ASSERT_TRUE(sequence) << problem;
+    const auto samples = ReadWavSamples(options.wavPath);
+    ASSERT_TRUE(samples);
+    const double seconds = double(samples->size()) / 2.0 / 44100.0;
+    // The events, then at most two seconds for the last notes to ring out.
+    EXPECT_GE(seconds, sequence->duration);
+    EXPECT_LE(seconds, sequence->duration + 2.1);
+    EXPECT_GT(Peak(*samples), 1000);
+}
+
+// A one-track file: bank select MSB msb and program 0 on channel 9 (status nibble 8), then a
+// kick, a snare and a hi-hat note, a quarter note apart.
+ByteArray DrumTrack(std::uint8_t msb) {
+    ByteArray track = {0x00, 0xB8, 0x00, msb, 0x00, 0xB8, 0x20, 0x00, 0x00, 0xC8, 0x00};
+    for (std::uint8_t note : {36, 38, 42}) {
+        const ByteArray on = {0x00, 0x98, note, 0x70, 0x83, 0x60, 0x88, note, 0x00};
+        track.insert(track.end(), on.begin(), on.end());
+    }
+    const ByteArray end = {0x00, 0xFF, 0x2F, 0x00};
+    track.insert(track.end(), end.begin(), end.end());
+    ByteArray file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
+    AppendBigEndian(file, std::uint32_t(track.size()), 4);
+    file.insert(file.end(), track.begin(), track.end());
+    return file;
+}
+
+TEST_F(SequencerTest, BankSelect127MakesChannel9ADrumKit) {
+    const std::string soundfont = FindSoundfont("");
+    if (soundfont.empty())
+        GTEST_SKIP() << "no soundfont installed (timgm6mb-soundfont)";
+    std::vector<std::vector<std::int16_t>> renders;
+    for (std::uint8_t msb : {127, 0}) {
+        const std::string midi = folder.File("drums " + std::to_string(msb) + ".mid");
+        WriteBytes(midi, DrumTrack(msb));
+        SynthesizerOptions options;
+        options.soundfont = soundfont;
+        options.wavPath = midi + ".wav";
+        CSynthesizerSequencer sequencer(options);
+        CMidPlay midPlay(sequencer, messages);
+        ASSERT_TRUE(midPlay.Load(midi));
+        const auto samples = ReadWavSamples(options.wavPath);
+        ASSERT_TRUE(samples);
+        renders.push_back(*samples);
+    }
+    // The piano rings longer; the first seconds hold the same notes.
+    const std::size_t common = std::min(renders[0].size(), renders[1].size());
+    ASSERT_GT(common, 2u * 44100u * 2u);
+    renders[0].resize(common);
+    renders[1].resize(common);
+    EXPECT_GT(Peak(renders[0]), 1000);
+    EXPECT_GT(Peak(renders[1]), 1000);
+    std::vector<std::int16_t> difference(renders[0].size());
+    for (std::size_t i = 0; i < difference.size(); ++i)
+        difference[i] = std::int16_t((renders[0][i] - renders[1][i]) / 2);
+    // Drums and piano notes share almost nothing: the difference is as loud as the sounds.
+    EXPECT_GT(Loudness(difference), 0.3 * Loudness(renders[1]));
+}
+
+TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
+    OpenStyle(1);
+    WriteBytes(folder.File("not midi.mid"), std::string("RIFF0000WAVEfmt "));
+    std::filesystem::create_directory(folder.File("a folder.mid"));
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<ISequencer>()> make;
+        std::string path;
+        std::string text;
+    };
+    const std::string missing = folder.File("missing.mid");
+    const std::vector<Case> cases = {
+        {"no soundfont",
+         [] { return std::make_unique<CSynthesizerSequencer>(SynthesizerOptions{}); },
+         AuditionFile(), "Couldn't load music file(no soundfont found)"},
+        {"a soundfont that is not one",
+         [&] {
+             SynthesizerOptions options;
+             options.soundfont = folder.File("not midi.mid");
+             return std::make_unique<CSynthesizerSequencer>(options);
+         },
+         AuditionFile(),
+         "Couldn't load music file(the soundfont " + folder.File("not midi.mid") +
+             " could not be loaded"},
+        {"a missing file", [] { return std::make_unique<CPortSequencer>("any"); }, missing,
+         "Couldn't load music file(cannot read " + missing + ": No such file or directory)"},
+        {"a folder", [] { return std::make_unique<CPortSequencer>("any"); },
+         folder.File("a folder.mid"),
+         "Couldn't load music file(" + folder.File("a folder.mid") + " is not a regular file)"},
+        {"not a MIDI file", [] { return std::make_unique<CPortSequencer>("any"); },
+         folder.File("not midi.mid"),
+         "Couldn't load music file(" + folder.File("not midi.mid") + " is not a MIDI file)"},
+        {"a missing port", [] { return std::make_unique<CPortSequencer>("Korvane Test Keyboard"); },
+         AuditionFile(),
+         "Couldn't load music file(no MIDI output port named Korvane Test Keyboard)"},
+    };
+    std::filesystem::create_directory(settings.auditionFolder);
+    ASSERT_EQ(WriteWork(table, AuditionFile()), WriteResult::Ok);
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        messages.shown.clear();
+        auto sequencer = test.make();
+        CMidPlay midPlay(*sequencer, messages);
+        EXPECT_FALSE(midPlay.Load(test.path));
+        ASSERT_EQ(messages.shown.size(), 1u);
+        // FluidSynth may add its own detail after the reason.
+        EXPECT_EQ(messages.shown[0].text.substr(0, test.text.size()), test.text);
+        EXPECT_EQ(messages.shown[0].caption, "MidPlay");
+        EXPECT_FALSE(midPlay.IsOpen());
+    }
+}
+
+struct Arrival {
+    double seconds;
+    ByteArray bytes;
+};
+
+void Record(double delta, std::vector<unsigned char>* message, void* data) {
+    auto* arrivals = static_cast<std::pair<std::mutex, std::vector<Arrival>>*>(data);
+    const std::lock_guard<std::mutex> lock(arrivals->first);
+    const double last = arrivals->second.empty() ? 0.0 : arrivals->second.back().seconds;
+    arrivals->second.push_back({last + delta, ByteArray(message->begin(), message->end())});
+}
+
+TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
+    CJackServer server;
+    if (!server.IsRunning())
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    StyleGeneratorOptions style;
+    style.seed = 3;
+    style.tempoBpm = 180;
+    OpenStyle(2, style);
+
+    std::pair<std::mutex, std::vector<Arrival>> arrivals;
+    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
+    input.ignoreTypes(false, true, true);
+    input.setCallback(Record, &arrivals);
+    input.openVirtualPort("record");
+
+    CPortSequencer sequencer("KorvaneRecorder:record");
+    CAuditionPlayer player(table, settings, sequencer);
+    player.Play();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+    std::string problem;
+    const auto sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
+    ASSERT_TRUE(sequence) << problem;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(sequence->duration + 5);
+    while (sequencer.IsPlaying() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_FALSE(sequencer.IsPlaying()) << "playback did not end";
+    player.Stop();
+    // Until the last message of the stop (All Sound Off on channel 16) has come through JACK.
+    const ByteArray last = {0xBF, 120, 0};
+    for (int wait = 0; wait < 150; ++wait) {
+        {
+            const std::lock_guard<std::mutex> lock(arrivals.first);
+            if (!arrivals.second.empty() && arrivals.second.back().bytes == last)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    input.closePort();
+
+    // The silence every stop sends, taken out of the stream (the style itself has none).
+    auto isSilence = [](const ByteArray& bytes) {
+        return bytes.size() == 3 && (bytes[0] & 0xF0) == 0xB0 &&
+               (bytes[1] == 120 || bytes[1] == 123) && bytes[2] == 0;
+    };
+    for (const CMidiEvent& event : sequence->events)
+        ASSERT_FALSE(isSilence(event.bytes));
+    const std::lock_guard<std::mutex> lock(arrivals.first);
+    ASSERT_GE(arrivals.second.size(), 32u);
+    const std::vector<Arrival> tail(arrivals.second.end() - 32, arrivals.second.end());
+    std::vector<Arrival> received;
+    for (const Arrival& arrival : arrivals.second) {
+        if (!isSilence(arrival.bytes))
+            received.push_back(arrival);
+    }
+    const std::size_t expected = sequence->events.size();
+    ASSERT_EQ(received.size(), expected);
+    // Events of one instant may pass JACK in either order (two note-offs, say); between instants
+    // the order must hold. Within each instant both lists are put in one order.
+    std::vector<CMidiEvent> events = sequence->events;
+    for (std::size_t begin = 0, end = 0; begin < expected; begin = end) {
+        while (end < expected && events[end].seconds == events[begin].seconds)
+            ++end;
+        auto byBytes = [](const auto& a, const auto& b) { return a.bytes < b.bytes; };
+        std::sort(events.begin() + std::ptrdiff_t(begin), events.begin() + std::ptrdiff_t(end),
+                  byBytes);
+        std::sort(received.begin() + std::ptrdiff_t(begin), received.begin() + std::ptrdiff_t(end),
+                  byBytes);
+    }
+    // Each event's lateness against the file's time; a constant latency of the JACK chain is
+    // taken out (the median), what is left is how far the timing strays.
+    std::vector<double> lateness;
+    for (std::size_t i = 0; i < expected; ++i) {
+        ASSERT_EQ(received[i].bytes, events[i].bytes) << "event " << i;
+        lateness.push_back(received[i].seconds - events[i].seconds);
+    }
+    std::vector<double> sorted = lateness;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2),
+                     sorted.end());
+    const double latency = sorted[sorted.size() / 2];
+    double worst = 0.0;
+    std::size_t worstEvent = 0;
+    for (std::size_t i = 0; i < lateness.size(); ++i) {
+        if (std::abs(lateness[i] - latency) > worst) {
+            worst = std::abs(lateness[i] - latency);
+            worstEvent = i;
+        }
+    }
+    EXPECT_LT(worst, 0.010) << "event " << worstEvent << " of " << expected << " at "
+                            << events[worstEvent].seconds << " s arrived " << worst * 1000
+                            << " ms off its time";
+    // Stop: All Notes Off and All Sound Off on every channel.
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        EXPECT_EQ(tail[2 * channel].bytes, (ByteArray{std::uint8_t(0xB0 | channel), 123, 0}));
+        EXPECT_EQ(tail[2 * channel + 1].bytes, (ByteArray{std::uint8_t(0xB0 | channel), 120, 0}));
+    }
+}
+
+TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
+    CJackServer server;
+    if (!server.IsRunning())
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    OpenStyle(1);
+    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
+    input.openVirtualPort("record");
+    CPortSequencer sequencer("KorvaneRecorder:record");
+    CAuditionPlayer player(table, settings, sequencer);
+    player.Play();
+    player.Pause();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+    input.closePort(); // the keyboard is unplugged
+    player.Play();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Couldn't rewind music(the MIDI output port KorvaneRecorder:record has gone)");
+    player.Stop();
+    player.Play(); // loads afresh: the port is not there at all
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text,
+              "Couldn't load music file(no MIDI output port named KorvaneRecorder:record)");
+    EXPECT_FALSE(sequencer.IsPlaying());
+}
+
+} // namespace
+} // namespace korvane::testing

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <jack/jack.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace korvane::testing {
+
+// A JACK server with the dummy backend, private to one test or benchmark; gone with the object.
+class CJackServer {
+public:
+    CJackServer() {
+        m_name = "korvane-test-" + std::to_string(getpid());
+        ::setenv("JACK_DEFAULT_SERVER", m_name.c_str(), 1);
+        ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+        ::setenv("JACK_NO_START_SERVER", "1", 1);
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            execlp("jackd", "jackd", "-n", m_name.c_str(), "-d", "dummy", "-r", "44100", "-p", "64",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Bounded wait for the server to take clients.
+        for (int attempt = 0; attempt < 50 && m_pid > 0; ++attempt) {
+            jack_status_t status{};
+            if (jack_client_t* probe =
+                    jack_client_open("korvane-probe", JackNoStartServer, &status)) {
+                jack_client_close(probe);
+                m_running = true;
+                return;
+            }
+            int exitStatus = 0;
+            if (waitpid(m_pid, &exitStatus, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    ~CJackServer() {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGTERM);
+        for (int attempt = 0; attempt < 30; ++attempt) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    bool IsRunning() const { return m_running; }
+
+private:
+    std::string m_name;
+    pid_t m_pid = -1;
+    bool m_running = false;
+};
+
+} // namespace korvane::testing
