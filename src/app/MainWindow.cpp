@@ -348,6 +348,10 @@ void CMainDlg::Render() {
         m_pAssignments[row]->SetTextColour(assignment.textColour.ToControlValue());
     }
     m_pFileNameLabel->SetCaption(m_table.GetFileNameLabel());
+    // An SFF2 style converted as it was read tells what the conversion left out.
+    const CConversionReport* report = m_table.GetDocument().GetConversionReport();
+    const std::string tip = report ? report->GetText() : std::string();
+    m_pFileNameLabel->setToolTip(QString::fromLocal8Bit(tip.data(), qsizetype(tip.size())));
     m_pAuditionLabel->SetTextColour(m_table.GetAuditionLabelColour().ToControlValue());
 
     for (int button = 0; button < kSwitchedButtonCount; ++button) {

@@ -5,6 +5,7 @@
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
 #include "cli/CliSupport.h"
+#include "style/Resolution.h"
 
 #include <filesystem>
 #include <iostream>
@@ -14,7 +15,7 @@ namespace korvane::cli {
 namespace {
 
 const char* const kConvertHelp =
-    R"(Usage: korvane-cli convert IN --model NAME -o OUT MODE... [--force]
+    R"(Usage: korvane-cli convert IN --model NAME -o OUT MODE... [--resolution N] [--force]
 
 Opens IN, assigns its sections to the slots of the model NAME and writes OUT,
 exactly as the same clicks in the window would.
@@ -26,7 +27,11 @@ exactly as the same clicks in the window would.
   --assign SRC=DST   assign the section SRC to the slot DST; repeat as needed,
                      the pairs are clicked in the order given (SRC may hold "=":
                      the pair is split at the last one)
+  --resolution N     write the style at N pulses per quarter note (1 to 32767),
+                     every delta-time rescaled; default: the source's resolution
   --force            replace OUT when it exists
+An SFF2 style is converted to SFF1 as it is read; 'korvane-cli info' shows what
+the conversion left out.
 A file name that starts with "-" goes after "--".
 )";
 
@@ -38,6 +43,7 @@ struct ConvertOptions {
     bool copyAll = false;
     std::vector<std::string> assign;
     std::vector<std::pair<std::string, std::string>> pairs;
+    std::uint16_t resolution = 0;
     bool force = false;
 };
 
@@ -88,7 +94,7 @@ ExitCode RunConvert(ConvertOptions& options) {
         }
     }
 
-    if (WriteWork(table, options.output) != WriteResult::Ok)
+    if (WriteWork(table, options.output, options.resolution) != WriteResult::Ok)
         return ExitCode::Failure;
     int written = 0;
     for (const auto& slot : table.GetSlots())
@@ -110,6 +116,8 @@ Command AddConvertCommand(CLI::App& app) {
     convert->add_flag("--copy-all", options->copyAll, "section i to slot i");
     convert->add_option("--assign", options->assign, "SRC=DST, repeatable")
         ->allow_extra_args(false);
+    convert->add_option("--resolution", options->resolution, "pulses per quarter note to write")
+        ->check(CLI::Range(1, int(kMaxPulsesPerQuarter)));
     convert->add_flag("--force", options->force, "replace OUT when it exists");
     return {convert, kConvertHelp, [options] { return RunConvert(*options); }};
 }

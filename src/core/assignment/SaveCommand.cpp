@@ -14,8 +14,10 @@ bool FileExists(const std::string& path) {
 
 } // namespace
 
-WriteResult WriteWork(CAssignmentTable& table, const std::string& path) {
-    return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages());
+WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
+                      std::uint16_t resolution) {
+    return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages(),
+                              resolution);
 }
 
 void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& dialogs) {

@@ -15,6 +15,8 @@ namespace korvane {
 void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& dialogs);
 
 // Writes the table's work to path: Ok on success, Failed after a message. Does not clear.
-WriteResult WriteWork(CAssignmentTable& table, const std::string& path);
+// A resolution other than 0 rescales the written style to that many pulses per quarter note.
+WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
+                      std::uint16_t resolution = 0);
 
 } // namespace korvane

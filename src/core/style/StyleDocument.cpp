@@ -122,6 +122,7 @@ void CStyleDocument::StartNextFile() {
     if (!m_csegList)
         m_csegList.emplace();
     ResetSourceProperties();
+    m_conversionReport.reset();
 }
 
 void CStyleDocument::Release() {
@@ -131,6 +132,7 @@ void CStyleDocument::Release() {
     m_csegList.reset();
     m_pSourceProperties.reset();
     m_pDestinationProperties.reset();
+    m_conversionReport.reset();
 }
 
 void CStyleDocument::ReleaseSection(const CStyleSection* section) {

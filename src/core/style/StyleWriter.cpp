@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ErrorCode.h"
+#include "style/Resolution.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -238,7 +239,18 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
                       MessageButtons::Ok);
         return WriteResult::Failed;
     }
-    const WriteFailure failure = WriteFileAtomically(path, BuildStyleBytes(input));
+    ByteArray bytes = BuildStyleBytes(input);
+    if (input.resolution != 0 && input.resolution != input.properties.m_division) {
+        const ResolutionChange change = ChangeResolution(bytes, input.resolution);
+        if (!change.changed) {
+            messages.Show("Cannot write " + path + " at " + std::to_string(input.resolution) +
+                              " pulses per quarter note: " + change.failure +
+                              ".\nNo file was written.",
+                          "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+            return WriteResult::Failed;
+        }
+    }
+    const WriteFailure failure = WriteFileAtomically(path, bytes);
     if (failure.stage == WriteStage::Open) {
         ReportFileError(messages, WithCode("Cannot open file %s. (%c)", path, failure.errorCode));
         return WriteResult::Failed;
@@ -253,13 +265,15 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
 }
 
 WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages) {
+                               const AssignmentSlots& slots, IMessageBox& messages,
+                               std::uint16_t resolution) {
     const CStyleProperties empty;
     const CStyleProperties* properties = document.GetDestinationProperties();
     if (!properties)
         properties = document.GetSourceProperties() ? document.GetSourceProperties() : &empty;
     const std::vector<const CCsegRecord*> csegs = document.GetCsegs();
-    const StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs};
+    const StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs,
+                                resolution};
     const WriteResult result = WriteStyleFile(path, input, messages);
     // The destination properties are made from the source ones the first time they are written.
     if (result == WriteResult::Ok && !document.GetDestinationProperties()) {

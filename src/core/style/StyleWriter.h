@@ -15,6 +15,9 @@ struct StyleWriteInput {
     const AssignmentSlots& slots;                        // the 16 slots in layout order
     const std::vector<CStyleSection*>& assignedSections; // one entry per assignment
     const std::vector<const CCsegRecord*>& csegs;        // the document's CSEG list, in order
+    // Pulses per quarter note of the written file; 0 keeps the properties' division. Every
+    // delta-time is rescaled to it (see ChangeResolution).
+    std::uint16_t resolution = 0;
 };
 
 // The section that a slot is written from: the assigned section whose destination list holds the
@@ -31,7 +34,7 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input);
 enum class WriteResult { Ok = 0, Failed = -1 };
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
-// when no slot has a section (message 57630). The bytes go to a temporary file in the target
+// when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes go to a temporary file in the target
 // folder, which replaces the target only when it is complete; a failed write leaves the target as
 // it was.
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
@@ -40,6 +43,7 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
 // Writes the document's work: makes the destination properties when they are missing (a copy of
 // the source properties, which are then released) and calls WriteStyleFile.
 WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages);
+                               const AssignmentSlots& slots, IMessageBox& messages,
+                               std::uint16_t resolution = 0);
 
 } // namespace korvane
