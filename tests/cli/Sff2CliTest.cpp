@@ -27,8 +27,8 @@ ByteArray Ctb2Chunk(int channel, const std::string& name, int ntr, int ntt, int 
 }
 ByteArray Sff2Track() {
     return Cat({B({0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00}), Marker("SFF2"),
-                B({0x00}), Marker("SInt"), B({0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00}),
-                Marker("Main A"),
+                B({0x00}), Marker("SInt"),
+                B({0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00}), Marker("Main A"),
                 B({0x00, 0x90, 0x40, 0x64, 0x60, 0x80, 0x40, 0x00, 0x00, 0xFF, 0x2F, 0x00})});
 }
 // Bass: bass on with the chord table. Chord1: guitar, an active high zone, an inline feature.
@@ -81,17 +81,16 @@ TEST_F(Sff2CliTest, InfoShowsWhatTheConversionLeftOutByChannel) {
 }
 
 TEST_F(Sff2CliTest, ConvertWritesAnSff1StyleWithCtabRecordsAndNoCntt) {
-    const std::string in =
-        Write("new.sty", Style(Sff2Track(), Cseg("SInt,Main A", Sff2Records())));
+    const std::string in = Write("new.sty", Style(Sff2Track(), Cseg("SInt,Main A", Sff2Records())));
     const std::string out = folder.File("old.sty");
     const CliRun run = Run({"convert", in, "--model", "PSR-9000", "--copy-all", "-o", out});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string written = ReadBytes(out);
-    const ByteArray ctabs =
-        Cat({Chunk("Ctab", Cat({Common(0x0A, "Bass    "),
-                                B({0x00, 0x02, 0x05, 0x10, 0x70, 0x01, 0x00})})),
-             Chunk("Ctab", Cat({Common(0x0B, "Chord1  "),
-                                B({0x01, 0x02, 0x05, 0x10, 0x70, 0x01, 0x00})}))});
+    const ByteArray ctabs = Cat(
+        {Chunk("Ctab",
+               Cat({Common(0x0A, "Bass    "), B({0x00, 0x02, 0x05, 0x10, 0x70, 0x01, 0x00})})),
+         Chunk("Ctab",
+               Cat({Common(0x0B, "Chord1  "), B({0x01, 0x02, 0x05, 0x10, 0x70, 0x01, 0x00})}))});
     const ByteArray casm = Chunk("CASM", Cseg("SInt,Main A", ctabs));
     ASSERT_GE(written.size(), casm.size());
     EXPECT_EQ(written.substr(written.size() - casm.size()), std::string(casm.begin(), casm.end()));
@@ -185,8 +184,8 @@ TEST_F(Sff2CliTest, GeneratedSff2StyleConvertsAndRescalesWithoutDrift) {
     // Four times finer and back: every time was a whole number of pulses both ways.
     const std::string fine = folder.File("fine.sty");
     const std::string again = folder.File("again.sty");
-    const CliRun up = Run({"convert", out, "--model", "PSR-9000", "--copy-all", "--resolution",
-                           "1920", "-o", fine});
+    const CliRun up = Run(
+        {"convert", out, "--model", "PSR-9000", "--copy-all", "--resolution", "1920", "-o", fine});
     ASSERT_EQ(up.exitCode, 0) << up.err;
     const ReadBack fineBack = ReadStyle(fine);
     EXPECT_EQ(fineBack.division, 1920);
@@ -206,12 +205,12 @@ TEST_F(Sff2CliTest, ResolutionFailuresWriteNothing) {
         Cat({B({0x00}), Marker("Main A"), B({0x00, 0x3C, 0x64, 0x00, 0xFF, 0x2F, 0x00})});
     const std::string in = Write("odd.sty", Style(track, Cseg("Main A", {})));
     const std::string out = folder.File("out.sty");
-    const CliRun run = Run({"convert", in, "--model", "PSR-9000", "--copy-all", "--resolution",
-                            "96", "-o", out});
+    const CliRun run =
+        Run({"convert", in, "--model", "PSR-9000", "--copy-all", "--resolution", "96", "-o", out});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "korvane-cli: Sorry... Cannot write " + out +
-                           " at 96 pulses per quarter note: section \"Main A\": a data byte "
-                           "without a status byte at track byte 19.\nNo file was written.\n");
+                           " at 96 pulses per quarter note: section \"SInt\": a data byte "
+                           "without a status byte at track byte 17.\nNo file was written.\n");
     EXPECT_FALSE(std::filesystem::exists(out));
     for (const char* bad : {"0", "32768", "x"}) {
         EXPECT_EQ(Run({"convert", in, "--model", "PSR-9000", "--copy-all", "--resolution", bad,

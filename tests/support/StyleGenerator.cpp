@@ -437,8 +437,8 @@ ByteArray Ctb2Data(ByteArray& ctab, const PartInfo& info, CRandom& random) {
         ctb2.insert(ctb2.end(), zone.begin(), zone.end());
     ctb2.insert(ctb2.end(), 6, 0x00); // bytes 40 to 45: no inline feature
     if (random.Chance(30)) {
-        const ByteArray feature{0x02, 0x00, static_cast<std::uint8_t>(random.Range(0, 0x7F)),
-                                0x00, 0x01};
+        const ByteArray feature{0x02, 0x00, static_cast<std::uint8_t>(random.Range(0, 0x7F)), 0x00,
+                                0x01};
         ctb2.insert(ctb2.end(), feature.begin(), feature.end());
         ctab.pop_back();
         ctab.insert(ctab.end(), feature.begin(), feature.end());

@@ -14,8 +14,7 @@ bool FileExists(const std::string& path) {
 
 } // namespace
 
-WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
-                      std::uint16_t resolution) {
+WriteResult WriteWork(CAssignmentTable& table, const std::string& path, std::uint16_t resolution) {
     return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages(),
                               resolution);
 }

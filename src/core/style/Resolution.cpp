@@ -57,6 +57,7 @@ private:
         return std::nullopt; // a fifth byte would go past 28 bits
     }
     bool RescaleDeltaTime();
+    bool ReadsAsMarkerOrEnd(std::uint32_t delta) const;
     bool CopyEvent();
     bool CopyData(std::size_t length, bool dataBytesOnly);
 
@@ -105,15 +106,32 @@ bool CTrackRescaler::RescaleDeltaTime() {
     if (newDelta > kMaxDeltaTime)
         return Fail("a delta-time of " + std::to_string(*delta) + " pulses is too long at " +
                     std::to_string(m_to) + " pulses per quarter note");
-    m_newTotal = total;
-    AppendVariableLength(m_out, static_cast<std::uint32_t>(newDelta));
+    std::uint32_t written = static_cast<std::uint32_t>(newDelta);
+    // The reader cuts the track at FF 06 and FF 2F. A delta-time whose bytes would read as one
+    // (a 7F group before a last group of 06 or 2F, or a first byte 06 or 2F after an FF that
+    // ends the event before) is written one pulse shorter, and the next one makes up for it.
+    if (written > 0 && ReadsAsMarkerOrEnd(written))
+        --written;
+    m_newTotal += written;
+    AppendVariableLength(m_out, written);
     return true;
+}
+
+bool CTrackRescaler::ReadsAsMarkerOrEnd(std::uint32_t delta) const {
+    ByteArray bytes;
+    if (!m_out.empty())
+        bytes.push_back(m_out.back());
+    AppendVariableLength(bytes, delta);
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+        if (bytes[i] == 0xFF && (bytes[i + 1] == 0x06 || bytes[i + 1] == 0x2F))
+            return true;
+    }
+    return false;
 }
 
 bool CTrackRescaler::CopyData(std::size_t length, bool dataBytesOnly) {
     if (length > m_track.size() - m_at)
-        return Fail("an event at track byte " + std::to_string(m_at) +
-                    " is longer than the track");
+        return Fail("an event at track byte " + std::to_string(m_at) + " is longer than the track");
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint8_t byte = m_track[m_at++];
         if (dataBytesOnly && byte >= 0x80)
@@ -130,8 +148,7 @@ bool CTrackRescaler::CopyEvent() {
     if (first < 0x80) {
         // Running status: the data bytes of another message of the last status.
         if (!m_runningStatus)
-            return Fail("a data byte without a status byte at track byte " +
-                        std::to_string(start));
+            return Fail("a data byte without a status byte at track byte " + std::to_string(start));
         const std::uint8_t kind = m_runningStatus & 0xF0;
         return CopyData(kind == 0xC0 || kind == 0xD0 ? 1 : 2, true);
     }
@@ -206,8 +223,8 @@ ResolutionChange ChangeResolution(ByteArray& style, std::uint16_t pulsesPerQuart
     const std::uint16_t from =
         static_cast<std::uint16_t>(style[kDivisionAt] << 8 | style[kDivisionAt + 1]);
     if (from == 0 || from > kMaxPulsesPerQuarter) {
-        change.failure = "the division " + std::to_string(from) +
-                         " is not a number of pulses per quarter note";
+        change.failure =
+            "the division " + std::to_string(from) + " is not a number of pulses per quarter note";
         return change;
     }
     if (pulsesPerQuarter == 0 || pulsesPerQuarter > kMaxPulsesPerQuarter) {

@@ -61,8 +61,8 @@ Ctb2Conversion ConvertCtb2(const ByteArray& ctb2, std::uint32_t chunkLength) {
     Ctb2Conversion result;
     if ((chunkLength != kCtb2Length && chunkLength != kCtb2LengthWithFeature) ||
         ctb2.size() != chunkLength) {
-        result.failure = "its Ctb2 chunk is " + std::to_string(chunkLength) +
-                         " bytes long, not 47 or 51";
+        result.failure =
+            "its Ctb2 chunk is " + std::to_string(chunkLength) + " bytes long, not 47 or 51";
         return result;
     }
     const std::uint8_t ntr = ctb2[kMiddleZone];
@@ -148,10 +148,9 @@ std::vector<CConversionReport::ChannelGroup> CConversionReport::GetChannels() co
             loss->sections.end())
             loss->sections.push_back(note.sections);
     }
-    std::stable_sort(channels.begin(), channels.end(),
-                     [](const ChannelGroup& a, const ChannelGroup& b) {
-                         return a.channel < b.channel;
-                     });
+    std::stable_sort(
+        channels.begin(), channels.end(),
+        [](const ChannelGroup& a, const ChannelGroup& b) { return a.channel < b.channel; });
     for (ChannelGroup& channel : channels) {
         std::stable_sort(channel.losses.begin(), channel.losses.end(),
                          [](const LossGroup& a, const LossGroup& b) { return a.loss < b.loss; });
@@ -162,8 +161,8 @@ std::vector<CConversionReport::ChannelGroup> CConversionReport::GetChannels() co
 std::string CConversionReport::GetText() const {
     std::string text = "SFF2 style, converted to SFF1";
     for (const ChannelGroup& channel : GetChannels()) {
-        text += "\nChannel " + std::to_string(channel.channel) + " \"" + channel.channelName +
-                "\":";
+        text +=
+            "\nChannel " + std::to_string(channel.channel) + " \"" + channel.channelName + "\":";
         for (const LossGroup& loss : channel.losses) {
             text += "\n  " + ConversionLossText(loss.loss) + ": ";
             for (std::size_t i = 0; i < loss.sections.size(); ++i)

@@ -17,11 +17,11 @@ constexpr std::size_t kCtb2LengthWithFeature = 51;
 
 // What the conversion of one record had to leave out, in the order the report lists them.
 enum class ConversionLoss {
-    LowZoneDropped,    // an active low zone (middle zone starts above note 0)
-    HighZoneDropped,   // an active high zone (middle zone ends below note 127)
-    GuitarMadeChord,   // a guitar rule became root fixed with the chord table
-    MinorTableFolded,  // an extended minor table became melodic or harmonic minor
-    BassOnMadePlain,   // the bass-on flag could not become the bass table
+    LowZoneDropped,   // an active low zone (middle zone starts above note 0)
+    HighZoneDropped,  // an active high zone (middle zone ends below note 127)
+    GuitarMadeChord,  // a guitar rule became root fixed with the chord table
+    MinorTableFolded, // an extended minor table became melodic or harmonic minor
+    BassOnMadePlain,  // the bass-on flag could not become the bass table
     InlineFeatureDropped,
 };
 

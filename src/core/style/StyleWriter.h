@@ -34,9 +34,9 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input);
 enum class WriteResult { Ok = 0, Failed = -1 };
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
-// when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes go to a temporary file in the target
-// folder, which replaces the target only when it is complete; a failed write leaves the target as
-// it was.
+// when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes
+// go to a temporary file in the target folder, which replaces the target only when it is complete;
+// a failed write leaves the target as it was.
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
                            IMessageBox& messages);
 

@@ -32,11 +32,10 @@ ByteArray StyleAt(int division, const ByteArray& track) {
 
 TEST(ResolutionTest, EveryDeltaTimeFollowsTheRunningTotalOfItsSection) {
     // Main's times: 0, 48, 97, 130, 322 (81 40 = 192 later) and its end at 329; Fill's 1 to 4.
-    const ByteArray source =
-        StyleAt(96, Cat({kHeaderEvents,
-                         Main({B({0x00}), B({0x30}), B({0x31}), B({0x21}), B({0x81, 0x40}),
-                               B({0x07})}),
-                         Fill(B({0x01, 0x01, 0x01, 0x01})), B({0xFF, 0x2F, 0x00})}));
+    const ByteArray source = StyleAt(
+        96, Cat({kHeaderEvents,
+                 Main({B({0x00}), B({0x30}), B({0x31}), B({0x21}), B({0x81, 0x40}), B({0x07})}),
+                 Fill(B({0x01, 0x01, 0x01, 0x01})), B({0xFF, 0x2F, 0x00})}));
     struct Case {
         int to;
         std::vector<ByteArray> main;
@@ -45,26 +44,39 @@ TEST(ResolutionTest, EveryDeltaTimeFollowsTheRunningTotalOfItsSection) {
     const std::vector<Case> cases{
         // x5: 0, 240, 485, 650, 1610, 1645.
         {480,
-         {B({0x00}), B({0x81, 0x70}), B({0x81, 0x75}), B({0x81, 0x25}), B({0x87, 0x40}),
-          B({0x23})},
+         {B({0x00}), B({0x81, 0x70}), B({0x81, 0x75}), B({0x81, 0x25}), B({0x87, 0x40}), B({0x23})},
          B({0x05, 0x05, 0x05, 0x05})},
         // x5/12: 0, 20, 40.4, 54.2, 134.2, 137.1 round to 0, 20, 40, 54, 134, 137; Fill's
         // 0.4, 0.8, 1.25, 1.7 to 0, 1, 1, 2: rounding each step alone would have given 0, 0, 0, 0.
-        {40, {B({0x00}), B({0x14}), B({0x14}), B({0x0E}), B({0x50}), B({0x03})},
+        {40,
+         {B({0x00}), B({0x14}), B({0x14}), B({0x0E}), B({0x50}), B({0x03})},
          B({0x00, 0x01, 0x00, 0x01})},
-        // /2, halves rounding up: Fill's 0.5, 1, 1.5, 2 to 1, 1, 2, 2 (each step alone: 1, 1, 1, 1).
-        {48, {B({0x00}), B({0x18}), B({0x19}), B({0x10}), B({0x60}), B({0x04})},
+        // /2, halves rounding up: Fill's 0.5, 1, 1.5, 2 to 1, 1, 2, 2 (each step alone: 1, 1, 1,
+        // 1).
+        {48,
+         {B({0x00}), B({0x18}), B({0x19}), B({0x10}), B({0x60}), B({0x04})},
          B({0x01, 0x00, 0x01, 0x00})},
     };
     for (const Case& c : cases) {
         ByteArray bytes = source;
         const ResolutionChange change = ChangeResolution(bytes, std::uint16_t(c.to));
         ASSERT_TRUE(change.changed) << c.to << ": " << change.failure;
-        EXPECT_EQ(bytes,
-                  StyleAt(c.to, Cat({kHeaderEvents, Main(c.main), Fill(c.fill),
-                                     B({0xFF, 0x2F, 0x00})})))
+        EXPECT_EQ(bytes, StyleAt(c.to, Cat({kHeaderEvents, Main(c.main), Fill(c.fill),
+                                            B({0xFF, 0x2F, 0x00})})))
             << c.to;
     }
+}
+
+TEST(ResolutionTest, ADeltaTimeThatWouldReadAsAMarkerIsWrittenOnePulseShorter) {
+    // 8131 and 1 pulses at division 1, doubled: 16262 is FF 06, so 16261 (FF 05) and 3.
+    const ByteArray source = StyleAt(
+        1, Cat({kHeaderEvents, Marker("Main"),
+                B({0xBF, 0x43, 0x90, 0x3C, 0x64, 0x01, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00})}));
+    ByteArray bytes = source;
+    ASSERT_TRUE(ChangeResolution(bytes, 2).changed);
+    EXPECT_EQ(bytes, StyleAt(2, Cat({kHeaderEvents, Marker("Main"),
+                                     B({0xFF, 0x05, 0x90, 0x3C, 0x64, 0x03, 0x3C, 0x00, 0x00, 0xFF,
+                                        0x2F, 0x00})})));
 }
 
 TEST(ResolutionTest, ATrackThatCannotBeWalkedChangesNothing) {

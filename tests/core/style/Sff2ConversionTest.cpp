@@ -12,16 +12,16 @@ namespace {
 
 // Bytes 0 to 19, common to Ctab and Ctb2: channel 12 (source 0x0B), "Chord1", destination 0x0B.
 ByteArray Common() {
-    return Cat({B({0x0B}), T("Chord1  "), B({0x0B, 0x00, 0x0F, 0xFF, 0x1F, 0xFF, 0xFF, 0xFF, 0xFF,
-                                            0x00, 0x01})});
+    return Cat({B({0x0B}), T("Chord1  "),
+                B({0x0B, 0x00, 0x0F, 0xFF, 0x1F, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x01})});
 }
 
 struct RecordCase {
     const char* what;
-    int low, high;     // bytes 20 and 21
-    int ntr, ntt;      // the middle zone's rule and table byte
-    int byte41;        // 01 starts an inline feature
-    ByteArray ending;  // byte 46 and what follows it (1 or 5 bytes)
+    int low, high;    // bytes 20 and 21
+    int ntr, ntt;     // the middle zone's rule and table byte
+    int byte41;       // 01 starts an inline feature
+    ByteArray ending; // byte 46 and what follows it (1 or 5 bytes)
     int ctabNtr, ctabNtt;
     ByteArray ctabEnding;
     std::vector<ConversionLoss> losses;
@@ -52,21 +52,47 @@ TEST(Sff2ConversionTest, EachRecordBecomesOneCtabByTheRule) {
         {"dorian", 0, 127, 0, 9, 0, none, 0, 4, none, {L::MinorTableFolded}},
         {"dorian 5th", 0, 127, 0, 10, 0, none, 0, 4, none, {L::MinorTableFolded}},
         {"guitar", 0, 127, 2, 5, 0, none, 1, 2, none, {L::GuitarMadeChord}},
-        {"guitar, bass on", 0, 127, 2, 0x81, 0, none, 1, 2, none,
+        {"guitar, bass on",
+         0,
+         127,
+         2,
+         0x81,
+         0,
+         none,
+         1,
+         2,
+         none,
          {L::GuitarMadeChord, L::BassOnMadePlain}},
         {"bass on, bypass", 0, 127, 0, 0x80, 0, none, 0, 3, none, {}},
         {"bass on, melody", 0, 127, 0, 0x81, 0, none, 0, 3, none, {}},
         {"bass on, root fixed", 0, 127, 1, 0x81, 0, none, 1, 1, none, {L::BassOnMadePlain}},
         {"bass on, chord", 0, 127, 0, 0x82, 0, none, 0, 2, none, {L::BassOnMadePlain}},
-        {"bass on, dorian", 0, 127, 0, 0x89, 0, none, 0, 4, none,
+        {"bass on, dorian",
+         0,
+         127,
+         0,
+         0x89,
+         0,
+         none,
+         0,
+         4,
+         none,
          {L::MinorTableFolded, L::BassOnMadePlain}},
         {"active low zone", 0x30, 127, 0, 2, 0, none, 0, 2, none, {L::LowZoneDropped}},
         {"active high zone", 0, 0x60, 0, 2, 0, none, 0, 2, none, {L::HighZoneDropped}},
-        {"both zones", 1, 126, 0, 2, 0, none, 0, 2, none,
-         {L::LowZoneDropped, L::HighZoneDropped}},
+        {"both zones", 1, 126, 0, 2, 0, none, 0, 2, none, {L::LowZoneDropped, L::HighZoneDropped}},
         {"51 bytes, special feature", 0, 127, 0, 2, 0, feature, 0, 2, feature, {}},
-        {"51 bytes, no special feature", 0, 127, 0, 2, 0, B({0x00, 0x0A, 0x0B, 0x0C, 0x0D}), 0,
-         2, none, {}},
+        {"51 bytes, no special feature",
+         0,
+         127,
+         0,
+         2,
+         0,
+         B({0x00, 0x0A, 0x0B, 0x0C, 0x0D}),
+         0,
+         2,
+         none,
+         {}},
         {"47 bytes saying 02", 0, 127, 0, 2, 0, B({0x02}), 0, 2, none, {}},
         {"inline feature", 0, 127, 0, 2, 1, none, 0, 2, none, {L::InlineFeatureDropped}},
         {"byte 41 not 01", 0, 127, 0, 2, 2, none, 0, 2, none, {}},
@@ -90,12 +116,12 @@ TEST(Sff2ConversionTest, RecordsOutsideTheRuleAreRefused) {
         std::size_t length;
         std::string failure;
     };
-    for (const Refused& r : std::vector<Refused>{
-             {3, 2, 47, "its note transposition rule is 3"},
-             {0, 11, 47, "its note transposition table is 11"},
-             {0, 0x8B, 47, "its note transposition table is 11"},
-             {0, 2, 46, "its Ctb2 chunk is 46 bytes long, not 47 or 51"},
-             {0, 2, 48, "its Ctb2 chunk is 48 bytes long, not 47 or 51"}}) {
+    for (const Refused& r :
+         std::vector<Refused>{{3, 2, 47, "its note transposition rule is 3"},
+                              {0, 11, 47, "its note transposition table is 11"},
+                              {0, 0x8B, 47, "its note transposition table is 11"},
+                              {0, 2, 46, "its Ctb2 chunk is 46 bytes long, not 47 or 51"},
+                              {0, 2, 48, "its Ctb2 chunk is 48 bytes long, not 47 or 51"}}) {
         RecordCase c = base;
         c.ntr = r.ntr;
         c.ntt = r.ntt;
