@@ -38,7 +38,7 @@ constexpr std::size_t kMaxAssigned = sizeof kDestinations / sizeof kDestinations
     std::abort();
 }
 
-int ReadBytes(const std::uint8_t* data, std::size_t size, CStyleDocument& document) {
+ReadResult ReadBytes(const std::uint8_t* data, std::size_t size, CStyleDocument& document) {
     CDiscardMessages messages;
     document.StartNextFile();
     // fmemopen refuses an empty buffer; an empty file is a temporary file with nothing in it.
@@ -46,7 +46,7 @@ int ReadBytes(const std::uint8_t* data, std::size_t size, CStyleDocument& docume
         size ? ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb") : std::tmpfile();
     if (!stream)
         std::abort();
-    const int result = ReadStyleStream(stream, "fuzz.sty", document, messages);
+    const ReadResult result = ReadStyleStream(stream, "fuzz.sty", document, messages);
     std::fclose(stream);
     return result;
 }

@@ -1,8 +1,10 @@
 #include "style/Resolution.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -58,6 +60,8 @@ private:
     }
     bool RescaleDeltaTime();
     bool ReadsAsMarkerOrEnd(std::uint32_t delta) const;
+    bool KeepsReaderCuts(std::size_t start, std::size_t outStart, bool deltaTime);
+    void FindReaderCuts(std::size_t marker);
     bool CopyEvent();
     bool CopyData(std::size_t length, bool dataBytesOnly);
 
@@ -72,6 +76,8 @@ private:
     std::uint64_t m_newTotal = 0; // the same, rescaled and rounded
     std::uint8_t m_runningStatus = 0;
     bool m_inSections = false;
+    std::vector<std::size_t> m_cuts; // the reader's marker and end-of-track positions
+    std::size_t m_nextCut = 0;
     bool m_ended = false;
 };
 
@@ -80,7 +86,12 @@ bool CTrackRescaler::Run() {
     while (!m_ended) {
         if (m_at == m_track.size())
             return Fail("the track ends without its end-of-track event");
-        if (!RescaleDeltaTime() || !CopyEvent())
+        std::size_t start = m_at;
+        const std::size_t written = m_out.size();
+        if (!RescaleDeltaTime() || !KeepsReaderCuts(start, written, true))
+            return false;
+        start = m_at;
+        if (!CopyEvent() || !KeepsReaderCuts(start, m_out.size(), false))
             return false;
     }
     if (m_at != m_track.size())
@@ -115,6 +126,54 @@ bool CTrackRescaler::RescaleDeltaTime() {
     m_newTotal += written;
     AppendVariableLength(m_out, written);
     return true;
+}
+
+// The reader does not walk events: among the header events it takes every FF for a meta event
+// and a system-exclusive run up to the next FF; in the sections it cuts at every FF 06 and FF 2F.
+// A walk that disagrees with that would move the cuts, so it fails instead.
+bool CTrackRescaler::KeepsReaderCuts(std::size_t start, std::size_t outStart, bool deltaTime) {
+    if (!m_inSections || (!deltaTime && m_track[start] == 0xFF && m_cuts.empty())) {
+        if (m_inSections)
+            FindReaderCuts(start); // the first section's marker
+        const bool meta = !deltaTime && m_track[start] == 0xFF;
+        const auto from = deltaTime ? m_out.begin() + std::ptrdiff_t(outStart)
+                                    : m_track.begin() + std::ptrdiff_t(start);
+        const auto to = deltaTime ? m_out.end() : m_track.begin() + std::ptrdiff_t(m_at);
+        if (!meta && !m_inSections && std::find(from, to, 0xFF) != to)
+            return Fail("an event or pause among the header events would hold an FF byte, "
+                        "which the reader takes for a meta event");
+        return true;
+    }
+    while (m_nextCut < m_cuts.size() && m_cuts[m_nextCut] < start)
+        ++m_nextCut;
+    if (m_nextCut < m_cuts.size() && m_cuts[m_nextCut] < m_at &&
+        (deltaTime || m_cuts[m_nextCut] != start))
+        return Fail("its events run over the marker or end of track the reader finds at track "
+                    "byte " +
+                    std::to_string(m_cuts[m_nextCut]));
+    return true;
+}
+
+// Where the reader cuts the sections, from the first section's marker on.
+void CTrackRescaler::FindReaderCuts(std::size_t marker) {
+    const std::size_t size = m_track.size();
+    for (std::size_t i = marker; i < size;) {
+        if (m_track[i] != 0xFF || i + 1 == size) {
+            ++i;
+            continue;
+        }
+        const std::uint8_t type = m_track[i + 1];
+        if (type == 0x2F) {
+            m_cuts.push_back(i);
+            break;
+        }
+        if (type == 0x06) {
+            m_cuts.push_back(i);
+            i += 3 + (i + 2 < size ? m_track[i + 2] : 0); // a one-byte length and the text
+            continue;
+        }
+        i += 2; // an FF inside an event goes with the byte after it
+    }
 }
 
 bool CTrackRescaler::ReadsAsMarkerOrEnd(std::uint32_t delta) const {

@@ -107,6 +107,18 @@ TEST(ResolutionTest, ATrackThatCannotBeWalkedChangesNothing) {
         {style(B({0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x64, 0x00})), 192,
          "section \"Bad\": a delta-time of 268435455 pulses is too long at 192 pulses per "
          "quarter note"},
+        // The reader cuts at the marker of "B" (track byte 31) inside the message's 10 bytes.
+        {style(Cat({B({0x00, 0xF0, 0x0A, 0x01, 0x02, 0x03, 0xF7, 0x00}), Marker("B"),
+                    B({0x00, 0x90, 0x3C, 0x64, 0x00})})),
+         480,
+         "section \"Bad\": its events run over the marker or end of track the reader finds at "
+         "track byte 31"},
+        // Among the header events the reader takes the FF for a meta event.
+        {StyleAt(96, Cat({B({0x00, 0xF0, 0x03, 0x7E, 0xFF, 0xF7, 0x00}), Marker("A"),
+                          B({0x00, 0xFF, 0x2F, 0x00})})),
+         480,
+         "the header events: an event or pause among the header events would hold an FF byte, "
+         "which the reader takes for a meta event"},
         {Cat({Header(0, 1, 0xE728), Chunk("MTrk", Cat({kHeaderEvents, B({0xFF, 0x2F, 0x00})}))}),
          480, "the division 59176 is not a number of pulses per quarter note"},
         {style(B({0x00})), 0, "a resolution of 0 pulses per quarter note cannot be written"},
