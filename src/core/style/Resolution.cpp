@@ -136,10 +136,12 @@ bool CTrackRescaler::KeepsReaderCuts(std::size_t start, std::size_t outStart, bo
         if (m_inSections)
             FindReaderCuts(start); // the first section's marker
         const bool meta = !deltaTime && m_track[start] == 0xFF;
-        const auto from = deltaTime ? m_out.begin() + std::ptrdiff_t(outStart)
-                                    : m_track.begin() + std::ptrdiff_t(start);
-        const auto to = deltaTime ? m_out.end() : m_track.begin() + std::ptrdiff_t(m_at);
-        if (!meta && !m_inSections && std::find(from, to, 0xFF) != to)
+        const auto holdsFF = [](auto from, auto to) { return std::find(from, to, 0xFF) != to; };
+        const bool sourceFF = holdsFF(m_track.begin() + std::ptrdiff_t(start),
+                                      m_track.begin() + std::ptrdiff_t(m_at));
+        const bool writtenFF =
+            deltaTime && holdsFF(m_out.begin() + std::ptrdiff_t(outStart), m_out.end());
+        if (!meta && !m_inSections && (sourceFF || writtenFF))
             return Fail("an event or pause among the header events would hold an FF byte, "
                         "which the reader takes for a meta event");
         return true;
