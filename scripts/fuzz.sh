@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the style reader's libFuzzer target with clang, makes a seed corpus of generated styles
-# (whole and cut off) and fuzzes for the given number of seconds (default 300).
+# (whole and cut off, SFF1 and SFF2) and fuzzes for the given number of seconds (default 300).
 #   scripts/fuzz.sh [seconds]
 # Crashes, hangs and leaks are written to build-fuzz/fuzz-artifacts/; the corpus grows in
 # build-fuzz/fuzz-corpus/ and is kept for the next run.
@@ -21,6 +21,9 @@ mkdir -p "$corpus" "$artifacts"
 "$build/tests/support/korvane-stylegen" --count 40 --seed 1000 --out "$seeds" --compact --truncated
 "$build/tests/support/korvane-stylegen" --count 4 --seed 2000 --out "$seeds/full"
 mv "$seeds"/full/*.sty "$seeds/" && rmdir "$seeds/full"
+"$build/tests/support/korvane-stylegen" --count 20 --seed 3000 --out "$seeds/sff2" --compact --truncated --sff2
+for f in "$seeds"/sff2/*.sty; do mv "$f" "$seeds/sff2-$(basename "$f")"; done
+rmdir "$seeds/sff2"
 "$build/tests/support/korvane-stylegen" --examples "$seeds/examples"
 for f in "$seeds"/examples/*.sty; do mv "$f" "$seeds/example-$(basename "$f")"; done
 rmdir "$seeds/examples"

@@ -385,6 +385,9 @@ void CMainDlg::Render() {
     }
     m_pFileNameLabel->SetCaption(m_table.GetFileNameLabel());
     m_pAssignByNameAction->setEnabled(m_table.GetDocument().HasSectionList());
+    // An SFF2 style converted as it was read tells what the conversion left out.
+    const CConversionReport* report = m_table.GetDocument().GetConversionReport();
+    m_pFileNameLabel->SetNote(report ? report->GetText() : std::string());
     m_pAuditionLabel->SetTextColour(m_table.GetAuditionLabelColour().ToControlValue());
 
     for (int button = 0; button < kSwitchedButtonCount; ++button) {

@@ -4,6 +4,7 @@
 #include "assignment/SaveCommand.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "style/Resolution.h"
 
 #include <filesystem>
 #include <iostream>
@@ -14,7 +15,7 @@ namespace korvane::cli {
 namespace {
 
 const char* const kConvertHelp =
-    R"(Usage: korvane-cli convert IN --model NAME -o OUT MODE... [--force]
+    R"(Usage: korvane-cli convert IN --model NAME -o OUT MODE... [--resolution N] [--force]
 
 Opens IN, assigns its sections to the slots of the model NAME and writes OUT,
 exactly as the same clicks in the window would.
@@ -28,7 +29,11 @@ exactly as the same clicks in the window would.
   --assign SRC=DST   assign the section SRC to the slot DST; repeat as needed,
                      the pairs are clicked in the order given (SRC may hold "=":
                      the pair is split at the last one)
+  --resolution N     write the style at N pulses per quarter note (1 to 32767),
+                     every delta-time rescaled; default: the source's resolution
   --force            replace OUT when it exists
+An SFF2 style is converted to SFF1 as it is read; 'korvane-cli info' shows what
+the conversion left out.
 A file name that starts with "-" goes after "--".
 
 OUT is written through a temporary file that takes its name only when complete.
@@ -41,6 +46,7 @@ never replaced, even by a conversion running at the same time.
 struct ConvertOptions {
     AssignmentOptions assignment;
     std::string output;
+    std::uint16_t resolution = 0;
     bool force = false;
 };
 
@@ -66,6 +72,7 @@ ExitCode RunConvert(ConvertOptions& options) {
     // The check above answers at once; this one holds when another program takes the name while
     // we convert.
     write.existing = options.force ? ExistingFile::Replace : ExistingFile::Keep;
+    write.resolution = options.resolution;
     switch (WriteWork(table, options.output, write)) {
     case WriteResult::Ok:
         break;
@@ -92,6 +99,8 @@ Command AddConvertCommand(CLI::App& app) {
     AddAssignmentOptions(*convert, options->assignment);
     convert->add_option("-o,--output", options->output, "the style file to write, - for stdout")
         ->required();
+    convert->add_option("--resolution", options->resolution, "pulses per quarter note to write")
+        ->check(CLI::Range(1, int(kMaxPulsesPerQuarter)));
     convert->add_flag("--force", options->force, "replace OUT when it exists");
     return {convert, kConvertHelp, [options] { return RunConvert(*options); }};
 }

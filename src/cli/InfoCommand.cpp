@@ -17,7 +17,8 @@ namespace {
 const char* const kInfoHelp = R"(Usage: korvane-cli info FILE [--json]
 
 Reads FILE as Korvane's window does and shows its header values, its sections
-(name, number of event bytes, CSEG record) and its CSEG records. Names are shown
+(name, number of event bytes, CSEG record) and its CSEG records; for an SFF2
+style, what its conversion to SFF1 left out, by channel. Names are shown
 as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; in text output,
 control characters are written as \xNN.
   --json   print one JSON object instead of text
@@ -67,6 +68,25 @@ void PrintInfoJson(const CStyleDocument& document) {
         info["csegs"].push_back({{"sdec", DisplayUtf8(record->GetSdecText())},
                                  {"ctab_length", record->GetCtabLength()}});
     }
+    // Only a converted file has the key, so the output of SFF1 files stays as it was.
+    if (const CConversionReport* report = document.GetConversionReport()) {
+        nlohmann::ordered_json conversion = {
+            {"summary", "SFF2 style, converted to SFF1"}, {"from", "SFF2"}, {"to", "SFF1"}};
+        conversion["channels"] = nlohmann::ordered_json::array();
+        for (const auto& channel : report->GetChannels()) {
+            nlohmann::ordered_json losses = nlohmann::ordered_json::array();
+            for (const auto& loss : channel.losses) {
+                nlohmann::ordered_json csegs = nlohmann::ordered_json::array();
+                for (const std::string& sdec : loss.sections)
+                    csegs.push_back(DisplayUtf8(sdec));
+                losses.push_back({{"loss", ConversionLossText(loss.loss)}, {"csegs", csegs}});
+            }
+            conversion["channels"].push_back({{"channel", channel.channel},
+                                              {"name", DisplayUtf8(channel.channelName)},
+                                              {"losses", losses}});
+        }
+        info["conversion"] = conversion;
+    }
     std::cout << info.dump() << "\n";
 }
 
@@ -98,6 +118,17 @@ void PrintInfoText(const std::string& path, const CStyleDocument& document) {
     for (const CCsegRecord* record : document.GetCsegs()) {
         std::cout << "  " << index++ << ": " << PrintableUtf8(record->GetSdecText()) << " ("
                   << record->GetCtabLength() << " Ctab bytes)\n";
+    }
+    if (const CConversionReport* report = document.GetConversionReport()) {
+        // The report's first line, then its lines indented under it.
+        const std::string text = report->GetText();
+        std::string::size_type start = 0;
+        for (bool first = true; start <= text.size(); first = false) {
+            const auto end = std::min(text.find('\n', start), text.size());
+            std::cout << (first ? "Conversion:      " : "  ")
+                      << PrintableUtf8(text.substr(start, end - start)) << "\n";
+            start = end + 1;
+        }
     }
 }
 

@@ -417,6 +417,37 @@ ByteArray CtabData(const PartInfo& info, CRandom& random) {
     return data;
 }
 
+// The Ctb2 record a newer keyboard writes for the same part, and how the Ctab changes when it is
+// converted back: a guitar rule becomes root fixed with the chord table, and a 51-byte record
+// carries its special feature into a 31-byte Ctab.
+ByteArray Ctb2Data(ByteArray& ctab, const PartInfo& info, CRandom& random) {
+    ByteArray ctb2(ctab.begin(), ctab.begin() + 20);
+    ctb2.insert(ctb2.end(), {0x00, 0x7F}); // the middle zone spans every note
+    ByteArray zone(ctab.begin() + 20, ctab.begin() + 26);
+    if (info.part == Part::Bass) {
+        zone[0] = 0x00;
+        zone[1] = 0x81; // bass on, melody table: the bass table of a Ctab
+    } else if ((info.part == Part::Chord2 || info.part == Part::Phrase1) && random.Chance(50)) {
+        zone[0] = 0x02; // guitar
+        zone[1] = 0x02;
+        ctab[20] = 0x01;
+        ctab[21] = 0x02;
+    }
+    for (int z = 0; z < 3; ++z)
+        ctb2.insert(ctb2.end(), zone.begin(), zone.end());
+    ctb2.insert(ctb2.end(), 6, 0x00); // bytes 40 to 45: no inline feature
+    if (random.Chance(30)) {
+        const ByteArray feature{0x02, 0x00, static_cast<std::uint8_t>(random.Range(0, 0x7F)), 0x00,
+                                0x01};
+        ctb2.insert(ctb2.end(), feature.begin(), feature.end());
+        ctab.pop_back();
+        ctab.insert(ctab.end(), feature.begin(), feature.end());
+    } else {
+        ctb2.push_back(0x00);
+    }
+    return ctb2;
+}
+
 const std::vector<std::string> kStyleNames{"Pop 16Beat", "Cool Ballad", "Big Band Swing",
                                            "Euro Dance", "Country Pop", "Latin Groove",
                                            "Soft Rock",  "Bossa Nova",  "Funk Shuffle"};
@@ -625,7 +656,9 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
         track.insert(track.end(), run.begin(), run.end());
         properties.sysex = run;
     }
-    if (options.withSff1Marker)
+    if (options.sff2)
+        headerEvent(MetaEvent(0x06, TextData("SFF2")));
+    else if (options.withSff1Marker)
         headerEvent(MetaEvent(0x06, TextData("SFF1")));
 
     // The sections. Long rests go to two sections at least, one of each encoding length.
@@ -684,6 +717,12 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
             }
         for (const PartInfo& info : parts) {
             ByteArray data = CtabData(info, random);
+            if (options.sff2) {
+                const ByteArray ctb2 = Ctb2Data(data, info, random);
+                AppendTag(cseg.ctb2Bytes, "Ctb2");
+                Append32(cseg.ctb2Bytes, static_cast<std::uint32_t>(ctb2.size()));
+                cseg.ctb2Bytes.insert(cseg.ctb2Bytes.end(), ctb2.begin(), ctb2.end());
+            }
             AppendTag(cseg.ctabBytes, "Ctab");
             Append32(cseg.ctabBytes, static_cast<std::uint32_t>(data.size()));
             cseg.ctabBytes.insert(cseg.ctabBytes.end(), data.begin(), data.end());
@@ -704,13 +743,13 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
     for (GeneratedCseg& cseg : style.csegs) {
         for (std::size_t i = 0; i < cseg.sdecNames.size(); ++i)
             cseg.sdecText += (i ? "," : "") + cseg.sdecNames[i];
+        const ByteArray& records = options.sff2 ? cseg.ctb2Bytes : cseg.ctabBytes;
         AppendTag(casm, "CSEG");
-        Append32(casm,
-                 static_cast<std::uint32_t>(8 + cseg.sdecText.size() + cseg.ctabBytes.size()));
+        Append32(casm, static_cast<std::uint32_t>(8 + cseg.sdecText.size() + records.size()));
         AppendTag(casm, "Sdec");
         Append32(casm, static_cast<std::uint32_t>(cseg.sdecText.size()));
         AppendText(casm, cseg.sdecText);
-        casm.insert(casm.end(), cseg.ctabBytes.begin(), cseg.ctabBytes.end());
+        casm.insert(casm.end(), records.begin(), records.end());
     }
 
     ByteArray& out = style.bytes;

@@ -40,6 +40,10 @@ struct StyleGeneratorOptions {
     bool sysexInSections = true;  // an XG effect message in "SInt"
     bool compact = false;         // one-bar sections and three channels: small fuzz seeds
     bool unknownSdecName = false; // one Sdec names a section the style does not have
+    // A newer keyboard's SFF2 style: the marker says "SFF2" (also without withSff1Marker) and
+    // every channel record is a Ctb2 chunk, some of 51 bytes, some with guitar rules; the
+    // GeneratedCseg's ctabBytes are then the Ctab chunks they convert to.
+    bool sff2 = false;
     // Damaged variants. They change the bytes only; the expected structure stays that of the
     // whole file.
     std::size_t truncateAt = 0; // keep only this many bytes (0: all)
@@ -67,6 +71,7 @@ struct GeneratedCseg {
     std::vector<std::string> sdecNames; // in Sdec order; may hold a name no section has
     std::string sdecText;               // the names joined by single commas
     ByteArray ctabBytes;                // every Ctab chunk: "Ctab", 32-bit length, 27 data bytes
+    ByteArray ctb2Bytes;                // with sff2: the Ctb2 chunks the file holds instead
 };
 
 struct GeneratedStyle {

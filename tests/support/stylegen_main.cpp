@@ -1,12 +1,13 @@
 // korvane-stylegen: writes synthetic style files for the benchmarks, the fuzzer's seed corpus and
 // the examples folder.
 //
-//   korvane-stylegen --count N --seed S --out DIR [--compact] [--truncated]
+//   korvane-stylegen --count N --seed S --out DIR [--compact] [--truncated] [--sff2]
 //   korvane-stylegen --examples DIR
 //
 // Style i of a run (0 to N-1) is generated from seed S + i and written as DIR/style-NNNNN.sty.
 // --compact makes small styles (one-bar sections, three parts) for fuzzing; --truncated also
-// writes a cut-off copy of every style (style-NNNNN-cut.sty).
+// writes a cut-off copy of every style (style-NNNNN-cut.sty); --sff2 writes SFF2 styles with Ctb2
+// channel records, as newer keyboards do.
 
 #include "support/StyleGenerator.h"
 
@@ -26,7 +27,7 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr, "usage: korvane-stylegen --count N --seed S --out DIR [--compact] "
-                         "[--truncated]\n"
+                         "[--truncated] [--sff2]\n"
                          "       korvane-stylegen --examples DIR\n");
     return 2;
 }
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
     std::string examples;
     bool compact = false;
     bool truncated = false;
+    bool sff2 = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -135,6 +137,8 @@ int main(int argc, char** argv) {
             compact = true;
         } else if (arg == "--truncated") {
             truncated = true;
+        } else if (arg == "--sff2") {
+            sff2 = true;
         } else {
             return Usage();
         }
@@ -152,6 +156,7 @@ int main(int argc, char** argv) {
         StyleGeneratorOptions options;
         options.seed = seed + static_cast<unsigned long long>(i);
         options.compact = compact;
+        options.sff2 = sff2;
         GeneratedStyle style = GenerateStyle(options);
         char name[64];
         std::snprintf(name, sizeof name, "/style-%05ld.sty", i);

@@ -27,7 +27,15 @@ void CLabelControl::FitCaption() {
     const int room = contentsRect().width() - 2 * std::max(indent(), 0);
     const QString fitted = fontMetrics().elidedText(m_shown, Qt::ElideMiddle, std::max(room, 0));
     setText(fitted);
-    setToolTip(fitted == m_shown ? QString() : m_shown);
+    QString tip = fitted == m_shown ? QString() : m_shown;
+    if (!m_note.isEmpty())
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n\n")) + m_note;
+    setToolTip(tip);
+}
+
+void CLabelControl::SetNote(const std::string& note) {
+    m_note = QString::fromStdString(DisplayUtf8(note));
+    FitCaption();
 }
 
 void CLabelControl::resizeEvent(QResizeEvent* event) {

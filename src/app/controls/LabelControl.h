@@ -23,6 +23,9 @@ public:
     // The caption as text, before any cutting.
     const QString& GetShownCaption() const { return m_shown; }
 
+    // A note shown in the tooltip under the caption (bytes, decoded as the caption is); empty for
+    // none.
+    void SetNote(const std::string& note);
     void SetTextColour(std::uint32_t colour);
     std::uint32_t GetTextColour() const;
     void SetBackColour(std::uint32_t colour);
@@ -45,6 +48,7 @@ private:
 
     std::string m_caption;
     QString m_shown;
+    QString m_note;
     bool m_pressed = false;
 };
 

@@ -119,6 +119,7 @@ void CStyleDocument::StartNextFile() {
     if (!m_csegList)
         m_csegList.emplace();
     ResetSourceProperties();
+    m_conversionReport.reset();
 }
 
 void CStyleDocument::Release() {
@@ -129,6 +130,7 @@ void CStyleDocument::Release() {
     m_csegView.clear();
     m_pSourceProperties.reset();
     m_pDestinationProperties.reset();
+    m_conversionReport.reset();
 }
 
 void CStyleDocument::ReleaseSection(const CStyleSection* section) {

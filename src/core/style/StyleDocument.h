@@ -1,5 +1,6 @@
 #pragma once
 
+#include "style/Sff2Conversion.h"
 #include "style/StyleProperties.h"
 #include "style/StyleSection.h"
 
@@ -70,6 +71,15 @@ public:
     // The assigned section whose destination list holds the slot, or nullptr.
     CStyleSection* FindHolder(std::uint32_t slot) const;
 
+    // --- conversion of the file opened last ----------------------------------------------------
+    // What reading an SFF2 style changed, or nullptr when the file opened last was read as it
+    // stood.
+    const CConversionReport* GetConversionReport() const {
+        return m_conversionReport ? &*m_conversionReport : nullptr;
+    }
+    // An empty report for the file being read (the reader, at an "SFF2" marker).
+    CConversionReport& StartConversionReport() { return m_conversionReport.emplace(); }
+
     // --- life cycle ------------------------------------------------------------------------
     // Releases the unassigned sections of the section list and the CSEG records that no kept
     // section (of the section list or the assigned list) refers to.
@@ -94,6 +104,7 @@ private:
     std::optional<std::vector<std::unique_ptr<CCsegRecord>>> m_csegList;
     std::vector<const CCsegRecord*> m_csegView; // the records of m_csegList, for readers
     std::vector<CStyleSection*> m_assigned;
+    std::optional<CConversionReport> m_conversionReport;
 };
 
 } // namespace korvane

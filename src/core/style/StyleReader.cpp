@@ -104,7 +104,6 @@ std::string SectionName(const std::string& markerText) {
 // Meta-event results that matter to the header scan.
 constexpr int kStopScan = 0;
 constexpr int kEndOfInput = 0xFF;
-constexpr int kRefusedFormat = -2;
 
 class CStyleFileReader {
 public:
@@ -133,6 +132,7 @@ private:
     void ResolveSdec(std::string_view text, CCsegRecord* record);
     void AppendToSection(std::uint8_t byte);
     bool EndsBeforeCasmEnd() const { return m_in.AtEnd() && m_in.Position() < m_casmEnd; }
+    ReadResult ReadCtb2(CCsegRecord& record, const std::string& sdec);
 
     CByteInput m_in;
     const std::string& m_path;
@@ -145,6 +145,7 @@ private:
     std::uint64_t m_casmEnd = 0;
     // The first section of each name in this file, for the Sdec names.
     std::unordered_map<std::string, CStyleSection*> m_sectionsByName;
+    CConversionReport* m_pConversion = nullptr; // set by an "SFF2" marker
 };
 
 ReadResult CStyleFileReader::Read() {
@@ -165,8 +166,7 @@ ReadResult CStyleFileReader::Read() {
     m_in.Read32(); // the track length: the track is cut at its FF bytes instead
     m_in.ReadByte();
 
-    if (ScanHeaderEvents() == kRefusedFormat)
-        return Fail("This is an SFF2 style file.\nCannot process further.", ReadResult::Refused);
+    ScanHeaderEvents();
     if (!m_current)
         return Fail("Non-style MIDI File.\nCannot process further.", ReadResult::Refused);
     if (ReadResult result = ReadSections(); result != ReadResult::Ok)
@@ -200,8 +200,6 @@ int CStyleFileReader::ScanHeaderEvents() {
             Properties().AppendSysex(run);
             result = ParseHeaderMeta(m_in.ReadByte());
         }
-        if (result == kRefusedFormat)
-            return result;
     } while (result != kStopScan && result != kEndOfInput && !m_inStyle);
     return result;
 }
@@ -239,7 +237,9 @@ int CStyleFileReader::ParseHeaderMeta(std::uint8_t type) {
             if (name == "SFF1") {
                 sff1Marker = true;
             } else if (name == "SFF2") {
-                return kRefusedFormat;
+                // A newer keyboard's style: read on as SFF1, its Ctb2 records converted.
+                sff1Marker = true;
+                m_pConversion = &m_document.StartConversionReport();
             } else {
                 m_current = &m_document.AppendSection(name);
                 m_inStyle = true;
@@ -354,6 +354,11 @@ ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
             return Fail(DamagedMessage(m_path), ReadResult::Damaged);
 
         for (tag = m_in.ReadTag(); !m_in.AtEnd(); tag = m_in.ReadTag()) {
+            if (m_pConversion && IsTag(tag, "Ctb2")) {
+                if (ReadResult result = ReadCtb2(*record, sdec); result != ReadResult::Ok)
+                    return result;
+                continue;
+            }
             if (IsTag(tag, "Ctab")) {
                 for (std::uint8_t byte : tag)
                     record->AppendByte(byte);
@@ -400,6 +405,30 @@ void CStyleFileReader::IndexSections() {
     m_sectionsByName.reserve(sections.size());
     for (CStyleSection* section : sections)
         m_sectionsByName.try_emplace(section->GetName(), section);
+}
+
+// An SFF2 channel record, its tag read, becomes one Ctab of the record.
+ReadResult CStyleFileReader::ReadCtb2(CCsegRecord& record, const std::string& sdec) {
+    const std::uint32_t length = m_in.Read32();
+    // No more than a convertible record is read: a wrong length fails after its channel is known.
+    ByteArray ctb2;
+    const std::uint32_t kept = std::min<std::uint32_t>(length, kCtb2LengthWithFeature);
+    while (ctb2.size() < kept && !m_in.AtEnd())
+        ctb2.push_back(m_in.ReadByte());
+    if (m_in.AtEnd())
+        return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+    const Ctb2Conversion conversion = ConvertCtb2(ctb2, length);
+    if (!conversion.converted) {
+        return Fail(Ctb2FailureText(FileNameOfPath(m_path), sdec, ctb2, conversion.failure),
+                    ReadResult::Damaged);
+    }
+    for (char c : std::string("Ctab"))
+        record.AppendByte(static_cast<std::uint8_t>(c));
+    record.AppendLength(static_cast<std::uint32_t>(conversion.ctab.size()));
+    for (std::uint8_t byte : conversion.ctab)
+        record.AppendByte(byte);
+    m_pConversion->AddRecord(ctb2, sdec, conversion.losses);
+    return ReadResult::Ok;
 }
 
 // Names are separated by commas; a space after a comma belongs to the next name, and a text that

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ErrorCode.h"
+#include "style/Resolution.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -253,6 +254,17 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
                                       ".\nNo file was changed.");
         return WriteResult::Failed;
     }
+    if (input.resolution != 0 && input.resolution != input.properties.m_division) {
+        const ResolutionChange change = ChangeResolution(bytes, input.resolution);
+        if (!change.changed) {
+            messages.Show("Cannot write " + (options.toStandardOutput ? "standard output" : path) +
+                              " at " + std::to_string(input.resolution) +
+                              " pulses per quarter note: " + change.failure +
+                              ".\nNo file was written.",
+                          "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+            return WriteResult::Failed;
+        }
+    }
     if (options.toStandardOutput) {
         if (const WriteFailure failure = WriteToDescriptor(STDOUT_FILENO, bytes)) {
             ReportFileError(messages, WithCode("Cannot write to %s. (%c)", "standard output",
@@ -287,7 +299,8 @@ WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document
     if (!properties)
         properties = document.GetSourceProperties() ? document.GetSourceProperties() : &empty;
     const std::vector<const CCsegRecord*> csegs = document.GetCsegs();
-    const StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs};
+    StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs};
+    input.resolution = options.resolution;
     const WriteResult result = WriteStyleFile(path, input, messages, options);
     // The destination properties are made from the source ones the first time they are written.
     if (result == WriteResult::Ok && !document.GetDestinationProperties()) {

@@ -15,6 +15,9 @@ struct StyleWriteInput {
     const AssignmentSlots& slots;                        // the 16 slots in layout order
     const std::vector<CStyleSection*>& assignedSections; // one entry per assignment
     const std::vector<const CCsegRecord*>& csegs;        // the document's CSEG list, in order
+    // Pulses per quarter note of the written file; 0 keeps the properties' division. Every
+    // delta-time is rescaled to it (see ChangeResolution).
+    std::uint16_t resolution = 0;
 };
 
 // The section that a slot is written from: the assigned section whose destination list holds the
@@ -39,10 +42,12 @@ struct StyleWriteOptions {
     ExistingFile existing = ExistingFile::Replace;
     // The bytes go to standard output (korvane-cli's "-o -"); no file is written.
     bool toStandardOutput = false;
+    // Other than 0: WriteStyleDocument rescales the style to that many pulses per quarter note.
+    std::uint16_t resolution = 0;
 };
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
-// when no slot has a section (message 57630). The bytes go to a temporary file in the target
+// when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes go to a temporary file in the target
 // folder, which replaces the target only when it is complete; a failed write leaves the target as
 // it was. A link is written through; a folder, device or FIFO, a file the user may not write and
 // a link that leads nowhere are refused with "Cannot open file" and the system's code.

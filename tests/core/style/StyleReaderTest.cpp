@@ -376,12 +376,17 @@ TEST_F(RefusedFileTest, UnknownMetaEventBeforeTheFirstMarkerEndsTheScan) {
     }
 }
 
-TEST_F(RefusedFileTest, Sff2StyleIsNamedAsSuch) {
+TEST_F(RefusedFileTest, Sff2StyleIsReadAndCarriesAConversionReport) {
     const ByteArray track =
         Cat({B({0x00}), Marker("SFF2"), B({0x00}), Marker("SInt"), B({0x00, 0xFF, 0x2F, 0x00})});
-    EXPECT_EQ(Read(Style(track, {})), -1);
-    ExpectOnlyMessage("This is an SFF2 style file.\nCannot process further.");
-    EXPECT_TRUE(Sections().empty());
+    EXPECT_EQ(Read(Style(track, {})), 0);
+    EXPECT_TRUE(messages.shown.empty());
+    ASSERT_EQ(Sections().size(), 1u);
+    ASSERT_NE(document.GetConversionReport(), nullptr);
+    EXPECT_EQ(document.GetConversionReport()->GetText(), "SFF2 style, converted to SFF1");
+    // The next file read as it stands has no report.
+    EXPECT_EQ(Read(MinimalStyle()), 0);
+    EXPECT_EQ(document.GetConversionReport(), nullptr);
 }
 
 TEST_F(RefusedFileTest, TrackEndingWithoutEndOfTrackIsDamaged) {
