@@ -18,9 +18,11 @@ struct CliRun {
     std::string err;
 };
 
-// The arguments are each quoted for the shell; stderr goes through a file in folder.
-inline CliRun RunCli(const std::vector<std::string>& args, CTemporaryFolder& folder) {
-    std::string command = std::string("'") + KORVANE_CLI_PATH + "'";
+// The arguments are each quoted for the shell; stderr goes through a file in folder. A shell
+// prefix such as "ulimit -v N; exec " runs first.
+inline CliRun RunCli(const std::vector<std::string>& args, CTemporaryFolder& folder,
+                     const std::string& shellPrefix = "") {
+    std::string command = shellPrefix + "'" + KORVANE_CLI_PATH + "'";
     for (const auto& arg : args)
         command += " '" + arg + "'";
     const std::string errPath = folder.File("stderr.txt");

@@ -1,5 +1,6 @@
 // korvane-cli as a user runs it: exit codes, what it prints, and the files it writes.
 
+#include "CliRun.h"
 #include "style/StyleReader.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
@@ -19,31 +20,11 @@
 namespace korvane::testing {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 class CliTest : public ::testing::Test {
 protected:
-    // Runs korvane-cli with the arguments (each quoted for the shell) and collects its output.
-    // A shell prefix such as "ulimit -v N;" runs first.
+    // Runs korvane-cli with the arguments and collects its output; a shell prefix runs first.
     CliRun Run(const std::vector<std::string>& args, const std::string& shellPrefix = "") {
-        std::string command = shellPrefix + "'" + KORVANE_CLI_PATH + "'";
-        for (const auto& arg : args)
-            command += " '" + arg + "'";
-        const std::string errPath = folder.File("stderr.txt");
-        command += " 2>'" + errPath + "'";
-        CliRun run;
-        FILE* pipe = popen(command.c_str(), "r");
-        std::array<char, 4096> buffer;
-        for (std::size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-            run.out.append(buffer.data(), n);
-        const int status = pclose(pipe);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.err = ReadBytes(errPath);
-        return run;
+        return RunCli(args, folder, shellPrefix);
     }
     std::string Generated(const std::vector<std::string>& names, const std::string& file) {
         StyleGeneratorOptions options;
