@@ -4,7 +4,9 @@
 #include "assignment/ModelCatalogue.h"
 #include "batch/FolderConversion.h"
 #include "cli/CliSupport.h"
+#include "style/Resolution.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <limits>
@@ -16,6 +18,7 @@ namespace {
 
 const char* const kBatchHelp =
     R"(Usage: korvane-cli batch --model NAME MODE FROM_DIR TO_DIR [--overwrite] [--jobs N]
+                        [--resolution N]
 
 Converts every style file of FROM_DIR (.sty .mid .prs .sst .pst .bcs, any case)
 for the model NAME and writes it under its own name into TO_DIR.
@@ -25,7 +28,12 @@ for the model NAME and writes it under its own name into TO_DIR.
   --by-name         each section to the first slot of its name
   --copy-all        section i to slot i, for the first 16
   --overwrite       replace files that exist in TO_DIR (they are kept otherwise)
-  --jobs N          convert N files at once (default: one per processor core)
+  --jobs N          convert N files at once (default: four per processor core,
+                    at most 64: each file waits for the disk to confirm its write,
+                    and the other files keep the cores busy meanwhile)
+  --resolution N    write the styles at N pulses per quarter note (1 to 32767),
+                    every delta-time rescaled; default: each source's resolution
+SFF2 styles are converted to SFF1 as they are read; the summary names them.
 A file that cannot be converted never stops the others; the summary names each
 skipped or failed file with its reason. Exit status 0 when no file failed, 1
 otherwise.
@@ -40,6 +48,7 @@ struct BatchOptions {
     std::string to;
     bool overwrite = false;
     unsigned jobs = 0;
+    std::uint16_t resolution = 0;
 };
 
 // A bar on stderr, redrawn in place; only when stderr is a terminal.
@@ -66,6 +75,7 @@ ExitCode RunBatch(const BatchOptions& options) {
     job.modelIndex = ModelIndex(options.model);
     job.overwrite = options.overwrite;
     job.jobs = options.jobs;
+    job.resolution = options.resolution;
     if (options.byName) {
         job.mode = AssignmentMode::ByName;
     } else if (options.copyAll) {
@@ -104,6 +114,8 @@ Command AddBatchCommand(CLI::App& app) {
     batch->add_flag("--overwrite", options->overwrite, "replace existing files");
     batch->add_option("--jobs", options->jobs, "files converted at once")
         ->check(CLI::Range(1u, 1024u));
+    batch->add_option("--resolution", options->resolution, "pulses per quarter note to write")
+        ->check(CLI::Range(1, int(kMaxPulsesPerQuarter)));
     return {batch, kBatchHelp, [options] { return RunBatch(*options); }};
 }
 

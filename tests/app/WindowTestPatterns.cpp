@@ -175,7 +175,7 @@ TEST_F(WindowPatterns, AutoConvertConvertsTheWholeFolderAfterYes) {
     EXPECT_EQ(messages.shown[0].caption, "Alert...");
     EXPECT_EQ(messages.shown[1].caption, "Auto Convert");
     EXPECT_EQ(messages.shown[1].text, "Converted: 2 of 3 style files.\n"
-                                      "Skipped: 0 (exists: 0, not a style: 0, SFF2: 0)\n"
+                                      "Skipped: 0 (exists: 0, not a style: 0)\n"
                                       "Failed: 1\n"
                                       "\nc.sty (failed): File c.sty is damaged: it ends in the "
                                       "middle of its data. Cannot process further.");

@@ -421,7 +421,7 @@ TEST_F(CliTest, BatchConvertsAFolderAndNamesEveryFileItDidNot) {
     EXPECT_EQ(run.err, "");     // no progress bar when stderr is no terminal
     EXPECT_EQ(run.out,
               "Converted: 1 of 4 style files.\n"
-              "Skipped: 2 (exists: 1, not a style: 1, SFF2: 0)\n"
+              "Skipped: 2 (exists: 1, not a style: 1)\n"
               "Failed: 1\n"
               "\nb.PRS (skipped, exists)"
               "\nc.sty (failed): File c.sty is damaged: it ends in the middle of its data. "
@@ -454,6 +454,35 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     const CliRun empty = Run({"batch", "--model", "PSR-540", "--copy-all", in, in});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.rfind("Converted: 0 of 0 style files.\n", 0), 0u);
+}
+
+TEST_F(CliTest, BatchWritesEveryStyleAtTheResolutionAsked) {
+    std::filesystem::create_directory(folder.File("in"));
+    std::filesystem::create_directory(folder.File("out"));
+    const std::string in = folder.File("in");
+    const std::string out = folder.File("out");
+    Generated({"SInt", "Main A", "Main B"}, "in/a.sty");
+    Generated({"Main A", "Fill In AA"}, "in/b.sty");
+    const CliRun run =
+        Run({"batch", "--model", "PSR-540", "--by-name", "--resolution", "1920", in, out});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    for (const char* name : {"a.sty", "b.sty"}) {
+        const std::string written = ReadBytes(folder.File("out/") + name);
+        ASSERT_GT(written.size(), 14u) << name;
+        EXPECT_EQ(written.substr(12, 2), std::string("\x07\x80")) << name; // 1920
+        // The same bytes as convert writes at that resolution.
+        const std::string alone = folder.File(std::string("alone-") + name);
+        ASSERT_EQ(Run({"convert", folder.File("in/") + name, "--model", "PSR-540", "--by-name",
+                       "--resolution", "1920", "-o", alone})
+                      .exitCode,
+                  0);
+        EXPECT_EQ(written, ReadBytes(alone)) << name;
+    }
+    for (const char* bad : {"0", "32768", "x"})
+        EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", "--resolution", bad, in, out})
+                      .exitCode,
+                  2)
+            << bad;
 }
 
 } // namespace

@@ -62,8 +62,13 @@ std::size_t FolderConversionSummary::Count(FileOutcome outcome) const {
 }
 
 std::size_t FolderConversionSummary::SkippedCount() const {
-    return Count(FileOutcome::SkippedExists) + Count(FileOutcome::SkippedNotStyle) +
-           Count(FileOutcome::SkippedSff2);
+    return Count(FileOutcome::SkippedExists) + Count(FileOutcome::SkippedNotStyle);
+}
+
+unsigned DefaultFolderJobs() {
+    constexpr unsigned kPerCore = 4;
+    constexpr unsigned kMost = 64;
+    return std::min(kMost, kPerCore * std::max(1u, std::thread::hardware_concurrency()));
 }
 
 bool IsStyleFileName(const std::string& name) {
@@ -74,8 +79,6 @@ bool IsStyleFileName(const std::string& name) {
 }
 
 FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message) {
-    if (message.find("SFF2") != std::string::npos)
-        return FileOutcome::SkippedSff2;
     if (result == ReadResult::Refused &&
         (message.find("is not a style file") != std::string::npos ||
          message.find("MIDI File") != std::string::npos))
@@ -117,10 +120,13 @@ FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& 
         if (table.GetDocument().GetAssignedSections().empty())
             return Report(name, FileOutcome::Failed,
                           "No section of this style matches a slot of the model.");
+        const bool fromSff2 = table.GetDocument().GetConversionReport() != nullptr;
         messages.Forget(); // what the clicks said is not the file's outcome
-        if (WriteWork(table, target) != WriteResult::Ok)
+        StyleWriteOptions write;
+        write.resolution = job.resolution;
+        if (WriteWork(table, target, write) != WriteResult::Ok)
             return Report(name, FileOutcome::Failed, messages.Text());
-        return Report(name, FileOutcome::Converted, "");
+        return Report(name, FileOutcome::Converted, fromSff2 ? "converted from SFF2" : "");
     } catch (const std::bad_alloc&) {
         return Report(name, FileOutcome::Failed, "Not enough memory to convert this file.");
     } catch (const std::exception& problem) {
@@ -174,7 +180,7 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
         }
     };
 
-    unsigned jobs = job.jobs ? job.jobs : std::max(1u, std::thread::hardware_concurrency());
+    unsigned jobs = job.jobs ? job.jobs : DefaultFolderJobs();
     jobs = unsigned(std::min<std::size_t>(jobs, std::max<std::size_t>(1, names.size())));
     std::vector<std::thread> workers;
     for (unsigned i = 1; i < jobs; ++i)
@@ -196,8 +202,7 @@ std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_
                        " of " + std::to_string(summary.styleFiles) + " style files.\n";
     text += "Skipped: " + std::to_string(summary.SkippedCount()) +
             " (exists: " + std::to_string(summary.Count(FileOutcome::SkippedExists)) +
-            ", not a style: " + std::to_string(summary.Count(FileOutcome::SkippedNotStyle)) +
-            ", SFF2: " + std::to_string(summary.Count(FileOutcome::SkippedSff2)) + ")\n";
+            ", not a style: " + std::to_string(summary.Count(FileOutcome::SkippedNotStyle)) + ")\n";
     text += "Failed: " + std::to_string(summary.Count(FileOutcome::Failed)) + "\n";
     if (summary.cancelled)
         text += "Cancelled: " + std::to_string(summary.styleFiles - summary.files.size()) +
@@ -206,19 +211,27 @@ std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_
     std::size_t listed = 0;
     std::size_t unlisted = 0;
     for (const FileReport& file : summary.files) {
-        if (file.outcome == FileOutcome::Converted)
+        if (file.outcome == FileOutcome::Converted && file.message.empty())
             continue;
         if (listed == mostListed) {
             ++unlisted;
             continue;
         }
-        const char* reason = file.outcome == FileOutcome::Failed          ? "failed"
-                             : file.outcome == FileOutcome::SkippedExists ? "skipped, exists"
-                             : file.outcome == FileOutcome::SkippedSff2   ? "skipped, SFF2"
-                                                                          : "skipped, not a style";
-        text += "\n" + file.name + " (" + reason + ")";
-        if (file.outcome != FileOutcome::SkippedExists && !file.message.empty())
-            text += ": " + file.message;
+        switch (file.outcome) {
+        case FileOutcome::Converted:
+            text += "\n" + file.name + " (" + file.message + ")";
+            break;
+        case FileOutcome::SkippedExists:
+            text += "\n" + file.name + " (skipped, exists)";
+            break;
+        case FileOutcome::SkippedNotStyle:
+        case FileOutcome::Failed:
+            text += "\n" + file.name +
+                    (file.outcome == FileOutcome::Failed ? " (failed)" : " (skipped, not a style)");
+            if (!file.message.empty())
+                text += ": " + file.message;
+            break;
+        }
         ++listed;
     }
     if (unlisted)

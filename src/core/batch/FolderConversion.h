@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,15 +26,24 @@ struct FolderConversionJob {
     AssignmentMode mode = AssignmentMode::Pattern;
     ConversionPattern pattern; // for AssignmentMode::Pattern
     bool overwrite = false;    // replace files of the target folder; otherwise they are kept
-    unsigned jobs = 0;         // files converted at once; 0: one per processor core
+    // Files under way at once; 0: DefaultFolderJobs(). Most of a file's time is spent waiting
+    // for the disk to confirm its write, so more files than cores keep the cores busy.
+    unsigned jobs = 0;
+    // Pulses per quarter note of the written styles; 0 keeps each source's resolution.
+    std::uint16_t resolution = 0;
 };
 
-enum class FileOutcome { Converted, SkippedExists, SkippedNotStyle, SkippedSff2, Failed };
+// Files under way at once when the job names no number: four per processor core (at most 64).
+unsigned DefaultFolderJobs();
+
+enum class FileOutcome { Converted, SkippedExists, SkippedNotStyle, Failed };
 
 struct FileReport {
     std::string name; // the file name, without folder
     FileOutcome outcome = FileOutcome::Failed;
-    std::string message; // why it was skipped or failed: the reader's or writer's own words
+    // Why it was skipped or failed, in the reader's or writer's own words; for a converted file,
+    // "converted from SFF2" when the reader converted it from an SFF2 style, otherwise empty.
+    std::string message;
 };
 
 struct FolderConversionSummary {
@@ -48,9 +58,9 @@ struct FolderConversionSummary {
 // A style file by its extension: ".sty", ".mid", ".prs", ".sst", ".pst" or ".bcs", any case.
 bool IsStyleFileName(const std::string& name);
 
-// What a read that did not succeed means for a whole-folder run: SFF2 and files that are no style
-// at all are skipped, everything else (damaged, unreadable) fails. The reader's result and
-// message decide, here only.
+// What a read that did not succeed means for a whole-folder run: files that are no style at all
+// are skipped, everything else (damaged, unreadable, an SFF2 style the reader cannot convert)
+// fails. The reader's result and message decide, here only.
 FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message);
 
 // Converts one file of the job's source folder; never throws, never leaves a half-written file.
@@ -71,8 +81,8 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                                                      const std::atomic<bool>& cancel);
 
 // The summary as a user reads it: counts of converted, skipped by reason and failed files, then
-// one line per skipped or failed file with its reason (at most mostListed lines, then how many
-// more there are).
+// one line per skipped or failed file with its reason and per file converted from SFF2 (at most
+// mostListed lines, then how many more there are).
 std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed);
 
 } // namespace korvane

@@ -20,14 +20,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A style whose header carries the SFF2 marker where SFF1 styles carry theirs.
-ByteArray Sff2Style() {
+// An SFF2 style whose one channel record has a note transposition rule no SFF1 style knows (3).
+ByteArray UnconvertibleSff2Style() {
     const ByteArray track =
         Cat({B({0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00}), Marker("SFF2"), B({0x00}),
              Marker("SInt"), B({0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00, 0x00}),
              Marker("Main A"), B({0x00, 0x90, 0x40, 0x64, 0x60, 0x80, 0x40, 0x00, 0x00}),
              B({0xFF, 0x2F, 0x00})});
-    return Cat({Header(), Chunk("MTrk", track), MinimalCasm()});
+    const ByteArray zone = B({0x03, 0x02, 0x05, 0x10, 0x70, 0x01});
+    const ByteArray ctb2 = Chunk(
+        "Ctb2",
+        Cat({B({0x0B}), T("Chord1  "),
+             B({0x0B, 0x00, 0x0F, 0xFF, 0x1F, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x01, 0x00, 0x7F}),
+             zone, zone, zone, B({0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00})}));
+    return Style(track, Cseg("SInt,Main A", ctb2));
 }
 
 // A plain MIDI file: one track of notes, no section markers.
@@ -48,9 +54,10 @@ protected:
         job.jobs = 2;
     }
 
-    ByteArray Generated(std::uint64_t seed) {
+    ByteArray Generated(std::uint64_t seed, bool sff2 = false) {
         StyleGeneratorOptions options;
         options.seed = seed;
+        options.sff2 = sff2;
         return GenerateStyle(options).bytes;
     }
 
@@ -59,7 +66,7 @@ protected:
     }
 
     // The file as korvane-cli convert and the window's Save write it.
-    ByteArray ConvertedAlone(const std::string& name) {
+    ByteArray ConvertedAlone(const std::string& name, std::uint16_t resolution = 0) {
         CScriptedMessageBox quiet;
         CAssignmentTable table(quiet);
         CSettings settings;
@@ -68,7 +75,9 @@ protected:
         EXPECT_EQ(OpenStyleFile(table, settings, folder.File("in/" + name)), ReadResult::Ok);
         table.AssignByName();
         const std::string path = folder.File("alone.sty");
-        EXPECT_EQ(WriteWork(table, path), WriteResult::Ok);
+        StyleWriteOptions options;
+        options.resolution = resolution;
+        EXPECT_EQ(WriteWork(table, path, options), WriteResult::Ok);
         return ReadByteArray(path);
     }
 
@@ -98,9 +107,11 @@ TEST(StyleFileNames, EveryStyleExtensionInAnyCase) {
 }
 
 TEST(ReadFailures, ClassifiedByTheReadersResultAndMessage) {
-    EXPECT_EQ(ClassifyReadFailure(ReadResult::Refused,
-                                  "This is an SFF2 style file.\nCannot process further."),
-              FileOutcome::SkippedSff2);
+    EXPECT_EQ(ClassifyReadFailure(ReadResult::Damaged,
+                                  "File x.sty cannot be converted to SFF1: CSEG \"SInt\", channel "
+                                  "12 \"Chord1\": its note transposition rule is 3.\nCannot "
+                                  "process further."),
+              FileOutcome::Failed);
     EXPECT_EQ(
         ClassifyReadFailure(ReadResult::Refused, "/x.sty is not a style file (MThd missing)."),
         FileOutcome::SkippedNotStyle);
@@ -119,7 +130,8 @@ TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOt
     ByteArray damaged = Generated(13);
     damaged.resize(damaged.size() / 2);
     Put("c-damaged.sty", damaged);
-    Put("d-sff2.prs", Sff2Style());
+    Put("d-sff2.prs", Generated(15, true));
+    Put("d-sff2-bad.sty", UnconvertibleSff2Style());
     Put("e-plain.mid", PlainMidi());
     Put("f-notes.txt", T("not a style"));
     Put("g-exists.sty", Generated(14));
@@ -129,14 +141,12 @@ TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOt
     ASSERT_TRUE(summary);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_FALSE(summary->cancelled);
-    EXPECT_EQ(summary->styleFiles, 6u);
-    ASSERT_EQ(summary->files.size(), 6u);
+    EXPECT_EQ(summary->styleFiles, 7u);
+    ASSERT_EQ(summary->files.size(), 7u);
     const std::vector<std::pair<std::string, FileOutcome>> expected = {
-        {"a-good.sty", FileOutcome::Converted},
-        {"b-good.STY", FileOutcome::Converted},
-        {"c-damaged.sty", FileOutcome::Failed},
-        {"d-sff2.prs", FileOutcome::SkippedSff2},
-        {"e-plain.mid", FileOutcome::SkippedNotStyle},
+        {"a-good.sty", FileOutcome::Converted},      {"b-good.STY", FileOutcome::Converted},
+        {"c-damaged.sty", FileOutcome::Failed},      {"d-sff2-bad.sty", FileOutcome::Failed},
+        {"d-sff2.prs", FileOutcome::Converted},      {"e-plain.mid", FileOutcome::SkippedNotStyle},
         {"g-exists.sty", FileOutcome::SkippedExists}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(summary->files[i].name, expected[i].first);
@@ -149,19 +159,22 @@ TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOt
     // Converted byte for byte as a single conversion; the existing file untouched; nothing else.
     EXPECT_EQ(ReadByteArray(folder.File("out/a-good.sty")), ConvertedAlone("a-good.sty"));
     EXPECT_EQ(ReadByteArray(folder.File("out/b-good.STY")), ConvertedAlone("b-good.STY"));
+    EXPECT_EQ(ReadByteArray(folder.File("out/d-sff2.prs")), ConvertedAlone("d-sff2.prs"));
     EXPECT_EQ(ReadBytes(folder.File("out/g-exists.sty")), "keep me");
     EXPECT_EQ(OutputNames(),
-              (std::vector<std::string>{"a-good.sty", "b-good.STY", "g-exists.sty"}));
+              (std::vector<std::string>{"a-good.sty", "b-good.STY", "d-sff2.prs", "g-exists.sty"}));
     EXPECT_EQ(ReadByteArray(folder.File("in/a-good.sty")), first);
 
-    EXPECT_EQ(FolderSummaryText(*summary, 2),
-              "Converted: 2 of 6 style files.\n"
-              "Skipped: 3 (exists: 1, not a style: 1, SFF2: 1)\n"
-              "Failed: 1\n"
+    EXPECT_EQ(FolderSummaryText(*summary, 3),
+              "Converted: 3 of 7 style files.\n"
+              "Skipped: 2 (exists: 1, not a style: 1)\n"
+              "Failed: 2\n"
               "\nc-damaged.sty (failed): File c-damaged.sty is damaged: it ends in the middle of "
               "its data. Cannot process further."
-              "\nd-sff2.prs (skipped, SFF2): This is an SFF2 style file. Cannot process "
-              "further.\n... and 2 more.");
+              "\nd-sff2-bad.sty (failed): File d-sff2-bad.sty cannot be converted to SFF1: CSEG "
+              "\"SInt,Main A\", channel 12 \"Chord1\": its note transposition rule is 3. Cannot "
+              "process further."
+              "\nd-sff2.prs (converted from SFF2)\n... and 2 more.");
 }
 
 TEST_F(FolderConversionTest, OverwriteReplacesExistingFiles) {
@@ -172,6 +185,16 @@ TEST_F(FolderConversionTest, OverwriteReplacesExistingFiles) {
     ASSERT_TRUE(summary);
     EXPECT_EQ(summary->Count(FileOutcome::Converted), 1u);
     EXPECT_EQ(ReadByteArray(folder.File("out/a.sty")), ConvertedAlone("a.sty"));
+}
+
+TEST_F(FolderConversionTest, TheResolutionIsWrittenAsASingleConversionWritesIt) {
+    Put("a.sty", Generated(22));
+    job.resolution = 1920;
+    ASSERT_TRUE(Convert());
+    const ByteArray written = ReadByteArray(folder.File("out/a.sty"));
+    ASSERT_GT(written.size(), 14u);
+    EXPECT_EQ(written[12] * 256 + written[13], 1920);
+    EXPECT_EQ(written, ConvertedAlone("a.sty", 1920));
 }
 
 TEST_F(FolderConversionTest, ThePatternModeReplaysTheStoredSteps) {
