@@ -3,6 +3,7 @@
 #include "app/controls/MdcText.h"
 #include "app/dialogs/DialogLabel.h"
 #include "assignment/ModelCatalogue.h"
+#include "platform/DisplayText.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -34,9 +35,12 @@ QPushButton* MakeBrowseButton(QWidget* parent, const char* name) {
 
 } // namespace
 
-CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser& folderBrowser,
+CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
+                                 const std::vector<AuditionOutputChoice>& outputs,
+                                 IFolderBrowser& folderBrowser, IFileDialogs& fileDialogs,
                                  QWidget* parent)
-    : QDialog(parent), m_folderBrowser(folderBrowser) {
+    : QDialog(parent), m_folderBrowser(folderBrowser), m_fileDialogs(fileDialogs),
+      m_outputs(outputs) {
     setObjectName(QStringLiteral("preferencesDialog"));
     setWindowTitle(QStringLiteral("Preferences"));
 
@@ -50,6 +54,16 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
 
     m_pStyleLocation = MakeBox(this, "styleLocationBox", values.styleLocation);
     m_pAuditionLocation = MakeBox(this, "auditionLocationBox", values.auditionLocation);
+    m_pOutputList = new QComboBox(this);
+    m_pOutputList->setObjectName(QStringLiteral("auditionOutputList"));
+    for (const AuditionOutputChoice& output : m_outputs) {
+        m_pOutputList->addItem(QString::fromStdString(DisplayUtf8(output.text)));
+        if (output.value == values.auditionOutput)
+            m_pOutputList->setCurrentIndex(m_pOutputList->count() - 1);
+    }
+    m_pSoundfont = MakeBox(this, "soundfontBox", values.soundfont);
+    auto* browseSoundfont = MakeBrowseButton(this, "browseSoundfontButton");
+    connect(browseSoundfont, &QPushButton::clicked, this, &CPreferencesDlg::OnBrowseSoundfont);
     m_pRecentListSize = MakeBox(this, "recentListSizeBox", values.recentListSize);
     m_pRecentListSize->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
     auto* browseStyle = MakeBrowseButton(this, "browseStyleButton");
@@ -74,7 +88,15 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
                     row++, 0, 1, 2);
     grid->addWidget(m_pAuditionLocation, row, 0, 1, 2);
     grid->addWidget(browseAudition, row++, 2);
-    // The audition output and soundfont rows belong here, below the audition location.
+    grid->addWidget(MakeDialogLabel(this, "auditionOutputCaption", "Audition output:", kCaptionText,
+                                    kCaptionBack),
+                    row, 0);
+    grid->addWidget(m_pOutputList, row++, 1, 1, 2);
+    grid->addWidget(
+        MakeDialogLabel(this, "soundfontCaption", "Soundfont:", kCaptionText, kCaptionBack), row++,
+        0, 1, 2);
+    grid->addWidget(m_pSoundfont, row, 0, 1, 2);
+    grid->addWidget(browseSoundfont, row++, 2);
 
     auto* recent = new QHBoxLayout;
     recent->addWidget(MakeDialogLabel(this, "recentListCaption", "Recent file list contains",
@@ -101,8 +123,13 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
 }
 
 PreferencesValues CPreferencesDlg::GetValues() const {
-    return {m_pModelList->currentIndex(), m_pStyleLocation->GetText(),
-            m_pAuditionLocation->GetText(), m_pRecentListSize->GetText()};
+    PreferencesValues values{
+        m_pModelList->currentIndex(), m_pStyleLocation->GetText(), m_pAuditionLocation->GetText(),
+        m_pRecentListSize->GetText(), kBuiltInSynthesizer,         m_pSoundfont->GetText()};
+    const int output = m_pOutputList->currentIndex();
+    if (output >= 0 && output < int(m_outputs.size()))
+        values.auditionOutput = m_outputs[std::size_t(output)].value;
+    return values;
 }
 
 void CPreferencesDlg::OnBrowseStyleLocation() {
@@ -115,6 +142,13 @@ void CPreferencesDlg::OnBrowseAuditionLocation() {
     const std::string current = m_pAuditionLocation->GetText();
     m_pAuditionLocation->SetText(BrowsedFolderOr(
         m_folderBrowser.BrowseForFolder(kAuditionFolderBrowserTitle, current), current));
+}
+
+void CPreferencesDlg::OnBrowseSoundfont() {
+    const std::string current = m_pSoundfont->GetText();
+    m_pSoundfont->SetText(BrowsedFolderOr(
+        m_fileDialogs.GetOpenFileName(SoundfontBrowseFolder(current), SoundfontFileFilters()),
+        current));
 }
 
 } // namespace korvane

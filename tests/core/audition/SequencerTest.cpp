@@ -97,24 +97,33 @@ TEST_F(SequencerTest, ThePlayersRenderSoundsForAsLongAsTheStylesEvents) {
     style.seed = 7;
     style.tempoBpm = 180;
     OpenStyle(2, style);
-    SynthesizerOptions options;
-    options.soundfont = soundfont;
-    options.wavPath = folder.File("render with spaces.wav");
-    CSynthesizerSequencer sequencer(options);
-    CAuditionPlayer player(table, settings, sequencer);
-    player.Play();
-    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+    std::vector<std::vector<std::int16_t>> renders;
+    // Loaded at the first open, or in the background beforehand (as the window does): the same.
+    for (const bool prepared : {false, true}) {
+        SCOPED_TRACE(prepared ? "prepared" : "loaded at the open");
+        SynthesizerOptions options;
+        options.soundfont = soundfont;
+        options.wavPath = folder.File(prepared ? "prepared render.wav" : "render with spaces.wav");
+        CSynthesizerSequencer sequencer(options);
+        if (prepared)
+            sequencer.Prepare();
+        CAuditionPlayer player(table, settings, sequencer);
+        player.Play();
+        ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
 
-    std::string problem;
-    const auto sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
-    ASSERT_TRUE(sequence) << problem;
-    const auto samples = ReadWavSamples(options.wavPath);
-    ASSERT_TRUE(samples);
-    const double seconds = double(samples->size()) / 2.0 / 44100.0;
-    // The events, then at most two seconds for the last notes to ring out.
-    EXPECT_GE(seconds, sequence->duration);
-    EXPECT_LE(seconds, sequence->duration + 2.1);
-    EXPECT_GT(Peak(*samples), 1000);
+        std::string problem;
+        const auto sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
+        ASSERT_TRUE(sequence) << problem;
+        const auto samples = ReadWavSamples(options.wavPath);
+        ASSERT_TRUE(samples);
+        const double seconds = double(samples->size()) / 2.0 / 44100.0;
+        // The events, then at most two seconds for the last notes to ring out.
+        EXPECT_GE(seconds, sequence->duration);
+        EXPECT_LE(seconds, sequence->duration + 2.1);
+        EXPECT_GT(Peak(*samples), 1000);
+        renders.push_back(*samples);
+    }
+    EXPECT_EQ(renders[0].size(), renders[1].size());
 }
 
 // A one-track file: bank select MSB msb and program 0 on channel 9 (status nibble 8), then a
@@ -185,6 +194,24 @@ TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
              SynthesizerOptions options;
              options.soundfont = folder.File("not midi.mid");
              return std::make_unique<CSynthesizerSequencer>(options);
+         },
+         AuditionFile(),
+         "Couldn't load music file(the soundfont " + folder.File("not midi.mid") +
+             " could not be loaded"},
+        {"no soundfont, prepared",
+         [] {
+             auto sequencer = std::make_unique<CSynthesizerSequencer>(SynthesizerOptions{});
+             sequencer->Prepare();
+             return sequencer;
+         },
+         AuditionFile(), "Couldn't load music file(no soundfont found)"},
+        {"a soundfont that is not one, prepared",
+         [&] {
+             SynthesizerOptions options;
+             options.soundfont = folder.File("not midi.mid");
+             auto sequencer = std::make_unique<CSynthesizerSequencer>(options);
+             sequencer->Prepare();
+             return sequencer;
          },
          AuditionFile(),
          "Couldn't load music file(the soundfont " + folder.File("not midi.mid") +
