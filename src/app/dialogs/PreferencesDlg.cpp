@@ -26,6 +26,15 @@ CMdcText* MakeBox(QWidget* parent, const char* name, const std::string& text) {
     return box;
 }
 
+// A caption as wide as its text, so that no layout squeezes it.
+CLabelControl* MakeCaption(QWidget* parent, const char* name, const char* caption, Colour text,
+                           Colour back) {
+    CLabelControl* label = MakeDialogLabel(parent, name, caption, text, back);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString::fromLatin1(caption)) +
+                           2 * label->fontMetrics().averageCharWidth());
+    return label;
+}
+
 QPushButton* MakeBrowseButton(QWidget* parent, const char* name) {
     auto* button = new QPushButton(QStringLiteral("Browse..."), parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -75,35 +84,34 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
     auto* grid = new QGridLayout;
     int row = 0;
     grid->addWidget(
-        MakeDialogLabel(this, "modelCaption", "Default PSR model:", kCaptionText, kCaptionBack),
-        row, 0);
+        MakeCaption(this, "modelCaption", "Default PSR model:", kCaptionText, kCaptionBack), row,
+        0);
     grid->addWidget(m_pModelList, row++, 1, Qt::AlignLeft);
-    grid->addWidget(MakeDialogLabel(this, "styleLocationCaption",
-                                    "Default style location:", kCaptionText, kCaptionBack),
+    grid->addWidget(MakeCaption(this, "styleLocationCaption",
+                                "Default style location:", kCaptionText, kCaptionBack),
                     row++, 0, 1, 2);
     grid->addWidget(m_pStyleLocation, row, 0, 1, 2);
     grid->addWidget(browseStyle, row++, 2);
-    grid->addWidget(MakeDialogLabel(this, "auditionLocationCaption",
-                                    "MCI temporary audition location:", kCaptionText, kCaptionBack),
+    grid->addWidget(MakeCaption(this, "auditionLocationCaption",
+                                "MCI temporary audition location:", kCaptionText, kCaptionBack),
                     row++, 0, 1, 2);
     grid->addWidget(m_pAuditionLocation, row, 0, 1, 2);
     grid->addWidget(browseAudition, row++, 2);
-    grid->addWidget(MakeDialogLabel(this, "auditionOutputCaption", "Audition output:", kCaptionText,
-                                    kCaptionBack),
-                    row, 0);
-    grid->addWidget(m_pOutputList, row++, 1, 1, 2);
     grid->addWidget(
-        MakeDialogLabel(this, "soundfontCaption", "Soundfont:", kCaptionText, kCaptionBack), row++,
-        0, 1, 2);
+        MakeCaption(this, "auditionOutputCaption", "Audition output:", kCaptionText, kCaptionBack),
+        row++, 0, 1, 2);
+    grid->addWidget(m_pOutputList, row++, 0, 1, 2);
+    grid->addWidget(MakeCaption(this, "soundfontCaption", "Soundfont:", kCaptionText, kCaptionBack),
+                    row++, 0, 1, 2);
     grid->addWidget(m_pSoundfont, row, 0, 1, 2);
     grid->addWidget(browseSoundfont, row++, 2);
 
     auto* recent = new QHBoxLayout;
-    recent->addWidget(MakeDialogLabel(this, "recentListCaption", "Recent file list contains",
-                                      kCaptionText, kCaptionBack));
+    recent->addWidget(MakeCaption(this, "recentListCaption", "Recent file list contains",
+                                  kCaptionText, kCaptionBack));
     recent->addWidget(m_pRecentListSize);
     recent->addWidget(
-        MakeDialogLabel(this, "recentListEntries", "entries", kCaptionText, kCaptionBack));
+        MakeCaption(this, "recentListEntries", "entries", kCaptionText, kCaptionBack));
     recent->addStretch();
     grid->addLayout(recent, row++, 0, 1, 3);
     grid->setColumnMinimumWidth(1, 180);
