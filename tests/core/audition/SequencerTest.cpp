@@ -3,6 +3,7 @@
 
 #include "AuditionTestSupport.h"
 #include "assignment/SaveCommand.h"
+#include "audition/AuditionOutput.h"
 #include "audition/AuditionPlayer.h"
 #include "audition/MidiFile.h"
 #include "audition/PortSequencer.h"
@@ -241,6 +242,33 @@ TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
         EXPECT_EQ(messages.shown[0].text.substr(0, test.text.size()), test.text);
         EXPECT_EQ(messages.shown[0].caption, "MidPlay");
         EXPECT_FALSE(midPlay.IsOpen());
+    }
+}
+
+// The window's sequencer follows the settings Preferences changes: prepared at start on the
+// synthesizer (whose soundfont here is not one), then, after the output changed, a port.
+TEST_F(SequencerTest, TheSettingsSequencerUsesChangedSettingsAtTheNextOpen) {
+    OpenStyle(1);
+    WriteBytes(folder.File("bad.sf2"), std::string("RIFF0000sfbk"));
+    settings.auditionOutput = kBuiltInSynthesizer;
+    settings.soundfont = folder.File("bad.sf2");
+    CSettingsSequencer sequencer(settings);
+    sequencer.Prepare();
+    CAuditionPlayer player(table, settings, sequencer);
+    const std::vector<std::string> expected = {
+        "Couldn't load music file(the soundfont " + folder.File("bad.sf2") + " could not be loaded",
+        "Couldn't load music file(no MIDI output port named Korvane Missing Port)",
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        messages.shown.clear();
+        if (i == 1) {
+            settings.auditionOutput = "Korvane Missing Port";
+            player.Stop();
+        }
+        player.Play();
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text.substr(0, expected[i].size()), expected[i]);
     }
 }
 
