@@ -78,7 +78,7 @@ public:
     // Plays the audition on sequencer instead of the one the settings choose (tests).
     void SetAuditionSequencer(ISequencer& sequencer) { m_audition.SetSequencer(sequencer); }
     // Lets the audition's own sequencer load what it needs (the synthesizer's soundfont) in the
-    // background, so that the first Play answers at once. The program calls it once the window
+    // background, so that the first Play does not wait for it. The program calls it once the window
     // is shown; windows that play on an injected sequencer never load a synthesizer.
     void PrepareAudition() { m_settingsSequencer.Prepare(); }
 
