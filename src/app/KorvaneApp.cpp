@@ -28,6 +28,8 @@ int CKorvaneApp::Run(int argc, char** argv) {
             arguments.emplace_back(bytes.constData(), std::size_t(bytes.size()));
         }
         mainWindow.show();
+        // The soundfont loads in the background while the user opens and assigns.
+        mainWindow.PrepareAudition();
         mainWindow.OpenFromCommandLine(arguments);
         mainWindow.exec();
         m_pMainWindow = nullptr;

@@ -3,18 +3,19 @@
 #include "app/controls/CommandButton.h"
 #include "app/controls/ControlColour.h"
 #include "app/controls/LabelControl.h"
-#include "app/dialogs/ConversionDlg.h"
-#include "assignment/ModelCatalogue.h"
-#include "assignment/OpenCommand.h"
-#include "assignment/SaveCommand.h"
-#include "batch/FolderConversion.h"
-#include "patterns/AutoConvert.h"
-#include "patterns/ConversionPattern.h"
 #include "app/dialogs/AboutDlg.h"
+#include "app/dialogs/ConversionDlg.h"
 #include "app/dialogs/PreferencesDlg.h"
 #include "app/dialogs/PropertiesDlg.h"
 #include "app/dialogs/VoicesDlg.h"
 #include "assignment/DroppedFiles.h"
+#include "assignment/ModelCatalogue.h"
+#include "assignment/OpenCommand.h"
+#include "assignment/SaveCommand.h"
+#include "audition/PortSequencer.h"
+#include "batch/FolderConversion.h"
+#include "patterns/AutoConvert.h"
+#include "patterns/ConversionPattern.h"
 #include "platform/Paths.h"
 #include "settings/Preferences.h"
 #include "style/PropertiesForm.h"
@@ -22,18 +23,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QFile>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressDialog>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -67,7 +68,6 @@ constexpr std::uint32_t kButtonGreyBackground = colours::kButtonGreyBackground.T
 constexpr std::uint32_t kButtonText = colours::kButtonOnText.ToControlValue();
 constexpr std::uint32_t kBlack = colours::kBlack.ToControlValue();
 
-
 // Rounds like the platform's MulDiv, which the dialog-unit conversion is defined by.
 int MultiplyDivide(int value, int numerator, int denominator) {
     return (value * numerator + denominator / 2) / denominator;
@@ -94,8 +94,9 @@ CMainDlg::CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, IFolderBrow
     : m_qtMessages(this), m_qtFileDialogs(this), m_qtFolderBrowser(this),
       m_messages(messages ? *messages : static_cast<IMessageBox&>(m_qtMessages)),
       m_fileDialogs(fileDialogs ? *fileDialogs : static_cast<IFileDialogs&>(m_qtFileDialogs)),
-      m_pFolderBrowser(folderBrowser ? folderBrowser : &m_qtFolderBrowser), m_table(m_messages),
-      m_settingsSequencer(m_settings), m_audition(m_table, m_settings, m_settingsSequencer) {
+      m_pFolderBrowser(folderBrowser ? folderBrowser : &m_qtFolderBrowser),
+      m_listOutputPorts(ListOutputPorts), m_table(m_messages), m_settingsSequencer(m_settings),
+      m_audition(m_table, m_settings, m_settingsSequencer) {
     InitialiseWindowResources();
     setWindowTitle(QString::fromLatin1(kTitle));
     // Title bar, system menu, minimise and maximise boxes; the frame does not resize.
@@ -568,7 +569,11 @@ void CMainDlg::OnConversions() {
 }
 
 void CMainDlg::OnPreferences() {
-    CPreferencesDlg dialog(PreferencesFromSettings(m_settings), *m_pFolderBrowser, this);
+    const std::vector<std::string> ports =
+        m_listOutputPorts ? m_listOutputPorts() : std::vector<std::string>{};
+    CPreferencesDlg dialog(PreferencesFromSettings(m_settings),
+                           AuditionOutputChoices(ports, m_settings.auditionOutput),
+                           *m_pFolderBrowser, m_fileDialogs, this);
     if (RunDialog(dialog) != QDialog::Accepted)
         return;
     const PreferencesValues values = dialog.GetValues();

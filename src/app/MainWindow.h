@@ -60,6 +60,11 @@ public:
     using DialogRunner = std::function<int(QDialog&)>;
     void SetDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
     void SetFolderBrowser(IFolderBrowser& folderBrowser) { m_pFolderBrowser = &folderBrowser; }
+    // Where Preferences gets the MIDI output ports it offers; by default the audition
+    // subsystem's ListOutputPorts (tests supply their own list).
+    void SetOutputPortLister(std::function<std::vector<std::string>()> lister) {
+        m_listOutputPorts = std::move(lister);
+    }
     // The help collection to show; by default the one beside the program.
     void SetHelpCollection(const QString& collectionFile) { m_helpCollection = collectionFile; }
     // The help viewer, once a help command has made it.
@@ -72,6 +77,10 @@ public:
     const CAuditionPlayer& GetAudition() const { return m_audition; }
     // Plays the audition on sequencer instead of the one the settings choose (tests).
     void SetAuditionSequencer(ISequencer& sequencer) { m_audition.SetSequencer(sequencer); }
+    // Lets the audition's own sequencer load what it needs (the synthesizer's soundfont) in the
+    // background, so that the first Play does not wait for it. The program calls it once the window
+    // is shown; windows that play on an injected sequencer never load a synthesizer.
+    void PrepareAudition() { m_settingsSequencer.Prepare(); }
 
     // --- commands: each button and menu item runs one of these once -------------------------
     void OnOpen();
@@ -131,6 +140,7 @@ private:
     IMessageBox& m_messages;
     IFileDialogs& m_fileDialogs;
     IFolderBrowser* m_pFolderBrowser;
+    std::function<std::vector<std::string>()> m_listOutputPorts;
     DialogRunner m_runDialog;
     CRecentFiles m_recentFiles;
     QMenu* m_pRecentMenu = nullptr;

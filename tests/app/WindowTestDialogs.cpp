@@ -4,6 +4,7 @@
 
 #include "app/controls/MdcText.h"
 #include "app/dialogs/HelpWindow.h"
+#include "app/platform/QtMessageBox.h"
 #include "settings/Preferences.h"
 #include "style/PropertiesForm.h"
 #include "style/StyleProperties.h"
@@ -12,8 +13,10 @@
 #include <QHelpEngineCore>
 #include <QHelpLink>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSlider>
 
+#include <filesystem>
 #include <functional>
 
 namespace korvane::testing {
@@ -60,8 +63,14 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
     PreferencesValues shown;
     Answer(QDialog::Accepted, [&](QDialog& dialog) {
         auto* models = In<QComboBox>(dialog, "modelList");
-        shown = {models->currentIndex(), Text(dialog, "styleLocationBox"),
-                 Text(dialog, "auditionLocationBox"), Text(dialog, "recentListSizeBox")};
+        shown = {models->currentIndex(),
+                 Text(dialog, "styleLocationBox"),
+                 Text(dialog, "auditionLocationBox"),
+                 Text(dialog, "recentListSizeBox"),
+                 kBuiltInSynthesizer,
+                 Text(dialog, "soundfontBox")};
+        EXPECT_EQ(In<QComboBox>(dialog, "auditionOutputList")->currentText(),
+                  "Built-in synthesizer");
         EXPECT_EQ(models->count(), 13);
         EXPECT_EQ(models->currentText(), "PSR-740");
         Click(In<QPushButton>(dialog, "browseStyleButton"));
@@ -72,7 +81,8 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
     Click(Button("preferencesButton"));
 
     EXPECT_EQ(titles, std::vector<std::string>{"Preferences"});
-    EXPECT_EQ(shown, (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2"}));
+    EXPECT_EQ(shown,
+              (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2", "synthesizer", ""}));
     EXPECT_EQ(folders.opened,
               (std::vector<OpenedFolderBrowser>{
                   {"Please select a style folder.", Folder()},
@@ -80,7 +90,9 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
     EXPECT_EQ(Ini(), "[PSR Model]\nmodel=12\n[Most Recently Used]\nsize=7\n"
                      "[Style Base]\nfolder=/chosen/styles\n"
                      "[Audit Location]\nfolder=" +
-                         DefaultAuditionFolder() + "\n");
+                         DefaultAuditionFolder() +
+                         "\n"
+                         "[Audition]\noutput=synthesizer\nsoundfont=\n");
     EXPECT_EQ(Window().GetSettings().defaultModel, 12);
     EXPECT_EQ(Window().GetSettings().defaultStyleLocation, "/chosen/styles");
     EXPECT_EQ(Window().GetSettings().styleFolder, Folder()); // from the next start
@@ -119,6 +131,95 @@ TEST_F(DialogTest, PreferencesCancelChangesNothing) {
     EXPECT_EQ(Window().GetSettings().defaultStyleLocation, before.defaultStyleLocation);
     EXPECT_EQ(Window().GetSettings().recentListSize, before.recentListSize);
     EXPECT_EQ(ModelSelector()->currentText(), "PSR-6000");
+}
+
+// The audition rows: the output list is the built-in synthesizer, the ports the core lists and the
+// configured port that is not connected now; the soundfont is browsed for with the file dialog.
+TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
+    const std::string ini = "[Audition]\noutput=Old Keyboard\nsoundfont=" + PathOf("sf/a.sf2") +
+                            "\n[PSR Model]\nmodel=2\n";
+    std::filesystem::create_directories(PathOf("sf"));
+    WriteFile("Korvane.ini", ini);
+    outputPorts = {"PSR-540 MIDI 1", "Through Port"};
+    StartWindow();
+    dialogs.choices = {std::string(PathOf("sf/b c.sf2"))};
+    std::vector<std::string> listed;
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        auto* outputs = In<QComboBox>(dialog, "auditionOutputList");
+        for (int i = 0; i < outputs->count(); ++i)
+            listed.push_back(outputs->itemText(i).toStdString());
+        EXPECT_EQ(outputs->currentText(), "Old Keyboard (not connected)");
+        EXPECT_EQ(Text(dialog, "soundfontBox"), PathOf("sf/a.sf2"));
+        Click(In<QPushButton>(dialog, "browseSoundfontButton"));
+        outputs->setCurrentIndex(1);
+    });
+    Click(Button("preferencesButton"));
+
+    EXPECT_EQ(listed, (std::vector<std::string>{"Built-in synthesizer", "PSR-540 MIDI 1",
+                                                "Through Port", "Old Keyboard (not connected)"}));
+    ASSERT_EQ(dialogs.opened.size(), 1u);
+    EXPECT_EQ(dialogs.opened[0].folder, PathOf("sf"));
+    EXPECT_EQ(dialogs.opened[0].filters, (std::vector<FileFilter>{{"Soundfonts (*.sf2)", "*.sf2"},
+                                                                  {"All Files (*.*)", "*.*"}}));
+    EXPECT_EQ(Ini(), "[Audition]\noutput=PSR-540 MIDI 1\nsoundfont=" + PathOf("sf/b c.sf2") +
+                         "\n[PSR Model]\nmodel=2\n"
+                         "[Style Base]\nfolder=" +
+                         Folder() + "\n[Audit Location]\nfolder=" + DefaultAuditionFolder() +
+                         "\n[Most Recently Used]\nsize=0\n");
+    // The audition's sequencer reads these at its next open.
+    EXPECT_EQ(Window().GetSettings().auditionOutput, "PSR-540 MIDI 1");
+    EXPECT_EQ(Window().GetSettings().soundfont, PathOf("sf/b c.sf2"));
+}
+
+// OK without touching the audition rows keeps a port that is not connected now; Cancel after
+// changing both rows leaves the file and the settings as they were.
+TEST_F(DialogTest, PreferencesKeepsAMissingPortAndCancelKeepsTheAuditionRows) {
+    const std::string ini = "[Audition]\noutput=Gone Port\n";
+    WriteFile("Korvane.ini", ini);
+    StartWindow();
+    dialogs.choices = {std::string("/elsewhere/x.sf2")};
+    Answer(QDialog::Rejected, [&](QDialog& dialog) {
+        Click(In<QPushButton>(dialog, "browseSoundfontButton"));
+        EXPECT_EQ(Text(dialog, "soundfontBox"), "/elsewhere/x.sf2");
+        In<QComboBox>(dialog, "auditionOutputList")->setCurrentIndex(0);
+    });
+    Click(Button("preferencesButton"));
+    EXPECT_EQ(Ini(), ini);
+    EXPECT_EQ(Window().GetSettings().auditionOutput, "Gone Port");
+    EXPECT_EQ(Window().GetSettings().soundfont, "");
+
+    Answer(QDialog::Accepted);
+    Click(Button("preferencesButton"));
+    EXPECT_NE(Ini().find("[Audition]\noutput=Gone Port\nsoundfont=\n"), std::string::npos);
+    EXPECT_EQ(Window().GetSettings().auditionOutput, "Gone Port");
+}
+
+// --- Message boxes ------------------------------------------------------------------------------
+
+// A message naming a section or file in a single-byte code page shows it as the labels do; UTF-8
+// stays UTF-8; markup is shown as written.
+TEST(QtMessageBoxTest, DecodesNamesAsTheLabelsDo) {
+    struct Case {
+        std::string text;
+        std::string caption;
+        QString shownText;
+        QString shownCaption;
+    };
+    const std::vector<Case> cases = {
+        {"Cannot open file caf\xE9.sty.", "Sorry...",
+         QStringLiteral("Cannot open file caf\u00E9.sty."), QStringLiteral("Sorry...")},
+        {"Section \xC3\xA9t\xC3\xA9 <b>A</b>", "Alert \xE9",
+         QStringLiteral("Section \u00E9t\u00E9 <b>A</b>"), QStringLiteral("Alert \u00E9")},
+    };
+    for (const Case& c : cases) {
+        const auto box = CQtMessageBox::MakeBox(nullptr, c.text, c.caption,
+                                                MessageIcon::Exclamation, MessageButtons::YesNo);
+        EXPECT_EQ(box->text(), c.shownText);
+        EXPECT_EQ(box->windowTitle(), c.shownCaption);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_EQ(box->icon(), QMessageBox::Warning);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    }
 }
 
 // --- Properties ---------------------------------------------------------------------------------

@@ -136,6 +136,8 @@ protected:
     // Dialogs the window runs are recorded by title and cancelled, unless a test answers them.
     CMainDlg& StartWindow() {
         m_window = std::make_unique<CMainDlg>(messages, dialogs, folderBrowser, Folder());
+        // Preferences offers these MIDI output ports, never the machine's.
+        m_window->SetOutputPortLister([this] { return outputPorts; });
         m_window->SetDialogRunner([this](QDialog& dialog) {
             shownDialogs.push_back(dialog.windowTitle().toStdString());
             return int(QDialog::Rejected);
@@ -206,6 +208,7 @@ protected:
     CScriptedMessageBox messages;
     CScriptedFileDialogs dialogs;
     CScriptedFolderBrowser folderBrowser;
+    std::vector<std::string> outputPorts; // what Preferences lists as MIDI output ports
     std::vector<std::string> shownDialogs;
 
 private:

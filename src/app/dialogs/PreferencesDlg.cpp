@@ -3,6 +3,7 @@
 #include "app/controls/MdcText.h"
 #include "app/dialogs/DialogLabel.h"
 #include "assignment/ModelCatalogue.h"
+#include "platform/DisplayText.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -25,6 +26,15 @@ CMdcText* MakeBox(QWidget* parent, const char* name, const std::string& text) {
     return box;
 }
 
+// A caption as wide as its text, so that no layout squeezes it.
+CLabelControl* MakeCaption(QWidget* parent, const char* name, const char* caption, Colour text,
+                           Colour back) {
+    CLabelControl* label = MakeDialogLabel(parent, name, caption, text, back);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString::fromLatin1(caption)) +
+                           2 * label->fontMetrics().averageCharWidth());
+    return label;
+}
+
 QPushButton* MakeBrowseButton(QWidget* parent, const char* name) {
     auto* button = new QPushButton(QStringLiteral("Browse..."), parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -34,9 +44,12 @@ QPushButton* MakeBrowseButton(QWidget* parent, const char* name) {
 
 } // namespace
 
-CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser& folderBrowser,
+CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
+                                 const std::vector<AuditionOutputChoice>& outputs,
+                                 IFolderBrowser& folderBrowser, IFileDialogs& fileDialogs,
                                  QWidget* parent)
-    : QDialog(parent), m_folderBrowser(folderBrowser) {
+    : QDialog(parent), m_folderBrowser(folderBrowser), m_fileDialogs(fileDialogs),
+      m_outputs(outputs) {
     setObjectName(QStringLiteral("preferencesDialog"));
     setWindowTitle(QStringLiteral("Preferences"));
 
@@ -50,6 +63,16 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
 
     m_pStyleLocation = MakeBox(this, "styleLocationBox", values.styleLocation);
     m_pAuditionLocation = MakeBox(this, "auditionLocationBox", values.auditionLocation);
+    m_pOutputList = new QComboBox(this);
+    m_pOutputList->setObjectName(QStringLiteral("auditionOutputList"));
+    for (const AuditionOutputChoice& output : m_outputs) {
+        m_pOutputList->addItem(QString::fromStdString(DisplayUtf8(output.text)));
+        if (output.value == values.auditionOutput)
+            m_pOutputList->setCurrentIndex(m_pOutputList->count() - 1);
+    }
+    m_pSoundfont = MakeBox(this, "soundfontBox", values.soundfont);
+    auto* browseSoundfont = MakeBrowseButton(this, "browseSoundfontButton");
+    connect(browseSoundfont, &QPushButton::clicked, this, &CPreferencesDlg::OnBrowseSoundfont);
     m_pRecentListSize = MakeBox(this, "recentListSizeBox", values.recentListSize);
     m_pRecentListSize->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
     auto* browseStyle = MakeBrowseButton(this, "browseStyleButton");
@@ -61,27 +84,34 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
     auto* grid = new QGridLayout;
     int row = 0;
     grid->addWidget(
-        MakeDialogLabel(this, "modelCaption", "Default PSR model:", kCaptionText, kCaptionBack),
-        row, 0);
+        MakeCaption(this, "modelCaption", "Default PSR model:", kCaptionText, kCaptionBack), row,
+        0);
     grid->addWidget(m_pModelList, row++, 1, Qt::AlignLeft);
-    grid->addWidget(MakeDialogLabel(this, "styleLocationCaption",
-                                    "Default style location:", kCaptionText, kCaptionBack),
+    grid->addWidget(MakeCaption(this, "styleLocationCaption",
+                                "Default style location:", kCaptionText, kCaptionBack),
                     row++, 0, 1, 2);
     grid->addWidget(m_pStyleLocation, row, 0, 1, 2);
     grid->addWidget(browseStyle, row++, 2);
-    grid->addWidget(MakeDialogLabel(this, "auditionLocationCaption",
-                                    "MCI temporary audition location:", kCaptionText, kCaptionBack),
+    grid->addWidget(MakeCaption(this, "auditionLocationCaption",
+                                "MCI temporary audition location:", kCaptionText, kCaptionBack),
                     row++, 0, 1, 2);
     grid->addWidget(m_pAuditionLocation, row, 0, 1, 2);
     grid->addWidget(browseAudition, row++, 2);
-    // The audition output and soundfont rows belong here, below the audition location.
+    grid->addWidget(
+        MakeCaption(this, "auditionOutputCaption", "Audition output:", kCaptionText, kCaptionBack),
+        row++, 0, 1, 2);
+    grid->addWidget(m_pOutputList, row++, 0, 1, 2);
+    grid->addWidget(MakeCaption(this, "soundfontCaption", "Soundfont:", kCaptionText, kCaptionBack),
+                    row++, 0, 1, 2);
+    grid->addWidget(m_pSoundfont, row, 0, 1, 2);
+    grid->addWidget(browseSoundfont, row++, 2);
 
     auto* recent = new QHBoxLayout;
-    recent->addWidget(MakeDialogLabel(this, "recentListCaption", "Recent file list contains",
-                                      kCaptionText, kCaptionBack));
+    recent->addWidget(MakeCaption(this, "recentListCaption", "Recent file list contains",
+                                  kCaptionText, kCaptionBack));
     recent->addWidget(m_pRecentListSize);
     recent->addWidget(
-        MakeDialogLabel(this, "recentListEntries", "entries", kCaptionText, kCaptionBack));
+        MakeCaption(this, "recentListEntries", "entries", kCaptionText, kCaptionBack));
     recent->addStretch();
     grid->addLayout(recent, row++, 0, 1, 3);
     grid->setColumnMinimumWidth(1, 180);
@@ -101,8 +131,13 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values, IFolderBrowser
 }
 
 PreferencesValues CPreferencesDlg::GetValues() const {
-    return {m_pModelList->currentIndex(), m_pStyleLocation->GetText(),
-            m_pAuditionLocation->GetText(), m_pRecentListSize->GetText()};
+    PreferencesValues values{
+        m_pModelList->currentIndex(), m_pStyleLocation->GetText(), m_pAuditionLocation->GetText(),
+        m_pRecentListSize->GetText(), kBuiltInSynthesizer,         m_pSoundfont->GetText()};
+    const int output = m_pOutputList->currentIndex();
+    if (output >= 0 && output < int(m_outputs.size()))
+        values.auditionOutput = m_outputs[std::size_t(output)].value;
+    return values;
 }
 
 void CPreferencesDlg::OnBrowseStyleLocation() {
@@ -115,6 +150,13 @@ void CPreferencesDlg::OnBrowseAuditionLocation() {
     const std::string current = m_pAuditionLocation->GetText();
     m_pAuditionLocation->SetText(BrowsedFolderOr(
         m_folderBrowser.BrowseForFolder(kAuditionFolderBrowserTitle, current), current));
+}
+
+void CPreferencesDlg::OnBrowseSoundfont() {
+    const std::string current = m_pSoundfont->GetText();
+    m_pSoundfont->SetText(BrowsedFolderOr(
+        m_fileDialogs.GetOpenFileName(SoundfontBrowseFolder(current), SoundfontFileFilters()),
+        current));
 }
 
 } // namespace korvane

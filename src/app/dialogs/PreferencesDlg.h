@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/FileDialogs.h"
 #include "platform/FolderBrowser.h"
 #include "settings/Preferences.h"
 
 #include <QDialog>
+
+#include <vector>
 
 class QComboBox;
 class QFormLayout;
@@ -13,14 +16,17 @@ namespace korvane {
 class CMdcText;
 
 // "Preferences": the default model, the default style and audition locations with their Browse
-// buttons, and the recent-list size. It shows the values it is given and hands them back; what OK
-// means is ApplyPreferences's matter.
+// buttons, the audition output and soundfont, and the recent-list size. It shows the values it is
+// given and hands them back; what OK means is ApplyPreferences's matter.
 class CPreferencesDlg : public QDialog {
     Q_OBJECT
 
 public:
-    CPreferencesDlg(const PreferencesValues& values, IFolderBrowser& folderBrowser,
-                    QWidget* parent = nullptr);
+    // outputs: the "Audition output" entries (AuditionOutputChoices); the one whose value is
+    // values.auditionOutput is selected.
+    CPreferencesDlg(const PreferencesValues& values,
+                    const std::vector<AuditionOutputChoice>& outputs, IFolderBrowser& folderBrowser,
+                    IFileDialogs& fileDialogs, QWidget* parent = nullptr);
 
     // The values as the boxes hold them now.
     PreferencesValues GetValues() const;
@@ -28,8 +34,13 @@ public:
 private:
     void OnBrowseStyleLocation();
     void OnBrowseAuditionLocation();
+    void OnBrowseSoundfont();
 
     IFolderBrowser& m_folderBrowser;
+    IFileDialogs& m_fileDialogs;
+    std::vector<AuditionOutputChoice> m_outputs;
+    QComboBox* m_pOutputList = nullptr;
+    CMdcText* m_pSoundfont = nullptr;
     QComboBox* m_pModelList = nullptr;
     CMdcText* m_pStyleLocation = nullptr;
     CMdcText* m_pAuditionLocation = nullptr;

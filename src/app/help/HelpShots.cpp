@@ -137,6 +137,10 @@ int main(int argc, char** argv) {
     CSilentMessageBox messages;
     CNoFileDialogs fileDialogs;
     korvane::CMainDlg window(messages, fileDialogs, startFolder.path().toStdString());
+    // The picture shows the same ports wherever it is built, never the build machine's.
+    window.SetOutputPortLister([] {
+        return std::vector<std::string>{"PSR-540 MIDI 1", "Midi Through Port-0"};
+    });
     bool saved = true;
     // Preferences before the file is opened: Open moves the default style location to its folder.
     window.SetDialogRunner([&](QDialog& dialog) {

@@ -1,13 +1,17 @@
 #include "app/platform/QtMessageBox.h"
 
+#include "platform/DisplayText.h"
+
 #include <QMessageBox>
 
 namespace korvane {
 
 namespace {
 
+// Messages name files and sections, whose bytes may be in any code page: they are decoded by the
+// same rule as the labels that show them.
 QString FromBytes(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
+    return QString::fromStdString(DisplayUtf8(text));
 }
 
 QMessageBox::Icon QtIcon(MessageIcon icon) {
@@ -26,15 +30,22 @@ QMessageBox::Icon QtIcon(MessageIcon icon) {
 
 } // namespace
 
-MessageAnswer CQtMessageBox::Show(const std::string& text, const std::string& caption,
-                                  MessageIcon icon, MessageButtons buttons) {
+std::unique_ptr<QMessageBox> CQtMessageBox::MakeBox(QWidget* owner, const std::string& text,
+                                                    const std::string& caption, MessageIcon icon,
+                                                    MessageButtons buttons) {
     const QMessageBox::StandardButtons qtButtons =
         buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                          : QMessageBox::StandardButtons(QMessageBox::Ok);
-    QMessageBox box(QtIcon(icon), FromBytes(caption), FromBytes(text), qtButtons, m_pOwner);
+    auto box = std::make_unique<QMessageBox>(QtIcon(icon), FromBytes(caption), FromBytes(text),
+                                             qtButtons, owner);
     // Texts name files and sections; they are shown as written, never as markup.
-    box.setTextFormat(Qt::PlainText);
-    const int answer = box.exec();
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+MessageAnswer CQtMessageBox::Show(const std::string& text, const std::string& caption,
+                                  MessageIcon icon, MessageButtons buttons) {
+    const int answer = MakeBox(m_pOwner, text, caption, icon, buttons)->exec();
     if (buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
     }

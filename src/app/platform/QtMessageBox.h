@@ -2,6 +2,9 @@
 
 #include "platform/MessageBox.h"
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 namespace korvane {
@@ -13,6 +16,12 @@ public:
 
     MessageAnswer Show(const std::string& text, const std::string& caption, MessageIcon icon,
                        MessageButtons buttons) override;
+
+    // The box Show runs: caption and text decoded as every label decodes names (DisplayUtf8),
+    // shown as plain text.
+    static std::unique_ptr<QMessageBox> MakeBox(QWidget* owner, const std::string& text,
+                                                const std::string& caption, MessageIcon icon,
+                                                MessageButtons buttons);
 
 private:
     QWidget* m_pOwner;

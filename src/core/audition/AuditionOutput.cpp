@@ -30,6 +30,15 @@ int CSettingsSequencer::SendCommand(const std::string& command) {
     return m_pSequencer->SendCommand(command);
 }
 
+void CSettingsSequencer::Prepare() {
+    if (m_pSequencer)
+        return;
+    m_output = m_settings.auditionOutput;
+    m_soundfont = m_settings.soundfont;
+    m_pSequencer = MakeAuditionSequencer(m_output, m_soundfont);
+    m_pSequencer->Prepare();
+}
+
 std::optional<std::string> CSettingsSequencer::GetErrorText(int code) {
     if (!m_pSequencer)
         return std::nullopt;

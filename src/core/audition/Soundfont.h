@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/Settings.h"
+
 #include <string>
 
 namespace korvane {
@@ -8,6 +10,6 @@ namespace korvane {
 // TimGM6mb, else the first ".sf2" (by name) in the system's soundfont folder; empty when there
 // is none.
 std::string FindSoundfont(const std::string& configured,
-                          const std::string& systemFolder = "/usr/share/sounds/sf2");
+                          const std::string& systemFolder = kSystemSoundfontFolder);
 
 } // namespace korvane

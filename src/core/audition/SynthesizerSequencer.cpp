@@ -95,6 +95,10 @@ CSynthesizerSequencer::CSynthesizerSequencer(SynthesizerOptions options)
     : m_options(std::move(options)) {
     RouteFluidLog();
     QuietSoundBackends();
+    // A JACK server that is not running must not be started behind the user's back. Set here, on
+    // the constructing thread, before any thread of ours could read the environment.
+    if (m_options.wavPath.empty())
+        ::setenv("JACK_NO_START_SERVER", "1", 0);
 }
 
 CSynthesizerSequencer::~CSynthesizerSequencer() = default;
@@ -103,40 +107,63 @@ double CSynthesizerSequencer::GetRenderedSeconds() const {
     return m_pEngine ? m_pEngine->renderedSeconds : 0.0;
 }
 
-SequencerError CSynthesizerSequencer::StartEngine() {
-    if (m_pEngine)
-        return SequencerError::None;
-    if (m_options.soundfont.empty())
-        return Fail(SequencerError::NoSoundfont, "no soundfont found");
+// A synthesizer with its soundfont loaded, or why it could not be made.
+struct CSynthesizerSequencer::LoadedEngine {
+    std::unique_ptr<Engine> engine;
+    SequencerError error = SequencerError::None;
+    std::string reason;
+};
+
+CSynthesizerSequencer::LoadedEngine
+CSynthesizerSequencer::LoadEngine(const SynthesizerOptions& options) {
+    if (options.soundfont.empty())
+        return {nullptr, SequencerError::NoSoundfont, "no soundfont found"};
 
     auto engine = std::make_unique<Engine>();
-    engine->onBuffer = m_options.onBuffer;
+    engine->onBuffer = options.onBuffer;
     engine->settings = new_fluid_settings();
     if (!engine->settings)
-        return Fail(SequencerError::Failed, "the synthesizer could not be started");
+        return {nullptr, SequencerError::Failed, "the synthesizer could not be started"};
     // Styles select drum kits with bank MSB 127 on any channel: XG bank select makes them drums.
     fluid_settings_setstr(engine->settings, "synth.midi-bank-select", "xg");
     fluid_settings_setnum(engine->settings, "synth.sample-rate", kSampleRate);
     fluid_settings_setstr(engine->settings, "player.timing-source", "sample");
-    if (!m_options.wavPath.empty()) {
-        fluid_settings_setstr(engine->settings, "audio.file.name", m_options.wavPath.c_str());
+    if (!options.wavPath.empty()) {
+        fluid_settings_setstr(engine->settings, "audio.file.name", options.wavPath.c_str());
         fluid_settings_setstr(engine->settings, "audio.file.type", "wav");
         fluid_settings_setstr(engine->settings, "audio.file.format", "s16");
     }
     engine->synth = new_fluid_synth(engine->settings);
     if (!engine->synth)
-        return Fail(SequencerError::Failed, "the synthesizer could not be started");
+        return {nullptr, SequencerError::Failed, "the synthesizer could not be started"};
     TakeLogError();
-    if (fluid_synth_sfload(engine->synth, m_options.soundfont.c_str(), 1) == FLUID_FAILED) {
+    if (fluid_synth_sfload(engine->synth, options.soundfont.c_str(), 1) == FLUID_FAILED) {
         const std::string detail = TakeLogError();
-        return Fail(SequencerError::NoSoundfont, "the soundfont " + m_options.soundfont +
-                                                     " could not be loaded" +
-                                                     (detail.empty() ? "" : ": " + detail));
+        return {nullptr, SequencerError::NoSoundfont,
+                "the soundfont " + options.soundfont + " could not be loaded" +
+                    (detail.empty() ? "" : ": " + detail)};
     }
+    return {std::move(engine), SequencerError::None, {}};
+}
+
+void CSynthesizerSequencer::Prepare() {
+    if (m_pEngine || m_loading.valid())
+        return;
+    m_loading = std::async(std::launch::async, [options = m_options] {
+        return std::make_shared<LoadedEngine>(LoadEngine(options));
+    });
+}
+
+SequencerError CSynthesizerSequencer::StartEngine() {
+    if (m_pEngine)
+        return SequencerError::None;
+    // A load started by Prepare is taken once; should it have failed, the next open loads again.
+    LoadedEngine loaded = m_loading.valid() ? std::move(*m_loading.get()) : LoadEngine(m_options);
+    if (!loaded.engine)
+        return Fail(loaded.error, loaded.reason);
+    std::unique_ptr<Engine> engine = std::move(loaded.engine);
 
     if (m_options.wavPath.empty()) {
-        // A JACK server that is not running must not be started behind the user's back.
-        ::setenv("JACK_NO_START_SERVER", "1", 0);
         std::vector<std::string> drivers;
         if (!m_options.audioDriver.empty()) {
             drivers.push_back(m_options.audioDriver);

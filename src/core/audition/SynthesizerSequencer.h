@@ -3,6 +3,7 @@
 #include "audition/CommandSequencer.h"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,11 @@ public:
     explicit CSynthesizerSequencer(SynthesizerOptions options);
     ~CSynthesizerSequencer() override;
 
+    // Loads the synthesizer and its soundfont on a thread of its own; the first open takes the
+    // result (waiting for it if it is not ready) and opens the audio output. A load that failed
+    // is reported by that open, as a load at the open would be.
+    void Prepare() override;
+
     // Seconds of audio the last offline render wrote.
     double GetRenderedSeconds() const;
 
@@ -42,12 +48,16 @@ protected:
 
 private:
     struct Engine;
+    struct LoadedEngine;
+    static LoadedEngine LoadEngine(const SynthesizerOptions& options);
     SequencerError StartEngine();
     SequencerError RenderToFile();
 
     SynthesizerOptions m_options;
     std::unique_ptr<Engine> m_pEngine;
     ByteArray m_file;
+    // The background load Prepare started; destroyed (so waited for) before the engine.
+    std::future<std::shared_ptr<LoadedEngine>> m_loading;
 };
 
 } // namespace korvane

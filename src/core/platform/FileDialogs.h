@@ -9,6 +9,7 @@ namespace korvane {
 struct FileFilter {
     std::string description; // "Style Files (*.sty;*.mid)"
     std::string patterns;    // "*.sty; *.mid"
+    bool operator==(const FileFilter&) const = default;
 };
 
 // The platform's open and save dialogs. Each returns the chosen full path, or nothing on Cancel.

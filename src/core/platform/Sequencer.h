@@ -15,6 +15,10 @@ public:
     virtual int SendCommand(const std::string& command) = 0;
     // What an error code means, when the sequencer can say.
     virtual std::optional<std::string> GetErrorText(int code) = 0;
+    // Starts, in the background, the slow part of the first open (loading a soundfont), so that
+    // the first play does not wait for it. Commands keep their order and results; one that needs
+    // the loaded part waits for it. Does nothing for sequencers that have no such part.
+    virtual void Prepare() {}
 };
 
 } // namespace korvane

@@ -2,11 +2,15 @@
 
 #include "platform/LeadingInteger.h"
 
+#include <algorithm>
+#include <filesystem>
+
 namespace korvane {
 
 PreferencesValues PreferencesFromSettings(const CSettings& settings) {
-    return {settings.defaultModel, settings.defaultStyleLocation, settings.auditionFolder,
-            std::to_string(settings.recentListSize)};
+    return {settings.defaultModel,   settings.defaultStyleLocation,
+            settings.auditionFolder, std::to_string(settings.recentListSize),
+            settings.auditionOutput, settings.soundfont};
 }
 
 bool ApplyPreferences(CSettings& settings, const PreferencesValues& values) {
@@ -14,11 +18,48 @@ bool ApplyPreferences(CSettings& settings, const PreferencesValues& values) {
     settings.defaultStyleLocation = values.styleLocation;
     settings.auditionFolder = values.auditionLocation;
     settings.recentListSize = static_cast<int>(LeadingInteger(values.recentListSize));
-    return WritePreferences(settings, values.recentListSize);
+    settings.auditionOutput =
+        values.auditionOutput.empty() ? kBuiltInSynthesizer : values.auditionOutput;
+    settings.soundfont = values.soundfont;
+    bool written = WritePreferences(settings, values.recentListSize);
+    written &= WriteAuditionSettings(settings);
+    return written;
 }
 
 std::string BrowsedFolderOr(const std::optional<std::string>& chosen, const std::string& current) {
     return chosen && !chosen->empty() ? *chosen : current;
+}
+
+std::vector<AuditionOutputChoice> AuditionOutputChoices(const std::vector<std::string>& ports,
+                                                        const std::string& current) {
+    std::vector<AuditionOutputChoice> choices{{kBuiltInSynthesizer, kBuiltInSynthesizerText}};
+    for (const std::string& port : ports) {
+        // A port named like the synthesizer's value could not be told apart from it in the file.
+        if (port.empty() || port == kBuiltInSynthesizer ||
+            std::any_of(choices.begin(), choices.end(),
+                        [&](const AuditionOutputChoice& choice) { return choice.value == port; }))
+            continue;
+        choices.push_back({port, port});
+    }
+    if (!current.empty() &&
+        std::none_of(choices.begin(), choices.end(),
+                     [&](const AuditionOutputChoice& choice) { return choice.value == current; }))
+        choices.push_back({current, current + kMissingPortSuffix});
+    return choices;
+}
+
+std::vector<FileFilter> SoundfontFileFilters() {
+    return {{"Soundfonts (*.sf2)", "*.sf2"}, {"All Files (*.*)", "*.*"}};
+}
+
+std::string SoundfontBrowseFolder(const std::string& currentSoundfont) {
+    if (!currentSoundfont.empty()) {
+        const std::filesystem::path folder = std::filesystem::path(currentSoundfont).parent_path();
+        std::error_code error;
+        if (!folder.empty() && std::filesystem::is_directory(folder, error))
+            return folder.string();
+    }
+    return kSystemSoundfontFolder;
 }
 
 } // namespace korvane

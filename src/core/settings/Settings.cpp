@@ -148,6 +148,12 @@ bool WritePreferences(const CSettings& settings, const std::string& recentListSi
     return written;
 }
 
+bool WriteAuditionSettings(const CSettings& settings) {
+    bool written = WriteSetting(settings, "Audition", "output", settings.auditionOutput);
+    written &= WriteSetting(settings, "Audition", "soundfont", settings.soundfont);
+    return written;
+}
+
 bool WriteConversionFolders(const CSettings& settings) {
     bool written =
         WriteSetting(settings, "Conversion Files", "from", settings.conversionSourceFolder);

@@ -18,6 +18,8 @@ struct PatternStep {
 // The "Audition"/"output" value that plays on the built-in synthesizer; any other value names a
 // MIDI output port.
 constexpr const char* kBuiltInSynthesizer = "synthesizer";
+// Where the system's General MIDI soundfonts are installed.
+constexpr const char* kSystemSoundfontFolder = "/usr/share/sounds/sf2";
 
 struct CSettings {
     std::string configurationPath = "Korvane.ini";
@@ -63,6 +65,10 @@ bool WriteSetting(const CSettings& settings, const std::string& section, const s
 // Preferences OK: "PSR Model"/"model" (the default model index in decimal), "Style Base"/"folder",
 // "Audit Location"/"folder", and "Most Recently Used"/"size" as the user typed it, unchecked.
 bool WritePreferences(const CSettings& settings, const std::string& recentListSizeText);
+
+// The audition keys of Preferences OK, after the four: "Audition"/"output" and
+// "Audition"/"soundfont".
+bool WriteAuditionSettings(const CSettings& settings);
 
 // Conversions OK: "Conversion Files"/"from", "to", "overwrite" and "entire", the flags as "Y" or
 // the empty value.

@@ -3,6 +3,7 @@
 
 #include "AuditionTestSupport.h"
 #include "assignment/SaveCommand.h"
+#include "audition/AuditionOutput.h"
 #include "audition/AuditionPlayer.h"
 #include "audition/MidiFile.h"
 #include "audition/PortSequencer.h"
@@ -97,24 +98,33 @@ TEST_F(SequencerTest, ThePlayersRenderSoundsForAsLongAsTheStylesEvents) {
     style.seed = 7;
     style.tempoBpm = 180;
     OpenStyle(2, style);
-    SynthesizerOptions options;
-    options.soundfont = soundfont;
-    options.wavPath = folder.File("render with spaces.wav");
-    CSynthesizerSequencer sequencer(options);
-    CAuditionPlayer player(table, settings, sequencer);
-    player.Play();
-    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+    std::vector<std::vector<std::int16_t>> renders;
+    // Loaded at the first open, or in the background beforehand (as the window does): the same.
+    for (const bool prepared : {false, true}) {
+        SCOPED_TRACE(prepared ? "prepared" : "loaded at the open");
+        SynthesizerOptions options;
+        options.soundfont = soundfont;
+        options.wavPath = folder.File(prepared ? "prepared render.wav" : "render with spaces.wav");
+        CSynthesizerSequencer sequencer(options);
+        if (prepared)
+            sequencer.Prepare();
+        CAuditionPlayer player(table, settings, sequencer);
+        player.Play();
+        ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
 
-    std::string problem;
-    const auto sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
-    ASSERT_TRUE(sequence) << problem;
-    const auto samples = ReadWavSamples(options.wavPath);
-    ASSERT_TRUE(samples);
-    const double seconds = double(samples->size()) / 2.0 / 44100.0;
-    // The events, then at most two seconds for the last notes to ring out.
-    EXPECT_GE(seconds, sequence->duration);
-    EXPECT_LE(seconds, sequence->duration + 2.1);
-    EXPECT_GT(Peak(*samples), 1000);
+        std::string problem;
+        const auto sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
+        ASSERT_TRUE(sequence) << problem;
+        const auto samples = ReadWavSamples(options.wavPath);
+        ASSERT_TRUE(samples);
+        const double seconds = double(samples->size()) / 2.0 / 44100.0;
+        // The events, then at most two seconds for the last notes to ring out.
+        EXPECT_GE(seconds, sequence->duration);
+        EXPECT_LE(seconds, sequence->duration + 2.1);
+        EXPECT_GT(Peak(*samples), 1000);
+        renders.push_back(*samples);
+    }
+    EXPECT_EQ(renders[0].size(), renders[1].size());
 }
 
 // A one-track file: bank select MSB msb and program 0 on channel 9 (status nibble 8), then a
@@ -189,6 +199,24 @@ TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
          AuditionFile(),
          "Couldn't load music file(the soundfont " + folder.File("not midi.mid") +
              " could not be loaded"},
+        {"no soundfont, prepared",
+         [] {
+             auto sequencer = std::make_unique<CSynthesizerSequencer>(SynthesizerOptions{});
+             sequencer->Prepare();
+             return sequencer;
+         },
+         AuditionFile(), "Couldn't load music file(no soundfont found)"},
+        {"a soundfont that is not one, prepared",
+         [&] {
+             SynthesizerOptions options;
+             options.soundfont = folder.File("not midi.mid");
+             auto sequencer = std::make_unique<CSynthesizerSequencer>(options);
+             sequencer->Prepare();
+             return sequencer;
+         },
+         AuditionFile(),
+         "Couldn't load music file(the soundfont " + folder.File("not midi.mid") +
+             " could not be loaded"},
         {"a missing file", [] { return std::make_unique<CPortSequencer>("any"); }, missing,
          "Couldn't load music file(cannot read " + missing + ": No such file or directory)"},
         {"a folder", [] { return std::make_unique<CPortSequencer>("any"); },
@@ -214,6 +242,33 @@ TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
         EXPECT_EQ(messages.shown[0].text.substr(0, test.text.size()), test.text);
         EXPECT_EQ(messages.shown[0].caption, "MidPlay");
         EXPECT_FALSE(midPlay.IsOpen());
+    }
+}
+
+// The window's sequencer follows the settings Preferences changes: prepared at start on the
+// synthesizer (whose soundfont here is not one), then, after the output changed, a port.
+TEST_F(SequencerTest, TheSettingsSequencerUsesChangedSettingsAtTheNextOpen) {
+    OpenStyle(1);
+    WriteBytes(folder.File("bad.sf2"), std::string("RIFF0000sfbk"));
+    settings.auditionOutput = kBuiltInSynthesizer;
+    settings.soundfont = folder.File("bad.sf2");
+    CSettingsSequencer sequencer(settings);
+    sequencer.Prepare();
+    CAuditionPlayer player(table, settings, sequencer);
+    const std::vector<std::string> expected = {
+        "Couldn't load music file(the soundfont " + folder.File("bad.sf2") + " could not be loaded",
+        "Couldn't load music file(no MIDI output port named Korvane Missing Port)",
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        messages.shown.clear();
+        if (i == 1) {
+            settings.auditionOutput = "Korvane Missing Port";
+            player.Stop();
+        }
+        player.Play();
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text.substr(0, expected[i].size()), expected[i]);
     }
 }
 

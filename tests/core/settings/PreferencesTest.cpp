@@ -30,7 +30,56 @@ TEST_F(PreferencesTest, DialogOpensOnTheCurrentValues) {
     Load("[PSR Model]\nmodel=5\n[Style Base]\nfolder=/styles\n[Audit Location]\nfolder=/tmp/a\n"
          "[Most Recently Used]\nsize=4\n");
     EXPECT_EQ(PreferencesFromSettings(m_settings),
-              (PreferencesValues{5, "/styles", "/tmp/a", "4"}));
+              (PreferencesValues{5, "/styles", "/tmp/a", "4", "synthesizer", ""}));
+    Load("[Audition]\noutput=My Port\nsoundfont=/sf/x.sf2\n");
+    EXPECT_EQ(PreferencesFromSettings(m_settings),
+              (PreferencesValues{0, m_folder.Path(), DefaultAuditionFolder(), "0", "My Port",
+                                 "/sf/x.sf2"}));
+}
+
+// The audition values follow the four keys; an empty output means the built-in synthesizer; the
+// settings in memory (which the audition's sequencer reads at its next open) change with them.
+TEST_F(PreferencesTest, OkWritesTheAuditionKeysAfterTheFour) {
+    Load("[Audition]\nsoundfont=/old.sf2\n");
+    EXPECT_TRUE(ApplyPreferences(m_settings, {1, "/s", "/a", "3", "PSR Port", "/new sf/gm.sf2"}));
+    EXPECT_EQ(FileBytes(), "[Audition]\nsoundfont=/new sf/gm.sf2\noutput=PSR Port\n"
+                           "[PSR Model]\nmodel=1\n[Style Base]\nfolder=/s\n"
+                           "[Audit Location]\nfolder=/a\n[Most Recently Used]\nsize=3\n");
+    EXPECT_EQ(m_settings.auditionOutput, "PSR Port");
+    EXPECT_EQ(m_settings.soundfont, "/new sf/gm.sf2");
+    ApplyPreferences(m_settings, {1, "/s", "/a", "3", "", ""});
+    EXPECT_EQ(m_settings.auditionOutput, "synthesizer");
+    CSettings reloaded;
+    LoadSettings(reloaded, m_folder.Path());
+    EXPECT_EQ(reloaded.auditionOutput, "synthesizer");
+    EXPECT_EQ(reloaded.soundfont, "");
+}
+
+TEST(PreferencesAuditionOutputTest, ListsTheSynthesizerThePortsAndAMissingCurrentPort) {
+    using Choices = std::vector<AuditionOutputChoice>;
+    const AuditionOutputChoice synth{"synthesizer", "Built-in synthesizer"};
+    struct Case {
+        std::vector<std::string> ports;
+        std::string current;
+        Choices expected;
+    };
+    const std::vector<Case> cases = {
+        {{}, "synthesizer", {synth}},
+        {{"A", "B"}, "synthesizer", {synth, {"A", "A"}, {"B", "B"}}},
+        {{"A", "B"}, "B", {synth, {"A", "A"}, {"B", "B"}}},
+        {{"A"}, "Gone", {synth, {"A", "A"}, {"Gone", "Gone (not connected)"}}},
+        {{"A", "A", "", "synthesizer"}, "", {synth, {"A", "A"}}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AuditionOutputChoices(c.ports, c.current), c.expected) << c.current;
+}
+
+TEST(PreferencesSoundfontTest, BrowseStartsInTheSoundfontsFolder) {
+    CTemporaryFolder folder;
+    EXPECT_EQ(SoundfontBrowseFolder(folder.File("gm.sf2")), folder.Path());
+    EXPECT_EQ(SoundfontBrowseFolder(""), "/usr/share/sounds/sf2");
+    EXPECT_EQ(SoundfontBrowseFolder("/no/such/folder/gm.sf2"), "/usr/share/sounds/sf2");
+    EXPECT_EQ(SoundfontFileFilters().front(), (FileFilter{"Soundfonts (*.sf2)", "*.sf2"}));
 }
 
 // OK writes the four keys at once, in their order, the size as typed; the values take effect in
@@ -38,11 +87,13 @@ TEST_F(PreferencesTest, DialogOpensOnTheCurrentValues) {
 TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
     Load("");
     const std::string startFolder = m_settings.styleFolder;
-    EXPECT_TRUE(ApplyPreferences(m_settings, {12, "/home/me/styles", "/tmp/audition", "7x"}));
+    EXPECT_TRUE(
+        ApplyPreferences(m_settings, {12, "/home/me/styles", "/tmp/audition", "7x", "", ""}));
     EXPECT_EQ(FileBytes(), "[PSR Model]\nmodel=12\n"
                            "[Style Base]\nfolder=/home/me/styles\n"
                            "[Audit Location]\nfolder=/tmp/audition\n"
-                           "[Most Recently Used]\nsize=7x\n");
+                           "[Most Recently Used]\nsize=7x\n"
+                           "[Audition]\noutput=synthesizer\nsoundfont=\n");
     EXPECT_EQ(m_settings.defaultModel, 12);
     EXPECT_EQ(m_settings.defaultStyleLocation, "/home/me/styles");
     EXPECT_EQ(m_settings.auditionFolder, "/tmp/audition");
@@ -50,7 +101,7 @@ TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
     EXPECT_EQ(m_settings.styleFolder, startFolder);
     EXPECT_EQ(m_settings.saveFolder, startFolder);
 
-    ApplyPreferences(m_settings, {0, "", "", "letters"});
+    ApplyPreferences(m_settings, {0, "", "", "letters", "", ""});
     EXPECT_EQ(m_settings.recentListSize, 0);
     CSettings reloaded;
     LoadSettings(reloaded, m_folder.Path());
