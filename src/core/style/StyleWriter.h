@@ -47,10 +47,11 @@ struct StyleWriteOptions {
 };
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
-// when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes go to a temporary file in the target
-// folder, which replaces the target only when it is complete; a failed write leaves the target as
-// it was. A link is written through; a folder, device or FIFO, a file the user may not write and
-// a link that leads nowhere are refused with "Cannot open file" and the system's code.
+// when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes
+// go to a temporary file in the target folder, which replaces the target only when it is complete;
+// a failed write leaves the target as it was. A link is written through; a folder, device or FIFO,
+// a file the user may not write and a link that leads nowhere are refused with "Cannot open file"
+// and the system's code.
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
                            IMessageBox& messages, const StyleWriteOptions& options = {});
 
