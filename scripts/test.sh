@@ -13,5 +13,6 @@ QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build" --output-on-failure -j 
 cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DKORVANE_GUI=OFF -DKORVANE_BENCH=OFF -DKORVANE_SANITIZE=ON >/dev/null
 cmake --build "$root/build-sanitize" -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir "$root/build-sanitize" --output-on-failure -j "$jobs"
