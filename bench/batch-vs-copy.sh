@@ -9,31 +9,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 count=${1:-2000}
 jobs=${2:-}
-build=${KORVANE_BENCH_BUILD:-$root/build-bench}
-
-# KORVANE_BENCH_PREBUILT=1 times the programs already built in $KORVANE_BENCH_BUILD as they are.
-if [ -z "${KORVANE_BENCH_PREBUILT:-}" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_GUI=OFF >/dev/null
-    cmake --build "$build" --target korvane-cli korvane-stylegen >/dev/null
-fi
-cli="$build/src/cli/korvane-cli"
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$build/tests/support/korvane-stylegen" --count "$count" --seed 1 --out "$work/in"
+source "$root/bench/corpus.sh"
 mkdir "$work/converted"
-files=("$work"/in/*.sty)
-bytes=$(cat "${files[@]}" | wc -c)
-cat "${files[@]}" >/dev/null # both runs read from the page cache
-
-now() { date +%s.%N; }
 
 # Each run starts with nothing waiting to be written back.
 sync
 start=$(now)
 cp -r "$work/in" "$work/copied"
 sync -f "$work/copied"
-copy=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+copy=$(seconds_since "$start")
 
 sync
 start=$(now)
@@ -41,7 +25,7 @@ jobs_option=()
 [ -n "$jobs" ] && jobs_option=(--jobs "$jobs")
 "$cli" batch --model PSR-9000 --by-name "${jobs_option[@]}" "$work/in" "$work/converted" \
     >"$work/summary"
-convert=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+convert=$(seconds_since "$start")
 head -1 "$work/summary"
 
 ratio=$(awk -v a="$convert" -v b="$copy" 'BEGIN { printf "%.2f", a / b }')

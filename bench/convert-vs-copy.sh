@@ -6,21 +6,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 count=${1:-2000}
-build=${KORVANE_BENCH_BUILD:-$root/build-bench}
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_GUI=OFF >/dev/null
-cmake --build "$build" --target korvane-cli korvane-stylegen >/dev/null
-cli="$build/src/cli/korvane-cli"
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$build/tests/support/korvane-stylegen" --count "$count" --seed 1 --out "$work/in"
+source "$root/bench/corpus.sh"
 mkdir "$work/converted" "$work/copied"
-files=("$work"/in/*.sty)
-bytes=$(cat "${files[@]}" | wc -c)
-cat "${files[@]}" >/dev/null # both loops read from the page cache
-
-now() { date +%s.%N; }
 
 # Each loop starts with nothing waiting to be written back: the writer's fsync would otherwise
 # also wait for the copies' pages.
@@ -29,14 +16,14 @@ start=$(now)
 for f in "${files[@]}"; do
     cp "$f" "$work/copied/$(basename "$f")"
 done
-copy=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+copy=$(seconds_since "$start")
 
 sync
 start=$(now)
 for f in "${files[@]}"; do
     "$cli" convert "$f" --model PSR-9000 --by-name -o "$work/converted/$(basename "$f")" >/dev/null
 done
-convert=$(awk -v a="$(now)" -v b="$start" 'BEGIN { print a - b }')
+convert=$(seconds_since "$start")
 
 ratio=$(awk -v a="$convert" -v b="$copy" 'BEGIN { printf "%.2f", a / b }')
 printf 'styles:   %d (%d bytes)\n' "${#files[@]}" "$bytes"
