@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ ninja-build pkg-config
+    cmake g++ ninja-build pkg-config ccache
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
     clang libclang-rt-14-dev clang-format
