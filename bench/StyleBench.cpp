@@ -185,14 +185,18 @@ BENCHMARK(WriteStyleFileToDisk)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Crafted shapes that once read in quadratic time, each to be read at a rate close to the
 // generated styles' above: a 1 MB Sdec text "a,a,a,…", 100,000 sections named in one Sdec text,
-// and 20,000 CSEGs of one section each.
-enum HostileShape { kLongSdec, kManyNamedSections, kManyCsegs };
+// 20,000 CSEGs of one section each, and as many again in an SFF2 style whose every CSEG adds a
+// note to the conversion report.
+enum HostileShape { kLongSdec, kManyNamedSections, kManyCsegs, kManySff2Csegs };
 
 const ByteArray& HostileBytes(HostileShape shape) {
     static const ByteArray longSdec = testing::LongSdecStyle(1 << 20);
     static const ByteArray manyNamed = testing::ManyNamedSectionsStyle(100000);
     static const ByteArray manyCsegs = testing::ManyCsegsStyle(20000);
+    static const ByteArray manySff2Csegs = testing::ManySff2CsegsStyle(20000);
     switch (shape) {
+    case kManySff2Csegs:
+        return manySff2Csegs;
     case kLongSdec:
         return longSdec;
     case kManyNamedSections:
@@ -203,7 +207,8 @@ const ByteArray& HostileBytes(HostileShape shape) {
     return manyCsegs;
 }
 
-const char* const kHostileNames[] = {"long-sdec", "many-named-sections", "many-csegs"};
+const char* const kHostileNames[] = {"long-sdec", "many-named-sections", "many-csegs",
+                                     "many-sff2-csegs"};
 
 void ReadFromMemory(const ByteArray& bytes, CStyleDocument& document, benchmark::State& state) {
     CDiscardMessages messages;
@@ -225,9 +230,10 @@ void ReadHostileStyle(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(bytes.size()));
 }
-BENCHMARK(ReadHostileStyle)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadHostileStyle)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// What korvane-cli info does after the read: each section's CSEG index, then every record.
+// What korvane-cli info does after the read: each section's CSEG index, then every record, then
+// the conversion report's text (also the file-name label's tooltip).
 void InfoWorkOnHostileStyle(benchmark::State& state) {
     const ByteArray& bytes = HostileBytes(HostileShape(state.range(0)));
     state.SetLabel(kHostileNames[state.range(0)]);
@@ -244,12 +250,14 @@ void InfoWorkOnHostileStyle(benchmark::State& state) {
         }
         for (const CCsegRecord* record : document.GetCsegs())
             total += record->GetSdecText().size() + record->GetCtabLength();
+        if (const CConversionReport* report = document.GetConversionReport())
+            total += report->GetText().size();
         benchmark::DoNotOptimize(total);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(bytes.size()));
 }
-BENCHMARK(InfoWorkOnHostileStyle)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(InfoWorkOnHostileStyle)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Writing a crafted style back: the first 16 sections assigned, every record in the CSEG list.
 void BuildStyleBytesOfHostileStyle(benchmark::State& state) {

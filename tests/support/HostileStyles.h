@@ -23,8 +23,9 @@ inline std::string NumberedName(std::size_t i) {
 }
 
 // A style with sections named by names, each with one note, and the given CASM data.
-inline ByteArray StyleOfSections(std::size_t count, const ByteArray& casmData) {
-    ByteArray track = Cat({B({0x00}), Marker("SFF1"), B({0x00})});
+inline ByteArray StyleOfSections(std::size_t count, const ByteArray& casmData,
+                                 const std::string& format = "SFF1") {
+    ByteArray track = Cat({B({0x00}), Marker(format), B({0x00})});
     for (std::size_t i = 0; i < count; ++i) {
         const ByteArray section = Cat({Marker(NumberedName(i)), OneNote()});
         track.insert(track.end(), section.begin(), section.end());
@@ -61,6 +62,19 @@ inline ByteArray ManyCsegsStyle(std::size_t count) {
         casm.insert(casm.end(), cseg.begin(), cseg.end());
     }
     return StyleOfSections(count, casm);
+}
+
+// An SFF2 style of count sections and count CSEGs, CSEG i naming section i with one Ctb2 record
+// of channel 11 whose active low zone is dropped: one note per CSEG in the conversion report.
+inline ByteArray ManySff2CsegsStyle(std::size_t count) {
+    ByteArray ctb2 = Cat({T("Chord1  "), B({0x00, 0x0A}), ByteArray(10, 0x00), B({0x10, 0x7F})});
+    ctb2.resize(47, 0x00);
+    ByteArray casm;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ByteArray cseg = Cseg(NumberedName(i), Chunk("Ctb2", ctb2));
+        casm.insert(casm.end(), cseg.begin(), cseg.end());
+    }
+    return StyleOfSections(count, casm, "SFF2");
 }
 
 } // namespace korvane::testing

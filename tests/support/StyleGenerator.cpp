@@ -213,9 +213,9 @@ public:
         auto emitDelta = [&](std::uint32_t delta, int gap) {
             if (gap == restAt && delta < restLength)
                 delta = restLength; // everything after the rest moves later with it
-            ByteArray encoded = EncodeVariableLength(delta);
+            ByteArray encoded = VariableLength(delta);
             while (!AppendsSafely(last, encoded))
-                encoded = EncodeVariableLength(++delta);
+                encoded = VariableLength(++delta);
             out.insert(out.end(), encoded.begin(), encoded.end());
             last = out.back();
         };
@@ -482,13 +482,6 @@ const std::vector<std::string>& ElevenSectionNames() {
     return names;
 }
 
-ByteArray EncodeVariableLength(std::uint32_t value) {
-    ByteArray bytes{static_cast<std::uint8_t>(value & 0x7F)};
-    while (value >>= 7)
-        bytes.insert(bytes.begin(), static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
-    return bytes;
-}
-
 bool HoldsMarkerOrEndOfTrack(const ByteArray& bytes) {
     return !AppendsSafely(0, bytes);
 }
@@ -649,7 +642,7 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
     if (options.withSysex) {
         // GM on, a pause for the tone generator to settle, then XG on.
         ByteArray run = kGmSystemOn;
-        ByteArray pause = EncodeVariableLength(division / 4);
+        ByteArray pause = VariableLength(division / 4);
         run.insert(run.end(), pause.begin(), pause.end());
         run.insert(run.end(), kXgSystemOn.begin(), kXgSystemOn.end());
         run.push_back(0x00);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "style/ByteTypes.h"
+#include "style/MidiTrack.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -88,9 +89,12 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options);
 // (end of track), so that reading would end the section there.
 bool HoldsMarkerOrEndOfTrack(const ByteArray& bytes);
 
-// A delta-time as a variable-length quantity: seven bits a byte, most significant first, the high
-// bit set on every byte but the last.
-ByteArray EncodeVariableLength(std::uint32_t value);
+// A delta-time's bytes, as the track toolkit encodes them.
+inline ByteArray VariableLength(std::uint32_t value) {
+    ByteArray bytes;
+    AppendVariableLength(bytes, value);
+    return bytes;
+}
 
 // Writes the style to path; false when the file cannot be written.
 bool WriteGeneratedStyle(const GeneratedStyle& style, const std::string& path);

@@ -3,6 +3,7 @@
 // reader does not.
 
 #include "support/StyleGenerator.h"
+#include "style/MidiTrack.h"
 
 #include <gtest/gtest.h>
 
@@ -55,106 +56,48 @@ struct DecodedTrack {
 
 DecodedTrack DecodeTrack(const Bytes& track) {
     DecodedTrack out;
-    std::size_t at = 0;
-    auto byte = [&]() -> int { return at < track.size() ? track[at++] : -1; };
-    auto variable = [&](std::size_t& length) {
-        std::uint32_t value = 0;
-        int b;
-        length = 0;
-        do {
-            b = byte();
-            if (b < 0)
-                return std::uint32_t(0);
-            ++length;
-            value = (value << 7) | std::uint32_t(b & 0x7F);
-        } while (b & 0x80);
-        return value;
-    };
-    int running = 0;
+    CTrackWalker walker(track);
+    TrackEvent event;
     std::size_t sectionStart = 0;
     auto closeSection = [&](std::size_t end) {
         if (!out.sections.empty())
             out.sections.back().eventBytes.assign(track.begin() + static_cast<long>(sectionStart),
                                                   track.begin() + static_cast<long>(end));
     };
-    while (at < track.size()) {
-        const std::size_t deltaAt = at;
-        std::size_t deltaLength = 0;
-        variable(deltaLength);
-        const bool holdsFf = std::find(track.begin() + static_cast<long>(deltaAt),
-                                       track.begin() + static_cast<long>(at),
-                                       0xFF) != track.begin() + static_cast<long>(at);
-        if (holdsFf && deltaLength == 2)
-            ++out.longDeltasWithFf2;
-        if (holdsFf && deltaLength == 3)
-            ++out.longDeltasWithFf3;
-        const std::size_t eventAt = at;
-        int status = byte();
-        if (status < 0) {
-            out.error = "track ends after a delta-time";
-            return out;
-        }
-        if (status == 0xFF) {
-            int type = byte();
-            std::size_t lengthBytes = 0;
-            std::uint32_t length = variable(lengthBytes);
-            if (at + length > track.size()) {
-                out.error = "meta event runs past the track";
-                return out;
-            }
-            std::string data(track.begin() + static_cast<long>(at),
-                             track.begin() + static_cast<long>(at + length));
-            at += length;
-            running = 0;
-            if (type == 0x06) {
-                if (out.sections.empty() && data == "SFF1") {
-                    out.headerMarkers.push_back(data);
-                } else {
-                    closeSection(eventAt);
-                    out.sections.push_back({data, {}});
-                    sectionStart = at;
-                }
-            } else if (type == 0x2F) {
-                closeSection(eventAt);
-                out.endedAtTrackEnd = at == track.size();
-                return out;
-            }
+    while (walker.Next(event)) {
+        const auto delta =
+            ByteSpan(track).subspan(event.deltaOffset, event.offset - event.deltaOffset);
+        const bool holdsFf = std::find(delta.begin(), delta.end(), 0xFF) != delta.end();
+        out.longDeltasWithFf2 += holdsFf && delta.size() == 2;
+        out.longDeltasWithFf3 += holdsFf && delta.size() == 3;
+        if (event.IsChannelMessage()) {
+            out.channels.insert(event.Channel());
+            out.eventsWithoutStatus += event.runningStatus;
             continue;
         }
-        if (status == 0xF0) {
-            std::size_t lengthBytes = 0;
-            std::uint32_t length = variable(lengthBytes);
-            at += length;
-            if (at > track.size() || track[at - 1] != 0xF7) {
-                out.error = "system-exclusive message without F7";
-                return out;
+        // The generator repeats no status across a meta or system-exclusive event.
+        walker.ForgetRunningStatus();
+        if (event.status == 0xF0 && (event.data.empty() || event.data.back() != 0xF7)) {
+            out.error = "system-exclusive message without F7";
+            return out;
+        } else if (event.metaType == 0x06) {
+            const std::string data(event.data.begin(), event.data.end());
+            if (out.sections.empty() && data == "SFF1") {
+                out.headerMarkers.push_back(data);
+            } else {
+                closeSection(event.offset);
+                out.sections.push_back({data, {}});
+                sectionStart = event.offset + event.length;
             }
-            running = 0;
-            continue;
-        }
-        if (status < 0x80) {
-            if (!running) {
-                out.error = "data byte without running status at " + std::to_string(eventAt);
-                return out;
-            }
-            ++out.eventsWithoutStatus;
-            --at;
-            status = running;
-        }
-        if (status < 0x80 || status > 0xEF) {
-            out.error = "unexpected status byte";
+        } else if (event.metaType == 0x2F) {
+            closeSection(event.offset);
+            out.endedAtTrackEnd = walker.AtEnd();
             return out;
         }
-        running = status;
-        out.channels.insert(status & 0x0F);
-        const int dataBytes = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
-        for (int i = 0; i < dataBytes; ++i)
-            if (byte() >= 0x80) {
-                out.error = "data byte with the high bit set";
-                return out;
-            }
     }
-    out.error = "no end-of-track event";
+    out.error = walker.AtEnd()
+                    ? "no end-of-track event"
+                    : "the track cannot be walked at " + std::to_string(walker.ProblemAt());
     return out;
 }
 
@@ -443,22 +386,12 @@ TEST(StyleGenerator, CompactStylesAreSmall) {
     EXPECT_LT(style.bytes.size(), GenerateStyle(Seeded(12)).bytes.size());
 }
 
-TEST(VariableLength, EncodesSevenBitsAByteMostSignificantFirst) {
-    EXPECT_EQ(EncodeVariableLength(0), (Bytes{0x00}));
-    EXPECT_EQ(EncodeVariableLength(0x7F), (Bytes{0x7F}));
-    EXPECT_EQ(EncodeVariableLength(0x80), (Bytes{0x81, 0x00}));
-    EXPECT_EQ(EncodeVariableLength(16256), (Bytes{0xFF, 0x00}));
-    EXPECT_EQ(EncodeVariableLength(16262), (Bytes{0xFF, 0x06}));
-    EXPECT_EQ(EncodeVariableLength(16303), (Bytes{0xFF, 0x2F}));
-    EXPECT_EQ(EncodeVariableLength(0x0FFFFFFF), (Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
-}
-
 TEST(VariableLength, DeltaTimesAReaderTakesForMarkerOrEndOfTrack) {
-    EXPECT_TRUE(HoldsMarkerOrEndOfTrack(EncodeVariableLength(16262)));
-    EXPECT_TRUE(HoldsMarkerOrEndOfTrack(EncodeVariableLength(16303)));
-    EXPECT_TRUE(HoldsMarkerOrEndOfTrack(EncodeVariableLength((1u << 14) + 16262)));
-    EXPECT_FALSE(HoldsMarkerOrEndOfTrack(EncodeVariableLength(16261)));
-    EXPECT_FALSE(HoldsMarkerOrEndOfTrack(EncodeVariableLength(16383)));
+    EXPECT_TRUE(HoldsMarkerOrEndOfTrack(VariableLength(16262)));
+    EXPECT_TRUE(HoldsMarkerOrEndOfTrack(VariableLength(16303)));
+    EXPECT_TRUE(HoldsMarkerOrEndOfTrack(VariableLength((1u << 14) + 16262)));
+    EXPECT_FALSE(HoldsMarkerOrEndOfTrack(VariableLength(16261)));
+    EXPECT_FALSE(HoldsMarkerOrEndOfTrack(VariableLength(16383)));
     EXPECT_FALSE(HoldsMarkerOrEndOfTrack(Bytes{0x06, 0xFF}));
 }
 

@@ -1,14 +1,12 @@
 #include "audition/MidiFile.h"
 
+#include "platform/RegularFile.h"
+#include "style/MidiTrack.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace korvane {
 namespace {
@@ -20,40 +18,6 @@ struct TickEvent {
     ByteArray bytes;
 };
 
-class CByteCursor {
-public:
-    CByteCursor(const ByteArray& bytes, std::size_t begin, std::size_t end)
-        : m_bytes(bytes), m_position(begin), m_end(end) {}
-    bool AtEnd() const { return m_position >= m_end; }
-    std::size_t Left() const { return m_end - m_position; }
-    std::uint8_t Peek() const { return m_bytes[m_position]; }
-    std::uint8_t Next() { return m_bytes[m_position++]; }
-    // A variable-length quantity of at most four bytes; false when the track ends inside it.
-    bool ReadVariable(std::uint32_t& value) {
-        value = 0;
-        for (int count = 0; count < 4; ++count) {
-            if (AtEnd())
-                return false;
-            const std::uint8_t byte = Next();
-            value = (value << 7) | (byte & 0x7F);
-            if ((byte & 0x80) == 0)
-                return true;
-        }
-        return false;
-    }
-    ByteArray Take(std::size_t count) {
-        ByteArray run(m_bytes.begin() + std::ptrdiff_t(m_position),
-                      m_bytes.begin() + std::ptrdiff_t(m_position + count));
-        m_position += count;
-        return run;
-    }
-
-private:
-    const ByteArray& m_bytes;
-    std::size_t m_position;
-    std::size_t m_end;
-};
-
 std::uint32_t BigEndian(const ByteArray& bytes, std::size_t at, int count) {
     std::uint32_t value = 0;
     for (int i = 0; i < count; ++i)
@@ -61,68 +25,37 @@ std::uint32_t BigEndian(const ByteArray& bytes, std::size_t at, int count) {
     return value;
 }
 
-int DataBytesOf(std::uint8_t status) {
-    const std::uint8_t kind = status & 0xF0;
-    return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
-}
-
 // Reads one track's events up to its end-of-track event or the end of its chunk. A damaged
 // event ends the track there: what came before still plays.
-std::uint64_t ReadTrack(CByteCursor track, std::vector<TickEvent>& events) {
+std::uint64_t ReadTrack(ByteSpan track, std::vector<TickEvent>& events) {
+    CTrackWalker walker(track);
+    TrackEvent event;
     std::uint64_t tick = 0;
-    std::uint8_t runningStatus = 0;
-    while (!track.AtEnd()) {
-        std::uint32_t delta = 0;
-        if (!track.ReadVariable(delta) || track.AtEnd())
-            break;
-        tick += delta;
-        std::uint8_t status = track.Peek();
-        if (status & 0x80) {
-            track.Next();
-        } else if (runningStatus != 0) {
-            status = runningStatus;
-        } else {
-            break;
-        }
-        if (status == 0xFF) {
-            if (track.AtEnd())
+    while (walker.Next(event)) {
+        tick = event.tick;
+        if (event.IsMetaEvent()) {
+            if (event.metaType == 0x2F)
                 break;
-            const std::uint8_t type = track.Next();
-            std::uint32_t length = 0;
-            if (!track.ReadVariable(length) || length > track.Left())
-                break;
-            ByteArray data = track.Take(length);
-            if (type == 0x2F)
-                break;
-            if (type == 0x51 && data.size() == 3)
-                events.push_back({tick, BigEndian(data, 0, 3), {}});
+            if (event.metaType == 0x51 && event.data.size() == 3)
+                events.push_back({tick,
+                                  std::uint32_t(event.data[0]) << 16 |
+                                      std::uint32_t(event.data[1]) << 8 | event.data[2],
+                                  {}});
             continue;
         }
-        if (status == 0xF0 || status == 0xF7) {
-            std::uint32_t length = 0;
-            if (!track.ReadVariable(length) || length > track.Left())
-                break;
-            ByteArray message;
-            if (status == 0xF0)
-                message.push_back(0xF0);
-            const ByteArray data = track.Take(length);
-            message.insert(message.end(), data.begin(), data.end());
-            if (!message.empty())
-                events.push_back({tick, 0, std::move(message)});
-            runningStatus = 0;
-            continue;
-        }
-        if (status >= 0xF0)
-            break; // no other system message belongs in a file
-        runningStatus = status;
-        const int dataBytes = DataBytesOf(status);
-        if (track.Left() < std::size_t(dataBytes))
-            break;
-        ByteArray message{status};
-        for (int i = 0; i < dataBytes; ++i)
-            message.push_back(track.Next() & 0x7F);
-        events.push_back({tick, 0, std::move(message)});
+        // A system-exclusive message goes out with its F0; an F7 escape sends its data alone.
+        ByteArray message;
+        if (event.status != 0xF7)
+            message.push_back(event.status);
+        message.insert(message.end(), event.data.begin(), event.data.end());
+        if (!message.empty())
+            events.push_back({tick, 0, std::move(message)});
     }
+    // The delta-time before a damaged event still counts towards the track's length; one that
+    // the chunk ends after does not.
+    if (walker.Problem() != TrackProblem::None && walker.Problem() != TrackProblem::CutDeltaTime &&
+        event.offset < track.size())
+        tick = event.tick;
     return tick;
 }
 
@@ -151,7 +84,8 @@ std::optional<CMidiSequence> ParseMidiFile(const ByteArray& bytes, std::string& 
         const std::size_t begin = position + 8;
         const std::size_t end = std::min(bytes.size(), begin + length);
         if (isTrack) {
-            lastTick = std::max(lastTick, ReadTrack(CByteCursor(bytes, begin, end), events));
+            lastTick =
+                std::max(lastTick, ReadTrack(ByteSpan(bytes).subspan(begin, end - begin), events));
             ++tracksRead;
         }
         if (length > bytes.size() - begin)
@@ -196,36 +130,23 @@ std::optional<CMidiSequence> ParseMidiFile(const ByteArray& bytes, std::string& 
 
 std::optional<ByteArray> ReadMidiFileBytes(const std::string& path, std::size_t maxBytes,
                                            std::string& problem) {
-    // Opened without blocking, so a FIFO cannot hold the caller; checked before reading.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        problem = "cannot read " + path + ": " + std::generic_category().message(errno);
-        return std::nullopt;
-    }
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(descriptor);
+    ByteArray bytes;
+    const FileRead read = ReadRegularFile(path, maxBytes, bytes);
+    switch (read.outcome) {
+    case FileReadOutcome::Read:
+        return bytes;
+    case FileReadOutcome::NotRegularFile:
         problem = path + " is not a regular file";
-        return std::nullopt;
-    }
-    if (std::size_t(status.st_size) > maxBytes) {
-        ::close(descriptor);
+        break;
+    case FileReadOutcome::TooLarge:
         problem = path + " is too large for a style";
-        return std::nullopt;
+        break;
+    case FileReadOutcome::CannotOpen:
+    case FileReadOutcome::ReadFailed:
+        problem = "cannot read " + path + ": " + std::generic_category().message(read.errorCode);
+        break;
     }
-    ByteArray bytes(std::size_t(status.st_size));
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t count = ::read(descriptor, bytes.data() + filled, bytes.size() - filled);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        filled += std::size_t(count);
-    }
-    ::close(descriptor);
-    bytes.resize(filled);
-    return bytes;
+    return std::nullopt;
 }
 
 } // namespace korvane

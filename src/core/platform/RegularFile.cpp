@@ -45,39 +45,65 @@ RegularFileOpen OpenRegularFile(const std::string& path) {
     return result;
 }
 
-std::optional<std::string> ReadSmallRegularFile(const std::string& path, std::size_t maxBytes) {
-    int errorCode = 0;
-    const int fd = OpenRegularDescriptor(path, errorCode);
-    if (fd < 0)
-        return std::nullopt;
+namespace {
+
+template <typename Content>
+FileRead ReadRegularContent(const std::string& path, std::size_t maxBytes, Content& content) {
+    content.clear();
+    FileRead result;
+    const int fd = OpenRegularDescriptor(path, result.errorCode);
+    if (fd < 0) {
+        result.outcome = result.errorCode == EISDIR || result.errorCode == ENXIO
+                             ? FileReadOutcome::NotRegularFile
+                             : FileReadOutcome::CannotOpen;
+        return result;
+    }
     struct stat status {};
-    std::optional<std::string> text;
-    if (::fstat(fd, &status) == 0 && std::size_t(status.st_size) <= maxBytes) {
-        // Room for one byte more than fstat saw, so that a file that grew meanwhile is noticed;
-        // it may grow up to the limit, and one byte past it makes the file too large.
-        std::string content(std::size_t(status.st_size) + 1, '\0');
-        std::size_t filled = 0;
-        for (;;) {
-            if (filled == content.size()) {
-                if (filled > maxBytes)
-                    break;
-                content.resize(std::min(maxBytes + 1, content.size() * 2));
-            }
-            const ssize_t got = ::read(fd, content.data() + filled, content.size() - filled);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                break;
-            if (got == 0) {
-                content.resize(filled);
-                text = std::move(content);
+    if (::fstat(fd, &status) != 0 || std::size_t(status.st_size) > maxBytes) {
+        ::close(fd);
+        return {FileReadOutcome::TooLarge, EFBIG};
+    }
+    // Room for one byte more than fstat saw, so that a file that grew meanwhile is noticed; it
+    // may grow up to the limit, and one byte past it makes the file too large. The room doubles,
+    // so a growing file costs a few reads, never one per byte.
+    content.resize(std::size_t(status.st_size) + 1);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == content.size()) {
+            if (filled > maxBytes) {
+                result = {FileReadOutcome::TooLarge, EFBIG};
                 break;
             }
-            filled += std::size_t(got);
+            content.resize(std::min(maxBytes + 1, content.size() * 2));
         }
+        const ssize_t got = ::read(fd, content.data() + filled, content.size() - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            result = {FileReadOutcome::ReadFailed, errno};
+            break;
+        }
+        if (got == 0) {
+            content.resize(filled);
+            break;
+        }
+        filled += std::size_t(got);
     }
     ::close(fd);
-    return text;
+    if (!result)
+        content.clear();
+    return result;
+}
+
+} // namespace
+
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& content) {
+    return ReadRegularContent(path, maxBytes, content);
+}
+
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes,
+                         std::vector<std::uint8_t>& content) {
+    return ReadRegularContent(path, maxBytes, content);
 }
 
 } // namespace korvane

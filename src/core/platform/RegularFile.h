@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -20,8 +21,27 @@ struct RegularFileOpen {
 // cannot be used; a path that cannot be opened gives the system's own code.
 RegularFileOpen OpenRegularFile(const std::string& path);
 
-// The whole content of a regular file of at most maxBytes bytes; nothing when the path is not a
-// regular file, cannot be read or is larger.
-std::optional<std::string> ReadSmallRegularFile(const std::string& path, std::size_t maxBytes);
+// What reading a whole regular file ended with.
+enum class FileReadOutcome {
+    Read,           // the whole content, at most the limit
+    CannotOpen,     // errorCode: the open's own code
+    NotRegularFile, // errorCode: EISDIR for a folder, ENXIO for a FIFO, device or socket
+    TooLarge,       // larger than the limit, or grew past it while being read (EFBIG)
+    ReadFailed,     // errorCode: the read's own code
+};
+
+struct FileRead {
+    FileReadOutcome outcome = FileReadOutcome::Read;
+    int errorCode = 0;
+    explicit operator bool() const { return outcome == FileReadOutcome::Read; }
+};
+
+// Reads the whole content of path into content, when path is a regular file of at most maxBytes
+// bytes. The path is refused as OpenRegularFile refuses it, before a byte is read; the content is
+// read in one pass of at most a few reads, linear in its size, however the file changes
+// meanwhile. On failure content is empty.
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& content);
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes,
+                         std::vector<std::uint8_t>& content);
 
 } // namespace korvane

@@ -5,8 +5,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -153,14 +151,6 @@ std::string CutToCapacity(std::string_view text, std::size_t capacity) {
     return std::string(text.substr(0, capacity - 1));
 }
 
-bool ReadWholeFile(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 // The line end new lines get: the one the file already uses, else the platform's.
 std::string_view LineEndOf(const std::string& text) {
     const auto feed = text.find('\n');
@@ -237,8 +227,7 @@ std::string CProfileFile::ReadString(const std::string& section, const std::stri
 
 CProfileSnapshot CProfileSnapshot::Load(const std::string& path) {
     CProfileSnapshot snapshot;
-    if (auto text = ReadSmallRegularFile(path, kMaxProfileBytes))
-        snapshot.m_text = std::move(*text);
+    ReadRegularFile(path, kMaxProfileBytes, snapshot.m_text); // on failure the text stays empty
     return snapshot;
 }
 
@@ -279,7 +268,7 @@ bool CProfileFile::WriteStrings(const std::vector<ProfileEntry>& entries) const 
     if (target.exists) {
         std::error_code error;
         if (!fs::is_regular_file(fs::symlink_status(target.path, error)) ||
-            !ReadWholeFile(target.path, text))
+            !ReadRegularFile(target.path, kMaxProfileBytes, text))
             return false;
     }
 

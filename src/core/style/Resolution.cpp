@@ -1,16 +1,16 @@
 #include "style/Resolution.h"
 
+#include "style/MidiTrack.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <optional>
 #include <vector>
 
 namespace korvane {
 namespace {
 
-constexpr std::uint32_t kMaxDeltaTime = 0x0FFFFFFF; // four bytes of seven bits
-constexpr std::size_t kHeaderLength = 14;           // "MThd", 6, format, tracks, division
+constexpr std::size_t kHeaderLength = 14; // "MThd", 6, format, tracks, division
 constexpr std::size_t kDivisionAt = 12;
 
 std::uint32_t Read32(const ByteArray& bytes, std::size_t at) {
@@ -18,20 +18,10 @@ std::uint32_t Read32(const ByteArray& bytes, std::size_t at) {
            std::uint32_t(bytes[at + 2]) << 8 | std::uint32_t(bytes[at + 3]);
 }
 
-void AppendVariableLength(ByteArray& out, std::uint32_t value) {
-    std::uint8_t groups[4];
-    int count = 0;
-    do {
-        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value && count < 4);
-    while (count > 1)
-        out.push_back(groups[--count] | 0x80);
-    out.push_back(groups[0]);
-}
-
 // Walks the track's events front to back, once, copying each into the new track with its
-// delta-time rescaled. Every read is checked against the end of the track.
+// delta-time rescaled. The header events carry one-byte meta lengths, as the reader and the
+// writer keep them; from the first section's marker on, meta lengths are variable-length
+// quantities.
 class CTrackRescaler {
 public:
     CTrackRescaler(const ByteArray& track, std::uint16_t from, std::uint16_t to)
@@ -46,35 +36,21 @@ private:
         m_failure = m_stretch + ": " + problem;
         return false;
     }
-    std::optional<std::uint32_t> ReadVariableLength() {
-        std::uint32_t value = 0;
-        for (int i = 0; i < 4; ++i) {
-            if (m_at == m_track.size())
-                return std::nullopt;
-            const std::uint8_t byte = m_track[m_at++];
-            value = (value << 7) | (byte & 0x7F);
-            if (!(byte & 0x80))
-                return value;
-        }
-        return std::nullopt; // a fifth byte would go past 28 bits
-    }
-    bool RescaleDeltaTime();
+    bool FailAt(const CTrackWalker& walker, const TrackEvent& event);
+    bool RescaleDeltaTime(std::uint32_t delta);
     bool ReadsAsMarkerOrEnd(std::uint32_t delta) const;
-    bool KeepsReaderCuts(std::size_t start, std::size_t outStart, bool deltaTime);
+    bool KeepsReaderCuts(std::size_t start, std::size_t end, std::size_t outStart, bool deltaTime);
     void FindReaderCuts(std::size_t marker);
-    bool CopyEvent();
-    bool CopyData(std::size_t length, bool dataBytesOnly);
+    void FollowMetaEvent(CTrackWalker& walker, const TrackEvent& event);
 
     const ByteArray& m_track;
     const std::uint16_t m_from;
     const std::uint16_t m_to;
     ByteArray m_out;
     std::string m_failure;
-    std::size_t m_at = 0;
     std::string m_stretch = "the header events";
     std::uint64_t m_oldTotal = 0; // of the current stretch, in old pulses
     std::uint64_t m_newTotal = 0; // the same, rescaled and rounded
-    std::uint8_t m_runningStatus = 0;
     bool m_inSections = false;
     std::vector<std::size_t> m_cuts; // the reader's marker and end-of-track positions
     std::size_t m_nextCut = 0;
@@ -83,29 +59,65 @@ private:
 
 bool CTrackRescaler::Run() {
     m_out.reserve(m_track.size() + m_track.size() / 4);
+    CTrackWalker walker(m_track, MetaLength::OneByte);
+    TrackEvent event;
     while (!m_ended) {
-        if (m_at == m_track.size())
+        const bool walked = walker.Next(event);
+        if (!walked && walker.AtEnd())
             return Fail("the track ends without its end-of-track event");
-        std::size_t start = m_at;
+        if (!walked && walker.Problem() == TrackProblem::CutDeltaTime)
+            return Fail("a delta-time is cut off or longer than four bytes at track byte " +
+                        std::to_string(walker.ProblemAt()));
+        // The delta-time stands even when the message after it does not.
         const std::size_t written = m_out.size();
-        if (!RescaleDeltaTime() || !KeepsReaderCuts(start, written, true))
+        if (!RescaleDeltaTime(event.deltaTime) ||
+            !KeepsReaderCuts(event.deltaOffset, event.offset, written, true))
             return false;
-        start = m_at;
-        if (!CopyEvent() || !KeepsReaderCuts(start, m_out.size(), false))
+        if (!walked)
+            return FailAt(walker, event);
+        const ByteSpan message = event.Message(m_track);
+        m_out.insert(m_out.end(), message.begin(), message.end());
+        if (event.IsMetaEvent())
+            FollowMetaEvent(walker, event);
+        if (!KeepsReaderCuts(event.offset, event.offset + event.length, m_out.size(), false))
             return false;
     }
-    if (m_at != m_track.size())
+    if (walker.Position() != m_track.size())
         return Fail("bytes follow the end-of-track event");
     return true;
 }
 
-bool CTrackRescaler::RescaleDeltaTime() {
-    const std::size_t start = m_at;
-    const auto delta = ReadVariableLength();
-    if (!delta)
-        return Fail("a delta-time is cut off or longer than four bytes at track byte " +
-                    std::to_string(start));
-    m_oldTotal += *delta;
+bool CTrackRescaler::FailAt(const CTrackWalker& walker, const TrackEvent& event) {
+    const std::string at = std::to_string(walker.ProblemAt());
+    switch (walker.Problem()) {
+    case TrackProblem::NoStatus:
+        return Fail("a data byte without a status byte at track byte " + at);
+    case TrackProblem::StatusNotInTrack:
+        return Fail("the status byte " + std::to_string(walker.ProblemByte()) +
+                    " cannot stand in a track (track byte " + at + ")");
+    case TrackProblem::StatusAsData:
+        return Fail("a channel message holds the status byte " +
+                    std::to_string(walker.ProblemByte()) + " as data at track byte " + at);
+    case TrackProblem::CutMetaType:
+        return Fail("a meta event is cut off at track byte " + at);
+    case TrackProblem::CutLength:
+        if (event.IsMetaEvent())
+            return Fail("a meta event's length is cut off at track byte " +
+                        std::to_string(event.offset));
+        return Fail("a system-exclusive length is cut off at track byte " + at);
+    case TrackProblem::LongerThanTrack:
+        if (event.offset == m_track.size())
+            return Fail("the track ends without its end-of-track event");
+        return Fail("an event at track byte " + at + " is longer than the track");
+    case TrackProblem::None:
+    case TrackProblem::CutDeltaTime:
+        break;
+    }
+    return Fail("the track cannot be walked at track byte " + at);
+}
+
+bool CTrackRescaler::RescaleDeltaTime(std::uint32_t delta) {
+    m_oldTotal += delta;
     // round(total * to / from) without overflow: total < 2^60 (each delta-time below 2^28, fewer
     // than 2^32 of them), so the whole part times `to` is checked before it is formed.
     const std::uint64_t whole = m_oldTotal / m_from;
@@ -114,8 +126,8 @@ bool CTrackRescaler::RescaleDeltaTime() {
         return Fail("the section is too long to rescale");
     const std::uint64_t total = whole * m_to + (2 * rest * m_to + m_from) / (2 * m_from);
     const std::uint64_t newDelta = total - m_newTotal;
-    if (newDelta > kMaxDeltaTime)
-        return Fail("a delta-time of " + std::to_string(*delta) + " pulses is too long at " +
+    if (newDelta > kMaxVariableLength)
+        return Fail("a delta-time of " + std::to_string(delta) + " pulses is too long at " +
                     std::to_string(m_to) + " pulses per quarter note");
     std::uint32_t written = static_cast<std::uint32_t>(newDelta);
     // The reader cuts the track at FF 06 and FF 2F. A delta-time whose bytes would read as one
@@ -128,17 +140,39 @@ bool CTrackRescaler::RescaleDeltaTime() {
     return true;
 }
 
+// A marker opens a section: its times count from here, its events name their own status, since
+// sections are written in any order, and its meta events carry variable-length lengths. The
+// format marker among the header events opens none.
+void CTrackRescaler::FollowMetaEvent(CTrackWalker& walker, const TrackEvent& event) {
+    if (event.metaType == 0x2F) {
+        m_ended = true;
+        return;
+    }
+    if (event.metaType != 0x06)
+        return;
+    const std::string text(event.data.begin(), event.data.end());
+    if (!m_inSections && text == "SFF1")
+        return;
+    m_inSections = true;
+    m_stretch = "section \"" + text + "\"";
+    m_oldTotal = 0;
+    m_newTotal = 0;
+    walker.ForgetRunningStatus();
+    walker.SetMetaLength(MetaLength::VariableLength);
+}
+
 // The reader does not walk events: among the header events it takes every FF for a meta event
 // and a system-exclusive run up to the next FF; in the sections it cuts at every FF 06 and FF 2F.
 // A walk that disagrees with that would move the cuts, so it fails instead.
-bool CTrackRescaler::KeepsReaderCuts(std::size_t start, std::size_t outStart, bool deltaTime) {
+bool CTrackRescaler::KeepsReaderCuts(std::size_t start, std::size_t end, std::size_t outStart,
+                                     bool deltaTime) {
     if (!m_inSections || (!deltaTime && m_track[start] == 0xFF && m_cuts.empty())) {
         if (m_inSections)
             FindReaderCuts(start); // the first section's marker
         const bool meta = !deltaTime && m_track[start] == 0xFF;
         const auto holdsFF = [](auto from, auto to) { return std::find(from, to, 0xFF) != to; };
-        const bool sourceFF = holdsFF(m_track.begin() + std::ptrdiff_t(start),
-                                      m_track.begin() + std::ptrdiff_t(m_at));
+        const bool sourceFF =
+            holdsFF(m_track.begin() + std::ptrdiff_t(start), m_track.begin() + std::ptrdiff_t(end));
         const bool writtenFF =
             deltaTime && holdsFF(m_out.begin() + std::ptrdiff_t(outStart), m_out.end());
         if (!meta && !m_inSections && (sourceFF || writtenFF))
@@ -148,7 +182,7 @@ bool CTrackRescaler::KeepsReaderCuts(std::size_t start, std::size_t outStart, bo
     }
     while (m_nextCut < m_cuts.size() && m_cuts[m_nextCut] < start)
         ++m_nextCut;
-    if (m_nextCut < m_cuts.size() && m_cuts[m_nextCut] < m_at &&
+    if (m_nextCut < m_cuts.size() && m_cuts[m_nextCut] < end &&
         (deltaTime || m_cuts[m_nextCut] != start))
         return Fail("its events run over the marker or end of track the reader finds at track "
                     "byte " +
@@ -179,97 +213,14 @@ void CTrackRescaler::FindReaderCuts(std::size_t marker) {
 }
 
 bool CTrackRescaler::ReadsAsMarkerOrEnd(std::uint32_t delta) const {
-    ByteArray bytes;
-    if (!m_out.empty())
-        bytes.push_back(m_out.back());
-    AppendVariableLength(bytes, delta);
-    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
-        if (bytes[i] == 0xFF && (bytes[i + 1] == 0x06 || bytes[i + 1] == 0x2F))
+    const VariableLengthBytes encoded = EncodeVariableLength(delta);
+    std::uint8_t before = m_out.empty() ? 0 : m_out.back();
+    for (const std::uint8_t byte : encoded) {
+        if (before == 0xFF && (byte == 0x06 || byte == 0x2F))
             return true;
+        before = byte;
     }
     return false;
-}
-
-bool CTrackRescaler::CopyData(std::size_t length, bool dataBytesOnly) {
-    if (length > m_track.size() - m_at)
-        return Fail("an event at track byte " + std::to_string(m_at) + " is longer than the track");
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint8_t byte = m_track[m_at++];
-        if (dataBytesOnly && byte >= 0x80)
-            return Fail("a channel message holds the status byte " + std::to_string(byte) +
-                        " as data at track byte " + std::to_string(m_at - 1));
-        m_out.push_back(byte);
-    }
-    return true;
-}
-
-bool CTrackRescaler::CopyEvent() {
-    const std::size_t start = m_at;
-    const std::uint8_t first = m_track[m_at];
-    if (first < 0x80) {
-        // Running status: the data bytes of another message of the last status.
-        if (!m_runningStatus)
-            return Fail("a data byte without a status byte at track byte " + std::to_string(start));
-        const std::uint8_t kind = m_runningStatus & 0xF0;
-        return CopyData(kind == 0xC0 || kind == 0xD0 ? 1 : 2, true);
-    }
-    if (first < 0xF0) {
-        m_runningStatus = first;
-        m_out.push_back(m_track[m_at++]);
-        const std::uint8_t kind = first & 0xF0;
-        return CopyData(kind == 0xC0 || kind == 0xD0 ? 1 : 2, true);
-    }
-    if (first == 0xF0 || first == 0xF7) {
-        m_out.push_back(m_track[m_at++]);
-        const std::size_t lengthAt = m_at;
-        const auto length = ReadVariableLength();
-        if (!length)
-            return Fail("a system-exclusive length is cut off at track byte " +
-                        std::to_string(lengthAt));
-        m_out.insert(m_out.end(), m_track.begin() + std::ptrdiff_t(lengthAt),
-                     m_track.begin() + std::ptrdiff_t(m_at));
-        return CopyData(*length, false);
-    }
-    if (first != 0xFF)
-        return Fail("the status byte " + std::to_string(first) +
-                    " cannot stand in a track (track byte " + std::to_string(start) + ")");
-
-    m_out.push_back(m_track[m_at++]);
-    if (m_at == m_track.size())
-        return Fail("a meta event is cut off at track byte " + std::to_string(start));
-    const std::uint8_t type = m_track[m_at++];
-    m_out.push_back(type);
-    // The header events carry one-byte lengths, as the writer puts them; section events carry
-    // variable-length ones. Either way the length bytes are copied as they stand.
-    const std::size_t lengthAt = m_at;
-    std::optional<std::uint32_t> length;
-    if (!m_inSections && m_at < m_track.size())
-        length = m_track[m_at++];
-    else if (m_inSections)
-        length = ReadVariableLength();
-    if (!length)
-        return Fail("a meta event's length is cut off at track byte " + std::to_string(start));
-    m_out.insert(m_out.end(), m_track.begin() + std::ptrdiff_t(lengthAt),
-                 m_track.begin() + std::ptrdiff_t(m_at));
-    const std::size_t dataAt = m_at;
-    if (!CopyData(*length, false))
-        return false;
-    if (type == 0x2F) {
-        m_ended = true;
-    } else if (type == 0x06) {
-        const std::string text(m_track.begin() + std::ptrdiff_t(dataAt),
-                               m_track.begin() + std::ptrdiff_t(dataAt + *length));
-        if (!m_inSections && text == "SFF1")
-            return true; // the format marker among the header events opens no section
-        // A marker opens a section: its times count from here, and its events name their own
-        // status, since sections are written in any order.
-        m_inSections = true;
-        m_stretch = "section \"" + text + "\"";
-        m_oldTotal = 0;
-        m_newTotal = 0;
-        m_runningStatus = 0;
-    }
-    return true;
 }
 
 } // namespace

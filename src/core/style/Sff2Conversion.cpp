@@ -1,6 +1,9 @@
 #include "style/Sff2Conversion.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace korvane {
 namespace {
@@ -133,20 +136,34 @@ void CConversionReport::AddRecord(const ByteArray& ctb2, const std::string& sdec
 }
 
 std::vector<CConversionReport::ChannelGroup> CConversionReport::GetChannels() const {
+    // Each note finds its channel, loss and CSEG by hash, so the grouping stays linear in the
+    // number of notes however many CSEGs a style has. The keys point into m_notes.
+    struct KeyHash {
+        std::size_t operator()(const std::pair<std::size_t, std::string_view>& key) const {
+            return std::hash<std::string_view>()(key.second) * 31 + key.first;
+        }
+    };
     std::vector<ChannelGroup> channels;
+    std::unordered_map<std::pair<std::size_t, std::string_view>, std::size_t, KeyHash> channelAt;
+    std::unordered_map<std::size_t, std::size_t> lossAt; // channel * 256 + loss: its group
+    std::unordered_set<std::pair<std::size_t, std::string_view>, KeyHash>
+        listed;                                                  // loss group, CSEG
+    std::vector<std::pair<std::size_t, std::size_t>> lossGroups; // channel index, loss index
     for (const ConversionNote& note : m_notes) {
-        auto channel = std::find_if(channels.begin(), channels.end(), [&](const ChannelGroup& c) {
-            return c.channel == note.channel && c.channelName == note.channelName;
-        });
-        if (channel == channels.end())
-            channel = channels.insert(channels.end(), {note.channel, note.channelName, {}});
-        auto loss = std::find_if(channel->losses.begin(), channel->losses.end(),
-                                 [&](const LossGroup& l) { return l.loss == note.loss; });
-        if (loss == channel->losses.end())
-            loss = channel->losses.insert(channel->losses.end(), {note.loss, {}});
-        if (std::find(loss->sections.begin(), loss->sections.end(), note.sections) ==
-            loss->sections.end())
-            loss->sections.push_back(note.sections);
+        const auto [channelEntry, newChannel] =
+            channelAt.try_emplace({std::size_t(note.channel), note.channelName}, channels.size());
+        if (newChannel)
+            channels.push_back({note.channel, note.channelName, {}});
+        ChannelGroup& channel = channels[channelEntry->second];
+        const auto [lossEntry, newLoss] = lossAt.try_emplace(
+            channelEntry->second * 256 + std::size_t(note.loss), lossGroups.size());
+        if (newLoss) {
+            lossGroups.push_back({channelEntry->second, channel.losses.size()});
+            channel.losses.push_back({note.loss, {}});
+        }
+        LossGroup& loss = channel.losses[lossGroups[lossEntry->second].second];
+        if (listed.insert({lossEntry->second, note.sections}).second)
+            loss.sections.push_back(note.sections);
     }
     std::stable_sort(
         channels.begin(), channels.end(),

@@ -67,6 +67,22 @@ TEST(ResolutionTest, EveryDeltaTimeFollowsTheRunningTotalOfItsSection) {
     }
 }
 
+TEST(ResolutionTest, AHeaderEventsLengthIsOneByteAndTheTimesAfterALongTextAreRescaled) {
+    // A 150-byte sequence name (length byte 96), then a pause of 96 pulses before "SFF1".
+    const auto header = [](const ByteArray& pause) {
+        return Cat(
+            {B({0x00, 0xFF, 0x03, 0x96}), ByteArray(150, 'n'), pause, Marker("SFF1"), B({0x00})});
+    };
+    const auto style = [&](int division, const ByteArray& pause, const ByteArray& note) {
+        return StyleAt(division, Cat({header(pause), Marker("Main"), B({0x00, 0x90, 0x3C, 0x64}),
+                                      note, B({0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00})}));
+    };
+    ByteArray bytes = style(96, B({0x60}), B({0x30}));
+    const ResolutionChange change = ChangeResolution(bytes, 480);
+    ASSERT_TRUE(change.changed) << change.failure;
+    EXPECT_EQ(bytes, style(480, B({0x83, 0x60}), B({0x81, 0x70})));
+}
+
 TEST(ResolutionTest, ADeltaTimeThatWouldReadAsAMarkerIsWrittenOnePulseShorter) {
     // 8131 and 1 pulses at division 1, doubled: 16262 is FF 06, so 16261 (FF 05) and 3.
     const ByteArray source = StyleAt(
