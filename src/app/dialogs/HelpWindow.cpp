@@ -140,6 +140,8 @@ void CHelpWindow::ShowTab(Tab tab) {
     m_pTabs->setCurrentIndex(int(tab));
     if (tab == Tab::Search)
         m_pEngine->searchEngine()->queryWidget()->setFocus();
+    else if (tab == Tab::Index)
+        m_pIndexFilter->setFocus();
     show();
     raise();
     activateWindow();
