@@ -38,6 +38,7 @@
 #include <QProgressDialog>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <atomic>
 #include <filesystem>
@@ -292,7 +293,7 @@ void CMainDlg::CreateMenu() {
     menuColours.setColor(QPalette::WindowText, desktop.color(QPalette::WindowText));
     m_pMenuBar->setPalette(menuColours);
 
-    QMenu* file = m_pMenuBar->addMenu(QStringLiteral("File"));
+    QMenu* file = m_pMenuBar->addMenu(QStringLiteral("&File"));
     connect(AddMenuItem(file, "openAction", QStringLiteral("&Open")), &QAction::triggered, this,
             &CMainDlg::OnOpen);
     file->addSeparator();
@@ -331,8 +332,10 @@ void CMainDlg::CreateMenu() {
             &QAction::triggered, this, &CMainDlg::OnPreferences);
 
     QMenu* help = m_pMenuBar->addMenu(QStringLiteral("&Help"));
-    connect(AddMenuItem(help, "contentsAction", QStringLiteral("&Contents")), &QAction::triggered,
-            this, &CMainDlg::OnHelpContents);
+    // F1 opens the contents from the window and, through RunDialog, from every dialog.
+    m_pHelpContentsAction = AddMenuItem(help, "contentsAction", QStringLiteral("&Contents"));
+    m_pHelpContentsAction->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(m_pHelpContentsAction, &QAction::triggered, this, &CMainDlg::OnHelpContents);
     connect(AddMenuItem(help, "searchAction", QStringLiteral("&Search...")), &QAction::triggered,
             this, &CMainDlg::OnHelpSearch);
     connect(AddMenuItem(help, "indexAction", QStringLiteral("&Index...")), &QAction::triggered,
@@ -539,6 +542,7 @@ void CMainDlg::OnModelChange(int modelIndex) {
 }
 
 int CMainDlg::RunDialog(QDialog& dialog) {
+    dialog.addAction(m_pHelpContentsAction);
     return m_runDialog ? m_runDialog(dialog) : dialog.exec();
 }
 
@@ -598,6 +602,10 @@ void CMainDlg::ShowHelp(CHelpWindow::Tab tab) {
         }
         m_pHelpWindow = new CHelpWindow(m_helpCollection, this);
     }
+    // Opened from a modal dialog, the help stands above it and takes clicks while it is open.
+    QWidget* over = QApplication::activeModalWidget();
+    m_pHelpWindow->winId();
+    m_pHelpWindow->windowHandle()->setTransientParent((over ? over : window())->windowHandle());
     m_pHelpWindow->ShowTab(tab);
 }
 

@@ -146,6 +146,7 @@ private:
     QMenu* m_pRecentMenu = nullptr;
     QString m_helpCollection;
     CHelpWindow* m_pHelpWindow = nullptr;
+    QAction* m_pHelpContentsAction = nullptr;
     bool m_helpMissing = false;
     CSettings m_settings;
     CAssignmentTable m_table;

@@ -6,13 +6,30 @@
 
 namespace korvane::cli {
 
+const char* const kModelOptionText =
+    "the target keyboard model, e.g. PSR-9000 (see 'korvane-cli models')";
+const char* const kByNameOptionText = "assign every section whose name is a slot name of the "
+                                      "model to the first slot of that name, going down the "
+                                      "sections";
+const char* const kCopyAllOptionText =
+    "the window's Copy All: section i to slot i, for the first 16 sections";
+const char* const kPatternOptionText =
+    "replay, by section names, the conversion pattern that Store Pattern stored in the "
+    "configuration file INI (such as Korvane.ini)";
+
 void AddAssignmentOptions(CLI::App& command, AssignmentOptions& options) {
     command.add_option("IN", options.input, "the style file to read")->required();
-    command.add_option("--model", options.model, "target keyboard model")->required();
-    command.add_flag("--by-name", options.byName, "assign sections to slots of their name");
-    command.add_flag("--copy-all", options.copyAll, "section i to slot i");
-    command.add_option("--pattern", options.pattern, "the configuration file with the pattern");
-    command.add_option("--assign", options.assign, "SRC=DST, repeatable")->allow_extra_args(false);
+    command.add_option("--model", options.model, kModelOptionText)->required()->option_text("NAME");
+    command.add_flag("--by-name", options.byName, kByNameOptionText);
+    command.add_flag("--copy-all", options.copyAll, kCopyAllOptionText);
+    command.add_option("--pattern", options.pattern, kPatternOptionText)->option_text("INI");
+    command
+        .add_option("--assign", options.assign,
+                    "assign the section SRC to the slot DST; repeat it as often as needed, the "
+                    "pairs are clicked in the order given (a pair is split at its last \"=\", so "
+                    "SRC may hold one)")
+        ->allow_extra_args(false)
+        ->option_text("SRC=DST");
 }
 
 ExitCode CheckAssignmentOptions(AssignmentOptions& options, const std::string& help) {

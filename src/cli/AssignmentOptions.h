@@ -25,6 +25,12 @@ struct AssignmentOptions {
 
 void AddAssignmentOptions(CLI::App& command, AssignmentOptions& options);
 
+// What --model, --by-name, --copy-all and --pattern mean, for batch, which takes them too.
+extern const char* const kModelOptionText;
+extern const char* const kByNameOptionText;
+extern const char* const kCopyAllOptionText;
+extern const char* const kPatternOptionText;
+
 // Checks what the parser cannot: one assignment mode, well-formed pairs, a known model. Returns
 // Success, or Usage after printing the problem and help.
 ExitCode CheckAssignmentOptions(AssignmentOptions& options, const std::string& help);

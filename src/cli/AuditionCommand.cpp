@@ -23,22 +23,7 @@
 namespace korvane::cli {
 namespace {
 
-const char* const kAuditionHelp =
-    R"(Usage: korvane-cli audition IN --model NAME MODE... (--render OUT.wav [--soundfont FILE] | --port NAME)
-
-Opens IN, assigns its sections to the slots of the model NAME and plays the
-style exactly as the window's Play would: the style file as Save would write it.
-  --model NAME        target keyboard model, e.g. PSR-9000 (see 'korvane-cli models')
-  --by-name           assign every section whose name is a slot name of the model
-  --copy-all          the window's Copy All: section i to slot i, for the first 16
-  --assign SRC=DST    assign the section SRC to the slot DST; repeat as needed
-  --render OUT.wav    render with the built-in synthesizer into a 16-bit stereo
-                      44.1 kHz WAV file, faster than real time
-  --soundfont FILE    the soundfont to render with (default: TimGM6mb, else the
-                      first .sf2 in /usr/share/sounds/sf2)
-  --port NAME         play in real time to the MIDI output port NAME (exact name,
-                      else the first that contains NAME; see 'korvane-cli ports')
-)";
+const std::string kAuditionHelp = HelpHint("audition");
 
 struct AuditionOptions {
     AssignmentOptions assignment;
@@ -143,11 +128,28 @@ ExitCode RunAudition(AuditionOptions& options) {
 
 Command AddAuditionCommand(CLI::App& app) {
     auto options = std::make_shared<AuditionOptions>();
-    CLI::App* audition = app.add_subcommand("audition", "hear a converted style");
+    CLI::App* audition = app.add_subcommand(
+        "audition", "hear a converted style: render it to a WAV file or play it on a MIDI port");
     AddAssignmentOptions(*audition, options->assignment);
-    audition->add_option("--render", options->render, "the WAV file to write");
-    audition->add_option("--soundfont", options->soundfont, "the soundfont to render with");
-    audition->add_option("--port", options->port, "the MIDI output port to play to");
+    audition
+        ->add_option("--render", options->render,
+                     "render with the built-in synthesizer into a 16-bit stereo 44.1 kHz WAV file, "
+                     "faster than real time")
+        ->option_text("OUT.wav");
+    audition
+        ->add_option("--soundfont", options->soundfont,
+                     "the soundfont to render with (default: TimGM6mb, else the first .sf2 in "
+                     "/usr/share/sounds/sf2)")
+        ->option_text("FILE");
+    audition
+        ->add_option("--port", options->port,
+                     "play in real time to the MIDI output port NAME (its exact name, else the "
+                     "first that contains NAME; see 'korvane-cli ports')")
+        ->option_text("NAME");
+    audition->footer("Opens IN, assigns its sections to the slots of the model NAME and plays the "
+                     "style exactly as the window's Play would: the style file as Save would "
+                     "write it. Exactly one of --by-name, --copy-all, --pattern and --assign "
+                     "chooses the assignment, and one of --render and --port where it sounds.");
     return {audition, kAuditionHelp, [options] { return RunAudition(*options); }};
 }
 

@@ -14,34 +14,7 @@
 namespace korvane::cli {
 namespace {
 
-const char* const kConvertHelp =
-    R"(Usage: korvane-cli convert IN --model NAME -o OUT MODE... [--resolution N] [--force]
-
-Opens IN, assigns its sections to the slots of the model NAME and writes OUT,
-exactly as the same clicks in the window would.
-  --model NAME       target keyboard model, e.g. PSR-9000 (see 'korvane-cli models')
-  -o, --output OUT   the style file to write; "-" writes it to standard output
-  --by-name          assign every section whose name is a slot name of the model
-                     to the first slot of that name, going down the sections
-  --copy-all         the window's Copy All: section i to slot i, for the first 16
-  --pattern INI      replay the conversion pattern stored by Store Pattern in the
-                     configuration file INI (such as Korvane.ini), by names
-  --assign SRC=DST   assign the section SRC to the slot DST; repeat as needed,
-                     the pairs are clicked in the order given (SRC may hold "=":
-                     the pair is split at the last one)
-  --resolution N     write the style at N pulses per quarter note (1 to 32767),
-                     every delta-time rescaled; default: the source's resolution
-  --force            replace OUT when it exists
-An SFF2 style is converted to SFF1 as it is read; 'korvane-cli info' shows what
-the conversion left out.
-A file name that starts with "-" goes after "--".
-
-OUT is written through a temporary file that takes its name only when complete.
-A link is written through (the file it leads to is replaced, the link stays);
-a link that leads nowhere, a folder, a device or FIFO, and a file you may not
-write are refused and left as they are. Without --force an existing OUT is
-never replaced, even by a conversion running at the same time.
-)";
+const std::string kConvertHelp = HelpHint("convert");
 
 struct ConvertOptions {
     AssignmentOptions assignment;
@@ -97,11 +70,30 @@ Command AddConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
     CLI::App* convert = app.add_subcommand("convert", "build a style for another keyboard model");
     AddAssignmentOptions(*convert, options->assignment);
-    convert->add_option("-o,--output", options->output, "the style file to write, - for stdout")
-        ->required();
-    convert->add_option("--resolution", options->resolution, "pulses per quarter note to write")
-        ->check(CLI::Range(1, int(kMaxPulsesPerQuarter)));
-    convert->add_flag("--force", options->force, "replace OUT when it exists");
+    convert
+        ->add_option("-o,--output", options->output,
+                     "the style file to write; \"-\" writes it to standard output")
+        ->required()
+        ->option_text("OUT");
+    convert
+        ->add_option("--resolution", options->resolution,
+                     "write the style at N pulses per quarter note (1 to 32767), every "
+                     "delta-time rescaled, so that it plays at the same speed; without it the "
+                     "style keeps the source's resolution")
+        ->check(CLI::Range(1, int(kMaxPulsesPerQuarter)))
+        ->option_text("N");
+    convert->add_flag("--force", options->force,
+                      "replace OUT when it exists; without it an existing file is never "
+                      "replaced, even by a conversion running at the same time");
+    convert->footer(
+        "Opens IN, assigns its sections to the slots of the model NAME and writes OUT, exactly "
+        "as the same clicks in the window would. Exactly one of --by-name, --copy-all, --pattern "
+        "and --assign chooses the assignment. An SFF2 style is converted to SFF1 as it is read; "
+        "'korvane-cli info' shows what the conversion left out.\n"
+        "OUT is written through a temporary file that takes its name only when complete. A link "
+        "is written through (the file it leads to is replaced, the link stays); a link that leads "
+        "nowhere, a folder, a device or FIFO, and a file you may not write are refused and left "
+        "as they are.");
     return {convert, kConvertHelp, [options] { return RunConvert(*options); }};
 }
 

@@ -14,15 +14,7 @@
 namespace korvane::cli {
 namespace {
 
-const char* const kInfoHelp = R"(Usage: korvane-cli info FILE [--json]
-
-Reads FILE as Korvane's window does and shows its header values, its sections
-(name, number of event bytes, CSEG record) and its CSEG records; for an SFF2
-style, what its conversion to SFF1 left out, by channel. Names are shown
-as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; in text output,
-control characters are written as \xNN.
-  --json   print one JSON object instead of text
-)";
+const std::string kInfoHelp = HelpHint("info");
 
 struct InfoOptions {
     std::string path;
@@ -150,8 +142,15 @@ ExitCode RunInfo(const InfoOptions& options) {
 Command AddInfoCommand(CLI::App& app) {
     auto options = std::make_shared<InfoOptions>();
     CLI::App* info = app.add_subcommand("info", "show what Korvane reads from a style file");
-    info->add_option("FILE", options->path, "the style file")->required();
-    info->add_flag("--json", options->json, "print one JSON object");
+    info->add_option("FILE", options->path, "the style file to read")->required();
+    info->add_flag("--json", options->json, "print one JSON object instead of text");
+    info->footer("Reads FILE as Korvane's window does and shows its header values (format, "
+                 "tracks, division, tempo, time signature, sequence name, copyright), its "
+                 "sections (name, number of event bytes, CSEG record) and its CSEG records with "
+                 "their Sdec text; for an SFF2 style, what its conversion to SFF1 left out, by "
+                 "channel. Names are shown as UTF-8 when they are valid UTF-8 and as Latin-1 "
+                 "otherwise; in text output, control characters are written as \\xNN, so a file "
+                 "cannot drive the terminal.");
     return {info, kInfoHelp, [options] { return RunInfo(*options); }};
 }
 

@@ -8,11 +8,7 @@
 namespace korvane::cli {
 namespace {
 
-const char* const kPortsHelp = R"(Usage: korvane-cli ports
-
-Lists the MIDI output ports (ALSA and JACK), one name a line, as the audition
-output setting and 'korvane-cli audition --port' take them.
-)";
+const std::string kPortsHelp = HelpHint("ports");
 
 ExitCode RunPorts() {
     const auto ports = ListOutputPorts();
@@ -27,6 +23,8 @@ ExitCode RunPorts() {
 
 Command AddPortsCommand(CLI::App& app) {
     CLI::App* ports = app.add_subcommand("ports", "list the MIDI output ports");
+    ports->footer("Lists the MIDI output ports (ALSA and JACK), one name a line, as the audition "
+                  "output setting and 'korvane-cli audition --port' take them.");
     return {ports, kPortsHelp, [] { return RunPorts(); }};
 }
 

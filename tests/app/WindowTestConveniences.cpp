@@ -164,28 +164,34 @@ namespace korvane::testing {
 namespace {
 
 // The help is found beside the program (a build) or in the data folder of an installed program,
-// and only when both of its files are there.
-TEST(HelpLookupTest, FindsTheCollectionBesideOrInstalled) {
+// only when both of its files are there, and is used from a copy in the cache that follows the
+// installed contents, even when an upgrade brings files with older dates.
+TEST(HelpLookupTest, UsesACacheCopyThatFollowsTheInstalledContents) {
     CTemporaryFolder root;
+    using namespace std::chrono_literals;
     const std::filesystem::path bin = std::filesystem::path(root.Path()) / "bin";
     const std::filesystem::path share = std::filesystem::path(root.Path()) / "share/korvane/help";
+    const QString cache = QString::fromStdString(root.File("cache"));
     std::filesystem::create_directories(bin);
     std::filesystem::create_directories(share);
     const QString program = QString::fromStdString(bin.string());
-    EXPECT_EQ(FindHelpCollection(program), QString());
+    std::ofstream(share / "korvane.qhc") << "collection 1";
+    EXPECT_EQ(FindHelpCollection(program, cache), QString()); // the help file itself is missing
+    std::ofstream(share / "korvane.qch") << "help 1";
+    EXPECT_EQ(FindHelpCollection(program, cache), cache + "/korvane.qhc");
+    EXPECT_EQ(ReadBytes(root.File("cache/korvane.qch")), "help 1");
 
-    std::ofstream(share / "korvane.qhc") << "collection";
-    EXPECT_EQ(FindHelpCollection(program), QString()); // the help file itself is missing
-    std::ofstream(share / "korvane.qch") << "help";
-    EXPECT_EQ(
-        QFileInfo(FindHelpCollection(program)).canonicalFilePath(),
-        QFileInfo(QString::fromStdString((share / "korvane.qhc").string())).canonicalFilePath());
+    const auto lastWeek = std::filesystem::last_write_time(share / "korvane.qch") - 168h;
+    std::ofstream(share / "korvane.qch") << "help 2"; // same size, other contents, older date
+    std::filesystem::last_write_time(share / "korvane.qch", lastWeek);
+    EXPECT_EQ(FindHelpCollection(program, cache), cache + "/korvane.qhc");
+    EXPECT_EQ(ReadBytes(root.File("cache/korvane.qch")), "help 2");
 
-    std::ofstream(bin / "korvane.qhc") << "collection";
-    std::ofstream(bin / "korvane.qch") << "help";
-    EXPECT_EQ(
-        QFileInfo(FindHelpCollection(program)).canonicalFilePath(),
-        QFileInfo(QString::fromStdString((bin / "korvane.qhc").string())).canonicalFilePath());
+    std::ofstream(bin / "korvane.qhc") << "collection 3";
+    std::ofstream(bin / "korvane.qch") << "help 3";
+    EXPECT_EQ(FindHelpCollection(program, cache), cache + "/korvane.qhc");
+    EXPECT_EQ(ReadBytes(root.File("cache/korvane.qch")), "help 3");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), {}), 2); // nothing beside
 }
 
 } // namespace

@@ -13,8 +13,12 @@
 #include <QHelpEngineCore>
 #include <QHelpLink>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QSlider>
+#include <QTest>
+#include <QTreeView>
 
 #include <filesystem>
 #include <functional>
@@ -135,6 +139,23 @@ TEST_F(DialogTest, PreferencesCancelChangesNothing) {
 
 // The audition rows: the output list is the built-in synthesizer, the ports the core lists and the
 // configured port that is not connected now; the soundfont is browsed for with the file dialog.
+TEST_F(DialogTest, PreferencesTabFollowsTheBoxesOnScreen) {
+    StartWindow();
+    std::vector<std::string> order;
+    Answer(QDialog::Rejected, [&](QDialog& dialog) {
+        QWidget* first = In<QWidget>(dialog, "modelList");
+        for (QWidget* at = first; order.empty() || at != first; at = at->nextInFocusChain()) {
+            if (at->parentWidget() == &dialog && (at->focusPolicy() & Qt::TabFocus))
+                order.push_back(at->objectName().toStdString());
+        }
+    });
+    Click(Button("preferencesButton"));
+    EXPECT_EQ(order, (std::vector<std::string>{"modelList", "styleLocationBox", "browseStyleButton",
+                                               "auditionLocationBox", "browseAuditionButton",
+                                               "auditionOutputList", "soundfontBox",
+                                               "browseSoundfontButton", "recentListSizeBox"}));
+}
+
 TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
     const std::string ini = "[Audition]\noutput=Old Keyboard\nsoundfont=" + PathOf("sf/a.sf2") +
                             "\n[PSR Model]\nmodel=2\n";
@@ -387,6 +408,48 @@ TEST_F(DialogTest, HelpCommandsOpenOneViewerOnTheirTab) {
     EXPECT_EQ(viewer->GetCurrentTab(), CHelpWindow::Tab::Contents);
     EXPECT_TRUE(viewer->GetCurrentPage().toString().endsWith("/index.html"));
     EXPECT_TRUE(messages.shown.empty());
+}
+
+// F1 opens the contents from the window and from a dialog, above the dialog.
+TEST_F(DialogTest, F1OpensTheContentsEverywhere) {
+    StartWindow();
+    Window().SetHelpCollection(kHelpCollection);
+    auto pressF1 = [](QWidget& window) {
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_F1);
+    };
+    Answer(QDialog::Rejected, [&](QDialog& dialog) { pressF1(dialog); });
+    Click(Button("preferencesButton"));
+    ASSERT_NE(Window().GetHelpWindow(), nullptr);
+    EXPECT_TRUE(Window().GetHelpWindow()->isVisible());
+    Window().GetHelpWindow()->hide();
+    pressF1(Window());
+    EXPECT_TRUE(Window().GetHelpWindow()->isVisible());
+    EXPECT_EQ(Window().GetHelpWindow()->GetCurrentTab(), CHelpWindow::Tab::Contents);
+}
+
+// The contents stand open and one click opens a page; the index keeps what the filter matches.
+TEST_F(DialogTest, HelpContentsOpenAndIndexFilters) {
+    StartWindow();
+    Window().SetHelpCollection(kHelpCollection);
+    Action("contentsAction")->trigger();
+    auto* tree = Window().GetHelpWindow()->findChild<QTreeView*>("helpContents");
+    QTRY_COMPARE(tree->model()->rowCount(), 1);
+    const QModelIndex top = tree->model()->index(0, 0);
+    QTRY_VERIFY(tree->isExpanded(top));
+    const QModelIndex audition = tree->model()->index(5, 0, top);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(audition).center());
+    EXPECT_EQ(Window().GetHelpWindow()->GetCurrentPage().fileName(), "audition.html");
+
+    auto* index = Window().GetHelpWindow()->findChild<QListView*>("helpIndex");
+    auto* filter = Window().GetHelpWindow()->findChild<QLineEdit*>("helpIndexFilter");
+    ASSERT_NE(filter, nullptr);
+    filter->setText("aud");
+    QStringList shown;
+    for (int row = 0; row < index->model()->rowCount(); ++row)
+        shown << index->model()->index(row, 0).data().toString();
+    EXPECT_EQ(shown, (QStringList{"audition", "audition output"}));
 }
 
 TEST_F(DialogTest, HelpWithoutItsFileDoesNothingVisible) {

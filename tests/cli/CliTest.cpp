@@ -369,16 +369,29 @@ TEST_F(CliTest, StyleTooLargeForMemoryIsAFileError) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("out.sty")));
 }
 
+// Every command's help is written from its options: the usage line names the arguments it needs.
 TEST_F(CliTest, EveryCommandHasHelp) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"},
-                                                                  {"info", "--help"},
-                                                                  {"models", "--help"},
-                                                                  {"convert", "--help"},
-                                                                  {"batch", "--help"}}) {
-        const CliRun run = Run(args);
-        EXPECT_EQ(run.exitCode, 0) << args[0];
-        EXPECT_EQ(run.out.rfind("Usage: korvane-cli", 0), 0u) << run.out;
+    const struct {
+        std::vector<std::string> args;
+        std::string usage;
+    } commands[] = {
+        {{"--help"}, "korvane-cli COMMAND [OPTIONS]"},
+        {{"info", "--help"}, "korvane-cli info FILE [OPTIONS]"},
+        {{"models", "-h"}, "korvane-cli models [OPTIONS]"},
+        {{"convert", "--help"}, "korvane-cli convert IN --model NAME -o OUT [OPTIONS]"},
+        {{"batch", "--help"}, "korvane-cli batch --model NAME FROM_DIR TO_DIR [OPTIONS]"},
+        {{"audition", "--help"}, "korvane-cli audition IN --model NAME [OPTIONS]"},
+        {{"ports", "--help"}, "korvane-cli ports"},
+    };
+    for (const auto& command : commands) {
+        const CliRun run = Run(command.args);
+        EXPECT_EQ(run.exitCode, 0) << command.args[0];
+        EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "Usage: " + command.usage);
     }
+    const CliRun usage = Run({"convert", "--model", "PSR-540"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_EQ(usage.err, "korvane-cli: IN is required\nRun 'korvane-cli convert --help' for its "
+                         "options.\n");
 }
 
 TEST_F(CliTest, ConvertPatternReplaysTheStoredStepsByName) {

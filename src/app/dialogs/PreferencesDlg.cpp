@@ -128,6 +128,13 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
     side->addWidget(buttons);
     side->addStretch();
     layout->addLayout(side);
+
+    // Tab goes through the boxes as they stand on screen, each Browse right after its box.
+    QWidget* const order[] = {
+        m_pModelList,  m_pStyleLocation, browseStyle,     m_pAuditionLocation, browseAudition,
+        m_pOutputList, m_pSoundfont,     browseSoundfont, m_pRecentListSize,   buttons};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 PreferencesValues CPreferencesDlg::GetValues() const {
