@@ -557,7 +557,7 @@ void CMainDlg::OnProperties() {
     CPropertiesDlg dialog(shown, this);
     if (RunDialog(dialog) != QDialog::Accepted)
         return;
-    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm());
+    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm(), m_messages);
 }
 
 void CMainDlg::OnConversions() {

@@ -1,6 +1,7 @@
 #include "style/PropertiesForm.h"
 
 #include "style/ByteTypes.h"
+#include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -133,9 +134,15 @@ TEST(PropertiesFormTest, TextsKeepAtMost255Bytes) {
     ApplyPropertiesColumn(p, shown, typed);
     EXPECT_EQ(p.GetSequenceName(), std::string(255, 'n'));
     EXPECT_EQ(p.GetCopyright(), std::string(255, 'c'));
+    typed.sequenceName = std::string(254, 'n') + "\xC3\xA9"; // UTF-8: the é goes whole
+    typed.copyright = std::string(254, 'c') + "\xE9\xE9";    // Latin-1: one é stays
+    ApplyPropertiesColumn(p, shown, typed);
+    EXPECT_EQ(p.GetSequenceName(), std::string(254, 'n'));
+    EXPECT_EQ(p.GetCopyright(), std::string(254, 'c') + "\xE9");
 }
 
 TEST(PropertiesFormTest, MissingPropertiesAreCreatedFromTypedValues) {
+    testing::CScriptedMessageBox messages;
     CStyleDocument document;
     const PropertiesForm shown = PropertiesFormFromDocument(document);
     EXPECT_EQ(shown.source, PropertiesColumn{});
@@ -144,7 +151,7 @@ TEST(PropertiesFormTest, MissingPropertiesAreCreatedFromTypedValues) {
     typed.source.division = "96";
     typed.destination.timeSignature = "4/4"; // never read back: creates nothing
     typed.destination.format = "1";
-    ApplyPropertiesForm(document, shown, typed);
+    ApplyPropertiesForm(document, shown, typed, messages);
 
     const CStyleProperties* source = document.GetSourceProperties();
     ASSERT_NE(source, nullptr);
@@ -159,10 +166,36 @@ TEST(PropertiesFormTest, MissingPropertiesAreCreatedFromTypedValues) {
     PropertiesForm tempoOnly = PropertiesFormFromDocument(document);
     const PropertiesForm before = tempoOnly;
     tempoOnly.destination.tempo = "100";
-    ApplyPropertiesForm(document, before, tempoOnly);
+    ApplyPropertiesForm(document, before, tempoOnly, messages);
     ASSERT_NE(document.GetDestinationProperties(), nullptr);
     EXPECT_EQ(document.GetDestinationProperties()->GetTempo(), nullptr);
     EXPECT_EQ(document.GetDestinationProperties()->m_division, 0);
+}
+
+// The 24-bit tempo holds 4 to 60,000,000 BPM; any other typed tempo is refused and nothing stored.
+TEST(PropertiesFormTest, TempoTheEventCannotHoldIsRefused) {
+    for (const auto& [text, stored] : std::vector<std::pair<std::string, int>>{
+             {"3", -1}, {"4", 0xE4E1C0}, {"60000000", 1}, {"60000001", -1}, {"0", -1}}) {
+        testing::CScriptedMessageBox messages;
+        CStyleDocument document;
+        document.ResetSourceProperties();
+        document.GetSourceProperties()->SetTempo(kTempo120);
+        PropertiesForm typed = PropertiesFormFromDocument(document);
+        const PropertiesForm shown = typed;
+        typed.source.tempo = text;
+        typed.source.division = "96";
+        EXPECT_EQ(ApplyPropertiesForm(document, shown, typed, messages), stored >= 0) << text;
+        const int micros = stored >= 0 ? stored : 500000;
+        EXPECT_EQ(*document.GetSourceProperties()->GetTempo(),
+                  B({0xFF, 0x51, 0x03, micros >> 16, (micros >> 8) & 0xFF, micros & 0xFF, 0}));
+        EXPECT_EQ(document.GetSourceProperties()->m_division, stored >= 0 ? 96 : 0);
+        const testing::ShownMessage refusal{
+            "A style cannot hold the tempo " + text +
+                ".\nTempos from 4 to 60000000 BPM fit. Nothing was changed.",
+            "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok};
+        EXPECT_EQ(messages.shown,
+                  stored >= 0 ? std::vector<testing::ShownMessage>{} : std::vector{refusal});
+    }
 }
 
 } // namespace
