@@ -331,9 +331,9 @@ TEST_F(AssignmentTableTest, EndingAsksOnlyWhileSlotsAreAssigned) {
     messages.answers = {MessageAnswer::No, MessageAnswer::Yes};
     EXPECT_FALSE(table.ConfirmEnd());
     EXPECT_TRUE(table.ConfirmEnd());
-    const ShownMessage question{"Discard the assignments made so far?", "Alert...",
-                                MessageIcon::Question, MessageButtons::YesNo};
-    EXPECT_EQ(messages.shown, (std::vector{question, question}));
+    EXPECT_EQ(messages.shown,
+              (std::vector(2, ShownMessage{"Discard the assignments made so far?", "Alert...",
+                                           MessageIcon::Question, MessageButtons::YesNo})));
 }
 
 } // namespace
