@@ -179,7 +179,8 @@ TEST(PropertiesFormTest, TempoTheEventCannotHoldIsRefused) {
         document.ResetSourceProperties().SetTempo(kTempo120);
         const PropertiesForm shown = PropertiesFormFromDocument(document);
         PropertiesForm typed = shown;
-        typed.source = {.division = "96", .tempo = text};
+        typed.source.division = "96";
+        typed.source.tempo = text;
         EXPECT_EQ(ApplyPropertiesForm(document, shown, typed, messages), after != "120");
         EXPECT_EQ(document.GetSourceProperties()->GetTempoText(), after);
         EXPECT_EQ(document.GetSourceProperties()->m_division, after != "120" ? 96 : 0);
