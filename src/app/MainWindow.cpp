@@ -483,19 +483,18 @@ void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
 void CMainDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) {
-            const QByteArray path = url.toLocalFile().toLocal8Bit();
-            paths.emplace_back(path.constData(), std::size_t(path.size()));
-        }
+        // The path's own bytes: a name that is not UTF-8 travels percent-encoded byte by byte.
+        if (url.isLocalFile())
+            paths.push_back(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                                .toStdString());
     }
     if (paths.empty())
         return;
     event->acceptProposedAction();
-    if (paths.size() > 1) {
+    if (OpenFile(paths.front()) == ReadResult::Ok && paths.size() > 1) {
         m_messages.Show(SeveralFilesDroppedText(paths.size(), FileNameOfPath(paths.front())),
                         "Alert...", MessageIcon::Information, MessageButtons::Ok);
     }
-    OpenFile(paths.front());
 }
 
 void CMainDlg::OnSave() {
@@ -509,6 +508,11 @@ void CMainDlg::OnSave() {
 
 void CMainDlg::OnExit() {
     accept();
+}
+
+void CMainDlg::done(int result) {
+    if (m_table.ConfirmEnd())
+        QDialog::done(result);
 }
 
 void CMainDlg::OnCopyAll() {
@@ -562,7 +566,7 @@ void CMainDlg::OnProperties() {
     CPropertiesDlg dialog(shown, this);
     if (RunDialog(dialog) != QDialog::Accepted)
         return;
-    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm());
+    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm(), m_messages);
 }
 
 void CMainDlg::OnConversions() {

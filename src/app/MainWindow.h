@@ -107,6 +107,9 @@ public:
     void OnModelChange(int modelIndex);
     void OnRecentFile(const std::string& path);
 
+    // Every way of ending (Exit, Enter, Escape, the close box) asks first while work is unsaved.
+    void done(int result) override;
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

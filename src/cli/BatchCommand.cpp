@@ -54,6 +54,7 @@ ExitCode RunBatch(const BatchOptions& options) {
     job.targetFolder = options.to;
     job.modelIndex = ModelIndex(options.model);
     job.overwrite = options.overwrite;
+    job.createTarget = true;
     job.jobs = options.jobs;
     job.resolution = options.resolution;
     if (options.byName) {

@@ -460,11 +460,13 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in, in, "--jobs", "0"}).exitCode, 2);
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in}).exitCode, 2);
     const CliRun missing =
-        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});
+        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere/out")});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere") +
+    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere/out") +
                                " does not exist.\nNothing was converted.\n");
-    const CliRun empty = Run({"batch", "--model", "PSR-540", "--copy-all", in, in});
+    // A missing TO is created, as cp -r creates it; its parent is not.
+    const CliRun empty =
+        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.rfind("Converted: 0 of 0 style files.\n", 0), 0u);
 }

@@ -24,6 +24,12 @@ bool CAssignmentTable::HasAssignments() const {
     return std::any_of(m_slots.begin(), m_slots.end(), [](const auto& s) { return s.assigned; });
 }
 
+bool CAssignmentTable::ConfirmEnd() {
+    return !HasAssignments() ||
+           m_messages.Show("Discard the assignments made so far?", "Alert...",
+                           MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
 namespace {
 
 int FindCaption(const std::array<LabelState, kSlotCount>& column, const std::string& name) {

@@ -76,6 +76,9 @@ public:
     // selector keeps the new entry), else the new layout is shown; Copy All follows the columns.
     void RequestModelChange(int modelIndex);
     void Clear();
+    // Ending the program (Exit, the close box, Escape, Enter): with slots assigned and not yet
+    // saved (Save clears them), asks whether to discard them. Returns whether the program may end.
+    bool ConfirmEnd();
     // Writes the selected model's layout into the destination column, all labels plain.
     void ShowLayout();
     // Button state on, for commands that switch buttons themselves (Auto Convert).

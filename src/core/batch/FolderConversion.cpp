@@ -139,6 +139,9 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                                                      const FolderProgress& progress,
                                                      const std::atomic<bool>& cancel) {
     std::error_code error;
+    if (job.createTarget && fs::is_directory(job.sourceFolder, error) &&
+        !fs::exists(fs::symlink_status(job.targetFolder, error)))
+        fs::create_directory(job.targetFolder, error);
     if (!fs::is_directory(job.targetFolder, error)) {
         messages.Show("The folder " + job.targetFolder + " does not exist.\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);

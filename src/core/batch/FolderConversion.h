@@ -26,6 +26,9 @@ struct FolderConversionJob {
     AssignmentMode mode = AssignmentMode::Pattern;
     ConversionPattern pattern; // for AssignmentMode::Pattern
     bool overwrite = false;    // replace files of the target folder; otherwise they are kept
+    // Creates a missing target folder (not its parents, as cp -r does) once the source folder is
+    // found; the window asks for an existing one.
+    bool createTarget = false;
     // Files under way at once; 0: DefaultFolderJobs(). Most of a file's time is spent waiting
     // for the disk to confirm its write, so more files than cores keep the cores busy.
     unsigned jobs = 0;

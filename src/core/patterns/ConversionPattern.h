@@ -21,7 +21,9 @@ constexpr std::size_t kStepMostBytes = 63;
 std::string FormatPatternStep(const PatternStep& step);
 
 // Why a step cannot be stored so that it reads back as it is, or nothing when it can: a
-// from-section name that holds a comma would be split there, a text over 63 bytes would be cut.
+// from-section name that holds a comma would be split there; a name with a NUL would be cut, one
+// that begins or ends with a blank trimmed, one enclosed in quotes unquoted; a text over 63 bytes
+// would be cut.
 std::optional<std::string> StepStoreProblem(const PatternStep& step);
 
 // --- capture and replay -----------------------------------------------------------------------

@@ -274,6 +274,19 @@ TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
               "Cannot read the folder " + folder.File("none") + ".\nNothing was converted.");
 }
 
+// korvane-cli creates a missing target as cp -r does: the folder itself, never its parents.
+TEST_F(FolderConversionTest, AMissingTargetIsCreatedButNotItsParents) {
+    Put("a.sty", Generated(21));
+    job.createTarget = true;
+    job.targetFolder = folder.File("gone/new");
+    EXPECT_FALSE(Convert());
+    EXPECT_EQ(messages.shown.at(0).text,
+              "The folder " + job.targetFolder + " does not exist.\nNothing was converted.");
+    job.targetFolder = folder.File("new");
+    ASSERT_TRUE(Convert());
+    EXPECT_EQ(ReadByteArray(folder.File("new/a.sty")), ConvertedAlone("a.sty"));
+}
+
 TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {
     ASSERT_EQ(mkfifo(folder.File("in/pipe.sty").c_str(), 0600), 0);
     const auto summary = Convert();
