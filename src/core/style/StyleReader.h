@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MessageBox.h"
+#include "style/Outcome.h"
 #include "style/StyleDocument.h"
 
 #include <cstdio>
@@ -12,6 +13,16 @@ namespace korvane {
 // them: -1 not a style file or cannot be opened; 2 no track tag; 4 damaged after the track (no
 // CASM, a CSEG without Sdec, a file that ends inside a chunk).
 enum class ReadResult { Ok = 0, Refused = -1, NoTrack = 2, Damaged = 4 };
+
+// The reader's status for a failure of reading.
+ReadResult ReadResultOf(Failure failure);
+
+// Reads the style file at path into the document; nothing is shown. The caller has prepared the
+// document for the next file (CStyleDocument::StartNextFile); what was read up to a failure stays
+// in the document. A folder, FIFO or device is refused as NotRegularFile before a byte is read.
+Outcome ReadStyle(const std::string& path, CStyleDocument& document);
+// The same on an open stream (the caller keeps it); path names the file in the outcome.
+Outcome ReadStyleFromStream(std::FILE* stream, const std::string& path, CStyleDocument& document);
 
 // Reads the style file at path into the document. The caller has prepared the document for the
 // next file (CStyleDocument::StartNextFile). Every failure has been shown through messages before

@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "style/AssignmentSlot.h"
+#include "style/Outcome.h"
 #include "style/StyleDocument.h"
 
 #include <string>
@@ -45,6 +46,23 @@ struct StyleWriteOptions {
     // Other than 0: WriteStyleDocument rescales the style to that many pulses per quarter note.
     std::uint16_t resolution = 0;
 };
+
+// The new style file's bytes for input, rescaled when it asks for a resolution; nothing is shown
+// or written. path names the target in the outcome. Fails with NothingAssigned when no slot has
+// a section, OutOfMemoryWriting, or ResolutionUnchangeable.
+Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, ByteArray& bytes);
+
+// Writes the bytes to path through a temporary file in the target folder (or to standard
+// output), nothing shown. Fails with Exists (only under ExistingFile::Keep), CannotCreate,
+// WriteFailed or StandardOutputFailed, each with the system's code.
+Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
+                        const StyleWriteOptions& options = {});
+
+// The writer's input for a document's work: the destination properties (the source ones while
+// there are none), the slots, the assigned sections and the CSEG records, copied into csegs.
+StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const AssignmentSlots& slots,
+                                   std::vector<const CCsegRecord*>& csegs,
+                                   std::uint16_t resolution);
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
 // when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes
