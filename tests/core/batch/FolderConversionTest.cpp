@@ -308,5 +308,23 @@ TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {
     EXPECT_EQ(FileReportText(summary->files[0]), "not a regular file");
 }
 
+// Takes the target's name while the converted file waits to take it.
+std::string g_takenName;
+void TakeTheName(const char*) {
+    WriteBytes(g_takenName, T("came first"));
+}
+
+TEST_F(FolderConversionTest, AFileThatAppearsDuringTheWriteIsKeptAndCountsAsExisting) {
+    Put("a.sty", Generated(51));
+    g_takenName = folder.File("out/a.sty");
+    SetBeforeReplaceObserver(&TakeTheName);
+    const auto summary = Convert();
+    SetBeforeReplaceObserver(nullptr);
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->files.size(), 1u);
+    EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedExists);
+    EXPECT_EQ(ReadBytes(folder.File("out/a.sty")), "came first");
+}
+
 } // namespace
 } // namespace korvane::testing
