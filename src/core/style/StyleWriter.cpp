@@ -304,18 +304,4 @@ StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const Assignm
     return input;
 }
 
-WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages,
-                               const StyleWriteOptions& options) {
-    std::vector<const CCsegRecord*> csegs;
-    const StyleWriteInput input = DocumentWriteInput(document, slots, csegs, options.resolution);
-    const WriteResult result = WriteStyleFile(path, input, messages, options);
-    // The destination properties are made from the source ones the first time they are written.
-    if (result == WriteResult::Ok && !document.GetDestinationProperties()) {
-        document.EnsureDestinationProperties();
-        document.ReleaseSourceProperties();
-    }
-    return result;
-}
-
 } // namespace korvane

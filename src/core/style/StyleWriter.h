@@ -73,10 +73,4 @@ StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const Assignm
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
                            IMessageBox& messages, const StyleWriteOptions& options = {});
 
-// Writes the document's work: makes the destination properties when they are missing (a copy of
-// the source properties, which are then released) and calls WriteStyleFile.
-WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages,
-                               const StyleWriteOptions& options = {});
-
 } // namespace korvane
