@@ -5,6 +5,7 @@
 #include "batch/FolderConversion.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "platform/DisplayText.h"
 #include "style/Resolution.h"
 
 #include <cstdint>
@@ -35,7 +36,7 @@ struct BatchOptions {
 void DrawProgress(std::size_t started, std::size_t total, const std::string& name) {
     constexpr std::size_t kWidth = 30;
     const std::size_t filled = total ? started * kWidth / total : kWidth;
-    std::string shown = name.substr(0, 40);
+    std::string shown = PrintableUtf8(name.substr(0, 40));
     std::fprintf(stderr, "\r[%s%s] %zu/%zu %-40s", std::string(filled, '#').c_str(),
                  std::string(kWidth - filled, ' ').c_str(), started, total, shown.c_str());
     std::fflush(stderr);
@@ -77,7 +78,8 @@ ExitCode RunBatch(const BatchOptions& options) {
         std::fprintf(stderr, "\r%100s\r", ""); // wider than any bar line
     if (!summary)
         return ExitCode::Failure;
-    std::cout << FolderSummaryText(*summary, std::numeric_limits<std::size_t>::max()) << "\n";
+    std::cout << FolderSummaryText(*summary, std::numeric_limits<std::size_t>::max(), PrintableUtf8)
+              << "\n";
     return summary->Count(FileOutcome::Failed) == 0 ? ExitCode::Success : ExitCode::Failure;
 }
 

@@ -1,7 +1,7 @@
 #include "batch/FolderConversion.h"
 
-#include "assignment/OpenCommand.h"
-#include "assignment/SaveCommand.h"
+#include "assignment/ConversionEngine.h"
+#include "assignment/ModelCatalogue.h"
 
 #include <algorithm>
 #include <array>
@@ -15,23 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each file's messages are kept for its report instead of being shown; questions get No.
-class CCollectedMessages : public IMessageBox {
-public:
-    MessageAnswer Show(const std::string& text, const std::string&, MessageIcon,
-                       MessageButtons buttons) override {
-        if (!m_text.empty())
-            m_text += "\n";
-        m_text += text;
-        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-    }
-    const std::string& Text() const { return m_text; }
-    void Forget() { m_text.clear(); }
-
-private:
-    std::string m_text;
-};
-
 std::string Lowered(std::string text) {
     for (char& c : text)
         c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -44,10 +27,6 @@ std::string OneLine(std::string text) {
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
         text.replace(at, 1, " ");
     return text;
-}
-
-FileReport Report(const std::string& name, FileOutcome outcome, const std::string& message) {
-    return {name, outcome, OneLine(message)};
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -78,60 +57,75 @@ bool IsStyleFileName(const std::string& name) {
     return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
 }
 
-FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message) {
-    if (result == ReadResult::Refused &&
-        (message.find("is not a style file") != std::string::npos ||
-         message.find("MIDI File") != std::string::npos))
+FileOutcome OutcomeOfFile(Failure failure) {
+    if (failure == Failure::None)
+        return FileOutcome::Converted;
+    if (failure == Failure::Exists)
+        return FileOutcome::SkippedExists;
+    if (failure == Failure::NotRegularFile || IsNotAStyle(failure))
         return FileOutcome::SkippedNotStyle;
     return FileOutcome::Failed;
 }
 
-FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name) {
-    const std::string source = JoinPath(job.sourceFolder, name);
-    const std::string target = JoinPath(job.targetFolder, name);
-    try {
-        std::error_code error;
-        if (!job.overwrite && fs::exists(fs::symlink_status(target, error)))
-            return Report(name, FileOutcome::SkippedExists, "exists");
-        // Only a regular file is read: a FIFO or a device would block or never end.
-        if (!fs::is_regular_file(fs::status(source, error)))
-            return Report(name, FileOutcome::SkippedNotStyle, "not a regular file");
+FileReport ReportOfFile(const std::string& name, const Outcome& outcome, bool fromSff2) {
+    return {name, OutcomeOfFile(outcome.failure), outcome, fromSff2};
+}
 
-        CCollectedMessages messages;
-        CAssignmentTable table(messages);
-        CSettings settings;
-        table.SelectModel(job.modelIndex);
-        table.Clear();
-        const ReadResult read = OpenStyleFile(table, settings, source);
-        if (read != ReadResult::Ok)
-            return Report(name, ClassifyReadFailure(read, messages.Text()), messages.Text());
-
-        switch (job.mode) {
-        case AssignmentMode::Pattern:
-            ApplyPattern(table, job.pattern);
-            break;
-        case AssignmentMode::ByName:
-            table.AssignByName();
-            break;
-        case AssignmentMode::CopyAll:
-            table.CopyAll();
-            break;
-        }
-        if (table.GetDocument().GetAssignedSections().empty())
-            return Report(name, FileOutcome::Failed,
-                          "No section of this style matches a slot of the model.");
-        const bool fromSff2 = table.GetDocument().GetConversionReport() != nullptr;
-        messages.Forget(); // what the clicks said is not the file's outcome
-        StyleWriteOptions write;
-        write.resolution = job.resolution;
-        if (WriteWork(table, target, write) != WriteResult::Ok)
-            return Report(name, FileOutcome::Failed, messages.Text());
-        return Report(name, FileOutcome::Converted, fromSff2 ? "converted from SFF2" : "");
-    } catch (const std::bad_alloc&) {
-        return Report(name, FileOutcome::Failed, "Not enough memory to convert this file.");
-    } catch (const std::exception& problem) {
-        return Report(name, FileOutcome::Failed, problem.what());
+std::string FileReportText(const FileReport& report, const NameForm& nameForm) {
+    switch (report.failure.failure) {
+    case Failure::None:
+        return report.fromSff2 ? "converted from SFF2" : "";
+    case Failure::Exists:
+        return "exists";
+    case Failure::NotRegularFile:
+        return "not a regular file";
+    default:
+        return OneLine(OutcomeText(report.failure, nameForm));
     }
+}
+
+// The conversion's bytes for one file, or why there are none.
+ConvertedStyle ConvertForFolder(const FolderConversionJob& job, const std::string& name,
+                                const std::string& target) {
+    ConversionRequest request;
+    request.path = JoinPath(job.sourceFolder, name);
+    const auto& models = ModelNames();
+    const bool known = job.modelIndex >= 0 && job.modelIndex < int(models.size());
+    request.layout = LayoutOfModel(known ? models[std::size_t(job.modelIndex)] : std::string());
+    switch (job.mode) {
+    case AssignmentMode::Pattern:
+        request.rule = PlanRule::ByNames;
+        request.pairs.assign(job.pattern.begin(), job.pattern.end());
+        break;
+    case AssignmentMode::ByName:
+        request.rule = PlanRule::ByName;
+        break;
+    case AssignmentMode::CopyAll:
+        request.rule = PlanRule::CopyAll;
+        break;
+    }
+    request.resolution = job.resolution;
+    request.target = target;
+    return ConvertStyleFile(request);
+}
+
+FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name) try {
+    const std::string target = JoinPath(job.targetFolder, name);
+    std::error_code error;
+    if (!job.overwrite && fs::exists(fs::symlink_status(target, error)))
+        return ReportOfFile(name, MakeOutcome(Failure::Exists, target), false);
+
+    const ConvertedStyle converted = ConvertForFolder(job, name, target);
+    if (converted.outcome)
+        return ReportOfFile(name, converted.outcome, false);
+
+    // The conversion is done; only the write is left. Without overwrite a file that took the
+    // name meanwhile is kept, and this one counts as skipped.
+    StyleWriteOptions write;
+    write.existing = job.overwrite ? ExistingFile::Replace : ExistingFile::Keep;
+    return ReportOfFile(name, WriteStyleBytes(target, converted.bytes, write), converted.fromSff2);
+} catch (const std::bad_alloc&) {
+    return ReportOfFile(name, MakeOutcome(Failure::OutOfMemory), false);
 }
 
 std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& job,
@@ -200,7 +194,9 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     return summary;
 }
 
-std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed) {
+std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed,
+                              const NameForm& nameForm) {
+    auto shown = [&](const std::string& name) { return nameForm ? nameForm(name) : name; };
     std::string text = "Converted: " + std::to_string(summary.Count(FileOutcome::Converted)) +
                        " of " + std::to_string(summary.styleFiles) + " style files.\n";
     text += "Skipped: " + std::to_string(summary.SkippedCount()) +
@@ -214,7 +210,8 @@ std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_
     std::size_t listed = 0;
     std::size_t unlisted = 0;
     for (const FileReport& file : summary.files) {
-        if (file.outcome == FileOutcome::Converted && file.message.empty())
+        const std::string message = FileReportText(file, nameForm);
+        if (file.outcome == FileOutcome::Converted && message.empty())
             continue;
         if (listed == mostListed) {
             ++unlisted;
@@ -222,17 +219,17 @@ std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_
         }
         switch (file.outcome) {
         case FileOutcome::Converted:
-            text += "\n" + file.name + " (" + file.message + ")";
+            text += "\n" + shown(file.name) + " (" + message + ")";
             break;
         case FileOutcome::SkippedExists:
-            text += "\n" + file.name + " (skipped, exists)";
+            text += "\n" + shown(file.name) + " (skipped, exists)";
             break;
         case FileOutcome::SkippedNotStyle:
         case FileOutcome::Failed:
-            text += "\n" + file.name +
+            text += "\n" + shown(file.name) +
                     (file.outcome == FileOutcome::Failed ? " (failed)" : " (skipped, not a style)");
-            if (!file.message.empty())
-                text += ": " + file.message;
+            if (!message.empty())
+                text += ": " + message;
             break;
         }
         ++listed;

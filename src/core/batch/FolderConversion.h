@@ -2,7 +2,7 @@
 
 #include "patterns/ConversionPattern.h"
 #include "platform/MessageBox.h"
-#include "style/StyleReader.h"
+#include "style/Outcome.h"
 
 #include <atomic>
 #include <cstddef>
@@ -44,10 +44,19 @@ enum class FileOutcome { Converted, SkippedExists, SkippedNotStyle, Failed };
 struct FileReport {
     std::string name; // the file name, without folder
     FileOutcome outcome = FileOutcome::Failed;
-    // Why it was skipped or failed, in the reader's or writer's own words; for a converted file,
-    // "converted from SFF2" when the reader converted it from an SFF2 style, otherwise empty.
-    std::string message;
+    Outcome failure;       // why it was skipped or failed
+    bool fromSff2 = false; // converted, from an SFF2 style
 };
+
+// How a file's report reads: why it was skipped or failed, in the reader's or writer's own words
+// on one line ("exists", "not a regular file" for the skipped ones); for a converted file,
+// "converted from SFF2" when the reader converted it from an SFF2 style, otherwise empty.
+std::string FileReportText(const FileReport& report, const NameForm& nameForm = {});
+
+// The folder's share of a failure: exists is skipped, so is whatever is no regular file or no
+// style at all; everything else (damaged, unreadable, an SFF2 style that does not convert, a
+// failed write) fails.
+FileOutcome OutcomeOfFile(Failure failure);
 
 struct FolderConversionSummary {
     std::size_t styleFiles = 0;    // style files found in the source folder
@@ -61,12 +70,9 @@ struct FolderConversionSummary {
 // A style file by its extension: ".sty", ".mid", ".prs", ".sst", ".pst" or ".bcs", any case.
 bool IsStyleFileName(const std::string& name);
 
-// What a read that did not succeed means for a whole-folder run: files that are no style at all
-// are skipped, everything else (damaged, unreadable, an SFF2 style the reader cannot convert)
-// fails. The reader's result and message decide, here only.
-FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message);
-
-// Converts one file of the job's source folder; never throws, never leaves a half-written file.
+// Converts one file of the job's source folder through the conversion engine, then writes it
+// (without overwrite, never over a file that took the name meanwhile); never throws, never
+// leaves a half-written file.
 FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name);
 
 // Called as each file starts, from the worker threads one at a time: the number of files started
@@ -86,6 +92,8 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
 // The summary as a user reads it: counts of converted, skipped by reason and failed files, then
 // one line per skipped or failed file with its reason and per file converted from SFF2 (at most
 // mostListed lines, then how many more there are).
-std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed);
+// Names go through nameForm (korvane-cli escapes them).
+std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed,
+                              const NameForm& nameForm = {});
 
 } // namespace korvane

@@ -90,15 +90,8 @@ bool RunStorePattern(CAssignmentTable& table, CSettings& settings) {
 }
 
 void ApplyPattern(CAssignmentTable& table, const ConversionPattern& pattern) {
-    for (const PatternStep& step : pattern) {
-        const int row = table.FindSourceRow(step.from);
-        if (row < 0)
-            continue;
-        const int slot = table.FindDestinationSlot(step.to);
-        if (slot < 0)
-            continue;
-        table.AssignPair(row, slot);
-    }
+    table.ApplyPlan(
+        PlanByNames(table.GetDocument(), table.GetShownLayout(), {pattern.begin(), pattern.end()}));
 }
 
 std::optional<ConversionPattern> ReadPatternFile(const std::string& path, IMessageBox& messages) {

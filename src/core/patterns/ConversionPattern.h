@@ -46,10 +46,9 @@ CapturedPattern CapturePattern(const CAssignmentTable& table);
 // named in a message instead of the confirmation. Returns true when the pattern was stored.
 bool RunStorePattern(CAssignmentTable& table, CSettings& settings);
 
-// Plays the pattern on the open file by names, through the clicks a user makes: for each step in
-// order, the first source row showing the from-section name and the first destination slot
-// showing the to-section name, when both exist, are paired. A source row already selected stays
-// selected, so a section that the pattern puts into several slots goes into each of them.
+// Plays the pattern on the open file by names: the engine's plan by names (PlanByNames) for the
+// layout shown, carried out by the table as the pairs' clicks. A source row already selected
+// stays selected, so a section that the pattern puts into several slots goes into each of them.
 void ApplyPattern(CAssignmentTable& table, const ConversionPattern& pattern);
 
 // The pattern stored in a configuration file such as "Korvane.ini", read by the settings loader.

@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "style/AssignmentSlot.h"
+#include "style/Outcome.h"
 #include "style/StyleDocument.h"
 
 #include <string>
@@ -46,6 +47,23 @@ struct StyleWriteOptions {
     std::uint16_t resolution = 0;
 };
 
+// The new style file's bytes for input, rescaled when it asks for a resolution; nothing is shown
+// or written. path names the target in the outcome. Fails with NothingAssigned when no slot has
+// a section, OutOfMemoryWriting, or ResolutionUnchangeable.
+Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, ByteArray& bytes);
+
+// Writes the bytes to path through a temporary file in the target folder (or to standard
+// output), nothing shown. Fails with Exists (only under ExistingFile::Keep), CannotCreate,
+// WriteFailed or StandardOutputFailed, each with the system's code.
+Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
+                        const StyleWriteOptions& options = {});
+
+// The writer's input for a document's work: the destination properties (the source ones while
+// there are none), the slots, the assigned sections and the CSEG records, copied into csegs.
+StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const AssignmentSlots& slots,
+                                   std::vector<const CCsegRecord*>& csegs,
+                                   std::uint16_t resolution);
+
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
 // when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes
 // go to a temporary file in the target folder, which replaces the target only when it is complete;
@@ -54,11 +72,5 @@ struct StyleWriteOptions {
 // and the system's code.
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
                            IMessageBox& messages, const StyleWriteOptions& options = {});
-
-// Writes the document's work: makes the destination properties when they are missing (a copy of
-// the source properties, which are then released) and calls WriteStyleFile.
-WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages,
-                               const StyleWriteOptions& options = {});
 
 } // namespace korvane
