@@ -31,7 +31,8 @@ for run in "convert $style --model PSR-9000 --by-name -o $work/a.sty" "info $sty
     found=$(loaded "$cli" $run | grep -E "$audio" | tr '\n' ' ')
     [ -z "$found" ] || fail "korvane-cli $run loads $found"
 done
-loaded "$cli" ports | grep -q 'korvane-audio\.so' || fail "korvane-cli ports does not load the audio module"
+found=$(loaded "$cli" ports)
+grep -q 'korvane-audio\.so' <<<"$found" || fail "korvane-cli ports does not load the audio module"
 
 cp "$cli" "$work/korvane-cli"
 "$work/korvane-cli" convert "$style" --model PSR-9000 --by-name -o "$work/b.sty" >/dev/null ||

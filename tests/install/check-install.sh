@@ -82,8 +82,8 @@ case "$module" in
 "$prefix"/lib*/korvane/korvane-audio.so) ;;
 *) fail "the audio module is installed as '$module', not LIBDIR/korvane/korvane-audio.so" ;;
 esac
-LD_DEBUG=files "$prefix/bin/korvane-cli" ports 2>&1 >/dev/null | grep -q "file=$module " ||
-    fail "the installed korvane-cli ports does not load $module"
+loaded=$(LD_DEBUG=files "$prefix/bin/korvane-cli" ports 2>&1 >/dev/null)
+grep -q "file=$module " <<<"$loaded" || fail "the installed korvane-cli ports does not load $module"
 
 [ "$failures" -eq 0 ] && echo "Installed into a temporary prefix: every file in place and valid."
 exit $((failures > 0))
