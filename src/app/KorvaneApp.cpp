@@ -1,5 +1,6 @@
 #include "app/KorvaneApp.h"
 
+#include "app/FirstPaint.h"
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
 #include "platform/AtomicFile.h"
@@ -26,9 +27,11 @@ int CKorvaneApp::Run(int argc, char** argv) {
         // with). The name is taken as the bytes given, which QApplication has left in argv after
         // taking its own options: a name that is not UTF-8 has no QString form.
         const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+        ExitAtFirstPaintWhenBenchmarked(mainWindow);
+        // The soundfont loads in the background while the user opens and assigns, started once
+        // the window is painted, so that the window does not wait for the audio libraries.
+        AfterFirstPaint(mainWindow, [&mainWindow] { mainWindow.PrepareAudition(); });
         mainWindow.show();
-        // The soundfont loads in the background while the user opens and assigns.
-        mainWindow.PrepareAudition();
         mainWindow.OpenFromCommandLine(arguments);
         mainWindow.exec();
         m_pMainWindow = nullptr;

@@ -1,10 +1,9 @@
 // korvane-cli audition: plays what the window's Play would play for an assignment, rendered to
 // a WAV file by the built-in synthesizer or sent to a MIDI output port.
 
+#include "audition/AudioModule.h"
 #include "audition/AuditionPlayer.h"
-#include "audition/PortSequencer.h"
 #include "audition/Soundfont.h"
-#include "audition/SynthesizerSequencer.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
 #include "platform/AtomicFile.h"
@@ -83,11 +82,15 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
     synthesizer.wavPath = scratch.Path() + "/render.wav";
-    CSynthesizerSequencer sequencer(synthesizer);
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
     CConsoleMessages messages;
-    CMidPlay midPlay(sequencer, messages);
+    CMidPlay midPlay(*sequencer, messages);
     const bool played =
-        PlayStyle(midPlay, scratch.Path(), style) && sequencer.GetRenderedSeconds() > 0.0;
+        PlayStyle(midPlay, scratch.Path(), style) && sequencer->GetRenderedSeconds() > 0.0;
     midPlay.Halt();
     midPlay.Close();
     if (!played)
@@ -100,7 +103,7 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
         return Fail("cannot write " + Printable(options.render) + ": " +
                     std::generic_category().message(failure.errorCode));
     std::printf("Rendered %s: %.1f seconds.\n", Printable(options.render).c_str(),
-                sequencer.GetRenderedSeconds());
+                sequencer->GetRenderedSeconds());
     return ExitCode::Success;
 }
 
@@ -108,12 +111,16 @@ ExitCode PlayOnPort(const ByteArray& style, const AuditionOptions& options) {
     CScratchFolder scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
-    CPortSequencer sequencer(options.port);
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CPortSequencer> sequencer = audio->makePortSequencer(options.port);
     CConsoleMessages messages;
-    CMidPlay midPlay(sequencer, messages);
+    CMidPlay midPlay(*sequencer, messages);
     if (!PlayStyle(midPlay, scratch.Path(), style))
         return ExitCode::Failure; // the player has said why
-    while (sequencer.IsPlaying())
+    while (sequencer->IsPlaying())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     midPlay.Halt();
     midPlay.Close();
