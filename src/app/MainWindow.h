@@ -147,6 +147,7 @@ private:
     QString m_helpCollection;
     CHelpWindow* m_pHelpWindow = nullptr;
     bool m_helpMissing = false;
+    bool m_folderConversionUnderWay = false; // a second Auto Convert waits for the first
     CSettings m_settings;
     CAssignmentTable m_table;
     CSettingsSequencer m_settingsSequencer;
