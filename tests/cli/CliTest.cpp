@@ -451,7 +451,12 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere") +
                                " does not exist.\nNothing was converted.\n");
-    const CliRun empty = Run({"batch", "--model", "PSR-540", "--copy-all", in, in});
+    const CliRun same = Run({"batch", "--model", "PSR-540", "--copy-all", in, in + "/"});
+    EXPECT_EQ(same.exitCode, 1);
+    EXPECT_EQ(same.err, "korvane-cli: Sorry... The folders " + in + " and " + in +
+                            "/ are the same folder.\nNothing was converted.\n");
+    std::filesystem::create_directory(folder.File("out"));
+    const CliRun empty = Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("out")});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.rfind("Converted: 0 of 0 style files.\n", 0), 0u);
 }
