@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <new>
@@ -43,8 +44,7 @@ std::string Lowered(std::string text) {
 std::string OneLine(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
-        text.replace(at, 1, " ");
+    std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
 }
 
@@ -52,10 +52,11 @@ FileReport Report(const std::string& name, FileOutcome outcome, const std::strin
     return {name, outcome, OneLine(message)};
 }
 
-// Files written before their group is made durable and named; large enough that the flush of
-// the file system is a small part of a group's time, small enough that an interrupted run loses
-// little.
-constexpr std::size_t kFilesPerCommit = 128;
+// A group is made durable and named once a second, or sooner when it holds this many files: each
+// commit waits for the disk about as long as a few hundred small files take to convert, and an
+// interrupted run loses at most a second's work.
+constexpr std::size_t kMostFilesPerCommit = 1024;
+constexpr std::chrono::seconds kCommitInterval{1};
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     return (fs::path(folder) / name).string();
@@ -192,7 +193,14 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     for (std::size_t i = 0; i < names.size(); ++i)
         indexOfTarget.emplace(JoinPath(job.targetFolder, names[i]), i);
     std::vector<WriteFailure> commitFailures(names.size());
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::rep> lastCommit{Clock::now().time_since_epoch().count()};
+    auto commitDue = [&] {
+        const Clock::time_point last{Clock::duration(lastCommit.load())};
+        return group.Size() >= kMostFilesPerCommit || Clock::now() - last >= kCommitInterval;
+    };
     auto commit = [&] {
+        lastCommit.store(Clock::now().time_since_epoch().count());
         for (const CCommitGroup::Outcome& outcome : group.Commit())
             commitFailures[indexOfTarget.at(outcome.path)] = outcome.failure;
     };
@@ -209,7 +217,7 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                 progress(++started, names.size(), names[index]);
             }
             reports[index] = ConvertFolderFile(job, names[index], &group);
-            if (group.Size() >= kFilesPerCommit)
+            if (commitDue())
                 commit();
         }
     };
