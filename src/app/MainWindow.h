@@ -151,6 +151,7 @@ private:
     CHelpWindow* m_pHelpWindow = nullptr;
     QAction* m_pHelpContentsAction = nullptr;
     bool m_helpMissing = false;
+    bool m_folderConversionUnderWay = false; // a second Auto Convert waits for the first
     CSettings m_settings;
     CAssignmentTable m_table;
     CSettingsSequencer m_settingsSequencer;

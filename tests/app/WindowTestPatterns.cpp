@@ -186,5 +186,38 @@ TEST_F(WindowPatterns, AutoConvertConvertsTheWholeFolderAfterYes) {
     EXPECT_EQ(Window().findChild<QProgressDialog*>("folderProgress"), nullptr);
 }
 
+TEST_F(WindowPatterns, CancelKeepsTheProgressUpUntilTheWorkersHaveStopped) {
+    std::filesystem::create_directory(PathOf("in"));
+    std::filesystem::create_directory(PathOf("out"));
+    for (int i = 0; i < 40; ++i)
+        WriteStyle("in/s" + std::to_string(i) + ".sty", {"SInt", "Main A"});
+    WriteFile("Korvane.ini",
+              "[Conversion Pattern]\nstep1=Main A,Main A\n[Conversion Files]\nfrom=" +
+                  PathOf("in") + "\nto=" + PathOf("out") + "\nentire=Y\n");
+    StartWindow();
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    bool visible = false;
+    QString label;
+    // Runs in the conversion's event loop, before the worker's end is handled.
+    QMetaObject::invokeMethod(
+        &Window(),
+        [&] {
+            auto* progress = Window().findChild<QProgressDialog*>("folderProgress");
+            ASSERT_NE(progress, nullptr);
+            Click(progress->findChild<QPushButton*>());
+            Click(Button("autoConvertButton")); // not a second run inside the first
+            visible = progress->isVisible();
+            label = progress->labelText();
+        },
+        Qt::QueuedConnection);
+    Click(Button("autoConvertButton"));
+
+    EXPECT_TRUE(visible);
+    EXPECT_EQ(label, "Stopping after the files under way...");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].caption, "Auto Convert");
+    EXPECT_EQ(Window().findChild<QProgressDialog*>("folderProgress"), nullptr);
+}
+
 } // namespace
 } // namespace korvane::testing

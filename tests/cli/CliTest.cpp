@@ -464,6 +464,10 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere/out") +
                                " does not exist.\nNothing was converted.\n");
+    const CliRun same = Run({"batch", "--model", "PSR-540", "--copy-all", in, in + "/"});
+    EXPECT_EQ(same.exitCode, 1);
+    EXPECT_EQ(same.err, "korvane-cli: Sorry... The folders " + in + " and " + in +
+                            "/ are the same folder.\nNothing was converted.\n");
     // A missing TO is created, as cp -r creates it; its parent is not.
     const CliRun empty =
         Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});

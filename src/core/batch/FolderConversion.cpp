@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
+#include <unordered_map>
 
 namespace korvane {
 namespace {
@@ -24,10 +27,15 @@ std::string Lowered(std::string text) {
 std::string OneLine(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
-        text.replace(at, 1, " ");
+    std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
 }
+
+// A group is made durable and named once a second, or sooner when it holds this many files: each
+// commit waits for the disk about as long as a few hundred small files take to convert, and an
+// interrupted run loses at most a second's work.
+constexpr std::size_t kMostFilesPerCommit = 1024;
+constexpr std::chrono::seconds kCommitInterval{1};
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     return (fs::path(folder) / name).string();
@@ -109,7 +117,8 @@ ConvertedStyle ConvertForFolder(const FolderConversionJob& job, const std::strin
     return ConvertStyleFile(request);
 }
 
-FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name) try {
+FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name,
+                             CCommitGroup* group) try {
     const std::string target = JoinPath(job.targetFolder, name);
     std::error_code error;
     if (!job.overwrite && fs::exists(fs::symlink_status(target, error)))
@@ -123,6 +132,7 @@ FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& 
     // name meanwhile is kept, and this one counts as skipped.
     StyleWriteOptions write;
     write.existing = job.overwrite ? ExistingFile::Replace : ExistingFile::Keep;
+    write.group = group;
     return ReportOfFile(name, WriteStyleBytes(target, converted.bytes, write), converted.fromSff2);
 } catch (const std::bad_alloc&) {
     return ReportOfFile(name, MakeOutcome(Failure::OutOfMemory), false);
@@ -138,6 +148,12 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
         fs::create_directory(job.targetFolder, error);
     if (!fs::is_directory(job.targetFolder, error)) {
         messages.Show("The folder " + job.targetFolder + " does not exist.\nNothing was converted.",
+                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+        return std::nullopt;
+    }
+    if (fs::equivalent(job.sourceFolder, job.targetFolder, error)) {
+        messages.Show("The folders " + job.sourceFolder + " and " + job.targetFolder +
+                          " are the same folder.\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
         return std::nullopt;
     }
@@ -162,6 +178,26 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     std::mutex progressLock;
     std::size_t started = 0;
 
+    // The files are made durable in groups: a flush of the whole file system costs about what
+    // one file's flush costs. What a commit says of a file is kept apart from the file's report
+    // (another thread may still be writing that), and applied once every worker has ended.
+    CCommitGroup group;
+    std::unordered_map<std::string, std::size_t> indexOfTarget;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        indexOfTarget.emplace(JoinPath(job.targetFolder, names[i]), i);
+    std::vector<WriteFailure> commitFailures(names.size());
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::rep> lastCommit{Clock::now().time_since_epoch().count()};
+    auto commitDue = [&] {
+        const Clock::time_point last{Clock::duration(lastCommit.load())};
+        return group.Size() >= kMostFilesPerCommit || Clock::now() - last >= kCommitInterval;
+    };
+    auto commit = [&] {
+        lastCommit.store(Clock::now().time_since_epoch().count());
+        for (const CCommitGroup::Outcome& outcome : group.Commit())
+            commitFailures[indexOfTarget.at(outcome.path)] = outcome.failure;
+    };
+
     auto work = [&] {
         for (;;) {
             if (cancel.load())
@@ -173,22 +209,36 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                 const std::lock_guard<std::mutex> lock(progressLock);
                 progress(++started, names.size(), names[index]);
             }
-            reports[index] = ConvertFolderFile(job, names[index]);
+            reports[index] = ConvertFolderFile(job, names[index], &group);
+            if (commitDue())
+                commit();
         }
     };
 
     unsigned jobs = job.jobs ? job.jobs : DefaultFolderJobs();
     jobs = unsigned(std::min<std::size_t>(jobs, std::max<std::size_t>(1, names.size())));
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < jobs; ++i)
-        workers.emplace_back(work);
+    workers.reserve(jobs);
+    for (unsigned i = 1; i < jobs; ++i) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had (a process limit): the ones started do the work
+        }
+    }
     work();
     for (std::thread& worker : workers)
         worker.join();
+    commit(); // the files of a cancelled run that were under way are complete too
 
-    for (auto& report : reports) {
-        if (report)
-            summary.files.push_back(std::move(*report));
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        if (!reports[i])
+            continue;
+        // A file that could not take its name when the group committed reports why.
+        if (const WriteFailure& failure = commitFailures[i])
+            *reports[i] = ReportOfFile(
+                names[i], WriteOutcome(JoinPath(job.targetFolder, names[i]), failure), false);
+        summary.files.push_back(std::move(*reports[i]));
     }
     summary.cancelled = summary.files.size() < names.size();
     return summary;

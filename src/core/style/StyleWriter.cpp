@@ -260,7 +260,11 @@ Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
     }
     AtomicWriteOptions atomic;
     atomic.replaceExisting = options.existing == ExistingFile::Replace;
-    const WriteFailure failure = WriteFileAtomically(path, bytes, atomic);
+    return WriteOutcome(path, options.group ? options.group->Add(path, bytes, atomic)
+                                            : WriteFileAtomically(path, bytes, atomic));
+}
+
+Outcome WriteOutcome(const std::string& path, const WriteFailure& failure) {
     switch (failure.stage) {
     case WriteStage::None:
         return {};

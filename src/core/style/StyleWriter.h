@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "style/AssignmentSlot.h"
 #include "style/Outcome.h"
@@ -45,6 +46,8 @@ struct StyleWriteOptions {
     bool toStandardOutput = false;
     // Other than 0: WriteStyleDocument rescales the style to that many pulses per quarter note.
     std::uint16_t resolution = 0;
+    // Not null: the file is added to this group and takes its name when the group commits.
+    CCommitGroup* group = nullptr;
 };
 
 // The new style file's bytes for input, rescaled when it asks for a resolution; nothing is shown
@@ -57,6 +60,10 @@ Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, By
 // WriteFailed or StandardOutputFailed, each with the system's code.
 Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
                         const StyleWriteOptions& options = {});
+
+// What a write to path that stopped with failure means: nothing for a write that succeeded,
+// Exists, CannotCreate or WriteFailed with the system's code otherwise.
+Outcome WriteOutcome(const std::string& path, const WriteFailure& failure);
 
 // The writer's input for a document's work: the destination properties (the source ones while
 // there are none), the slots, the assigned sections and the CSEG records, copied into csegs.
