@@ -7,6 +7,7 @@
 #include "audition/SynthesizerSequencer.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "platform/AtomicFile.h"
 
 #include <chrono>
@@ -42,6 +43,7 @@ style exactly as the window's Play would: the style file as Save would write it.
 
 struct AuditionOptions {
     AssignmentOptions assignment;
+    VoiceOptions voices;
     std::string render;
     std::string soundfont;
     std::string port;
@@ -133,6 +135,7 @@ ExitCode RunAudition(AuditionOptions& options) {
     if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
         opened != ExitCode::Success)
         return opened;
+    table.GetDocument().SetVoiceChanges(VoiceChangesOf(options.voices));
     if (!table.HasAssignments())
         return Fail("nothing was assigned, so there is nothing to play.");
     return options.render.empty() ? PlayOnPort(table, settings, options)
@@ -145,6 +148,7 @@ Command AddAuditionCommand(CLI::App& app) {
     auto options = std::make_shared<AuditionOptions>();
     CLI::App* audition = app.add_subcommand("audition", "hear a converted style");
     AddAssignmentOptions(*audition, options->assignment);
+    AddVoiceOptions(*audition, options->voices);
     audition->add_option("--render", options->render, "the WAV file to write");
     audition->add_option("--soundfont", options->soundfont, "the soundfont to render with");
     audition->add_option("--port", options->port, "the MIDI output port to play to");

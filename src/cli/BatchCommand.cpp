@@ -4,6 +4,7 @@
 #include "assignment/ModelCatalogue.h"
 #include "batch/FolderConversion.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "style/Resolution.h"
 
 #include <cstdint>
@@ -49,6 +50,7 @@ struct BatchOptions {
     bool overwrite = false;
     unsigned jobs = 0;
     std::uint16_t resolution = 0;
+    VoiceOptions voices;
 };
 
 // A bar on stderr, redrawn in place; only when stderr is a terminal.
@@ -76,6 +78,7 @@ ExitCode RunBatch(const BatchOptions& options) {
     job.overwrite = options.overwrite;
     job.jobs = options.jobs;
     job.resolution = options.resolution;
+    job.voiceChanges = VoiceChangesOf(options.voices);
     if (options.byName) {
         job.mode = AssignmentMode::ByName;
     } else if (options.copyAll) {
@@ -112,6 +115,7 @@ Command AddBatchCommand(CLI::App& app) {
     batch->add_option("FROM_DIR", options->from, "the folder to read")->required();
     batch->add_option("TO_DIR", options->to, "the folder to write")->required();
     batch->add_flag("--overwrite", options->overwrite, "replace existing files");
+    AddVoiceOptions(*batch, options->voices);
     batch->add_option("--jobs", options->jobs, "files converted at once")
         ->check(CLI::Range(1u, 1024u));
     batch->add_option("--resolution", options->resolution, "pulses per quarter note to write")

@@ -40,6 +40,7 @@ Command AddConvertCommand(CLI::App& app);
 Command AddBatchCommand(CLI::App& app);
 Command AddAuditionCommand(CLI::App& app);
 Command AddPortsCommand(CLI::App& app);
+Command AddVoicesCommand(CLI::App& app);
 
 // Sets the subcommand's help text and a -h/--help flag that prints it.
 void SetHelp(CLI::App& command, const std::string& help);

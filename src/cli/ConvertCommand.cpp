@@ -4,6 +4,7 @@
 #include "assignment/SaveCommand.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "style/Resolution.h"
 
 #include <filesystem>
@@ -45,6 +46,7 @@ never replaced, even by a conversion running at the same time.
 
 struct ConvertOptions {
     AssignmentOptions assignment;
+    VoiceOptions voices;
     std::string output;
     std::uint16_t resolution = 0;
     bool force = false;
@@ -66,6 +68,7 @@ ExitCode RunConvert(ConvertOptions& options) {
     if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
         opened != ExitCode::Success)
         return opened;
+    table.GetDocument().SetVoiceChanges(VoiceChangesOf(options.voices));
 
     StyleWriteOptions write;
     write.toStandardOutput = toStandardOutput;
@@ -97,6 +100,7 @@ Command AddConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
     CLI::App* convert = app.add_subcommand("convert", "build a style for another keyboard model");
     AddAssignmentOptions(*convert, options->assignment);
+    AddVoiceOptions(*convert, options->voices);
     convert->add_option("-o,--output", options->output, "the style file to write, - for stdout")
         ->required();
     convert->add_option("--resolution", options->resolution, "pulses per quarter note to write")

@@ -43,6 +43,7 @@ int Run(int argc, char** argv) {
     commands.push_back(AddBatchCommand(app));
     commands.push_back(AddAuditionCommand(app));
     commands.push_back(AddPortsCommand(app));
+    commands.push_back(AddVoicesCommand(app));
     for (Command& command : commands)
         SetHelp(*command.app, command.help);
 

@@ -102,6 +102,7 @@ FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& 
         CSettings settings;
         table.SelectModel(job.modelIndex);
         table.Clear();
+        table.GetDocument().SetVoiceChanges(job.voiceChanges);
         const ReadResult read = OpenStyleFile(table, settings, source);
         if (read != ReadResult::Ok)
             return Report(name, ClassifyReadFailure(read, messages.Text()), messages.Text());
