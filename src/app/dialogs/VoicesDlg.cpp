@@ -69,11 +69,12 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
                         row + 1, 0);
         auto* voice = new CMdcText(panel);
         voice->setObjectName(QStringLiteral("voiceBox") + number);
-        voice->setMinimumWidth(fontMetrics().horizontalAdvance(QString::fromLatin1(kDiffers)) + 16);
+        voice->setMinimumWidth(
+            fontMetrics().horizontalAdvance(QStringLiteral("Bank 0/112, program 128 (Tenor Sax)")) +
+            16);
         voice->setCompleter(completer);
         voice->setReadOnly(m_form.readOnly);
-        voice->setToolTip(QStringLiteral(
-            "Type a voice name, or bank MSB, LSB and program such as 127/0/1, then press Enter"));
+        voice->setPlaceholderText(QStringLiteral("name, or MSB/LSB/program"));
         connect(voice, &QLineEdit::editingFinished, this, [this, row] { ChooseVoice(row); });
         m_voiceBoxes[std::size_t(row)] = voice;
         grid->addWidget(voice, row + 1, 1);
@@ -156,8 +157,12 @@ void CVoicesDlg::Render() {
     for (int row = 0; row < kPartCount; ++row) {
         const PartSetup& part = shown.parts[std::size_t(row)];
         CMdcText* voice = m_voiceBoxes[std::size_t(row)];
-        if (!voice->hasFocus() || !voice->isModified())
+        if (!voice->hasFocus() || !voice->isModified()) {
             voice->SetText(VoiceDiffers(shown, row) ? kDiffers : VoiceName(part));
+            // A long name shows its start; the whole name is the tooltip.
+            voice->setCursorPosition(0);
+            voice->setToolTip(voice->text());
+        }
         for (int control = 0; control < kMixerSettingCount; ++control) {
             const VoiceSetting setting = MixerSetting(control);
             const auto& value = At(part, setting);
