@@ -12,7 +12,6 @@
 #include <memory>
 #include <new>
 #include <string_view>
-#include <sys/stat.h>
 #include <unordered_map>
 
 namespace korvane {
@@ -41,23 +40,14 @@ std::string DamagedMessage(const std::string& path) {
 // what ends most of the format's loops; AtEnd tells the loops that FF alone cannot end.
 class CByteInput {
 public:
-    explicit CByteInput(std::FILE* stream) : m_stream(stream) {
-        // A file's size bounds how far a section can grow; a stream without one (in memory, a
-        // pipe) has no bound.
-        struct stat status {};
-        const int fd = ::fileno(stream);
-        if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
-            m_size = std::uint64_t(status.st_size);
-    }
+    explicit CByteInput(const ByteArray& bytes) : m_bytes(bytes) {}
 
     std::uint8_t ReadByte() {
-        const int c = getc_unlocked(m_stream);
-        if (c == EOF) {
+        if (m_position == m_bytes.size()) {
             m_atEnd = true;
             return 0xFF;
         }
-        ++m_position;
-        return static_cast<std::uint8_t>(c);
+        return m_bytes[m_position++];
     }
     std::uint16_t Read16() {
         const unsigned high = ReadByte();
@@ -83,14 +73,13 @@ public:
     }
     bool AtEnd() const { return m_atEnd; }
     std::uint64_t Position() const { return m_position; }
-    // The bytes left to read, as far as the file's size tells; 0 when it does not.
-    std::uint64_t Remaining() const { return m_size > m_position ? m_size - m_position : 0; }
+    // The bytes left to read.
+    std::uint64_t Remaining() const { return m_bytes.size() - m_position; }
 
 private:
-    std::FILE* m_stream;
+    const ByteArray& m_bytes;
     bool m_atEnd = false;
-    std::uint64_t m_position = 0;
-    std::uint64_t m_size = 0;
+    std::size_t m_position = 0;
 };
 
 // A marker text up to its first zero byte, at most 63 bytes: the section name.
@@ -107,9 +96,9 @@ constexpr int kEndOfInput = 0xFF;
 
 class CStyleFileReader {
 public:
-    CStyleFileReader(std::FILE* stream, const std::string& path, CStyleDocument& document,
+    CStyleFileReader(const ByteArray& bytes, const std::string& path, CStyleDocument& document,
                      IMessageBox& messages)
-        : m_in(stream), m_path(path), m_document(document), m_messages(messages) {}
+        : m_in(bytes), m_path(path), m_document(document), m_messages(messages) {}
 
     ReadResult Read();
 
@@ -451,10 +440,12 @@ void CStyleFileReader::ResolveSdec(std::string_view text, CCsegRecord* record) {
 
 } // namespace
 
-ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
-                           IMessageBox& messages) {
+namespace {
+
+ReadResult ReadStyleBytes(const ByteArray& bytes, const std::string& path, CStyleDocument& document,
+                          IMessageBox& messages) {
     try {
-        return CStyleFileReader(stream, path, document, messages).Read();
+        return CStyleFileReader(bytes, path, document, messages).Read();
     } catch (const std::bad_alloc&) {
         // A style too large for the memory left: what was read stays, and Open releases it.
         ReportFileError(messages,
@@ -463,17 +454,41 @@ ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDoc
     }
 }
 
+} // namespace
+
+ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
+                           IMessageBox& messages) {
+    ByteArray bytes;
+    try {
+        std::uint8_t block[1 << 16];
+        for (std::size_t got; (got = std::fread(block, 1, sizeof block, stream)) > 0;)
+            bytes.insert(bytes.end(), block, block + got);
+    } catch (const std::bad_alloc&) {
+        ReportFileError(messages,
+                        "Not enough memory to read file " + path + ".\nCannot process further.");
+        return ReadResult::Refused;
+    }
+    return ReadStyleBytes(bytes, path, document, messages);
+}
+
 ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages) {
     // Only a regular file is read; a FIFO or device is refused before a byte is read, without
     // waiting for a writer.
-    const RegularFileOpen opened = OpenRegularFile(path);
-    if (!opened.stream) {
+    ByteArray bytes;
+    FileRead read;
+    try {
+        read = ReadRegularFile(path, kMaxStyleFileBytes, bytes);
+    } catch (const std::bad_alloc&) {
         ReportFileError(messages,
-                        "Cannot open file " + path + ". (" + ErrorCodeText(opened.errorCode) + ")");
+                        "Not enough memory to read file " + path + ".\nCannot process further.");
         return ReadResult::Refused;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(opened.stream, &std::fclose);
-    return ReadStyleStream(stream.get(), path, document, messages);
+    if (!read) {
+        ReportFileError(messages,
+                        "Cannot open file " + path + ". (" + ErrorCodeText(read.errorCode) + ")");
+        return ReadResult::Refused;
+    }
+    return ReadStyleBytes(bytes, path, document, messages);
 }
 
 } // namespace korvane

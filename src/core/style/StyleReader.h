@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "style/StyleDocument.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -12,6 +13,10 @@ namespace korvane {
 // them: -1 not a style file or cannot be opened; 2 no track tag; 4 damaged after the track (no
 // CASM, a CSEG without Sdec, a file that ends inside a chunk).
 enum class ReadResult { Ok = 0, Refused = -1, NoTrack = 2, Damaged = 4 };
+
+// A style file larger than this is refused as too large (EFBIG): styles are tens of kilobytes, the
+// largest SFF2 styles a few megabytes.
+constexpr std::size_t kMaxStyleFileBytes = std::size_t(256) << 20;
 
 // Reads the style file at path into the document. The caller has prepared the document for the
 // next file (CStyleDocument::StartNextFile). Every failure has been shown through messages before
