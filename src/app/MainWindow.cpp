@@ -559,9 +559,12 @@ void CMainDlg::OnAbout() {
 }
 
 void CMainDlg::OnVoices() {
-    // The grid is a layout only: however it ends, nothing changes.
-    CVoicesDlg dialog(this);
-    RunDialog(dialog);
+    CStyleDocument& document = m_table.GetDocument();
+    VoicesForm form = VoicesFormFromDocument(document, m_table.GetSlots());
+    const bool readOnly = form.readOnly;
+    CVoicesDlg dialog(std::move(form), this);
+    if (RunDialog(dialog) == QDialog::Accepted && !readOnly)
+        document.SetVoiceChanges(dialog.GetChanges());
 }
 
 void CMainDlg::OnProperties() {

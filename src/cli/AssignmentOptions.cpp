@@ -61,8 +61,9 @@ ExitCode FailWith(const Outcome& outcome) {
     return Fail("Sorry... " + OutcomeText(outcome, Printable));
 }
 
-ExitCode ConvertInput(const AssignmentOptions& options, std::uint16_t resolution,
-                      const std::string& target, ByteArray& bytes, int& sections) {
+ExitCode ConvertInput(const AssignmentOptions& options, const VoiceChanges& voices,
+                      std::uint16_t resolution, const std::string& target, ByteArray& bytes,
+                      int& sections) {
     CConsoleMessages messages;
     std::optional<ConversionPattern> pattern;
     if (!options.pattern.empty() && !(pattern = ReadPatternFile(options.pattern, messages)))
@@ -72,6 +73,7 @@ ExitCode ConvertInput(const AssignmentOptions& options, std::uint16_t resolution
     document.StartNextFile();
     if (const Outcome read = ReadStyle(options.input, document))
         return FailWith(read);
+    document.SetVoiceChanges(voices);
     const SectionLayout& layout = LayoutOfModel(options.model);
     ConversionPlan plan;
     if (options.copyAll) {

@@ -38,8 +38,10 @@ ExitCode CheckAssignmentOptions(AssignmentOptions& options, const std::string& h
 // The new style's bytes: reads the input, plans the assignment for the model and builds the
 // style, as the same clicks and Save in the window would. Failure after the reason is printed
 // (names escaped); target names the output in messages. sections tells how many slots are filled.
-ExitCode ConvertInput(const AssignmentOptions& options, std::uint16_t resolution,
-                      const std::string& target, ByteArray& bytes, int& sections);
+// The voice changes are written into the parts' setup events.
+ExitCode ConvertInput(const AssignmentOptions& options, const VoiceChanges& voices,
+                      std::uint16_t resolution, const std::string& target, ByteArray& bytes,
+                      int& sections);
 
 // A failure's message on stderr as the window's box would show it ("korvane-cli: Sorry... TEXT"),
 // names escaped; returns Failure.

@@ -6,6 +6,7 @@
 #include "audition/Soundfont.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "platform/AtomicFile.h"
 
 #include <chrono>
@@ -26,6 +27,7 @@ const std::string kAuditionHelp = HelpHint("audition");
 
 struct AuditionOptions {
     AssignmentOptions assignment;
+    VoiceOptions voices;
     std::string render;
     std::string soundfont;
     std::string port;
@@ -139,8 +141,8 @@ ExitCode RunAudition(AuditionOptions& options) {
 
     ByteArray style;
     int sections = 0;
-    if (ExitCode converted =
-            ConvertInput(options.assignment, 0, kAuditionFileName, style, sections);
+    if (ExitCode converted = ConvertInput(options.assignment, VoiceChangesOf(options.voices), 0,
+                                          kAuditionFileName, style, sections);
         converted != ExitCode::Success)
         return converted;
     if (sections == 0)
@@ -155,6 +157,7 @@ Command AddAuditionCommand(CLI::App& app) {
     CLI::App* audition = app.add_subcommand(
         "audition", "hear a converted style: render it to a WAV file or play it on a MIDI port");
     AddAssignmentOptions(*audition, options->assignment);
+    AddVoiceOptions(*audition, options->voices);
     audition
         ->add_option("--render", options->render,
                      "render with the built-in synthesizer into a 16-bit stereo 44.1 kHz WAV file, "

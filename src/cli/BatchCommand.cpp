@@ -5,6 +5,7 @@
 #include "batch/FolderConversion.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "platform/DisplayText.h"
 #include "style/Resolution.h"
 
@@ -30,6 +31,7 @@ struct BatchOptions {
     bool overwrite = false;
     unsigned jobs = 0;
     std::uint16_t resolution = 0;
+    VoiceOptions voices;
 };
 
 // A bar on stderr, redrawn in place; only when stderr is a terminal.
@@ -58,6 +60,7 @@ ExitCode RunBatch(const BatchOptions& options) {
     job.createTarget = true;
     job.jobs = options.jobs;
     job.resolution = options.resolution;
+    job.voiceChanges = VoiceChangesOf(options.voices);
     if (options.byName) {
         job.mode = AssignmentMode::ByName;
     } else if (options.copyAll) {
@@ -94,6 +97,7 @@ Command AddBatchCommand(CLI::App& app) {
     batch->add_flag("--copy-all", options->copyAll, kCopyAllOptionText);
     batch->add_option("FROM_DIR", options->from, "the folder to read")->required();
     batch->add_option("TO_DIR", options->to, "the folder to write into")->required();
+    AddVoiceOptions(*batch, options->voices);
     batch->add_flag("--overwrite", options->overwrite,
                     "replace files that exist in TO_DIR; they are kept otherwise");
     batch

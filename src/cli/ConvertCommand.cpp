@@ -2,6 +2,7 @@
 
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "style/Resolution.h"
 
 #include <filesystem>
@@ -16,6 +17,7 @@ const std::string kConvertHelp = HelpHint("convert");
 
 struct ConvertOptions {
     AssignmentOptions assignment;
+    VoiceOptions voices;
     std::string output;
     std::uint16_t resolution = 0;
     bool force = false;
@@ -35,8 +37,8 @@ ExitCode RunConvert(ConvertOptions& options) {
 
     ByteArray bytes;
     int written = 0;
-    if (ExitCode converted =
-            ConvertInput(options.assignment, options.resolution, shownOutput, bytes, written);
+    if (ExitCode converted = ConvertInput(options.assignment, VoiceChangesOf(options.voices),
+                                          options.resolution, shownOutput, bytes, written);
         converted != ExitCode::Success)
         return converted;
     if (written == 0)
@@ -62,6 +64,7 @@ Command AddConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
     CLI::App* convert = app.add_subcommand("convert", "build a style for another keyboard model");
     AddAssignmentOptions(*convert, options->assignment);
+    AddVoiceOptions(*convert, options->voices);
     convert
         ->add_option("-o,--output", options->output,
                      "the style file to write; \"-\" writes it to standard output")

@@ -33,6 +33,7 @@ int Run(int argc, char** argv) {
     commands.push_back(AddBatchCommand(app));
     commands.push_back(AddAuditionCommand(app));
     commands.push_back(AddPortsCommand(app));
+    commands.push_back(AddVoicesCommand(app));
 
     try {
         app.parse(argc, argv);

@@ -41,6 +41,19 @@ protected:
     CTemporaryFolder folder;
 };
 
+// A section of the voices list that sets up no part.
+std::string NoVoices(const std::string& section) {
+    const char* parts[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
+                           "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
+    std::string json = "{\"name\":\"" + section + "\",\"parts\":[";
+    for (int p = 0; p < 8; ++p)
+        json += std::string(p ? "," : "") + "{\"part\":\"" + parts[p] +
+                "\",\"channel\":" + std::to_string(9 + p) +
+                ",\"voice\":\"\",\"msb\":null,\"lsb\":null,\"program\":null,\"volume\":null,"
+                "\"pan\":null,\"reverb\":null,\"chorus\":null}";
+    return json + "]}";
+}
+
 TEST_F(CliTest, InfoJsonDescribesTheStyle) {
     const std::string path = folder.File("min.sty");
     WriteBytes(path, MinimalStyle());
@@ -50,7 +63,8 @@ TEST_F(CliTest, InfoJsonDescribesTheStyle) {
                        "\"\",\"sequence_name\":\"\",\"tempo\":\"120\",\"time_signature\":\"4/4 24 "
                        "clocks PQN\"},\"sections\":[{\"name\":\"SInt\",\"length\":9,\"cseg\":0},{"
                        "\"name\":\"Main A\",\"length\":9,\"cseg\":0}],\"csegs\":[{\"sdec\":\"SInt,"
-                       "Main A\",\"ctab_length\":11}]}\n");
+                       "Main A\",\"ctab_length\":11}],\"voices\":[" +
+                           NoVoices("SInt") + "," + NoVoices("Main A") + "]}\n");
     EXPECT_EQ(run.err, "");
 }
 

@@ -102,6 +102,7 @@ ConvertedStyle ConvertStyleFile(const ConversionRequest& request) {
         if (converted.outcome)
             return converted;
         converted.fromSff2 = document.GetConversionReport() != nullptr;
+        document.SetVoiceChanges(request.voiceChanges);
         ConversionPlan plan;
         switch (request.rule) {
         case PlanRule::ByName:

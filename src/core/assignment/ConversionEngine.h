@@ -74,6 +74,7 @@ struct ConversionRequest {
     std::vector<PatternStep> pairs; // PlanRule::ByNames
     std::uint16_t resolution = 0;   // 0 keeps the source's
     std::string target;             // names the new file in the outcome
+    VoiceChanges voiceChanges;      // written into the parts' setup events
 };
 
 // Reads the file and builds the new style's bytes. Fails as the reader does, with

@@ -114,6 +114,7 @@ ConvertedStyle ConvertForFolder(const FolderConversionJob& job, const std::strin
     }
     request.resolution = job.resolution;
     request.target = target;
+    request.voiceChanges = job.voiceChanges;
     return ConvertStyleFile(request);
 }
 

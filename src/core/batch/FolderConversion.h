@@ -35,6 +35,8 @@ struct FolderConversionJob {
     unsigned jobs = 0;
     // Pulses per quarter note of the written styles; 0 keeps each source's resolution.
     std::uint16_t resolution = 0;
+    // The voices and mixer values written into every converted style.
+    VoiceChanges voiceChanges;
 };
 
 // Files under way at once when the job names no number: four per processor core (at most 64).

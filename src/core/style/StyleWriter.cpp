@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 namespace korvane {
@@ -156,20 +157,63 @@ const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot) {
     return nullptr;
 }
 
-std::size_t SectionTotal(const StyleWriteInput& input) {
+std::vector<WrittenSection> WrittenSections(const StyleWriteInput& input) {
+    std::vector<WrittenSection> sections;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const CStyleSection* section = FindSlotSection(input, slot);
+        if (!section)
+            continue;
+        const ByteArray* data = section->GetData();
+        sections.push_back(
+            {slot, input.slots[slot].destinationName, data ? ByteSpan(*data) : ByteSpan()});
+    }
+    return sections;
+}
+
+namespace {
+
+// The event bytes of every written slot, with the voice changes written in when there are any.
+std::array<ByteArray, kSlotCount> ChangedSlotBytes(const StyleWriteInput& input) {
+    std::array<ByteArray, kSlotCount> bytes;
+    const std::vector<WrittenSection> sections = WrittenSections(input);
+    std::vector<ByteArray> changed = ApplyVoiceChanges(sections, *input.voiceChanges);
+    for (std::size_t i = 0; i < sections.size(); ++i)
+        bytes[std::size_t(sections[i].slot)] = std::move(changed[i]);
+    return bytes;
+}
+
+bool HasVoiceChanges(const StyleWriteInput& input) {
+    return input.voiceChanges && !input.voiceChanges->IsEmpty();
+}
+
+std::size_t SectionTotal(const StyleWriteInput& input,
+                         const std::array<ByteArray, kSlotCount>* changed) {
     std::size_t total = 0;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (const CStyleSection* section = FindSlotSection(input, slot))
-            total +=
-                3 + EventText(input.slots[slot].destinationName).size() + section->GetDataLength();
+            total += 3 + EventText(input.slots[slot].destinationName).size() +
+                     (changed ? (*changed)[std::size_t(slot)].size() : section->GetDataLength());
     }
     return total;
+}
+
+} // namespace
+
+std::size_t SectionTotal(const StyleWriteInput& input) {
+    if (!HasVoiceChanges(input))
+        return SectionTotal(input, nullptr);
+    const auto changed = ChangedSlotBytes(input);
+    return SectionTotal(input, &changed);
 }
 
 ByteArray BuildStyleBytes(const StyleWriteInput& input) {
     const CStyleProperties& p = input.properties;
     const ByteArray header = BuildHeaderBlock(p);
-    const std::size_t trackLength = 1 + header.size() + SectionTotal(input) + 3;
+    std::optional<std::array<ByteArray, kSlotCount>> changed;
+    if (HasVoiceChanges(input))
+        changed = ChangedSlotBytes(input);
+    const std::size_t trackLength =
+        1 + header.size() + SectionTotal(input, changed ? &*changed : nullptr) + 3;
     std::vector<std::string> sdecTexts;
     sdecTexts.reserve(input.csegs.size());
     std::size_t casmLength = 0;
@@ -201,7 +245,9 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input) {
         out.Byte(0x06);
         out.Byte(static_cast<std::uint8_t>(name.size()));
         out.Text(name);
-        if (const ByteArray* data = section->GetData())
+        if (changed)
+            out.Run((*changed)[std::size_t(slot)]);
+        else if (const ByteArray* data = section->GetData())
             out.Run(*data);
     }
     for (std::uint8_t b : {0xFF, 0x2F, 0x00})
@@ -305,6 +351,7 @@ StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const Assignm
     csegs = document.GetCsegs();
     StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs};
     input.resolution = resolution;
+    input.voiceChanges = &document.GetVoiceChanges();
     return input;
 }
 

@@ -5,6 +5,7 @@
 #include "style/AssignmentSlot.h"
 #include "style/Outcome.h"
 #include "style/StyleDocument.h"
+#include "style/StyleVoices.h"
 
 #include <string>
 #include <vector>
@@ -20,11 +21,18 @@ struct StyleWriteInput {
     // Pulses per quarter note of the written file; 0 keeps the properties' division. Every
     // delta-time is rescaled to it (see ChangeResolution).
     std::uint16_t resolution = 0;
+    // Voices and mixer values written into the sections' set-up events; none writes the
+    // sections as they are.
+    const VoiceChanges* voiceChanges = nullptr;
 };
 
 // The section that a slot is written from: the assigned section whose destination list holds the
 // slot; for a slot no section holds, the first assigned section of the slot's source name.
 const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot);
+
+// The sections as they will be written, in slot order, with their own bytes (the voice changes
+// not yet applied).
+std::vector<WrittenSection> WrittenSections(const StyleWriteInput& input);
 
 // The section total S: 3 + destination name + event bytes for every slot that will be written.
 std::size_t SectionTotal(const StyleWriteInput& input);
