@@ -1,5 +1,6 @@
 #include "app/KorvaneApp.h"
 
+#include "app/FirstPaint.h"
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
 #include "platform/AtomicFile.h"
@@ -27,9 +28,11 @@ int CKorvaneApp::Run(int argc, char** argv) {
             const QByteArray bytes = argument.toLocal8Bit();
             arguments.emplace_back(bytes.constData(), std::size_t(bytes.size()));
         }
+        ExitAtFirstPaintWhenBenchmarked(mainWindow);
+        // The soundfont loads in the background while the user opens and assigns, started once
+        // the window is painted, so that the window does not wait for the audio libraries.
+        AfterFirstPaint(mainWindow, [&mainWindow] { mainWindow.PrepareAudition(); });
         mainWindow.show();
-        // The soundfont loads in the background while the user opens and assigns.
-        mainWindow.PrepareAudition();
         mainWindow.OpenFromCommandLine(arguments);
         mainWindow.exec();
         m_pMainWindow = nullptr;

@@ -12,7 +12,7 @@
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
-#include "audition/PortSequencer.h"
+#include "audition/AudioModule.h"
 #include "batch/FolderConversion.h"
 #include "patterns/AutoConvert.h"
 #include "patterns/ConversionPattern.h"

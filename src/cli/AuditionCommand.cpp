@@ -1,10 +1,9 @@
 // korvane-cli audition: plays what the window's Play would play for an assignment, rendered to
 // a WAV file by the built-in synthesizer or sent to a MIDI output port.
 
+#include "audition/AudioModule.h"
 #include "audition/AuditionPlayer.h"
-#include "audition/PortSequencer.h"
 #include "audition/Soundfont.h"
-#include "audition/SynthesizerSequencer.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
 #include "platform/AtomicFile.h"
@@ -82,10 +81,14 @@ ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOpti
         return Fail("cannot make a temporary folder.");
     settings.auditionFolder = scratch.Path();
     synthesizer.wavPath = scratch.Path() + "/render.wav";
-    CSynthesizerSequencer sequencer(synthesizer);
-    CAuditionPlayer player(table, settings, sequencer);
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
+    CAuditionPlayer player(table, settings, *sequencer);
     player.Play();
-    const bool played = player.GetMidPlay().IsOpen() && sequencer.GetRenderedSeconds() > 0.0;
+    const bool played = player.GetMidPlay().IsOpen() && sequencer->GetRenderedSeconds() > 0.0;
     player.Stop();
     if (!played)
         return Fail("nothing was rendered; " + options.render + " was not written.");
@@ -97,7 +100,7 @@ ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOpti
         return Fail("cannot write " + options.render + ": " +
                     std::generic_category().message(failure.errorCode));
     std::printf("Rendered %s: %.1f seconds.\n", options.render.c_str(),
-                sequencer.GetRenderedSeconds());
+                sequencer->GetRenderedSeconds());
     return ExitCode::Success;
 }
 
@@ -106,12 +109,16 @@ ExitCode PlayOnPort(CAssignmentTable& table, CSettings& settings, const Audition
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
     settings.auditionFolder = scratch.Path();
-    CPortSequencer sequencer(options.port);
-    CAuditionPlayer player(table, settings, sequencer);
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CPortSequencer> sequencer = audio->makePortSequencer(options.port);
+    CAuditionPlayer player(table, settings, *sequencer);
     player.Play();
     if (!player.GetMidPlay().IsOpen())
         return ExitCode::Failure; // the player has said why
-    while (sequencer.IsPlaying())
+    while (sequencer->IsPlaying())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     player.Stop();
     std::cout << "Played on " << options.port << ".\n";

@@ -1,6 +1,6 @@
 // korvane-cli ports: the MIDI output ports an audition can play to.
 
-#include "audition/PortSequencer.h"
+#include "audition/AudioModule.h"
 #include "cli/CliSupport.h"
 
 #include <iostream>
@@ -15,7 +15,11 @@ output setting and 'korvane-cli audition --port' take them.
 )";
 
 ExitCode RunPorts() {
-    const auto ports = ListOutputPorts();
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const auto ports = audio->findOutputPorts();
     for (const std::string& port : ports)
         std::cout << port << "\n";
     if (ports.empty())
