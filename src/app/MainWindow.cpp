@@ -16,6 +16,7 @@
 #include "batch/FolderConversion.h"
 #include "patterns/AutoConvert.h"
 #include "patterns/ConversionPattern.h"
+#include "platform/DisplayText.h"
 #include "platform/Paths.h"
 #include "settings/Preferences.h"
 #include "style/PropertiesForm.h"
@@ -427,9 +428,7 @@ ReadResult CMainDlg::OpenFile(const std::string& path) {
                         "Not enough memory to open this file.\nCannot process further.");
     }
     if (result == ReadResult::Ok) {
-        std::error_code error;
-        const auto absolute = std::filesystem::absolute(path, error);
-        m_recentFiles.Add(m_settings, error ? path : absolute.lexically_normal().string());
+        m_recentFiles.Add(m_settings, path);
         RebuildRecentMenu();
     }
     Render();
@@ -458,9 +457,11 @@ void CMainDlg::RebuildRecentMenu() {
     const std::vector<std::string>& files = m_recentFiles.GetFiles();
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& path = files[i];
-        const std::string text = "&" + std::to_string(i + 1) + " " + path;
-        QAction* action =
-            m_pRecentMenu->addAction(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+        // An '&' of the path is doubled so that the menu shows it rather than underlining.
+        const QString text = QString::fromStdString(RecentFileNumber(i)) + QLatin1Char(' ') +
+                             QString::fromStdString(DisplayUtf8(path))
+                                 .replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* action = m_pRecentMenu->addAction(text);
         action->setObjectName(QStringLiteral("recentFile%1").arg(i));
         connect(action, &QAction::triggered, this, [this, path] { OnRecentFile(path); });
     }
@@ -577,9 +578,8 @@ void CMainDlg::OnPreferences() {
     if (RunDialog(dialog) != QDialog::Accepted)
         return;
     const PreferencesValues values = dialog.GetValues();
-    ApplyPreferences(m_settings, values);
     // A new recent-list size keeps as many of the files as it allows.
-    m_recentFiles.Load(m_settings);
+    ApplyPreferences(m_settings, m_recentFiles, values);
     RebuildRecentMenu();
     m_table.RequestModelChange(values.model);
     Render();

@@ -5,25 +5,44 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace korvane::testing {
 
-// A JACK server with the dummy backend, private to one test or benchmark; gone with the object.
+// A JACK server with the dummy backend, private to one test or benchmark; gone with the object,
+// and with the process whatever ends it: the kernel sends the server SIGTERM when the thread that
+// started it ends, so a crashed or killed test leaves no server behind. Make it on the thread that
+// runs the test.
 class CJackServer {
 public:
     CJackServer() {
         m_name = "korvane-test-" + std::to_string(getpid());
-        ::setenv("JACK_DEFAULT_SERVER", m_name.c_str(), 1);
-        ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        ::setenv("JACK_NO_START_SERVER", "1", 1);
+        // The environment is written only the first time: later servers of the process have the
+        // same name, and the clients' threads of earlier tests may still read it.
+        for (const auto& [variable, value] :
+             {std::pair<const char*, const char*>{"JACK_DEFAULT_SERVER", m_name.c_str()},
+              {"JACK_NO_AUDIO_RESERVATION", "1"},
+              {"JACK_NO_START_SERVER", "1"}}) {
+            const char* current = ::getenv(variable);
+            if (!current || std::strcmp(current, value) != 0)
+                ::setenv(variable, value, 1);
+        }
+        const pid_t parent = getpid();
         m_pid = fork();
         if (m_pid == 0) {
+            // Set before exec and kept across it; a parent that ended before this took effect is
+            // seen in getppid().
+            if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+                _exit(127);
             const int quiet = ::open("/dev/null", O_WRONLY);
             dup2(quiet, 1);
             dup2(quiet, 2);
@@ -61,6 +80,7 @@ public:
         waitpid(m_pid, nullptr, 0);
     }
     bool IsRunning() const { return m_running; }
+    pid_t GetPid() const { return m_pid; }
 
 private:
     std::string m_name;

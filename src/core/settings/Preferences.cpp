@@ -13,7 +13,8 @@ PreferencesValues PreferencesFromSettings(const CSettings& settings) {
             settings.auditionOutput, settings.soundfont};
 }
 
-bool ApplyPreferences(CSettings& settings, const PreferencesValues& values) {
+bool ApplyPreferences(CSettings& settings, CRecentFiles& recentFiles,
+                      const PreferencesValues& values) {
     settings.defaultModel = values.model;
     settings.defaultStyleLocation = values.styleLocation;
     settings.auditionFolder = values.auditionLocation;
@@ -21,9 +22,12 @@ bool ApplyPreferences(CSettings& settings, const PreferencesValues& values) {
     settings.auditionOutput =
         values.auditionOutput.empty() ? kBuiltInSynthesizer : values.auditionOutput;
     settings.soundfont = values.soundfont;
-    bool written = WritePreferences(settings, values.recentListSize);
-    written &= WriteAuditionSettings(settings);
-    return written;
+    std::vector<ProfileEntry> entries = PreferencesEntries(settings, values.recentListSize);
+    const std::vector<ProfileEntry> audition = AuditionEntries(settings);
+    entries.insert(entries.end(), audition.begin(), audition.end());
+    const std::vector<ProfileEntry> recent = recentFiles.Fit(settings);
+    entries.insert(entries.end(), recent.begin(), recent.end());
+    return WriteSettings(settings, entries);
 }
 
 std::string BrowsedFolderOr(const std::optional<std::string>& chosen, const std::string& current) {

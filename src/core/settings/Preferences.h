@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileDialogs.h"
+#include "settings/RecentFiles.h"
 #include "settings/Settings.h"
 
 #include <optional>
@@ -34,9 +35,12 @@ inline constexpr const char* kAuditionFolderBrowserTitle =
 // "Most Recently Used"/"size", "Audition"/"output" and "Audition"/"soundfont", in that order. The
 // audition uses the new output and soundfont from its next open (the next Play after a Stop). The
 // style and save folders stay as they are, so a new default style location is used from the next
-// start. Returns false when a key could not be written; the values in memory are set either way.
-// The caller then runs the model change request with values.model.
-bool ApplyPreferences(CSettings& settings, const PreferencesValues& values);
+// start. The recent files are cut to the new list size, and the entries dropped are emptied in
+// the file. All of it is one rewrite of the file. Returns false when it could not be written; the
+// values in memory are set either way. The caller then runs the model change request with
+// values.model.
+bool ApplyPreferences(CSettings& settings, CRecentFiles& recentFiles,
+                      const PreferencesValues& values);
 
 // Browse: the chosen folder replaces the box's text; a cancelled browser or an empty path leaves
 // the text as it was.

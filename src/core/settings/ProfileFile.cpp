@@ -174,6 +174,50 @@ std::string WithoutLineBreaks(std::string_view text) {
     return result;
 }
 
+// Names that could not be read back as written are refused: an empty section or key, a key
+// holding '=' or beginning with '[' or ';', line breaks in either.
+bool IsWritableName(std::string_view section, std::string_view key) {
+    const auto sectionName = TrimBlanks(section);
+    const auto keyName = TrimBlanks(key);
+    return !sectionName.empty() && !HoldsLineBreak(section) && !keyName.empty() &&
+           !HoldsLineBreak(key) && keyName.find('=') == std::string_view::npos &&
+           keyName.front() != '[' && keyName.front() != ';';
+}
+
+// Sets one key in the text: an existing key is replaced in place (in the file's own spelling), a
+// new key goes after the last key of its section, a new section at the end.
+void SetKey(std::string& text, std::string_view sectionName, std::string_view keyName,
+            const std::string& value) {
+    const auto lineEnd = LineEndOf(text);
+    const auto lines = SplitLines(text);
+    const auto location = LocateKey(text, lines, sectionName, keyName);
+    if (location.keyFound) {
+        const CLine& line = lines[location.keyLine];
+        const auto parsed = ParseLine(std::string_view(text).substr(line.start, line.length));
+        std::string keyLine(parsed.name);
+        keyLine += '=';
+        keyLine += value;
+        text.replace(line.start, line.length, keyLine);
+        return;
+    }
+    std::string keyLine(keyName);
+    keyLine += '=';
+    keyLine += value;
+    keyLine += lineEnd;
+    if (location.sectionFound && lines[location.lastLineOfSection].next != text.size()) {
+        text.insert(lines[location.lastLineOfSection].next, keyLine);
+        return;
+    }
+    EndWithLineBreak(text, lineEnd);
+    if (!location.sectionFound) {
+        text += '[';
+        text.append(sectionName);
+        text += ']';
+        text += lineEnd;
+    }
+    text += keyLine;
+}
+
 } // namespace
 
 std::string CProfileFile::ReadString(const std::string& section, const std::string& key,
@@ -205,13 +249,14 @@ std::string CProfileSnapshot::ReadString(const std::string& section, const std::
 
 bool CProfileFile::WriteString(const std::string& section, const std::string& key,
                                const std::string& value) const {
-    const auto sectionName = TrimBlanks(section);
-    const auto keyName = TrimBlanks(key);
-    if (sectionName.empty() || HoldsLineBreak(section) || keyName.empty() || HoldsLineBreak(key) ||
-        keyName.find('=') != std::string_view::npos || keyName.front() == '[' ||
-        keyName.front() == ';')
-        return false;
-    const std::string cleanValue = WithoutLineBreaks(value);
+    return WriteStrings({{section, key, value}});
+}
+
+bool CProfileFile::WriteStrings(const std::vector<ProfileEntry>& entries) const {
+    for (const ProfileEntry& entry : entries) {
+        if (!IsWritableName(entry.section, entry.key))
+            return false;
+    }
 
     // A link to the configuration file stays a link and the file it leads to is rewritten, but
     // only when that is an existing regular file: a link that leads nowhere creates nothing, and
@@ -227,50 +272,18 @@ bool CProfileFile::WriteString(const std::string& section, const std::string& ke
             return false;
     }
 
-    const auto lineEnd = LineEndOf(text);
-    const auto lines = SplitLines(text);
-    const auto location = LocateKey(text, lines, sectionName, keyName);
-    std::string updated;
-    if (location.keyFound) {
-        const CLine& line = lines[location.keyLine];
-        const auto parsed = ParseLine(std::string_view(text).substr(line.start, line.length));
-        updated = text.substr(0, line.start);
-        updated.append(parsed.name); // the file's own spelling of the key stays
-        updated += '=';
-        updated += cleanValue;
-        updated.append(text, line.start + line.length);
-    } else {
-        std::string keyLine(keyName);
-        keyLine += '=';
-        keyLine += cleanValue;
-        keyLine += lineEnd;
-        if (location.sectionFound) {
-            const CLine& after = lines[location.lastLineOfSection];
-            if (after.next == text.size()) {
-                updated = text;
-                EndWithLineBreak(updated, lineEnd);
-                updated += keyLine;
-            } else {
-                updated = text.substr(0, after.next) + keyLine + text.substr(after.next);
-            }
-        } else {
-            updated = text;
-            EndWithLineBreak(updated, lineEnd);
-            updated += '[';
-            updated.append(sectionName);
-            updated += ']';
-            updated += lineEnd;
-            updated += keyLine;
-        }
-    }
+    for (const ProfileEntry& entry : entries)
+        SetKey(text, TrimBlanks(entry.section), TrimBlanks(entry.key),
+               WithoutLineBreaks(entry.value));
+
     // Written beside the file and renamed over it once complete, so that a full disk or a crash
     // never leaves half a configuration behind; a folder that takes no new file leaves the old
     // one as it was rather than rewriting it in place. A file the user may not write is refused
     // there too.
     AtomicWriteOptions options;
     options.inPlaceWhenFolderIsLocked = false;
-    return !WriteFileAtomically(target.path,
-                                std::vector<std::uint8_t>(updated.begin(), updated.end()), options);
+    return !WriteFileAtomically(target.path, std::vector<std::uint8_t>(text.begin(), text.end()),
+                                options);
 }
 
 } // namespace korvane

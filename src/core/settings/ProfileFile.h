@@ -3,8 +3,16 @@
 #include <cstddef>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace korvane {
+
+// One key to set: section, key and value.
+struct ProfileEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
 
 // A text file in the private-profile layout: "[section]" lines, each followed by "key=value"
 // lines. Reads and writes match the files the Windows profile functions read and write, so a
@@ -35,6 +43,11 @@ public:
     // holding '=' or beginning with '[' or ';', line breaks in either name) are refused.
     bool WriteString(const std::string& section, const std::string& key,
                      const std::string& value) const;
+
+    // Sets every key as WriteString would one after the other, in one rewrite of the file: the
+    // bytes are those the single writes would leave, but the file is replaced once. When any name
+    // is refused, nothing is written.
+    bool WriteStrings(const std::vector<ProfileEntry>& entries) const;
 
 private:
     std::string m_path;

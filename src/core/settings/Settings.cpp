@@ -134,45 +134,48 @@ void ReadSettingsFile(CSettings& settings, const std::string& path,
 
 bool WriteSetting(const CSettings& settings, const std::string& section, const std::string& key,
                   const std::string& value) {
-    // The profile file drops line breaks from the value itself, so a typed folder name can never
-    // end the line early and smuggle in further keys.
-    return CProfileFile(settings.configurationPath).WriteString(section, key, value);
+    return WriteSettings(settings, {{section, key, value}});
+}
+
+bool WriteSettings(const CSettings& settings, const std::vector<ProfileEntry>& entries) {
+    // The profile file drops line breaks from the values, so a typed folder name can never end
+    // the line early and smuggle in further keys.
+    return CProfileFile(settings.configurationPath).WriteStrings(entries);
+}
+
+std::vector<ProfileEntry> PreferencesEntries(const CSettings& settings,
+                                             const std::string& recentListSizeText) {
+    return {{"PSR Model", "model", std::to_string(settings.defaultModel)},
+            {"Style Base", "folder", settings.defaultStyleLocation},
+            {"Audit Location", "folder", settings.auditionFolder},
+            {"Most Recently Used", "size", recentListSizeText}};
 }
 
 bool WritePreferences(const CSettings& settings, const std::string& recentListSizeText) {
-    bool written =
-        WriteSetting(settings, "PSR Model", "model", std::to_string(settings.defaultModel));
-    written &= WriteSetting(settings, "Style Base", "folder", settings.defaultStyleLocation);
-    written &= WriteSetting(settings, "Audit Location", "folder", settings.auditionFolder);
-    written &= WriteSetting(settings, "Most Recently Used", "size", recentListSizeText);
-    return written;
+    return WriteSettings(settings, PreferencesEntries(settings, recentListSizeText));
 }
 
-bool WriteAuditionSettings(const CSettings& settings) {
-    bool written = WriteSetting(settings, "Audition", "output", settings.auditionOutput);
-    written &= WriteSetting(settings, "Audition", "soundfont", settings.soundfont);
-    return written;
+std::vector<ProfileEntry> AuditionEntries(const CSettings& settings) {
+    return {{"Audition", "output", settings.auditionOutput},
+            {"Audition", "soundfont", settings.soundfont}};
 }
 
 bool WriteConversionFolders(const CSettings& settings) {
-    bool written =
-        WriteSetting(settings, "Conversion Files", "from", settings.conversionSourceFolder);
-    written &= WriteSetting(settings, "Conversion Files", "to", settings.conversionTargetFolder);
-    written &=
-        WriteSetting(settings, "Conversion Files", "overwrite", settings.overwrite ? "Y" : "");
-    written &=
-        WriteSetting(settings, "Conversion Files", "entire", settings.entireFolder ? "Y" : "");
-    return written;
+    return WriteSettings(settings,
+                         {{"Conversion Files", "from", settings.conversionSourceFolder},
+                          {"Conversion Files", "to", settings.conversionTargetFolder},
+                          {"Conversion Files", "overwrite", settings.overwrite ? "Y" : ""},
+                          {"Conversion Files", "entire", settings.entireFolder ? "Y" : ""}});
 }
 
 bool WriteConversionPattern(const CSettings& settings) {
-    bool written = true;
+    std::vector<ProfileEntry> entries;
     for (std::size_t step = 0; step < settings.pattern.size(); ++step) {
         const PatternStep& pattern = settings.pattern[step];
-        const std::string value = pattern.from.empty() ? "" : pattern.from + "," + pattern.to;
-        written &= WriteSetting(settings, "Conversion Pattern", StepKey(step), value);
+        entries.push_back({"Conversion Pattern", StepKey(step),
+                           pattern.from.empty() ? "" : pattern.from + "," + pattern.to});
     }
-    return written;
+    return WriteSettings(settings, entries);
 }
 
 } // namespace korvane

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "settings/ProfileFile.h"
+
 #include <array>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -59,16 +62,24 @@ void ReadSettingsFile(CSettings& settings, const std::string& path, const std::s
 bool WriteSetting(const CSettings& settings, const std::string& section, const std::string& key,
                   const std::string& value);
 
-// The writers of the dialogs, each writing its keys at once and in this order. They return false
-// when any key could not be written; the settings in memory stay as they are either way.
+// Writes the keys in one rewrite of the configuration file, in their order, keeping every other
+// line: a command replaces the file once, however many keys it sets. Returns false when the file
+// could not be written.
+bool WriteSettings(const CSettings& settings, const std::vector<ProfileEntry>& entries);
+
+// The keys of the dialogs, in the order they are written, and their writers, each replacing the
+// file once. The writers return false when the file could not be written; the settings in memory
+// stay as they are either way.
 
 // Preferences OK: "PSR Model"/"model" (the default model index in decimal), "Style Base"/"folder",
 // "Audit Location"/"folder", and "Most Recently Used"/"size" as the user typed it, unchecked.
+std::vector<ProfileEntry> PreferencesEntries(const CSettings& settings,
+                                             const std::string& recentListSizeText);
 bool WritePreferences(const CSettings& settings, const std::string& recentListSizeText);
 
 // The audition keys of Preferences OK, after the four: "Audition"/"output" and
 // "Audition"/"soundfont".
-bool WriteAuditionSettings(const CSettings& settings);
+std::vector<ProfileEntry> AuditionEntries(const CSettings& settings);
 
 // Conversions OK: "Conversion Files"/"from", "to", "overwrite" and "entire", the flags as "Y" or
 // the empty value.

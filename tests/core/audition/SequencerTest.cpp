@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -405,6 +406,40 @@ TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
     EXPECT_EQ(messages.shown[1].text,
               "Couldn't load music file(no MIDI output port named KorvaneRecorder:record)");
     EXPECT_FALSE(sequencer.IsPlaying());
+}
+
+// A test that crashes takes its server with it. The orphaned server is adopted by this process
+// (a subreaper), so that its end can be waited for.
+TEST(JackServerTest, AServerEndsWithTheTestThatStartedItEvenWhenItCrashes) {
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const pid_t test = fork();
+    if (test == 0) {
+        CJackServer server;
+        const pid_t pid = server.IsRunning() ? server.GetPid() : -1;
+        [[maybe_unused]] const auto written = write(pipe[1], &pid, sizeof pid);
+        raise(SIGKILL);
+    }
+    close(pipe[1]);
+    pid_t server = -1;
+    ASSERT_EQ(read(pipe[0], &server, sizeof server), ssize_t(sizeof server));
+    close(pipe[0]);
+    waitpid(test, nullptr, 0);
+    if (server <= 0)
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    int status = 0;
+    pid_t ended = 0;
+    for (int wait = 0; wait < 100 && ended == 0; ++wait) {
+        ended = waitpid(server, &status, WNOHANG);
+        if (ended == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (ended == 0) {
+        kill(server, SIGKILL);
+        waitpid(server, nullptr, 0);
+    }
+    EXPECT_EQ(ended, server) << "jackd outlived the test that started it";
 }
 
 } // namespace

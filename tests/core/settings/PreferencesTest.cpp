@@ -24,6 +24,7 @@ protected:
 
     CTemporaryFolder m_folder;
     CSettings m_settings;
+    CRecentFiles m_recent;
 };
 
 TEST_F(PreferencesTest, DialogOpensOnTheCurrentValues) {
@@ -41,13 +42,14 @@ TEST_F(PreferencesTest, DialogOpensOnTheCurrentValues) {
 // settings in memory (which the audition's sequencer reads at its next open) change with them.
 TEST_F(PreferencesTest, OkWritesTheAuditionKeysAfterTheFour) {
     Load("[Audition]\nsoundfont=/old.sf2\n");
-    EXPECT_TRUE(ApplyPreferences(m_settings, {1, "/s", "/a", "3", "PSR Port", "/new sf/gm.sf2"}));
+    EXPECT_TRUE(
+        ApplyPreferences(m_settings, m_recent, {1, "/s", "/a", "3", "PSR Port", "/new sf/gm.sf2"}));
     EXPECT_EQ(FileBytes(), "[Audition]\nsoundfont=/new sf/gm.sf2\noutput=PSR Port\n"
                            "[PSR Model]\nmodel=1\n[Style Base]\nfolder=/s\n"
                            "[Audit Location]\nfolder=/a\n[Most Recently Used]\nsize=3\n");
     EXPECT_EQ(m_settings.auditionOutput, "PSR Port");
     EXPECT_EQ(m_settings.soundfont, "/new sf/gm.sf2");
-    ApplyPreferences(m_settings, {1, "/s", "/a", "3", "", ""});
+    ApplyPreferences(m_settings, m_recent, {1, "/s", "/a", "3", "", ""});
     EXPECT_EQ(m_settings.auditionOutput, "synthesizer");
     CSettings reloaded;
     LoadSettings(reloaded, m_folder.Path());
@@ -87,8 +89,8 @@ TEST(PreferencesSoundfontTest, BrowseStartsInTheSoundfontsFolder) {
 TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
     Load("");
     const std::string startFolder = m_settings.styleFolder;
-    EXPECT_TRUE(
-        ApplyPreferences(m_settings, {12, "/home/me/styles", "/tmp/audition", "7x", "", ""}));
+    EXPECT_TRUE(ApplyPreferences(m_settings, m_recent,
+                                 {12, "/home/me/styles", "/tmp/audition", "7x", "", ""}));
     EXPECT_EQ(FileBytes(), "[PSR Model]\nmodel=12\n"
                            "[Style Base]\nfolder=/home/me/styles\n"
                            "[Audit Location]\nfolder=/tmp/audition\n"
@@ -101,7 +103,7 @@ TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
     EXPECT_EQ(m_settings.styleFolder, startFolder);
     EXPECT_EQ(m_settings.saveFolder, startFolder);
 
-    ApplyPreferences(m_settings, {0, "", "", "letters", "", ""});
+    ApplyPreferences(m_settings, m_recent, {0, "", "", "letters", "", ""});
     EXPECT_EQ(m_settings.recentListSize, 0);
     CSettings reloaded;
     LoadSettings(reloaded, m_folder.Path());
