@@ -92,7 +92,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
                      "[Audit Location]\nfolder=" +
                          DefaultAuditionFolder() +
                          "\n"
-                         "[Audition]\noutput=synthesizer\nsoundfont=\n");
+                         "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n");
     EXPECT_EQ(Window().GetSettings().defaultModel, 12);
     EXPECT_EQ(Window().GetSettings().defaultStyleLocation, "/chosen/styles");
     EXPECT_EQ(Window().GetSettings().styleFolder, Folder()); // from the next start
@@ -152,6 +152,9 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
         EXPECT_EQ(Text(dialog, "soundfontBox"), PathOf("sf/a.sf2"));
         Click(In<QPushButton>(dialog, "browseSoundfontButton"));
         outputs->setCurrentIndex(1);
+        auto* drivers = In<QComboBox>(dialog, "audioDriverList");
+        EXPECT_EQ(drivers->currentText(), "Automatic");
+        drivers->setCurrentIndex(drivers->findText("JACK"));
     });
     Click(Button("preferencesButton"));
 
@@ -162,7 +165,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
     EXPECT_EQ(dialogs.opened[0].filters, (std::vector<FileFilter>{{"Soundfonts (*.sf2)", "*.sf2"},
                                                                   {"All Files (*.*)", "*.*"}}));
     EXPECT_EQ(Ini(), "[Audition]\noutput=PSR-540 MIDI 1\nsoundfont=" + PathOf("sf/b c.sf2") +
-                         "\n[PSR Model]\nmodel=2\n"
+                         "\ndriver=jack\n[PSR Model]\nmodel=2\n"
                          "[Style Base]\nfolder=" +
                          Folder() + "\n[Audit Location]\nfolder=" + DefaultAuditionFolder() +
                          "\n[Most Recently Used]\nsize=0\n");

@@ -44,7 +44,7 @@ TEST_F(PreferencesTest, OkWritesTheAuditionKeysAfterTheFour) {
     Load("[Audition]\nsoundfont=/old.sf2\n");
     EXPECT_TRUE(
         ApplyPreferences(m_settings, m_recent, {1, "/s", "/a", "3", "PSR Port", "/new sf/gm.sf2"}));
-    EXPECT_EQ(FileBytes(), "[Audition]\nsoundfont=/new sf/gm.sf2\noutput=PSR Port\n"
+    EXPECT_EQ(FileBytes(), "[Audition]\nsoundfont=/new sf/gm.sf2\noutput=PSR Port\ndriver=\n"
                            "[PSR Model]\nmodel=1\n[Style Base]\nfolder=/s\n"
                            "[Audit Location]\nfolder=/a\n[Most Recently Used]\nsize=3\n");
     EXPECT_EQ(m_settings.auditionOutput, "PSR Port");
@@ -95,7 +95,7 @@ TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
                            "[Style Base]\nfolder=/home/me/styles\n"
                            "[Audit Location]\nfolder=/tmp/audition\n"
                            "[Most Recently Used]\nsize=7x\n"
-                           "[Audition]\noutput=synthesizer\nsoundfont=\n");
+                           "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n");
     EXPECT_EQ(m_settings.defaultModel, 12);
     EXPECT_EQ(m_settings.defaultStyleLocation, "/home/me/styles");
     EXPECT_EQ(m_settings.auditionFolder, "/tmp/audition");

@@ -71,7 +71,7 @@ TEST_F(RecentFilesTest, ShrinkingTheListInPreferencesIsSaved) {
                            "[Recent File List]\nFile1=/c.sty\nFile2=\nFile3=\n"
                            "[PSR Model]\nmodel=0\n[Style Base]\nfolder=/s\n"
                            "[Audit Location]\nfolder=/t\n"
-                           "[Audition]\noutput=synthesizer\nsoundfont=\n");
+                           "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n");
     // Entries left past the size by an older version count as dropped too.
     Load("[Most Recently Used]\nsize=1\n[Recent File List]\nFile1=/a.sty\nFile2=/b.sty\n");
     ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "2", "", ""});
