@@ -313,7 +313,12 @@ void CSynthesizerSequencer::Prepare() {
 SequencerError CSynthesizerSequencer::GiveUp() {
     // The rendering thread is stuck inside FluidSynth: its objects cannot be deleted (that would
     // wait for it), so they are left to it for good; the next open makes new ones.
-    static_cast<void>(new std::shared_ptr<Engine>(std::move(m_pEngine)));
+    // They stay reachable from a list that is never destroyed, since destroying it at exit
+    // would wait for the stuck thread too.
+    static auto* const abandoned = new std::vector<std::shared_ptr<Engine>>;
+    static std::mutex abandonedLock;
+    const std::lock_guard<std::mutex> lock(abandonedLock);
+    abandoned->push_back(std::move(m_pEngine));
     return Fail(SequencerError::Stalled, "the synthesizer stopped making progress");
 }
 
