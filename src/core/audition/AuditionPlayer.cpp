@@ -1,6 +1,7 @@
 #include "audition/AuditionPlayer.h"
 
 #include "assignment/SaveCommand.h"
+#include "audition/SectionAudition.h"
 
 #include <filesystem>
 
@@ -42,9 +43,22 @@ void CAuditionPlayer::Play() {
         m_midPlay.Start();
         return;
     }
+    m_midPlay.SetRepeat(false);
+    LoadAndPlay(path, [this](const std::string& to) { return WriteWork(m_table, to); });
+}
+
+void CAuditionPlayer::PlaySection(const CStyleSection& section) {
+    SetButtons(false, true, true);
+    m_midPlay.SetRepeat(true);
+    LoadAndPlay(AuditionFilePath(m_settings), [&](const std::string& to) {
+        return WriteSectionStyle(to, m_table.GetDocument(), section, m_table.GetMessages());
+    });
+}
+
+template <typename Write> void CAuditionPlayer::LoadAndPlay(const std::string& path, Write write) {
     std::error_code ignored; // an existing folder, or one we cannot make, shows up in the write
     std::filesystem::create_directory(std::filesystem::path(path).parent_path(), ignored);
-    if (WriteWork(m_table, path) != WriteResult::Ok)
+    if (write(path) != WriteResult::Ok)
         return; // the writer has told the user
     m_midPlay.Load(path);
     m_midPlay.SetStarted(true);

@@ -40,7 +40,7 @@ bool CMidPlay::Start() {
         return true;
     if (m_started && SendStop())
         m_started = false;
-    if (!Send(std::string("play ") + kAlias + " notify", "", false))
+    if (!Send(std::string("play ") + kAlias + (m_repeat ? " repeat notify" : " notify"), "", false))
         return false;
     m_started = true;
     return true;

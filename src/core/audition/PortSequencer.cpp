@@ -144,11 +144,19 @@ SequencerError CPortSequencer::Play() {
 
 void CPortSequencer::PlayEvents(std::size_t first, double startSeconds) {
     using Clock = std::chrono::steady_clock;
-    const auto origin = Clock::now() - std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(startSeconds));
+    auto origin = Clock::now() - std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double>(startSeconds));
     std::size_t next = first;
     std::unique_lock<std::mutex> lock(m_mutex);
-    while (next < m_sequence.events.size()) {
+    for (;;) {
+        // Repeating starts over once the file's whole length has passed.
+        if (next == m_sequence.events.size() && IsRepeating() && m_sequence.duration > 0.0) {
+            next = 0;
+            origin += std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(m_sequence.duration));
+        }
+        if (next >= m_sequence.events.size())
+            break;
         const CMidiEvent& event = m_sequence.events[next];
         const auto due = origin + std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double>(event.seconds));

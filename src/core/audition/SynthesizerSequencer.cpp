@@ -231,6 +231,7 @@ SequencerError CSynthesizerSequencer::Rewind() {
 SequencerError CSynthesizerSequencer::Play() {
     if (!m_options.wavPath.empty())
         return RenderToFile();
+    fluid_player_set_loop(m_pEngine->player, IsRepeating() ? -1 : 1);
     if (fluid_player_play(m_pEngine->player) != FLUID_OK)
         return Fail(SequencerError::Failed, "FluidSynth cannot play this MIDI file");
     return SequencerError::None;
