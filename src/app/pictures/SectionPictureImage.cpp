@@ -129,8 +129,8 @@ QString SectionPictureHtml(const QString& name, const SectionPicture& picture,
     if (picture.damaged)
         heading += QStringLiteral(" &nbsp; (damaged at byte %1)").arg(picture.damagedAt);
     return QStringLiteral(
-               "<p style=\"white-space:pre\">%1</p><img src=\"data:image/png;base64,%2\" "
-               "alt=\"%3\" width=\"%4\" height=\"%5\">")
+               "<div style=\"white-space:pre\">%1</div><div><img "
+               "src=\"data:image/png;base64,%2\" alt=\"%3\" width=\"%4\" height=\"%5\"></div>")
         .arg(heading, QString::fromLatin1(png.toBase64()), lanes.join(QStringLiteral(", ")))
         .arg(image.width())
         .arg(image.height());
