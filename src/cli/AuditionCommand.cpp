@@ -1,6 +1,7 @@
 // korvane-cli audition: plays what the window's Play would play for an assignment, rendered to
 // a WAV file by the built-in synthesizer or sent to a MIDI output port.
 
+#include "assignment/OpenCommand.h"
 #include "audition/AuditionPlayer.h"
 #include "audition/PortSequencer.h"
 #include "audition/Soundfont.h"
@@ -45,6 +46,7 @@ struct AuditionOptions {
     std::string render;
     std::string soundfont;
     std::string port;
+    std::string section; // --section: this section alone, no assignment
 };
 
 // A private folder for VCTEMP.MID and the render, removed afterwards.
@@ -68,7 +70,16 @@ private:
     std::string m_path;
 };
 
-ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options) {
+// Plays the section alone when there is one, else the assignment as the window's Play would.
+void StartPlaying(CAuditionPlayer& player, const CStyleSection* section) {
+    if (section)
+        player.PlaySection(*section, false);
+    else
+        player.Play();
+}
+
+ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options,
+                const CStyleSection* section) {
     SynthesizerOptions synthesizer;
     synthesizer.soundfont = FindSoundfont(options.soundfont);
     if (synthesizer.soundfont.empty())
@@ -84,7 +95,7 @@ ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOpti
     synthesizer.wavPath = scratch.Path() + "/render.wav";
     CSynthesizerSequencer sequencer(synthesizer);
     CAuditionPlayer player(table, settings, sequencer);
-    player.Play();
+    StartPlaying(player, section);
     const bool played = player.GetMidPlay().IsOpen() && sequencer.GetRenderedSeconds() > 0.0;
     player.Stop();
     if (!played)
@@ -101,14 +112,15 @@ ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOpti
     return ExitCode::Success;
 }
 
-ExitCode PlayOnPort(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options) {
+ExitCode PlayOnPort(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options,
+                    const CStyleSection* section) {
     CScratchFolder scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
     settings.auditionFolder = scratch.Path();
     CPortSequencer sequencer(options.port);
     CAuditionPlayer player(table, settings, sequencer);
-    player.Play();
+    StartPlaying(player, section);
     if (!player.GetMidPlay().IsOpen())
         return ExitCode::Failure; // the player has said why
     while (sequencer.IsPlaying())
@@ -119,7 +131,16 @@ ExitCode PlayOnPort(CAssignmentTable& table, CSettings& settings, const Audition
 }
 
 ExitCode RunAudition(AuditionOptions& options) {
-    if (ExitCode usage = CheckAssignmentOptions(options.assignment, kAuditionHelp);
+    const AssignmentOptions& a = options.assignment;
+    const bool assigns = a.byName || a.copyAll || !a.pattern.empty() || !a.assign.empty();
+    if (!options.section.empty() && (assigns || !a.model.empty()))
+        return UsageError("--section plays one section: it takes no --model or assignment",
+                          kAuditionHelp);
+    if (options.section.empty() && a.model.empty())
+        return UsageError("--model is required", kAuditionHelp);
+    if (ExitCode usage = options.section.empty()
+                             ? CheckAssignmentOptions(options.assignment, kAuditionHelp)
+                             : ExitCode::Success;
         usage != ExitCode::Success)
         return usage;
     if (options.render.empty() == options.port.empty())
@@ -130,13 +151,21 @@ ExitCode RunAudition(AuditionOptions& options) {
     CConsoleMessages messages;
     CAssignmentTable table(messages);
     CSettings settings;
-    if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
-        opened != ExitCode::Success)
+    const CStyleSection* section = nullptr;
+    if (!options.section.empty()) {
+        if (OpenStyleFile(table, settings, a.input) != ReadResult::Ok)
+            return ExitCode::Failure;
+        section = table.GetDocument().FindSection(options.section);
+        if (!section)
+            return Fail(a.input + " has no section '" + options.section + "'.");
+    } else if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
+               opened != ExitCode::Success) {
         return opened;
-    if (!table.HasAssignments())
+    } else if (!table.HasAssignments()) {
         return Fail("nothing was assigned, so there is nothing to play.");
-    return options.render.empty() ? PlayOnPort(table, settings, options)
-                                  : Render(table, settings, options);
+    }
+    return options.render.empty() ? PlayOnPort(table, settings, options, section)
+                                  : Render(table, settings, options, section);
 }
 
 } // namespace
@@ -148,6 +177,11 @@ Command AddAuditionCommand(CLI::App& app) {
     audition->add_option("--render", options->render, "the WAV file to write");
     audition->add_option("--soundfont", options->soundfont, "the soundfont to render with");
     audition->add_option("--port", options->port, "the MIDI output port to play to");
+    // One section needs no keyboard model.
+    audition->get_option("--model")->required(false);
+    audition->add_option("--section", options->section,
+                         "play only the section NAME of IN, after its SInt section's setup "
+                         "events, once; takes no --model or assignment");
     return {audition, kAuditionHelp, [options] { return RunAudition(*options); }};
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The golden files of korvane-cli: `info` (text and --json) of every style in examples/, and
-# `convert --by-name` of each to four keyboard layouts (PSR-9000: 16 sections, PSR-740: 13,
-# PSR-8000: 11, PSR-540: 7), with what each run printed and its exit code. Also checks that
+# The golden files of korvane-cli: `info` (text and --json, each also with --notes) of every
+# style in examples/, and `convert --by-name` of each to four keyboard layouts (PSR-9000: 16
+# sections, PSR-740: 13, PSR-8000: 11, PSR-540: 7), with what each run printed and its exit code. Also checks that
 # korvane-stylegen still makes examples/ byte for byte.
 #
 #   golden.sh check CLI STYLEGEN    compare with tests/cli/golden/ (the ctest tests)
@@ -33,6 +33,8 @@ make_outputs() {
         # Run from the tree's root so that the paths printed are examples/NAME.sty.
         (cd "$root" && record "$out/$name.info.txt" "$cli" info "examples/$name.sty")
         (cd "$root" && record "$out/$name.info.json" "$cli" info "examples/$name.sty" --json)
+        (cd "$root" && record "$out/$name.notes.txt" "$cli" info "examples/$name.sty" --notes)
+        (cd "$root" && record "$out/$name.notes.json" "$cli" info "examples/$name.sty" --notes --json)
         for model in "${models[@]}"; do
             (cd "$out" && record "$out/$name.convert.txt" "$cli" convert "$root/examples/$name.sty" \
                 --model "$model" --by-name -o "$name.$model.sty")

@@ -47,9 +47,9 @@ void CAuditionPlayer::Play() {
     LoadAndPlay(path, [this](const std::string& to) { return WriteWork(m_table, to); });
 }
 
-void CAuditionPlayer::PlaySection(const CStyleSection& section) {
+void CAuditionPlayer::PlaySection(const CStyleSection& section, bool repeat) {
     SetButtons(false, true, true);
-    m_midPlay.SetRepeat(true);
+    m_midPlay.SetRepeat(repeat);
     LoadAndPlay(AuditionFilePath(m_settings), [&](const std::string& to) {
         return WriteSectionStyle(to, m_table.GetDocument(), section, m_table.GetMessages());
     });

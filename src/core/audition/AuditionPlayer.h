@@ -37,8 +37,8 @@ public:
 
     void Play();
     // Play This Section: the section alone after its file's setup events, over and over until
-    // Stop; another section replaces it at once.
-    void PlaySection(const CStyleSection& section);
+    // Stop (once when repeat is off); another section replaces it at once.
+    void PlaySection(const CStyleSection& section, bool repeat = true);
     void Pause();
     void Stop();
     // Open and Clear: all buttons off; a loaded file is closed.
