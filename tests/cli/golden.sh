@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The golden files of korvane-cli: `info` (text and --json, each also with --notes) of every
 # style in examples/, and `convert --by-name` of each to four keyboard layouts (PSR-9000: 16
-# sections, PSR-740: 13, PSR-8000: 11, PSR-540: 7), with what each run printed and its exit code. Also checks that
-# korvane-stylegen still makes examples/ byte for byte.
+# sections, PSR-740: 13, PSR-8000: 11, PSR-540: 7), with what each run printed and its exit
+# code. Also checks that korvane-stylegen still makes examples/ byte for byte.
 #
 #   golden.sh check CLI STYLEGEN    compare with tests/cli/golden/ (the ctest tests)
 #   golden.sh write CLI STYLEGEN    make tests/cli/golden/ again (scripts/regenerate-golden.sh)
