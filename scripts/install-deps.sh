@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
     clang libclang-rt-14-dev clang-format
-    desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base librsvg2-bin
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base librsvg2-bin help2man
     qt6-base-dev qt6-qpa-plugins
     qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6help6 libqt6sql6-sqlite
     xvfb xauth fonts-dejavu-core fonts-liberation2

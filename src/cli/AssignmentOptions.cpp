@@ -1,18 +1,38 @@
 #include "cli/AssignmentOptions.h"
 
 #include "assignment/ModelCatalogue.h"
-#include "assignment/OpenCommand.h"
 #include "patterns/ConversionPattern.h"
+#include "platform/DisplayText.h"
+#include "style/StyleReader.h"
+
+#include <algorithm>
 
 namespace korvane::cli {
 
+const char* const kModelOptionText =
+    "the target keyboard model, e.g. PSR-9000 (see 'korvane-cli models')";
+const char* const kByNameOptionText = "assign every section whose name is a slot name of the "
+                                      "model to the first slot of that name, going down the "
+                                      "sections";
+const char* const kCopyAllOptionText =
+    "the window's Copy All: section i to slot i, for the first 16 sections";
+const char* const kPatternOptionText =
+    "replay, by section names, the conversion pattern that Store Pattern stored in the "
+    "configuration file INI (such as Korvane.ini)";
+
 void AddAssignmentOptions(CLI::App& command, AssignmentOptions& options) {
     command.add_option("IN", options.input, "the style file to read")->required();
-    command.add_option("--model", options.model, "target keyboard model")->required();
-    command.add_flag("--by-name", options.byName, "assign sections to slots of their name");
-    command.add_flag("--copy-all", options.copyAll, "section i to slot i");
-    command.add_option("--pattern", options.pattern, "the configuration file with the pattern");
-    command.add_option("--assign", options.assign, "SRC=DST, repeatable")->allow_extra_args(false);
+    command.add_option("--model", options.model, kModelOptionText)->required()->option_text("NAME");
+    command.add_flag("--by-name", options.byName, kByNameOptionText);
+    command.add_flag("--copy-all", options.copyAll, kCopyAllOptionText);
+    command.add_option("--pattern", options.pattern, kPatternOptionText)->option_text("INI");
+    command
+        .add_option("--assign", options.assign,
+                    "assign the section SRC to the slot DST; repeat it as often as needed, the "
+                    "pairs are clicked in the order given (a pair is split at its last \"=\", so "
+                    "SRC may hold one)")
+        ->allow_extra_args(false)
+        ->option_text("SRC=DST");
 }
 
 ExitCode CheckAssignmentOptions(AssignmentOptions& options, const std::string& help) {
@@ -33,34 +53,54 @@ ExitCode CheckAssignmentOptions(AssignmentOptions& options, const std::string& h
     return ExitCode::Success;
 }
 
-ExitCode OpenAndAssign(CAssignmentTable& table, CSettings& settings,
-                       const AssignmentOptions& options) {
+std::string Printable(const std::string& name) {
+    return PrintableUtf8(name);
+}
+
+ExitCode FailWith(const Outcome& outcome) {
+    return Fail("Sorry... " + OutcomeText(outcome, Printable));
+}
+
+ExitCode ConvertInput(const AssignmentOptions& options, const VoiceChanges& voices,
+                      std::uint16_t resolution, const std::string& target, ByteArray& bytes,
+                      int& sections) {
+    CConsoleMessages messages;
     std::optional<ConversionPattern> pattern;
-    if (!options.pattern.empty() &&
-        !(pattern = ReadPatternFile(options.pattern, table.GetMessages())))
-        return ExitCode::Failure;
-    table.SelectModel(ModelIndex(options.model));
-    table.Clear();
-    if (OpenStyleFile(table, settings, options.input) != ReadResult::Ok)
+    if (!options.pattern.empty() && !(pattern = ReadPatternFile(options.pattern, messages)))
         return ExitCode::Failure;
 
+    CStyleDocument document;
+    document.StartNextFile();
+    if (const Outcome read = ReadStyle(options.input, document))
+        return FailWith(read);
+    document.SetVoiceChanges(voices);
+    const SectionLayout& layout = LayoutOfModel(options.model);
+    ConversionPlan plan;
     if (options.copyAll) {
-        table.CopyAll();
+        plan = PlanCopyAll(document, layout);
     } else if (options.byName) {
-        table.AssignByName();
+        plan = PlanByName(document, layout);
     } else if (pattern) {
-        ApplyPattern(table, *pattern);
+        plan = PlanByNames(document, layout, {pattern->begin(), pattern->end()});
     } else {
+        std::vector<PatternStep> pairs;
         for (const auto& [from, to] : options.pairs) {
-            const int row = table.FindSourceRow(from);
-            const int slot = table.FindDestinationSlot(to);
-            if (row < 0)
-                return Fail(options.input + " has no section '" + from + "' among its first 16.");
-            if (slot < 0)
-                return Fail(options.model + " has no slot '" + to + "'.");
-            table.AssignPair(row, slot);
+            if (FindPlanRow(document, from) < 0)
+                return Fail(Printable(options.input) + " has no section '" + Printable(from) +
+                            "' among its first 16.");
+            if (FindPlanSlot(layout, to) < 0)
+                return Fail(options.model + " has no slot '" + Printable(to) + "'.");
+            pairs.push_back({from, to});
         }
+        plan = PlanByNames(document, layout, pairs);
     }
+    const AssignmentSlots slots = ApplyPlan(document, plan);
+    sections =
+        int(std::count_if(slots.begin(), slots.end(), [](const auto& s) { return s.assigned; }));
+    if (sections == 0)
+        return ExitCode::Success; // the caller says what nothing assigned means to it
+    if (const Outcome built = BuildPlannedStyle(document, slots, resolution, target, bytes))
+        return FailWith(built);
     return ExitCode::Success;
 }
 

@@ -1,14 +1,15 @@
 // korvane-cli audition: plays what the window's Play would play for an assignment, rendered to
 // a WAV file by the built-in synthesizer or sent to a MIDI output port.
 
-#include "assignment/OpenCommand.h"
+#include "audition/AudioModule.h"
 #include "audition/AuditionPlayer.h"
-#include "audition/PortSequencer.h"
+#include "audition/SectionAudition.h"
 #include "audition/Soundfont.h"
-#include "audition/SynthesizerSequencer.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "platform/AtomicFile.h"
+#include "style/StyleReader.h"
 
 #include <chrono>
 #include <cstdio>
@@ -19,45 +20,57 @@
 #include <memory>
 #include <thread>
 
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace korvane::cli {
 namespace {
 
-const char* const kAuditionHelp =
-    R"(Usage: korvane-cli audition IN --model NAME MODE... (--render OUT.wav [--soundfont FILE] | --port NAME)
-
-Opens IN, assigns its sections to the slots of the model NAME and plays the
-style exactly as the window's Play would: the style file as Save would write it.
-  --model NAME        target keyboard model, e.g. PSR-9000 (see 'korvane-cli models')
-  --by-name           assign every section whose name is a slot name of the model
-  --copy-all          the window's Copy All: section i to slot i, for the first 16
-  --assign SRC=DST    assign the section SRC to the slot DST; repeat as needed
-  --render OUT.wav    render with the built-in synthesizer into a 16-bit stereo
-                      44.1 kHz WAV file, faster than real time
-  --soundfont FILE    the soundfont to render with (default: TimGM6mb, else the
-                      first .sf2 in /usr/share/sounds/sf2)
-  --port NAME         play in real time to the MIDI output port NAME (exact name,
-                      else the first that contains NAME; see 'korvane-cli ports')
-)";
+const std::string kAuditionHelp = HelpHint("audition");
 
 struct AuditionOptions {
     AssignmentOptions assignment;
+    VoiceOptions voices;
     std::string render;
     std::string soundfont;
     std::string port;
-    std::string section; // --section: this section alone, no assignment
+    std::string driver;
+    std::string section; // --section: this section of IN alone, no model or assignment
+    bool portGiven = false;
 };
 
-// A private folder for VCTEMP.MID and the render, removed afterwards.
+// What an interrupted command removes: the scratch folder's two files and the folder itself,
+// kept as plain bytes so that the signal handler only unlinks.
+char g_scratchFiles[3][4096];
+
+extern "C" void RemoveScratchAndEnd(int signal) {
+    ::unlink(g_scratchFiles[0]);
+    ::unlink(g_scratchFiles[1]);
+    ::rmdir(g_scratchFiles[2]);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// A private folder for VCTEMP.MID and the render in the user's own audition folder, removed
+// afterwards, also when the command is interrupted.
 class CScratchFolder {
 public:
     CScratchFolder() {
-        std::error_code error;
-        std::string pattern =
-            (std::filesystem::temp_directory_path(error) / "korvane-audition-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
+        const std::string base = DefaultAuditionFolder();
+        CreateAuditionFolder(base, true);
+        std::string pattern = base + "/audition-XXXXXX";
+        if (pattern.size() + 16 >= sizeof g_scratchFiles[0] || !mkdtemp(pattern.data()))
+            return;
+        m_path = pattern;
+        const std::string files[3] = {m_path + "/" + kAuditionFileName, WavPath(), m_path};
+        for (int i = 0; i < 3; ++i)
+            std::snprintf(g_scratchFiles[i], sizeof g_scratchFiles[i], "%s", files[i].c_str());
+        struct sigaction action {};
+        action.sa_handler = RemoveScratchAndEnd;
+        sigemptyset(&action.sa_mask);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaction(signal, &action, nullptr);
     }
     ~CScratchFolder() {
         std::error_code error;
@@ -65,68 +78,124 @@ public:
             std::filesystem::remove_all(m_path, error);
     }
     const std::string& Path() const { return m_path; }
+    std::string WavPath() const { return m_path + "/render.wav"; }
 
 private:
     std::string m_path;
 };
 
-// Plays the section alone when there is one, else the assignment as the window's Play would.
-void StartPlaying(CAuditionPlayer& player, const CStyleSection* section) {
-    if (section)
-        player.PlaySection(*section, false);
-    else
-        player.Play();
+// Writes the style to the scratch folder's audition file and plays it from the start, as the
+// window's Play does; false when the player could not load it (it has said why).
+bool PlayStyle(CMidPlay& midPlay, const std::string& folder, const ByteArray& style) {
+    CSettings settings;
+    settings.auditionFolder = folder;
+    const std::string path = AuditionFilePath(settings);
+    if (const Outcome written = WriteStyleBytes(path, style)) {
+        FailWith(written);
+        return false;
+    }
+    midPlay.Load(path);
+    midPlay.SetStarted(true);
+    midPlay.Start();
+    return midPlay.IsOpen();
 }
 
-ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options,
-                const CStyleSection* section) {
+ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     SynthesizerOptions synthesizer;
     synthesizer.soundfont = FindSoundfont(options.soundfont);
     if (synthesizer.soundfont.empty())
         return Fail("no soundfont found: install timgm6mb-soundfont or give --soundfont FILE.");
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(synthesizer.soundfont, error))
-        return Fail("the soundfont " + synthesizer.soundfont + " is not a readable file.");
+    if (const auto problem = CheckSoundfont(synthesizer.soundfont))
+        return Fail(Printable(*problem) + ".");
 
     CScratchFolder scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
-    settings.auditionFolder = scratch.Path();
-    synthesizer.wavPath = scratch.Path() + "/render.wav";
-    CSynthesizerSequencer sequencer(synthesizer);
-    CAuditionPlayer player(table, settings, sequencer);
-    StartPlaying(player, section);
-    const bool played = player.GetMidPlay().IsOpen() && sequencer.GetRenderedSeconds() > 0.0;
-    player.Stop();
+    synthesizer.wavPath = scratch.WavPath();
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
+    CConsoleMessages messages;
+    CMidPlay midPlay(*sequencer, messages);
+    const bool played =
+        PlayStyle(midPlay, scratch.Path(), style) && sequencer->GetRenderedSeconds() > 0.0;
+    midPlay.Halt();
+    midPlay.Close();
     if (!played)
-        return Fail("nothing was rendered; " + options.render + " was not written.");
+        return ExitCode::Failure; // the player has said why
 
     std::ifstream in(synthesizer.wavPath, std::ios::binary);
     const std::vector<std::uint8_t> wav{std::istreambuf_iterator<char>(in),
                                         std::istreambuf_iterator<char>()};
     if (const WriteFailure failure = WriteFileAtomically(options.render, wav))
-        return Fail("cannot write " + options.render + ": " +
+        return Fail("cannot write " + Printable(options.render) + ": " +
                     std::generic_category().message(failure.errorCode));
-    std::printf("Rendered %s: %.1f seconds.\n", options.render.c_str(),
-                sequencer.GetRenderedSeconds());
+    std::printf("Rendered %s: %.1f seconds.\n", Printable(options.render).c_str(),
+                sequencer->GetRenderedSeconds());
     return ExitCode::Success;
 }
 
-ExitCode PlayOnPort(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options,
-                    const CStyleSection* section) {
+ExitCode PlayOnPort(const ByteArray& style, const AuditionOptions& options) {
     CScratchFolder scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
-    settings.auditionFolder = scratch.Path();
-    CPortSequencer sequencer(options.port);
-    CAuditionPlayer player(table, settings, sequencer);
-    StartPlaying(player, section);
-    if (!player.GetMidPlay().IsOpen())
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CPortSequencer> sequencer = audio->makePortSequencer(options.port);
+    CConsoleMessages messages;
+    CMidPlay midPlay(*sequencer, messages);
+    if (!PlayStyle(midPlay, scratch.Path(), style))
         return ExitCode::Failure; // the player has said why
-    while (sequencer.IsPlaying())
+    while (sequencer->IsPlaying())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    player.Stop();
-    std::cout << "Played on " << options.port << ".\n";
+    midPlay.Halt();
+    midPlay.Close();
+    if (sequencer->HasLostPort())
+        return Fail("the MIDI output port " + Printable(sequencer->GetOpenedName()) + " has gone.");
+    std::cout << "Played on " << Printable(sequencer->GetOpenedName()) << ".\n";
+    return ExitCode::Success;
+}
+
+ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& options) {
+    SynthesizerOptions synthesizer;
+    synthesizer.soundfont = FindSoundfont(options.soundfont);
+    synthesizer.audioDriver = options.driver == "automatic" ? "" : options.driver;
+    CScratchFolder scratch;
+    if (scratch.Path().empty())
+        return Fail("cannot make a temporary folder.");
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
+    CConsoleMessages messages;
+    CMidPlay midPlay(*sequencer, messages);
+    if (!PlayStyle(midPlay, scratch.Path(), style))
+        return ExitCode::Failure; // the player has said why
+    if (sequencer->WaitWhilePlaying() != SequencerError::None)
+        return Fail(sequencer->GetErrorText(int(SequencerError::Stalled)).value_or("") + ".");
+    midPlay.Halt();
+    midPlay.Close();
+    return ExitCode::Success;
+}
+
+// --section: the style that plays the one section of IN, after its SInt section's setup events.
+ExitCode BuildSection(const AuditionOptions& options, ByteArray& style) {
+    const std::string& input = options.assignment.input;
+    CStyleDocument document;
+    document.StartNextFile();
+    if (const Outcome read = ReadStyle(input, document))
+        return FailWith(read);
+    document.SetVoiceChanges(VoiceChangesOf(options.voices));
+    const CStyleSection* section = document.FindSection(options.section);
+    if (!section)
+        return Fail(Printable(input) + " has no section '" + Printable(options.section) + "'.");
+    if (const Outcome built = BuildSectionStyle(document, *section, kAuditionFileName, style))
+        return FailWith(built);
     return ExitCode::Success;
 }
 
@@ -143,45 +212,73 @@ ExitCode RunAudition(AuditionOptions& options) {
                              : ExitCode::Success;
         usage != ExitCode::Success)
         return usage;
-    if (options.render.empty() == options.port.empty())
-        return UsageError("choose one of --render or --port", kAuditionHelp);
-    if (!options.soundfont.empty() && options.render.empty())
-        return UsageError("--soundfont goes with --render", kAuditionHelp);
+    if (options.portGiven && options.port.empty())
+        return UsageError("--port needs the name of a MIDI output port", kAuditionHelp);
+    if (int(!options.render.empty()) + int(options.portGiven) + int(!options.driver.empty()) != 1)
+        return UsageError("choose one of --render, --port or --driver", kAuditionHelp);
+    if (!options.soundfont.empty() && options.portGiven)
+        return UsageError("--soundfont goes with --render or --driver", kAuditionHelp);
 
-    CConsoleMessages messages;
-    CAssignmentTable table(messages);
-    CSettings settings;
-    const CStyleSection* section = nullptr;
+    ByteArray style;
     if (!options.section.empty()) {
-        if (OpenStyleFile(table, settings, a.input) != ReadResult::Ok)
-            return ExitCode::Failure;
-        section = table.GetDocument().FindSection(options.section);
-        if (!section)
-            return Fail(a.input + " has no section '" + options.section + "'.");
-    } else if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
-               opened != ExitCode::Success) {
-        return opened;
-    } else if (!table.HasAssignments()) {
-        return Fail("nothing was assigned, so there is nothing to play.");
+        if (ExitCode built = BuildSection(options, style); built != ExitCode::Success)
+            return built;
+    } else {
+        int sections = 0;
+        if (ExitCode converted = ConvertInput(options.assignment, VoiceChangesOf(options.voices), 0,
+                                              kAuditionFileName, style, sections);
+            converted != ExitCode::Success)
+            return converted;
+        if (sections == 0)
+            return Fail("nothing was assigned, so there is nothing to play.");
     }
-    return options.render.empty() ? PlayOnPort(table, settings, options, section)
-                                  : Render(table, settings, options, section);
+    if (options.portGiven)
+        return PlayOnPort(style, options);
+    return options.render.empty() ? PlayOnSynthesizer(style, options) : Render(style, options);
 }
 
 } // namespace
 
 Command AddAuditionCommand(CLI::App& app) {
     auto options = std::make_shared<AuditionOptions>();
-    CLI::App* audition = app.add_subcommand("audition", "hear a converted style");
+    CLI::App* audition = app.add_subcommand(
+        "audition", "hear a converted style: render it to a WAV file or play it on a MIDI port");
     AddAssignmentOptions(*audition, options->assignment);
-    audition->add_option("--render", options->render, "the WAV file to write");
-    audition->add_option("--soundfont", options->soundfont, "the soundfont to render with");
-    audition->add_option("--port", options->port, "the MIDI output port to play to");
+    AddVoiceOptions(*audition, options->voices);
+    audition
+        ->add_option("--render", options->render,
+                     "render with the built-in synthesizer into a 16-bit stereo 44.1 kHz WAV file, "
+                     "faster than real time")
+        ->option_text("OUT.wav");
+    audition
+        ->add_option("--soundfont", options->soundfont,
+                     "the soundfont to render with (default: TimGM6mb, else the first .sf2 in "
+                     "/usr/share/sounds/sf2)")
+        ->option_text("FILE");
+    audition
+        ->add_option("--port", options->port,
+                     "play in real time to the MIDI output port NAME (its exact name, else the "
+                     "first that contains NAME; see 'korvane-cli ports')")
+        ->option_text("NAME")
+        ->each([options](const std::string&) { options->portGiven = true; });
+    audition
+        ->add_option("--driver", options->driver,
+                     "play on the built-in synthesizer in real time through this audio driver: "
+                     "automatic (pipewire, pulseaudio, jack, alsa in turn) or one of them")
+        ->option_text("DRIVER");
     // One section needs no keyboard model.
     audition->get_option("--model")->required(false);
-    audition->add_option("--section", options->section,
-                         "play only the section NAME of IN, after its SInt section's setup "
-                         "events, once; takes no --model or assignment");
+    audition
+        ->add_option("--section", options->section,
+                     "play only the section NAME of IN, once, after its SInt section's setup "
+                     "events; takes no --model or assignment")
+        ->option_text("NAME");
+    audition->footer(
+        "Opens IN, assigns its sections to the slots of the model NAME and plays the "
+        "style exactly as the window's Play would: the style file as Save would "
+        "write it. Exactly one of --by-name, --copy-all, --pattern and --assign "
+        "chooses the assignment (or --section NAME plays that section of IN alone), and "
+        "one of --render, --port and --driver where it sounds.");
     return {audition, kAuditionHelp, [options] { return RunAudition(*options); }};
 }
 

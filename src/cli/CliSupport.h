@@ -23,11 +23,13 @@ public:
 // Prints "korvane-cli: problem" on stderr and returns ExitCode::Failure.
 ExitCode Fail(const std::string& problem);
 
-// A usage error found after parsing: the problem and the command's help on stderr, exit 2.
+// A usage error found after parsing: the problem and the line that points to the help on stderr,
+// exit 2.
 ExitCode UsageError(const std::string& problem, const std::string& help);
 
-// Each command adds its subcommand to the application with its own help text (shown by --help
-// and after a usage error) and the function that runs it once the arguments are parsed.
+// Each command adds its subcommand to the application, with its options and their descriptions,
+// the line that points to its --help after a usage error, and the function that runs it once the
+// arguments are parsed.
 struct Command {
     CLI::App* app = nullptr;
     std::string help;
@@ -40,8 +42,15 @@ Command AddConvertCommand(CLI::App& app);
 Command AddBatchCommand(CLI::App& app);
 Command AddAuditionCommand(CLI::App& app);
 Command AddPortsCommand(CLI::App& app);
+Command AddVoicesCommand(CLI::App& app);
 
-// Sets the subcommand's help text and a -h/--help flag that prints it.
-void SetHelp(CLI::App& command, const std::string& help);
+// The help of every command is written from what its options say: usage, summary, options, and
+// the command's footer. Called on the application before the commands are added, it gives each
+// a -h/--help flag, and the application --help-all (every command at once, which the man page is
+// made from) and --version.
+void SetUpHelp(CLI::App& app, const std::string& version);
+
+// "Run 'korvane-cli COMMAND --help' for its options.", shown after a usage error.
+std::string HelpHint(const std::string& command);
 
 } // namespace korvane::cli

@@ -1,6 +1,7 @@
 // korvane-cli info: what the reader takes from a style file, as text or as one JSON object.
 
 #include "cli/CliSupport.h"
+#include "cli/VoicesCommand.h"
 #include "platform/DisplayText.h"
 #include "style/SectionPicture.h"
 #include "style/StyleReader.h"
@@ -15,15 +16,7 @@
 namespace korvane::cli {
 namespace {
 
-const char* const kInfoHelp = R"(Usage: korvane-cli info FILE [--json]
-
-Reads FILE as Korvane's window does and shows its header values, its sections
-(name, number of event bytes, CSEG record) and its CSEG records; for an SFF2
-style, what its conversion to SFF1 left out, by channel. Names are shown
-as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; in text output,
-control characters are written as \xNN.
-  --json   print one JSON object instead of text
-)";
+const std::string kInfoHelp = HelpHint("info");
 
 struct InfoOptions {
     std::string path;
@@ -102,6 +95,7 @@ void PrintInfoJson(const CStyleDocument& document, bool notes) {
         info["csegs"].push_back({{"sdec", DisplayUtf8(record->GetSdecText())},
                                  {"ctab_length", record->GetCtabLength()}});
     }
+    info["voices"] = VoicesJson(document);
     // Only a converted file has the key, so the output of SFF1 files stays as it was.
     if (const CConversionReport* report = document.GetConversionReport()) {
         nlohmann::ordered_json conversion = {
@@ -186,11 +180,18 @@ ExitCode RunInfo(const InfoOptions& options) {
 Command AddInfoCommand(CLI::App& app) {
     auto options = std::make_shared<InfoOptions>();
     CLI::App* info = app.add_subcommand("info", "show what Korvane reads from a style file");
-    info->add_option("FILE", options->path, "the style file")->required();
-    info->add_flag("--json", options->json, "print one JSON object");
+    info->add_option("FILE", options->path, "the style file to read")->required();
+    info->add_flag("--json", options->json, "print one JSON object instead of text");
     info->add_flag("--notes", options->notes,
                    "add, for each section, its length in bars and beats and the parts that "
                    "play it with their note counts");
+    info->footer("Reads FILE as Korvane's window does and shows its header values (format, "
+                 "tracks, division, tempo, time signature, sequence name, copyright), its "
+                 "sections (name, number of event bytes, CSEG record) and its CSEG records with "
+                 "their Sdec text; for an SFF2 style, what its conversion to SFF1 left out, by "
+                 "channel. Names are shown as UTF-8 when they are valid UTF-8 and as Latin-1 "
+                 "otherwise; in text output, control characters are written as \\xNN, so a file "
+                 "cannot drive the terminal.");
     return {info, kInfoHelp, [options] { return RunInfo(*options); }};
 }
 

@@ -11,11 +11,7 @@
 namespace korvane::cli {
 namespace {
 
-const char* const kModelsHelp = R"(Usage: korvane-cli models [--json]
-
-Lists the 13 keyboard models in the window's order with their section layouts.
-  --json   print a JSON array instead of text
-)";
+const std::string kModelsHelp = HelpHint("models");
 
 ExitCode RunModels(bool json) {
     const auto& names = ModelNames();
@@ -40,8 +36,11 @@ ExitCode RunModels(bool json) {
 
 Command AddModelsCommand(CLI::App& app) {
     auto json = std::make_shared<bool>(false);
-    CLI::App* models = app.add_subcommand("models", "list the keyboard models");
-    models->add_flag("--json", *json, "print a JSON array");
+    CLI::App* models =
+        app.add_subcommand("models", "list the keyboard models and their section layouts");
+    models->add_flag("--json", *json, "print a JSON array instead of text");
+    models->footer("Lists the 13 keyboard models in the window's order, each with its section "
+                   "layout.");
     return {models, kModelsHelp, [json] { return RunModels(*json); }};
 }
 

@@ -1,6 +1,6 @@
 // korvane-cli ports: the MIDI output ports an audition can play to.
 
-#include "audition/PortSequencer.h"
+#include "audition/AudioModule.h"
 #include "cli/CliSupport.h"
 
 #include <iostream>
@@ -8,14 +8,14 @@
 namespace korvane::cli {
 namespace {
 
-const char* const kPortsHelp = R"(Usage: korvane-cli ports
-
-Lists the MIDI output ports (ALSA and JACK), one name a line, as the audition
-output setting and 'korvane-cli audition --port' take them.
-)";
+const std::string kPortsHelp = HelpHint("ports");
 
 ExitCode RunPorts() {
-    const auto ports = ListOutputPorts();
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const auto ports = audio->findOutputPorts();
     for (const std::string& port : ports)
         std::cout << port << "\n";
     if (ports.empty())
@@ -27,6 +27,8 @@ ExitCode RunPorts() {
 
 Command AddPortsCommand(CLI::App& app) {
     CLI::App* ports = app.add_subcommand("ports", "list the MIDI output ports");
+    ports->footer("Lists the MIDI output ports (ALSA and JACK), one name a line, as the audition "
+                  "output setting and 'korvane-cli audition --port' take them.");
     return {ports, kPortsHelp, [] { return RunPorts(); }};
 }
 

@@ -5,36 +5,26 @@
 
 #include <iostream>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
 
 using namespace korvane::cli;
 
-const char* const kMainHelp = R"(Usage: korvane-cli COMMAND [OPTIONS]
-
-Commands:
-  info FILE [--json]      show what Korvane reads from a style file
-  models [--json]         list the keyboard models and their section layouts
-  convert IN --model NAME -o OUT (--by-name | --copy-all | --pattern INI |
-                          --assign SRC=DST ...) [--force]
-                          build a style for another keyboard model
-  batch --model NAME (--pattern INI | --by-name | --copy-all) FROM_DIR TO_DIR
-                          [--overwrite] [--jobs N]
-                          convert every style file of a folder
-  audition IN --model NAME (--by-name | --copy-all | --assign SRC=DST ...)
-           (--render OUT.wav [--soundfont FILE] | --port NAME)
-                          hear the converted style: render it to a WAV file or
-                          play it on a MIDI output port
-  ports                   list the MIDI output ports
-
-Run 'korvane-cli COMMAND --help' for the options of one command.
-Exit codes: 0 success, 1 failure (the reason on stderr), 2 a usage error.
-)";
+const std::string kMainHelp = "Run 'korvane-cli --help' for the commands.\n";
 
 int Run(int argc, char** argv) {
-    CLI::App app("Korvane's style engine from the command line", "korvane-cli");
-    SetHelp(app, kMainHelp);
+    CLI::App app("Reads and converts the style files of PSR-series arranger keyboards with the "
+                 "rules of the Korvane window: the same reader, the same section assignment and "
+                 "the same writer, so a conversion made here gives the bytes the same clicks in "
+                 "the window would give.",
+                 "korvane-cli");
+    SetUpHelp(app, KORVANE_VERSION);
+    app.footer("Options may be written as --model NAME or --model=NAME. A file name that starts "
+               "with \"-\" goes after \"--\".\n"
+               "Run 'korvane-cli COMMAND --help' for the options of one command.\n"
+               "Exit status: 0 success, 1 failure (the reason on stderr), 2 a usage error.");
     app.require_subcommand(1);
     std::vector<Command> commands;
     commands.push_back(AddInfoCommand(app));
@@ -43,14 +33,13 @@ int Run(int argc, char** argv) {
     commands.push_back(AddBatchCommand(app));
     commands.push_back(AddAuditionCommand(app));
     commands.push_back(AddPortsCommand(app));
-    for (Command& command : commands)
-        SetHelp(*command.app, command.help);
+    commands.push_back(AddVoicesCommand(app));
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
-            return app.exit(error); // --help: the help of the command it was given to
+            return app.exit(error); // --help of the command it was given to, --help-all, --version
         for (const Command& command : commands) {
             if (command.app->parsed())
                 return int(UsageError(error.what(), command.help));

@@ -8,13 +8,19 @@
 #include "settings/Preferences.h"
 #include "style/PropertiesForm.h"
 #include "style/StyleProperties.h"
+#include "style/StyleVoices.h"
+#include "support/StyleGenerator.h"
 
 #include <QDialog>
 #include <QHelpEngineCore>
 #include <QHelpLink>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QSlider>
+#include <QTest>
+#include <QTreeView>
 
 #include <filesystem>
 #include <functional>
@@ -68,7 +74,8 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
                  Text(dialog, "auditionLocationBox"),
                  Text(dialog, "recentListSizeBox"),
                  kBuiltInSynthesizer,
-                 Text(dialog, "soundfontBox")};
+                 Text(dialog, "soundfontBox"),
+                 ""};
         EXPECT_EQ(In<QComboBox>(dialog, "auditionOutputList")->currentText(),
                   "Built-in synthesizer");
         EXPECT_EQ(models->count(), 13);
@@ -81,8 +88,8 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
     Click(Button("preferencesButton"));
 
     EXPECT_EQ(titles, std::vector<std::string>{"Preferences"});
-    EXPECT_EQ(shown,
-              (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2", "synthesizer", ""}));
+    EXPECT_EQ(shown, (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2", "synthesizer",
+                                        "", ""}));
     EXPECT_EQ(folders.opened,
               (std::vector<OpenedFolderBrowser>{
                   {"Please select a style folder.", Folder()},
@@ -92,7 +99,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
                      "[Audit Location]\nfolder=" +
                          DefaultAuditionFolder() +
                          "\n"
-                         "[Audition]\noutput=synthesizer\nsoundfont=\n");
+                         "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n");
     EXPECT_EQ(Window().GetSettings().defaultModel, 12);
     EXPECT_EQ(Window().GetSettings().defaultStyleLocation, "/chosen/styles");
     EXPECT_EQ(Window().GetSettings().styleFolder, Folder()); // from the next start
@@ -135,6 +142,24 @@ TEST_F(DialogTest, PreferencesCancelChangesNothing) {
 
 // The audition rows: the output list is the built-in synthesizer, the ports the core lists and the
 // configured port that is not connected now; the soundfont is browsed for with the file dialog.
+TEST_F(DialogTest, PreferencesTabFollowsTheBoxesOnScreen) {
+    StartWindow();
+    std::vector<std::string> order;
+    Answer(QDialog::Rejected, [&](QDialog& dialog) {
+        QWidget* first = In<QWidget>(dialog, "modelList");
+        for (QWidget* at = first; order.empty() || at != first; at = at->nextInFocusChain()) {
+            if (at->parentWidget() == &dialog && (at->focusPolicy() & Qt::TabFocus))
+                order.push_back(at->objectName().toStdString());
+        }
+    });
+    Click(Button("preferencesButton"));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"modelList", "styleLocationBox", "browseStyleButton",
+                                        "auditionLocationBox", "browseAuditionButton",
+                                        "auditionOutputList", "audioDriverList", "soundfontBox",
+                                        "browseSoundfontButton", "recentListSizeBox"}));
+}
+
 TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
     const std::string ini = "[Audition]\noutput=Old Keyboard\nsoundfont=" + PathOf("sf/a.sf2") +
                             "\n[PSR Model]\nmodel=2\n";
@@ -152,6 +177,9 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
         EXPECT_EQ(Text(dialog, "soundfontBox"), PathOf("sf/a.sf2"));
         Click(In<QPushButton>(dialog, "browseSoundfontButton"));
         outputs->setCurrentIndex(1);
+        auto* drivers = In<QComboBox>(dialog, "audioDriverList");
+        EXPECT_EQ(drivers->currentText(), "Automatic");
+        drivers->setCurrentIndex(drivers->findText("JACK"));
     });
     Click(Button("preferencesButton"));
 
@@ -162,7 +190,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
     EXPECT_EQ(dialogs.opened[0].filters, (std::vector<FileFilter>{{"Soundfonts (*.sf2)", "*.sf2"},
                                                                   {"All Files (*.*)", "*.*"}}));
     EXPECT_EQ(Ini(), "[Audition]\noutput=PSR-540 MIDI 1\nsoundfont=" + PathOf("sf/b c.sf2") +
-                         "\n[PSR Model]\nmodel=2\n"
+                         "\ndriver=jack\n[PSR Model]\nmodel=2\n"
                          "[Style Base]\nfolder=" +
                          Folder() + "\n[Audit Location]\nfolder=" + DefaultAuditionFolder() +
                          "\n[Most Recently Used]\nsize=0\n");
@@ -298,47 +326,60 @@ TEST_F(DialogTest, PropertiesWithoutAFileCreateSourcePropertiesFromTypedValues) 
 
 // --- Voices and About ---------------------------------------------------------------------------
 
-TEST_F(DialogTest, VoicesShowsTheGridAndEachSliderItsOwnBox) {
-    StartWindow();
-    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
-    const PropertiesForm before =
-        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
-    const std::string ini = Ini();
-    for (int answer : {int(QDialog::Accepted), int(QDialog::Rejected)}) {
-        Answer(answer, [&](QDialog& dialog) {
-            const char* captions[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
-                                      "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
-            const char* voices[] = {"Standard Kit 1",   "", "Fretless Bass",
-                                    "Aco. Grand Piano", "", "",
-                                    "Sweet Tenor Sax",  ""};
-            for (int row = 0; row < 8; ++row) {
-                const std::string n = std::to_string(row);
-                EXPECT_EQ(In<CLabelControl>(dialog, ("partCaption" + n).c_str())->GetCaption(),
-                          captions[row]);
-                EXPECT_EQ(Text(dialog, ("voiceBox" + n).c_str()), voices[row]);
-                for (const char* control : {"vol", "pan", "reverb", "chorus"}) {
-                    auto* slider = In<QSlider>(dialog, (control + n + "Slider").c_str());
-                    EXPECT_EQ(slider->minimum(), 0);
-                    EXPECT_EQ(slider->maximum(), 127);
-                    EXPECT_EQ(slider->value(), 127);
-                    EXPECT_EQ(Text(dialog, (control + n + "Box").c_str()), "127");
-                }
-            }
-            In<QSlider>(dialog, "pan7Slider")->setValue(100);
-            In<QSlider>(dialog, "reverb2Slider")->setValue(0);
-            EXPECT_EQ(Text(dialog, "pan7Box"), "100");
-            EXPECT_EQ(Text(dialog, "reverb2Box"), "0");
-            EXPECT_EQ(Text(dialog, "vol0Box"), "127");
-            Type(dialog, "voiceBox1", "Brush Kit");
-        });
-        Click(Button("voicesButton"));
+TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVolume) {
+    StyleGeneratorOptions options;
+    options.sectionNames = {"SInt", "Main A"};
+    GeneratedStyle style = GenerateStyle(options);
+    // A style whose Main A keeps SInt's bass voice, so that the bass row shows one voice.
+    while (At(ReadSectionSetup(style.sections[1].eventBytes).parts[2], VoiceSetting::Program)) {
+        ++options.seed;
+        style = GenerateStyle(options);
     }
-    EXPECT_EQ(titles, (std::vector<std::string>{"Reconfigure Voice Settings",
-                                                "Reconfigure Voice Settings"}));
-    const PropertiesForm after =
-        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
-    EXPECT_EQ(after.source, before.source);
-    EXPECT_EQ(Ini(), ini);
+    ASSERT_TRUE(WriteGeneratedStyle(style, PathOf("in.sty")));
+    StartWindow();
+    auto openAndSave = [&](const char* name) {
+        OpenThroughButton(PathOf("in.sty"));
+        Assign(0, 0);
+        Assign(1, 1);
+        if (std::string(name) == "changed.sty")
+            Click(Button("voicesButton"));
+        dialogs.choices.push_back(PathOf(name));
+        Click(Button("saveButton"));
+        return ReadBytes(PathOf(name));
+    };
+    const std::string plain = openAndSave("plain.sty");
+    const SectionSetup read = ReadSectionSetup(style.sections[0].eventBytes);
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        dialog.adjustSize();
+        // What is drawn, not what is stored: each caption whole, inside the dialog.
+        for (CLabelControl* label : dialog.findChildren<CLabelControl*>()) {
+            EXPECT_EQ(label->text(), label->GetShownCaption()) << label->objectName().toStdString();
+            EXPECT_TRUE(
+                dialog.rect().contains(QRect(label->mapTo(&dialog, QPoint()), label->size())));
+        }
+        EXPECT_EQ(Text(dialog, "voiceBox2"), VoiceName(read.parts[2]));
+        auto* bass = In<CMdcText>(dialog, "voiceBox2");
+        bass->setText(QStringLiteral("Fretless Bass"));
+        bass->setModified(true);
+        Q_EMIT bass->editingFinished();
+        In<QSlider>(dialog, "vol3Slider")->setValue(100);
+        EXPECT_EQ(Text(dialog, "vol3Box"), "100");
+    });
+    const std::string changed = openAndSave("changed.sty");
+    // Same length; only the bass's bank and program and Chord 1's volume bytes differ.
+    ASSERT_EQ(changed.size(), plain.size());
+    std::string differing;
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        if (plain[i] != changed[i])
+            differing += char(changed[i]);
+    std::string expected;
+    for (auto [setting, value] : {std::pair{VoiceSetting::BankMsb, 0},
+                                  {VoiceSetting::BankLsb, 0},
+                                  {VoiceSetting::Program, 35}})
+        if (At(read.parts[2], setting) != value)
+            expected += char(value);
+    expected += At(read.parts[3], VoiceSetting::Volume) != 100 ? "\x64" : "";
+    EXPECT_EQ(differing, expected);
 }
 
 TEST_F(DialogTest, AboutShowsReleaseAndCredits) {
@@ -389,6 +430,48 @@ TEST_F(DialogTest, HelpCommandsOpenOneViewerOnTheirTab) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// F1 opens the contents from the window and from a dialog, above the dialog.
+TEST_F(DialogTest, F1OpensTheContentsEverywhere) {
+    StartWindow();
+    Window().SetHelpCollection(kHelpCollection);
+    auto pressF1 = [](QWidget& window) {
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_F1);
+    };
+    Answer(QDialog::Rejected, [&](QDialog& dialog) { pressF1(dialog); });
+    Click(Button("preferencesButton"));
+    ASSERT_NE(Window().GetHelpWindow(), nullptr);
+    EXPECT_TRUE(Window().GetHelpWindow()->isVisible());
+    Window().GetHelpWindow()->hide();
+    pressF1(Window());
+    EXPECT_TRUE(Window().GetHelpWindow()->isVisible());
+    EXPECT_EQ(Window().GetHelpWindow()->GetCurrentTab(), CHelpWindow::Tab::Contents);
+}
+
+// The contents stand open and one click opens a page; the index keeps what the filter matches.
+TEST_F(DialogTest, HelpContentsOpenAndIndexFilters) {
+    StartWindow();
+    Window().SetHelpCollection(kHelpCollection);
+    Action("contentsAction")->trigger();
+    auto* tree = Window().GetHelpWindow()->findChild<QTreeView*>("helpContents");
+    QTRY_COMPARE(tree->model()->rowCount(), 1);
+    const QModelIndex top = tree->model()->index(0, 0);
+    QTRY_VERIFY(tree->isExpanded(top));
+    const QModelIndex audition = tree->model()->index(5, 0, top);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(audition).center());
+    EXPECT_EQ(Window().GetHelpWindow()->GetCurrentPage().fileName(), "audition.html");
+
+    auto* index = Window().GetHelpWindow()->findChild<QListView*>("helpIndex");
+    auto* filter = Window().GetHelpWindow()->findChild<QLineEdit*>("helpIndexFilter");
+    ASSERT_NE(filter, nullptr);
+    filter->setText("aud");
+    QStringList shown;
+    for (int row = 0; row < index->model()->rowCount(); ++row)
+        shown << index->model()->index(row, 0).data().toString();
+    EXPECT_EQ(shown, (QStringList{"audition", "audition output"}));
+}
+
 TEST_F(DialogTest, HelpWithoutItsFileDoesNothingVisible) {
     StartWindow();
     Window().SetHelpCollection(PathOf("missing/korvane.qhc").c_str());
@@ -419,7 +502,7 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
     EXPECT_EQ(names("html"),
               (QStringList{"assigning.html", "audition.html", "cli.html", "configuration.html",
                            "folder.html", "index.html", "models.html", "patterns.html",
-                           "properties.html", "window.html"}));
+                           "properties.html", "voices.html", "window.html"}));
     EXPECT_EQ(names("png"), (QStringList{"about.png", "main-window.png", "preferences.png",
                                          "properties.png", "section-picture.png", "voices.png"}));
     struct {

@@ -24,10 +24,14 @@ TEST_F(WindowPictures, ASectionsTooltipHoldsItsPianoRollWithALanePerPlayingPart)
     const CStyleSection& mainA = *Window().GetAssignmentTable().GetDocument().GetSections()[1];
     const SectionPicture picture = SummariseSection(*mainA.GetData(), {});
     ASSERT_GT(picture.PlayingPartCount(), 0);
+    // Each lane names its part and the voice it plays ("Bass: Fretless Bass").
+    const PartVoiceNames voices =
+        SectionVoiceNames(Window().GetAssignmentTable().GetDocument(), mainA);
     QStringList lanes;
     for (int part = 0; part < kPartCount; ++part)
         if (picture.Plays(part))
-            lanes << kPartNames[std::size_t(part)];
+            lanes << QString(kPartNames[std::size_t(part)]) + ": " +
+                         QString::fromStdString(voices[std::size_t(part)]);
 
     for (QLabel* label : {static_cast<QLabel*>(Source(1)), static_cast<QLabel*>(Destination(3)),
                           static_cast<QLabel*>(Assignment(3))}) {

@@ -105,7 +105,7 @@ TEST_F(WindowStartUp, TheModelSelectorListsTheCatalogueUnsorted) {
 TEST_F(WindowStartUp, TheMenuBarHoldsEveryItemInOrder) {
     StartWindow();
     const std::vector<std::pair<QString, QStringList>> expected = {
-        {"File", {"&Open", "-", "&Save style", "-", "&Recent files", "-", "E&xit"}},
+        {"&File", {"&Open", "-", "&Save style", "-", "&Recent files", "-", "E&xit"}},
         {"&Edit", {"&Copy All", "Assign by &Name", "C&lear", "-", "Con&vert"}},
         {"&View", {"Voices", "&Properties", "-", "&Conversions", "-", "Preferences"}},
         {"&Help", {"&Contents", "&Search...", "&Index...", "-", "&About Korvane"}}};

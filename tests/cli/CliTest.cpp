@@ -41,6 +41,19 @@ protected:
     CTemporaryFolder folder;
 };
 
+// A section of the voices list that sets up no part.
+std::string NoVoices(const std::string& section) {
+    const char* parts[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
+                           "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
+    std::string json = "{\"name\":\"" + section + "\",\"parts\":[";
+    for (int p = 0; p < 8; ++p)
+        json += std::string(p ? "," : "") + "{\"part\":\"" + parts[p] +
+                "\",\"channel\":" + std::to_string(9 + p) +
+                ",\"voice\":\"\",\"msb\":null,\"lsb\":null,\"program\":null,\"volume\":null,"
+                "\"pan\":null,\"reverb\":null,\"chorus\":null}";
+    return json + "]}";
+}
+
 TEST_F(CliTest, InfoJsonDescribesTheStyle) {
     const std::string path = folder.File("min.sty");
     WriteBytes(path, MinimalStyle());
@@ -50,7 +63,8 @@ TEST_F(CliTest, InfoJsonDescribesTheStyle) {
                        "\"\",\"sequence_name\":\"\",\"tempo\":\"120\",\"time_signature\":\"4/4 24 "
                        "clocks PQN\"},\"sections\":[{\"name\":\"SInt\",\"length\":9,\"cseg\":0},{"
                        "\"name\":\"Main A\",\"length\":9,\"cseg\":0}],\"csegs\":[{\"sdec\":\"SInt,"
-                       "Main A\",\"ctab_length\":11}]}\n");
+                       "Main A\",\"ctab_length\":11}],\"voices\":[" +
+                           NoVoices("SInt") + "," + NoVoices("Main A") + "]}\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -369,16 +383,29 @@ TEST_F(CliTest, StyleTooLargeForMemoryIsAFileError) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("out.sty")));
 }
 
+// Every command's help is written from its options: the usage line names the arguments it needs.
 TEST_F(CliTest, EveryCommandHasHelp) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"},
-                                                                  {"info", "--help"},
-                                                                  {"models", "--help"},
-                                                                  {"convert", "--help"},
-                                                                  {"batch", "--help"}}) {
-        const CliRun run = Run(args);
-        EXPECT_EQ(run.exitCode, 0) << args[0];
-        EXPECT_EQ(run.out.rfind("Usage: korvane-cli", 0), 0u) << run.out;
+    const struct {
+        std::vector<std::string> args;
+        std::string usage;
+    } commands[] = {
+        {{"--help"}, "korvane-cli COMMAND [OPTIONS]"},
+        {{"info", "--help"}, "korvane-cli info FILE [OPTIONS]"},
+        {{"models", "-h"}, "korvane-cli models [OPTIONS]"},
+        {{"convert", "--help"}, "korvane-cli convert IN --model NAME -o OUT [OPTIONS]"},
+        {{"batch", "--help"}, "korvane-cli batch --model NAME FROM_DIR TO_DIR [OPTIONS]"},
+        {{"audition", "--help"}, "korvane-cli audition IN [OPTIONS]"},
+        {{"ports", "--help"}, "korvane-cli ports"},
+    };
+    for (const auto& command : commands) {
+        const CliRun run = Run(command.args);
+        EXPECT_EQ(run.exitCode, 0) << command.args[0];
+        EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "Usage: " + command.usage);
     }
+    const CliRun usage = Run({"convert", "--model", "PSR-540"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_EQ(usage.err, "korvane-cli: IN is required\nRun 'korvane-cli convert --help' for its "
+                         "options.\n");
 }
 
 TEST_F(CliTest, ConvertPatternReplaysTheStoredStepsByName) {
@@ -447,11 +474,17 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in, in, "--jobs", "0"}).exitCode, 2);
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in}).exitCode, 2);
     const CliRun missing =
-        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});
+        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere/out")});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere") +
+    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere/out") +
                                " does not exist.\nNothing was converted.\n");
-    const CliRun empty = Run({"batch", "--model", "PSR-540", "--copy-all", in, in});
+    const CliRun same = Run({"batch", "--model", "PSR-540", "--copy-all", in, in + "/"});
+    EXPECT_EQ(same.exitCode, 1);
+    EXPECT_EQ(same.err, "korvane-cli: Sorry... The folders " + in + " and " + in +
+                            "/ are the same folder.\nNothing was converted.\n");
+    // A missing TO is created, as cp -r creates it; its parent is not.
+    const CliRun empty =
+        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.rfind("Converted: 0 of 0 style files.\n", 0), 0u);
 }
@@ -545,7 +578,7 @@ TEST_F(CliTest, AuditionFailuresAndUsageErrors) {
     const CliRun noSoundfont = with({"--render", wav, "--soundfont", folder.File("none.sf2")});
     EXPECT_EQ(noSoundfont.exitCode, 1);
     EXPECT_EQ(noSoundfont.err, "korvane-cli: the soundfont " + folder.File("none.sf2") +
-                                   " is not a readable file.\n");
+                                   " cannot be read: No such file or directory.\n");
     const CliRun noPort = with({"--port", "Korvane No Such Port"});
     EXPECT_EQ(noPort.exitCode, 1);
     EXPECT_NE(noPort.err.find("korvane-cli: MidPlay Couldn't load music file(no MIDI output port "
@@ -558,6 +591,11 @@ TEST_F(CliTest, AuditionFailuresAndUsageErrors) {
               1);
     EXPECT_EQ(with({"--render", wav, "--port", "x"}).exitCode, 2);
     EXPECT_EQ(with({}).exitCode, 2);
+    const CliRun emptyPort = with({"--port", ""});
+    EXPECT_EQ(emptyPort.exitCode, 2);
+    EXPECT_EQ(emptyPort.err.rfind("korvane-cli: --port needs the name of a MIDI output port", 0),
+              0u)
+        << emptyPort.err;
     EXPECT_FALSE(std::filesystem::exists(wav));
 }
 

@@ -1,9 +1,12 @@
 #include "app/dialogs/HelpWindow.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHelpContentItem>
+#include <QHelpContentModel>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
 #include <QHelpIndexWidget>
@@ -11,12 +14,16 @@
 #include <QHelpSearchEngine>
 #include <QHelpSearchQueryWidget>
 #include <QHelpSearchResultWidget>
+#include <QLineEdit>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace korvane {
 
@@ -64,7 +71,20 @@ CHelpWindow::CHelpWindow(const QString& collectionFile, QWidget* parent)
     QHelpIndexWidget* index = m_pEngine->indexWidget();
     index->setObjectName(QStringLiteral("helpIndex"));
     m_pTabs->addTab(contents, QStringLiteral("Contents"));
-    m_pTabs->addTab(index, QStringLiteral("Index"));
+    // The index is long: a box above it keeps only the keywords that start with what is typed.
+    auto* indexTab = new QWidget(this);
+    auto* indexLayout = new QVBoxLayout(indexTab);
+    m_pIndexFilter = new QLineEdit(indexTab);
+    m_pIndexFilter->setObjectName(QStringLiteral("helpIndexFilter"));
+    m_pIndexFilter->setPlaceholderText(QStringLiteral("Look for:"));
+    m_pIndexFilter->setClearButtonEnabled(true);
+    indexLayout->addWidget(m_pIndexFilter);
+    indexLayout->addWidget(index, 1);
+    m_pTabs->addTab(indexTab, QStringLiteral("Index"));
+    connect(m_pIndexFilter, &QLineEdit::textChanged, index,
+            [index](const QString& typed) { index->filterIndices(typed); });
+    connect(m_pIndexFilter, &QLineEdit::returnPressed, index,
+            &QHelpIndexWidget::activateCurrentItem);
 
     QHelpSearchEngine* search = m_pEngine->searchEngine();
     auto* searchTab = new QWidget(this);
@@ -75,6 +95,14 @@ CHelpWindow::CHelpWindow(const QString& collectionFile, QWidget* parent)
     m_pTabs->addTab(searchTab, QStringLiteral("Search"));
 
     connect(contents, &QHelpContentWidget::linkActivated, this, &CHelpWindow::ShowPage);
+    // One click on a title opens its page, and the whole tree stands open once it is read.
+    connect(contents, &QHelpContentWidget::clicked, this, [this, contents](const QModelIndex& at) {
+        if (QHelpContentItem* item = m_pEngine->contentModel()->contentItemAt(at))
+            ShowPage(item->url());
+    });
+    connect(m_pEngine->contentModel(), &QHelpContentModel::contentsCreated, contents,
+            &QTreeView::expandAll);
+    contents->expandAll();
     connect(index, &QHelpIndexWidget::documentActivated, this,
             [this](const QHelpLink& document) { ShowPage(document.url); });
     connect(index, &QHelpIndexWidget::documentsActivated, this,
@@ -86,7 +114,14 @@ CHelpWindow::CHelpWindow(const QString& collectionFile, QWidget* parent)
             [this, search] { Search(search->queryWidget()->searchInput()); });
     connect(search->resultWidget(), &QHelpSearchResultWidget::requestShowLink, this,
             &CHelpWindow::ShowPage);
-    // The full-text index is built once per help file, in the background.
+    // The full-text index is built once per help file, in the background; a search asked for
+    // meanwhile runs when it is complete.
+    connect(search, &QHelpSearchEngine::indexingStarted, this, [this] { m_indexing = true; });
+    connect(search, &QHelpSearchEngine::indexingFinished, this, [this, search] {
+        m_indexing = false;
+        if (!m_pendingQuery.isEmpty())
+            search->search(std::exchange(m_pendingQuery, QString()));
+    });
     search->scheduleIndexDocumentation();
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
@@ -114,6 +149,8 @@ void CHelpWindow::ShowTab(Tab tab) {
     m_pTabs->setCurrentIndex(int(tab));
     if (tab == Tab::Search)
         m_pEngine->searchEngine()->queryWidget()->setFocus();
+    else if (tab == Tab::Index)
+        m_pIndexFilter->setFocus();
     show();
     raise();
     activateWindow();
@@ -132,7 +169,10 @@ void CHelpWindow::ShowPage(const QUrl& page) {
 }
 
 void CHelpWindow::Search(const QString& typed) {
-    m_pEngine->searchEngine()->search(HelpSearchQuery(typed));
+    if (m_indexing)
+        m_pendingQuery = HelpSearchQuery(typed);
+    else
+        m_pEngine->searchEngine()->search(HelpSearchQuery(typed));
 }
 
 QString HelpSearchQuery(const QString& typed) {
@@ -146,7 +186,26 @@ QString HelpSearchQuery(const QString& typed) {
     return words.join(QStringLiteral(" OR "));
 }
 
-QString FindHelpCollection(const QString& programFolder) {
+namespace {
+
+// What identifies an installed help: the size and SHA-256 of each of its two files, one line each.
+QByteArray HelpStamp(const QDir& folder) {
+    QByteArray stamp;
+    for (const char* name : {kCollectionName, kHelpFileName}) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(&file);
+        stamp += QByteArray(name) + ' ' + QByteArray::number(file.size()) + ' ' +
+                 hash.result().toHex() + '\n';
+    }
+    return stamp;
+}
+
+} // namespace
+
+QString FindHelpCollection(const QString& programFolder, const QString& cacheFolder) {
     const QDir program(programFolder);
     QString folder;
     for (const QString& candidate :
@@ -160,26 +219,39 @@ QString FindHelpCollection(const QString& programFolder) {
     }
     if (folder.isEmpty())
         return {};
-    if (QFileInfo(folder).isWritable())
-        return QDir(folder).filePath(QLatin1String(kCollectionName));
 
-    // An installed, read-only copy: the collection and the help file go together into the cache,
-    // refreshed whenever the installed help file is newer.
-    const QString cache =
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/help");
-    if (!QDir().mkpath(cache))
-        return QDir(folder).filePath(QLatin1String(kCollectionName));
+    // The help engine writes into its collection and builds its search index beside it, so it
+    // works on a copy in the cache, never beside the installed or built files. The copy is made
+    // again whenever the help it came from has other contents, whatever the files' dates say.
+    const QByteArray stamp = HelpStamp(QDir(folder));
+    const QDir cache(cacheFolder.isEmpty()
+                         ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+                               QStringLiteral("/help")
+                         : cacheFolder);
+    const QString stampFile = cache.filePath(QStringLiteral("korvane.stamp"));
+    if (stamp.isEmpty() || !cache.mkpath(QStringLiteral(".")))
+        return {};
+    QFile kept(stampFile);
+    if (kept.open(QIODevice::ReadOnly) && kept.readAll() == stamp &&
+        QFileInfo::exists(cache.filePath(QLatin1String(kCollectionName))) &&
+        QFileInfo::exists(cache.filePath(QLatin1String(kHelpFileName))))
+        return cache.filePath(QLatin1String(kCollectionName));
+    kept.close();
+
+    QFile::remove(stampFile);
+    // The search index of the old help goes with it.
+    QDir(cache.filePath(QStringLiteral(".korvane"))).removeRecursively();
     for (const char* name : {kCollectionName, kHelpFileName}) {
-        const QString from = QDir(folder).filePath(QLatin1String(name));
-        const QString to = QDir(cache).filePath(QLatin1String(name));
-        if (!QFileInfo::exists(to) ||
-            QFileInfo(to).lastModified() < QFileInfo(from).lastModified()) {
-            QFile::remove(to);
-            QFile::copy(from, to);
-            QFile(to).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-        }
+        const QString to = cache.filePath(QLatin1String(name));
+        QFile::remove(to);
+        if (!QFile::copy(QDir(folder).filePath(QLatin1String(name)), to))
+            return {};
+        QFile(to).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
-    return QDir(cache).filePath(QLatin1String(kCollectionName));
+    QSaveFile written(stampFile);
+    if (written.open(QIODevice::WriteOnly) && written.write(stamp) == stamp.size())
+        written.commit();
+    return cache.filePath(QLatin1String(kCollectionName));
 }
 
 } // namespace korvane

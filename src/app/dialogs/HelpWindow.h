@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QHelpEngine;
+class QLineEdit;
 class QTabWidget;
 class QTextBrowser;
 
@@ -30,13 +31,17 @@ public:
     QHelpEngine& GetEngine() { return *m_pEngine; }
     QUrl GetCurrentPage() const;
     void ShowPage(const QUrl& page);
-    // Runs a full-text search for the words typed, as the search tab's button does.
+    // Runs a full-text search for the words typed, as the search tab's button does. While the
+    // window's own indexing runs, the search waits for it: an index half built finds nothing.
     void Search(const QString& typed);
 
 private:
     QHelpEngine* m_pEngine = nullptr;
     QTabWidget* m_pTabs = nullptr;
     QTextBrowser* m_pBrowser = nullptr;
+    QLineEdit* m_pIndexFilter = nullptr;
+    bool m_indexing = true; // indexing is scheduled as the window is made
+    QString m_pendingQuery;
 };
 
 // The full-text query for what a user typed: any of the words, each taken literally, so that a
@@ -44,9 +49,9 @@ private:
 // that answer it, best first, and a word such as PSR-540 is not read as query syntax.
 QString HelpSearchQuery(const QString& typed);
 
-// The help collection beside the program, or in the data folder of an installed program; empty
-// when there is none. A collection in a folder that cannot be written is copied, with its help
-// file, into the user's cache, so that the search index can be built.
-QString FindHelpCollection(const QString& programFolder);
+// The help collection beside the program (a build), or in the data folder of an installed
+// program, copied with its help file into cacheFolder (by default the user's cache) and refreshed
+// there whenever their contents change; empty when there is none. Nothing is written beside them.
+QString FindHelpCollection(const QString& programFolder, const QString& cacheFolder = {});
 
 } // namespace korvane

@@ -24,10 +24,14 @@ void CSectionLabels::Watch(QLabel* label, LabelColumn column, int row) {
 QString CSectionLabels::TipFor(const CStyleSection& section, const SectionPicture& picture,
                                const QString& labelTip) {
     PartVoiceName voiceName;
-    if (m_voiceName)
-        voiceName = [&](int part) { return m_voiceName(section, part); };
+    PartVoiceNames names;
+    if (m_voiceNames) {
+        names = m_voiceNames(section);
+        voiceName = [&names](int part) { return names[std::size_t(part)]; };
+    }
     const QString name = QString::fromStdString(DisplayUtf8(section.GetName()));
-    QString tip = SectionPictureHtml(name, picture, DrawSectionPicture(picture, voiceName));
+    QString tip =
+        SectionPictureHtml(name, picture, DrawSectionPicture(picture, voiceName), voiceName);
     // The label's own tip (a cut caption in full, a note) stays above the picture.
     if (!labelTip.isEmpty())
         tip = QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(labelTip.toHtmlEscaped()) +

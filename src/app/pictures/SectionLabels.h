@@ -29,9 +29,9 @@ public:
 
     // Shows the picture of the section that label shows (column, row) in its tooltip.
     void Watch(QLabel* label, LabelColumn column, int row);
-    // Where the lanes get the voice each part plays; none by default.
-    void SetVoiceNames(std::function<std::string(const CStyleSection&, int part)> voiceName) {
-        m_voiceName = std::move(voiceName);
+    // Where the lanes get the voice each part of a section plays; none by default.
+    void SetVoiceNames(std::function<PartVoiceNames(const CStyleSection&)> voiceNames) {
+        m_voiceNames = std::move(voiceNames);
     }
     // The tooltip text of the picture of the section a label shows; empty when it shows none or
     // its picture is still being computed.
@@ -50,7 +50,7 @@ private:
                    const QString& labelTip);
 
     const CAssignmentTable& m_table;
-    std::function<std::string(const CStyleSection&, int)> m_voiceName;
+    std::function<PartVoiceNames(const CStyleSection&)> m_voiceNames;
     std::unordered_map<QObject*, Place> m_places;
     // The label waiting for its picture, where the mouse rested, and the section's serial.
     QPointer<QLabel> m_pWaiting;

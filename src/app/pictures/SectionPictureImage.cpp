@@ -1,6 +1,7 @@
 #include "app/pictures/SectionPictureImage.h"
 
 #include <QBuffer>
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
@@ -24,10 +25,9 @@ QString LaneName(int part, const PartVoiceName& voiceName) {
 // Marks each note's span on its key's row as a count of starts and ends, then fills the rows
 // where any note sounds: the cost is the notes plus the lane's pixels, not the notes times their
 // widths.
-void DrawNotes(QImage& image, const std::vector<PictureNote>& notes, int top, double scale,
-               QRgb colour) {
-    const int left = kPictureNameWidth;
-    const int width = kPictureWidth - left;
+void DrawNotes(QImage& image, const std::vector<PictureNote>& notes, int left, int top,
+               double scale, QRgb colour) {
+    const int width = kPictureNotesWidth;
     int low = 127;
     int high = 0;
     for (const PictureNote& note : notes) {
@@ -62,20 +62,28 @@ QImage DrawSectionPicture(const SectionPicture& picture, const PartVoiceName& vo
     for (int part = 0; part < kPartCount; ++part)
         if (picture.Plays(part))
             lanes.push_back(part);
-    QImage image(kPictureWidth, PictureHeight(int(lanes.size())), QImage::Format_RGB32);
+    QFont font;
+    font.setPixelSize(11);
+    const QFontMetrics metrics(font);
+    QStringList names;
+    int left = kPictureNameWidth;
+    for (int part : lanes) {
+        names << LaneName(part, voiceName);
+        left = std::clamp(metrics.horizontalAdvance(names.back()) + 9, left, kPictureWidestNames);
+    }
+    const int width = left + kPictureNotesWidth;
+    QImage image(width, PictureHeight(int(lanes.size())), QImage::Format_RGB32);
     image.fill(qRgb(24, 24, 24));
     const double length = double(std::max<std::uint64_t>(1, picture.lengthPulses));
-    const double scale = double(kPictureWidth - kPictureNameWidth) / length;
+    const double scale = double(kPictureNotesWidth) / length;
 
     for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
         const int top = int(lane) * kPictureLaneHeight;
-        DrawNotes(image, picture.parts[std::size_t(lanes[lane])], top, scale,
+        DrawNotes(image, picture.parts[std::size_t(lanes[lane])], left, top, scale,
                   kPartColours[std::size_t(lanes[lane])]);
     }
 
     QPainter painter(&image);
-    QFont font = painter.font();
-    font.setPixelSize(11);
     painter.setFont(font);
     // Bar lines, thinned out so that they stay at least four pixels apart.
     const std::uint64_t barPulses = picture.bars == 0 && picture.beats == 0
@@ -88,33 +96,31 @@ QImage DrawSectionPicture(const SectionPicture& picture, const PartVoiceName& vo
         const std::uint64_t step = std::max<std::uint64_t>(1, std::uint64_t(4.0 / barWidth) + 1);
         painter.setPen(QColor(110, 110, 110));
         for (std::uint64_t bar = step; bar * barPulses < picture.lengthPulses; bar += step) {
-            const int x = kPictureNameWidth + int(double(bar * barPulses) * scale);
+            const int x = left + int(double(bar * barPulses) * scale);
             painter.drawLine(x, 0, x, image.height() - 1);
         }
     }
     painter.setPen(QColor(70, 70, 70));
     for (std::size_t lane = 0; lane <= lanes.size(); ++lane)
-        painter.drawLine(0, int(lane) * kPictureLaneHeight, kPictureWidth - 1,
+        painter.drawLine(0, int(lane) * kPictureLaneHeight, width - 1,
                          int(lane) * kPictureLaneHeight);
-    painter.drawLine(kPictureNameWidth - 1, 0, kPictureNameWidth - 1, image.height() - 1);
+    painter.drawLine(left - 1, 0, left - 1, image.height() - 1);
     for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
         painter.setPen(QColor(kPartColours[std::size_t(lanes[lane])]));
-        const QRect box(4, int(lane) * kPictureLaneHeight, kPictureNameWidth - 8,
-                        kPictureLaneHeight);
+        const QRect box(4, int(lane) * kPictureLaneHeight, left - 8, kPictureLaneHeight);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
-                         painter.fontMetrics().elidedText(LaneName(lanes[lane], voiceName),
-                                                          Qt::ElideRight, box.width()));
+                         metrics.elidedText(names[int(lane)], Qt::ElideRight, box.width()));
     }
     if (lanes.empty()) {
         painter.setPen(QColor(200, 200, 200));
-        painter.drawText(QRect(4, 0, kPictureWidth - 8, kPictureLaneHeight),
+        painter.drawText(QRect(4, 0, width - 8, kPictureLaneHeight),
                          Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("No notes"));
     }
     return image;
 }
 
-QString SectionPictureHtml(const QString& name, const SectionPicture& picture,
-                           const QImage& image) {
+QString SectionPictureHtml(const QString& name, const SectionPicture& picture, const QImage& image,
+                           const PartVoiceName& voiceName) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
@@ -122,7 +128,7 @@ QString SectionPictureHtml(const QString& name, const SectionPicture& picture,
     QStringList lanes;
     for (int part = 0; part < kPartCount; ++part)
         if (picture.Plays(part))
-            lanes << QString::fromUtf8(kPartNames[std::size_t(part)]);
+            lanes << LaneName(part, voiceName);
     QString heading = QStringLiteral("<b>%1</b> &nbsp; %2")
                           .arg(name.toHtmlEscaped(),
                                QString::fromStdString(picture.LengthText()).toHtmlEscaped());

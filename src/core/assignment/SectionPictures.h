@@ -4,6 +4,10 @@
 
 #include "assignment/AssignmentTable.h"
 #include "style/SectionPicture.h"
+#include "style/StyleParts.h"
+
+#include <array>
+#include <string>
 
 namespace korvane {
 
@@ -16,5 +20,11 @@ const CStyleSection* SectionAtLabel(const CAssignmentTable& table, LabelColumn c
 // A section of the file opened last counts in that file's division and time signature; one of an
 // earlier file in the new style's (the destination properties), as it will be written.
 SectionTiming SectionTimingIn(const CStyleDocument& document, const CStyleSection& section);
+
+// The voice each part of a section plays as Play This Section plays it: the section's own set-up
+// over that of the "SInt" section sent before it, named as the Voices dialog names it ("Fretless
+// Bass"); empty where neither sets one.
+using PartVoiceNames = std::array<std::string, kPartCount>;
+PartVoiceNames SectionVoiceNames(const CStyleDocument& document, const CStyleSection& section);
 
 } // namespace korvane

@@ -5,12 +5,22 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace korvane {
 
 std::string AuditionFilePath(const CSettings& settings) {
     const std::string folder =
         settings.auditionFolder.empty() ? DefaultAuditionFolder() : settings.auditionFolder;
     return (std::filesystem::path(folder) / kAuditionFileName).string();
+}
+
+void CreateAuditionFolder(const std::string& folder, bool isDefault) {
+    // An existing folder, or one we cannot make, shows up in the write.
+    std::error_code ignored;
+    if (isDefault || folder == DefaultAuditionFolder())
+        std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), ignored);
+    ::mkdir(folder.c_str(), 0700); // the user's alone
 }
 
 CAuditionPlayer::CAuditionPlayer(CAssignmentTable& table, const CSettings& settings,
@@ -56,8 +66,8 @@ void CAuditionPlayer::PlaySection(const CStyleSection& section, bool repeat) {
 }
 
 template <typename Write> void CAuditionPlayer::LoadAndPlay(const std::string& path, Write write) {
-    std::error_code ignored; // an existing folder, or one we cannot make, shows up in the write
-    std::filesystem::create_directory(std::filesystem::path(path).parent_path(), ignored);
+    CreateAuditionFolder(std::filesystem::path(path).parent_path().string(),
+                         m_settings.auditionFolder.empty());
     if (write(path) != WriteResult::Ok)
         return; // the writer has told the user
     m_midPlay.Load(path);

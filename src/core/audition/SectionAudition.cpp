@@ -24,17 +24,17 @@ ByteArray SetupEvents(const CStyleSection& section) {
     return out;
 }
 
-WriteResult WriteSectionStyle(const std::string& path, const CStyleDocument& document,
-                              const CStyleSection& section, IMessageBox& messages) {
+Outcome BuildSectionStyle(const CStyleDocument& document, const CStyleSection& section,
+                          const std::string& target, ByteArray& bytes) {
     CStyleSection played;
     played.SetName(section.GetName());
     played.CreateData();
     const CStyleSection* setup = document.FindSection(kSetupSectionName);
-    ByteArray bytes = setup && setup != &section ? SetupEvents(*setup) : ByteArray();
+    ByteArray events = setup && setup != &section ? SetupEvents(*setup) : ByteArray();
     if (const ByteArray* data = section.GetData())
-        bytes.insert(bytes.end(), data->begin(), data->end());
-    played.ReserveData(bytes.size());
-    for (std::uint8_t byte : bytes)
+        events.insert(events.end(), data->begin(), data->end());
+    played.ReserveData(events.size());
+    for (std::uint8_t byte : events)
         played.AppendByte(byte);
     played.AddDestination(0);
 
@@ -46,8 +46,21 @@ WriteResult WriteSectionStyle(const std::string& path, const CStyleDocument& doc
     slots[0] = {true, section.GetName(), section.GetName()};
     const std::vector<CStyleSection*> assigned = {&played};
     const std::vector<const CCsegRecord*> csegs;
-    const StyleWriteInput input{properties ? *properties : none, slots, assigned, csegs};
-    return WriteStyleFile(path, input, messages);
+    StyleWriteInput input{properties ? *properties : none, slots, assigned, csegs};
+    input.voiceChanges = &document.GetVoiceChanges();
+    return BuildStyleFile(input, target, bytes);
+}
+
+WriteResult WriteSectionStyle(const std::string& path, const CStyleDocument& document,
+                              const CStyleSection& section, IMessageBox& messages) {
+    ByteArray bytes;
+    Outcome outcome = BuildSectionStyle(document, section, path, bytes);
+    if (!outcome)
+        outcome = WriteStyleBytes(path, bytes);
+    if (!outcome)
+        return WriteResult::Ok;
+    ShowOutcome(messages, outcome);
+    return WriteResult::Failed;
 }
 
 } // namespace korvane

@@ -1,8 +1,13 @@
 #include "audition/Soundfont.h"
 
+#include "platform/RegularFile.h"
+
 #include <algorithm>
 #include <filesystem>
+#include <system_error>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace korvane {
 
@@ -21,6 +26,26 @@ std::string FindSoundfont(const std::string& configured, const std::string& syst
     }
     std::sort(found.begin(), found.end());
     return found.empty() ? std::string() : found.front();
+}
+
+} // namespace korvane
+
+namespace korvane {
+
+std::optional<std::string> CheckSoundfont(const std::string& path) {
+    if (path.empty())
+        return "no soundfont found";
+    const RegularFileOpen opened = OpenRegularFile(path);
+    if (!opened.stream) {
+        return "the soundfont " + path +
+               " cannot be read: " + std::generic_category().message(opened.errorCode);
+    }
+    struct stat status {};
+    const bool sized = ::fstat(::fileno(opened.stream), &status) == 0;
+    std::fclose(opened.stream);
+    if (!sized || std::uint64_t(status.st_size) > kMaxSoundfontBytes)
+        return "the soundfont " + path + " is too large";
+    return std::nullopt;
 }
 
 } // namespace korvane

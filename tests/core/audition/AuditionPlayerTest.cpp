@@ -183,7 +183,7 @@ struct Failure {
     bool open;
 };
 
-TEST_F(AuditionPlayerTest, OnlyOpenAndSeekFailuresAreShown) {
+TEST_F(AuditionPlayerTest, OpenSeekAndPlayFailuresAreShownStopFailuresAreNot) {
     const std::vector<Failure> failures = {
         {"open, with a reason",
          "open",
@@ -203,7 +203,7 @@ TEST_F(AuditionPlayerTest, OnlyOpenAndSeekFailuresAreShown) {
          "the MIDI output port has gone",
          {"Couldn't rewind music(the MIDI output port has gone)"},
          true},
-        {"play fails silently", "play", 9, "x", {}, true},
+        {"play: said once", "play", 9, "x", {"Couldn't play music(x)"}, true},
         {"stop fails silently", "stop", 9, "x", {}, true},
     };
     for (const Failure& failure : failures) {
@@ -339,9 +339,10 @@ TEST_F(AuditionPlayerTest, PlayThisSectionPlaysSetupEventsThenTheSectionRepeatin
         (sequence->events.back().seconds - start) / double(events.back().first);
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(sequence->events[i].bytes, expected[i].second) << i;
-        if (i >= first)
+        if (i >= first) {
             EXPECT_NEAR(sequence->events[i].seconds,
                         start + double(expected[i].first) * secondsPerTick, 1e-6);
+        }
     }
 
     // Another section switches at once; the whole style's Play after Stop no longer repeats.

@@ -5,15 +5,21 @@
 
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
+#include "platform/AtomicFile.h"
+#include "platform/DisplayText.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
 #include "support/StyleBytes.h"
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
+#include "support/Unprivileged.h"
 
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace korvane::testing {
 namespace {
@@ -106,21 +112,43 @@ TEST(StyleFileNames, EveryStyleExtensionInAnyCase) {
         EXPECT_FALSE(IsStyleFileName(name)) << name;
 }
 
-TEST(ReadFailures, ClassifiedByTheReadersResultAndMessage) {
-    EXPECT_EQ(ClassifyReadFailure(ReadResult::Damaged,
-                                  "File x.sty cannot be converted to SFF1: CSEG \"SInt\", channel "
-                                  "12 \"Chord1\": its note transposition rule is 3.\nCannot "
-                                  "process further."),
-              FileOutcome::Failed);
-    EXPECT_EQ(
-        ClassifyReadFailure(ReadResult::Refused, "/x.sty is not a style file (MThd missing)."),
-        FileOutcome::SkippedNotStyle);
-    EXPECT_EQ(
-        ClassifyReadFailure(ReadResult::Refused, "Non-style MIDI File.\nCannot process further."),
-        FileOutcome::SkippedNotStyle);
-    EXPECT_EQ(ClassifyReadFailure(ReadResult::Damaged, "Unable to locate CASM segment."),
-              FileOutcome::Failed);
-    EXPECT_EQ(ClassifyReadFailure(ReadResult::NoTrack, "No track tag.\n"), FileOutcome::Failed);
+TEST(ReadFailures, NoStyleAndNoRegularFileAreSkippedEveryOtherFailureFails) {
+    const std::vector<std::pair<Failure, FileOutcome>> cases = {
+        {Failure::None, FileOutcome::Converted},
+        {Failure::Exists, FileOutcome::SkippedExists},
+        {Failure::NotRegularFile, FileOutcome::SkippedNotStyle},
+        {Failure::NotAStyle, FileOutcome::SkippedNotStyle},
+        {Failure::Type1Midi, FileOutcome::SkippedNotStyle},
+        {Failure::MultitrackMidi, FileOutcome::SkippedNotStyle},
+        {Failure::NonStyleMidi, FileOutcome::SkippedNotStyle},
+        {Failure::CannotOpen, FileOutcome::Failed},
+        {Failure::NoTrack, FileOutcome::Failed},
+        {Failure::NoCasm, FileOutcome::Failed},
+        {Failure::Damaged, FileOutcome::Failed},
+        {Failure::CannotConvertSff2, FileOutcome::Failed},
+        {Failure::NoSectionMatches, FileOutcome::Failed},
+        {Failure::WriteFailed, FileOutcome::Failed}};
+    for (const auto& [failure, outcome] : cases)
+        EXPECT_EQ(OutcomeOfFile(failure), outcome) << int(failure);
+}
+
+TEST(FolderSummary, SkippedIsExistsPlusNotAStyleAndNamesAreEscaped) {
+    FolderConversionSummary summary;
+    summary.styleFiles = 4;
+    summary.files = {
+        {"a.sty", FileOutcome::SkippedExists, MakeOutcome(Failure::Exists)},
+        {"b.sty", FileOutcome::SkippedExists, MakeOutcome(Failure::Exists)},
+        {"c\x1b.sty", FileOutcome::SkippedNotStyle, MakeOutcome(Failure::Type1Midi)},
+        {"d\x1b[2J.sty", FileOutcome::Failed, MakeOutcome(Failure::Damaged, "/in/d\x1b[2J.sty")}};
+    EXPECT_EQ(FolderSummaryText(summary, 1, PrintableUtf8),
+              "Converted: 0 of 4 style files.\n"
+              "Skipped: 3 (exists: 2, not a style: 1)\n"
+              "Failed: 1\n"
+              "\na.sty (skipped, exists)\n... and 3 more.");
+    const std::string failed = FolderSummaryText(summary, 4, PrintableUtf8);
+    EXPECT_EQ(failed.substr(failed.rfind('\n') + 1),
+              "d\\x1b[2J.sty (failed): File d\\x1b[2J.sty is damaged: it ends in the middle of its "
+              "data. Cannot process further.");
 }
 
 TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOthers) {
@@ -152,7 +180,7 @@ TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOt
         EXPECT_EQ(summary->files[i].name, expected[i].first);
         EXPECT_EQ(summary->files[i].outcome, expected[i].second) << expected[i].first;
     }
-    EXPECT_EQ(summary->files[2].message,
+    EXPECT_EQ(FileReportText(summary->files[2]),
               "File c-damaged.sty is damaged: it ends in the middle of its data. Cannot process "
               "further.");
 
@@ -220,7 +248,8 @@ TEST_F(FolderConversionTest, AFileWithNothingToAssignFailsWithItsReason) {
     ASSERT_TRUE(summary);
     ASSERT_EQ(summary->files.size(), 1u);
     EXPECT_EQ(summary->files[0].outcome, FileOutcome::Failed);
-    EXPECT_EQ(summary->files[0].message, "No section of this style matches a slot of the model.");
+    EXPECT_EQ(FileReportText(summary->files[0]),
+              "No section of this style matches a slot of the model.");
     EXPECT_TRUE(OutputNames().empty());
 }
 
@@ -246,19 +275,80 @@ TEST_F(FolderConversionTest, ACancelledRunKeepsWhatIsWrittenAndLeavesNoPartFile)
               std::string::npos);
 }
 
-TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOne) {
-    for (int i = 0; i < 12; ++i)
+TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOneWithTheUmasksMode) {
+    for (int i = 0; i < 40; ++i)
         Put("p" + std::to_string(i) + ".sty", Generated(40 + std::uint64_t(i)));
-    job.jobs = 4;
+    job.jobs = 16;
     std::size_t reported = 0;
+    const mode_t before = umask(022);
     const auto summary = Convert([&](std::size_t, std::size_t, const std::string&) { ++reported; });
+    EXPECT_EQ(umask(before), 022u);
     ASSERT_TRUE(summary);
-    EXPECT_EQ(reported, 12u);
-    EXPECT_EQ(summary->Count(FileOutcome::Converted), 12u);
-    for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(reported, 40u);
+    EXPECT_EQ(summary->Count(FileOutcome::Converted), 40u);
+    for (int i = 0; i < 40; ++i) {
         const std::string name = "p" + std::to_string(i) + ".sty";
+        EXPECT_EQ(fs::status(folder.File("out/" + name)).permissions(), fs::perms(0644)) << name;
         EXPECT_EQ(ReadByteArray(folder.File("out/" + name)), ConvertedAlone(name)) << name;
     }
+}
+
+TEST_F(FolderConversionTest, SixtyFourJobsInterruptedBySignalLeaveNoTemporaryFile) {
+    for (int i = 0; i < 100; ++i)
+        Put("s" + std::to_string(i) + ".sty", Generated(std::uint64_t(i)));
+    job.jobs = 64;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            InstallTemporaryFileCleanup();
+            Convert([signal](std::size_t started, std::size_t, const std::string&) {
+                if (started == 90) // with many files written, none yet named
+                    kill(getpid(), signal);
+            });
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        for (const std::string& name : OutputNames())
+            EXPECT_EQ(name.find(".korvane-"), std::string::npos) << signal;
+    }
+}
+
+TEST_F(FolderConversionTest, TheSourceFolderAsTargetIsRefusedHoweverItIsSpelt) {
+    const ByteArray original = Generated(49);
+    Put("a.sty", original);
+    fs::create_directory_symlink(folder.File("in"), folder.File("link"));
+    job.overwrite = true;
+    for (const std::string& target :
+         {folder.File("in"), folder.File("in/"), folder.File("out/../in"), folder.File("link")}) {
+        job.targetFolder = target;
+        messages.shown.clear();
+        EXPECT_FALSE(Convert()) << target;
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, "The folders " + folder.File("in") + " and " + target +
+                                              " are the same folder.\nNothing was converted.");
+        EXPECT_EQ(messages.shown[0].caption, "Sorry...");
+    }
+    EXPECT_EQ(ReadByteArray(folder.File("in/a.sty")), original);
+    EXPECT_EQ(fs::directory_iterator(folder.File("in"))->path().filename(), "a.sty");
+}
+
+TEST_F(FolderConversionTest, WorkersTheSystemRefusesMeanFewerWorkers) {
+    Put("a.sty", Generated(50));
+    Put("b.sty", Generated(51));
+    job.jobs = 8;
+    for (const std::string& path : {folder.Path(), folder.File("in"), folder.File("out")})
+        HandToUnprivileged(path);
+    const std::string seen = RunUnprivileged([&] {
+        const rlimit none{0, 0}; // no process or thread more for this user
+        setrlimit(RLIMIT_NPROC, &none);
+        const auto summary = Convert();
+        return summary ? FolderSummaryText(*summary, 0) : "nothing";
+    });
+    EXPECT_EQ(seen, "Converted: 2 of 2 style files.\nSkipped: 0 (exists: 0, not a style: 0)\n"
+                    "Failed: 0\n");
+    EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a.sty", "b.sty"}));
 }
 
 TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
@@ -274,13 +364,45 @@ TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
               "Cannot read the folder " + folder.File("none") + ".\nNothing was converted.");
 }
 
+// korvane-cli creates a missing target as cp -r does: the folder itself, never its parents.
+TEST_F(FolderConversionTest, AMissingTargetIsCreatedButNotItsParents) {
+    Put("a.sty", Generated(21));
+    job.createTarget = true;
+    job.targetFolder = folder.File("gone/new");
+    EXPECT_FALSE(Convert());
+    EXPECT_EQ(messages.shown.at(0).text,
+              "The folder " + job.targetFolder + " does not exist.\nNothing was converted.");
+    job.targetFolder = folder.File("new");
+    ASSERT_TRUE(Convert());
+    EXPECT_EQ(ReadByteArray(folder.File("new/a.sty")), ConvertedAlone("a.sty"));
+}
+
 TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {
     ASSERT_EQ(mkfifo(folder.File("in/pipe.sty").c_str(), 0600), 0);
     const auto summary = Convert();
     ASSERT_TRUE(summary);
     ASSERT_EQ(summary->files.size(), 1u);
     EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedNotStyle);
-    EXPECT_EQ(summary->files[0].message, "not a regular file");
+    EXPECT_EQ(FileReportText(summary->files[0]), "not a regular file");
+}
+
+// Takes the target's name while the converted file waits to take it.
+std::string g_takenName;
+void TakeTheName(const char*) {
+    WriteBytes(g_takenName, T("came first"));
+}
+
+TEST_F(FolderConversionTest, AFileThatAppearsDuringTheWriteIsKeptAndCountsAsExisting) {
+    Put("a.sty", Generated(51));
+    g_takenName = folder.File("out/a.sty");
+    SetBeforeReplaceObserver(&TakeTheName);
+    const auto summary = Convert();
+    SetBeforeReplaceObserver(nullptr);
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->files.size(), 1u);
+    EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedExists);
+    EXPECT_EQ(ReadBytes(folder.File("out/a.sty")), "came first");
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{"a.sty"}); // no temporary file left
 }
 
 } // namespace
