@@ -419,10 +419,11 @@ TEST_F(CliTest, ConvertPatternReplaysTheStoredStepsByName) {
     EXPECT_EQ(run.out, "Wrote " + out + ": 2 sections for PSR-740.\n");
     EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"Main A", "Main B"}));
 
+    // The reader's message names the file escaped, as every message on the terminal does.
     const CliRun none = Run({"convert", in, "--model", "PSR-740", "--pattern",
-                             folder.File("missing.ini"), "-o", folder.File("x.sty")});
+                             folder.File("missing\x1b[2J.ini"), "-o", folder.File("x.sty")});
     EXPECT_EQ(none.exitCode, 1);
-    EXPECT_EQ(none.err, "korvane-cli: Sorry... " + folder.File("missing.ini") +
+    EXPECT_EQ(none.err, "korvane-cli: Sorry... " + folder.File("missing\\x1b[2J.ini") +
                             " is not a configuration file.\n");
     EXPECT_EQ(Run({"convert", in, "--model", "PSR-740", "--pattern", ini, "--by-name", "-o",
                    folder.File("y.sty")})
