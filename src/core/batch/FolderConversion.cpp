@@ -33,8 +33,10 @@ std::string OneLine(std::string text) {
 
 // A group is made durable and named once a second, or sooner when it holds this many files: each
 // commit waits for the disk about as long as a few hundred small files take to convert, and an
-// interrupted run loses at most a second's work.
-constexpr std::size_t kMostFilesPerCommit = 1024;
+// interrupted run loses at most a second's work. Smaller groups start the disk sooner, so less is
+// left to write at the end, and each new file stays open without a name until its commit, so
+// this bounds the descriptors they hold.
+constexpr std::size_t kMostFilesPerCommit = 256;
 constexpr std::chrono::seconds kCommitInterval{1};
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

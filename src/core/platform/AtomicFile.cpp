@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,6 +218,67 @@ WriteStage StageOfRenameFailure(int code) {
     }
 }
 
+// The most files kept open without a name at once, in all groups: a part of the descriptors this
+// process may open, so that reading the sources never runs short.
+std::atomic<int> g_unnamedOpen{0};
+int MostUnnamedOpen() {
+    static const int most = [] {
+        rlimit limit{};
+        if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            return 1024;
+        return int(std::clamp<rlim_t>(limit.rlim_cur / 2, 0, 1024));
+    }();
+    return most;
+}
+
+// A new file in a folder, made without a name (O_TMPFILE) and given one by linking its
+// descriptor's /proc name, which fails on a taken name. Where the kernel, the file system or
+// /proc cannot do that, Create returns null and the caller takes a named temporary file.
+class CUnnamedFile {
+public:
+    static std::unique_ptr<CUnnamedFile> Create(const std::string& folder) {
+        static const bool hasProc = access("/proc/self/fd", X_OK) == 0;
+        if (!hasProc || g_ending.load())
+            return nullptr;
+        if (g_unnamedOpen.fetch_add(1) >= MostUnnamedOpen()) {
+            g_unnamedOpen.fetch_sub(1);
+            return nullptr;
+        }
+        // 0666 less the umask, as for any new file.
+        const int descriptor =
+            open(folder.empty() ? "." : folder.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
+        if (descriptor < 0) {
+            g_unnamedOpen.fetch_sub(1);
+            return nullptr;
+        }
+        return std::unique_ptr<CUnnamedFile>(new CUnnamedFile(descriptor));
+    }
+    ~CUnnamedFile() {
+        close(m_descriptor);
+        g_unnamedOpen.fetch_sub(1);
+    }
+    CUnnamedFile(const CUnnamedFile&) = delete;
+    CUnnamedFile& operator=(const CUnnamedFile&) = delete;
+
+    int Descriptor() const { return m_descriptor; }
+    // Gives the complete file the name target, unless something holds it.
+    WriteFailure Link(const std::string& target) const {
+        char path[32];
+        std::snprintf(path, sizeof path, "/proc/self/fd/%d", m_descriptor);
+        if (const BeforeReplaceObserver observer = g_beforeReplace.load())
+            observer(path);
+        if (linkat(AT_FDCWD, path, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            const int code = errno;
+            return {StageOfRenameFailure(code), code};
+        }
+        return {};
+    }
+
+private:
+    explicit CUnnamedFile(int descriptor) : m_descriptor(descriptor) {}
+    int m_descriptor;
+};
+
 // Rewrites an existing file through its own descriptor when the folder holds no room for a
 // temporary file.
 WriteFailure WriteInPlace(int descriptor, const std::vector<std::uint8_t>& bytes) {
@@ -278,12 +340,14 @@ struct StagedWrite {
     std::string target; // the end of the chain of links
     // Null after a failure, or when the file was rewritten in place and is done.
     std::unique_ptr<CTemporaryFile> temporary;
+    // Or, for a new file of a group, a file without a name, open until it takes its name.
+    std::unique_ptr<CUnnamedFile> unnamed;
 };
 
 // Everything of a write up to the rename: the target checked, the temporary file made with the
 // owner and mode it is to have, the bytes written, flushed to disk when asked, and closed.
 StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                       const AtomicWriteOptions& options, bool flush) {
+                       const AtomicWriteOptions& options, bool flush, bool mayStayUnnamed) {
     StagedWrite staged;
     const LinkTarget target = ResolveLinkTarget(path);
     if (target.errorCode != 0) {
@@ -317,6 +381,20 @@ StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>&
         // Something else may have taken the name between the look and the open.
         if (fstat(existing.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
             staged.failure = {WriteStage::Open, EINVAL};
+            return staged;
+        }
+    }
+
+    // A new file that need not replace anything is made without a name, when the file system
+    // can: it takes its name in one step that refuses a taken name, and vanishes with the
+    // process, so there is nothing to remove on a failure or a signal.
+    if (mayStayUnnamed && !target.exists && !options.replaceExisting) {
+        auto unnamed = CUnnamedFile::Create(FolderOfPath(target.path));
+        if (unnamed) {
+            if (!WriteAll(unnamed->Descriptor(), bytes))
+                staged.failure = {WriteStage::Write, errno};
+            else
+                staged.unnamed = std::move(unnamed);
             return staged;
         }
     }
@@ -374,7 +452,7 @@ WriteFailure PutInPlace(CTemporaryFile& temporary, const std::string& target,
 
 WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                  const AtomicWriteOptions& options) {
-    StagedWrite staged = StageWrite(path, bytes, options, true);
+    StagedWrite staged = StageWrite(path, bytes, options, true, false);
     if (staged.failure || !staged.temporary)
         return staged.failure;
     return PutInPlace(*staged.temporary, staged.target, options.replaceExisting);
@@ -385,6 +463,7 @@ struct CCommitGroup::Entry {
     std::string target; // the end of its links
     bool replaceExisting = true;
     std::unique_ptr<CTemporaryFile> temporary;
+    std::unique_ptr<CUnnamedFile> unnamed;
 };
 
 CCommitGroup::CCommitGroup() = default;
@@ -392,14 +471,15 @@ CCommitGroup::~CCommitGroup() = default;
 
 WriteFailure CCommitGroup::Add(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                const AtomicWriteOptions& options) {
-    StagedWrite staged = StageWrite(path, bytes, options, false);
-    if (staged.failure || !staged.temporary)
+    StagedWrite staged = StageWrite(path, bytes, options, false, true);
+    if (staged.failure || (!staged.temporary && !staged.unnamed))
         return staged.failure;
     auto entry = std::make_unique<Entry>();
     entry->path = path;
     entry->target = std::move(staged.target);
     entry->replaceExisting = options.replaceExisting;
     entry->temporary = std::move(staged.temporary);
+    entry->unnamed = std::move(staged.unnamed);
     const std::lock_guard<std::mutex> lock(m_lock);
     m_entries.push_back(std::move(entry));
     return {};
@@ -471,9 +551,12 @@ std::vector<CCommitGroup::Outcome> CCommitGroup::Commit() {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         Entry& entry = *entries[i];
         WriteFailure failure{WriteStage::Write, folderOf[i]->failure};
-        if (!failure.errorCode)
+        if (!failure.errorCode && entry.unnamed)
+            failure = entry.unnamed->Link(entry.target);
+        else if (!failure.errorCode)
             failure = PutInPlace(*entry.temporary, entry.target, entry.replaceExisting);
         entry.temporary.reset(); // removed unless it took its name
+        entry.unnamed.reset();
         outcomes.push_back({entry.path, failure});
     }
 
