@@ -13,6 +13,7 @@
 #include <new>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 namespace korvane {
 namespace {
@@ -57,6 +58,16 @@ public:
         for (std::size_t i = 0; i < length && !m_atEnd; ++i)
             text.push_back(static_cast<char>(ReadByte()));
         return text;
+    }
+    // The bytes from here up to the next byte of value stop (or the end), which is not read.
+    std::pair<const std::uint8_t*, std::size_t> ReadRunBefore(std::uint8_t stop) {
+        const std::uint8_t* first = m_bytes.data() + m_position;
+        const std::size_t left = m_bytes.size() - m_position;
+        const void* found = std::memchr(first, stop, left);
+        const std::size_t length =
+            found ? std::size_t(static_cast<const std::uint8_t*>(found) - first) : left;
+        m_position += length;
+        return {first, length};
     }
     bool AtEnd() const { return m_atEnd; }
     std::uint64_t Position() const { return m_position; }
@@ -107,7 +118,7 @@ private:
     ReadResult ReadCsegChunks(Tag tag);
     void IndexSections();
     void ResolveSdec(std::string_view text, CCsegRecord* record);
-    void AppendToSection(std::uint8_t byte);
+    void AppendToSection(const std::uint8_t* bytes, std::size_t count);
     bool EndsBeforeCasmEnd() const { return m_in.AtEnd() && m_in.Position() < m_casmEnd; }
     ReadResult ReadCtb2(CCsegRecord& record, const std::string& sdec);
 
@@ -271,13 +282,13 @@ ByteArray CStyleFileReader::ReadStoredEvent(std::uint8_t type, bool withFollowin
 
 ReadResult CStyleFileReader::ReadSections() {
     for (;;) {
-        std::uint8_t b = m_in.ReadByte();
+        // Every byte up to the next FF belongs to the current section as it stands.
+        const auto [run, length] = m_in.ReadRunBefore(0xFF);
+        if (length)
+            AppendToSection(run, length);
+        m_in.ReadByte(); // the FF
         if (m_in.AtEnd())
             break;
-        if (b != 0xFF) {
-            AppendToSection(b);
-            continue;
-        }
         const std::uint8_t type = m_in.ReadByte();
         if (m_in.AtEnd())
             break;
@@ -291,8 +302,8 @@ ReadResult CStyleFileReader::ReadSections() {
             return ReadResult::Ok;
         } else {
             // An FF inside an event (a long delta-time, say) is copied with the byte after it.
-            AppendToSection(0xFF);
-            AppendToSection(type);
+            const std::uint8_t pair[] = {0xFF, type};
+            AppendToSection(pair, 2);
         }
     }
     // The track ended without an end-of-track event.
@@ -301,16 +312,15 @@ ReadResult CStyleFileReader::ReadSections() {
 
 // A section never holds more bytes than the file has left, so its array grows no further than
 // that: a style of one huge section is held once, not in an array twice its size.
-void CStyleFileReader::AppendToSection(std::uint8_t byte) {
+void CStyleFileReader::AppendToSection(const std::uint8_t* bytes, std::size_t count) {
     const ByteArray* data = m_current->GetData();
-    if (data && data->size() == data->capacity()) {
-        const std::size_t doubled = std::max<std::size_t>(16, data->capacity() * 2);
-        const std::uint64_t remaining = m_in.Remaining();
-        const std::uint64_t bound = data->size() + remaining + 1;
-        m_current->ReserveData(remaining ? std::size_t(std::min<std::uint64_t>(doubled, bound))
-                                         : doubled);
+    const std::size_t needed = (data ? data->size() : 0) + count;
+    if (!data || needed > data->capacity()) {
+        const std::size_t doubled = std::max<std::size_t>(16, data ? data->capacity() * 2 : 0);
+        const std::size_t bound = needed + std::size_t(m_in.Remaining());
+        m_current->ReserveData(std::max(needed, std::min(doubled, bound)));
     }
-    m_current->AppendByte(byte);
+    m_current->AppendBytes(bytes, count);
 }
 
 ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {

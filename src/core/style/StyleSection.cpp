@@ -31,6 +31,12 @@ std::size_t CStyleSection::AppendByte(std::uint8_t byte) {
     return m_pData->size() - 1;
 }
 
+void CStyleSection::AppendBytes(const std::uint8_t* bytes, std::size_t count) {
+    if (!m_pData)
+        m_pData.emplace();
+    m_pData->insert(m_pData->end(), bytes, bytes + count);
+}
+
 void CStyleSection::RemoveDestination(std::uint32_t slot) {
     auto found = std::find(m_pDestinations.begin(), m_pDestinations.end(), slot);
     if (found != m_pDestinations.end())

@@ -37,6 +37,8 @@ public:
     void ReserveData(std::size_t capacity);
     // Appends one event byte and returns its index; CreateData must have run.
     std::size_t AppendByte(std::uint8_t byte);
+    // Appends count event bytes at once.
+    void AppendBytes(const std::uint8_t* bytes, std::size_t count);
 
     CCsegRecord* GetSegment() const { return m_pSegment; }
     void SetSegment(CCsegRecord* segment) { m_pSegment = segment; }
