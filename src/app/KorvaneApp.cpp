@@ -14,6 +14,10 @@
 namespace korvane {
 
 int CKorvaneApp::Run(int argc, char** argv) {
+    // The menu bar stays in the window, as the window's layout draws it, on every desktop. It also
+    // spares the start a wait: a desktop menu bar is looked for over the session bus as the window
+    // makes its menu bar, and without a bus the wait is for dbus-launch to fail.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.1"));
