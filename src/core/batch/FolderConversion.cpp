@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
+#include <unordered_map>
 
 namespace korvane {
 namespace {
@@ -50,6 +52,11 @@ FileReport Report(const std::string& name, FileOutcome outcome, const std::strin
     return {name, outcome, OneLine(message)};
 }
 
+// Files written before their group is made durable and named; large enough that the flush of
+// the file system is a small part of a group's time, small enough that an interrupted run loses
+// little.
+constexpr std::size_t kFilesPerCommit = 128;
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
     return (fs::path(folder) / name).string();
 }
@@ -86,7 +93,8 @@ FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message) {
     return FileOutcome::Failed;
 }
 
-FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name) {
+FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name,
+                             CCommitGroup* group) {
     const std::string source = JoinPath(job.sourceFolder, name);
     const std::string target = JoinPath(job.targetFolder, name);
     try {
@@ -124,7 +132,12 @@ FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& 
         messages.Forget(); // what the clicks said is not the file's outcome
         StyleWriteOptions write;
         write.resolution = job.resolution;
-        if (WriteWork(table, target, write) != WriteResult::Ok)
+        write.existing = job.overwrite ? ExistingFile::Replace : ExistingFile::Keep;
+        write.group = group;
+        const WriteResult written = WriteWork(table, target, write);
+        if (written == WriteResult::AlreadyExists)
+            return Report(name, FileOutcome::SkippedExists, "exists");
+        if (written != WriteResult::Ok)
             return Report(name, FileOutcome::Failed, messages.Text());
         return Report(name, FileOutcome::Converted, fromSff2 ? "converted from SFF2" : "");
     } catch (const std::bad_alloc&) {
@@ -141,6 +154,12 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     std::error_code error;
     if (!fs::is_directory(job.targetFolder, error)) {
         messages.Show("The folder " + job.targetFolder + " does not exist.\nNothing was converted.",
+                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+        return std::nullopt;
+    }
+    if (fs::equivalent(job.sourceFolder, job.targetFolder, error)) {
+        messages.Show("The folders " + job.sourceFolder + " and " + job.targetFolder +
+                          " are the same folder.\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
         return std::nullopt;
     }
@@ -165,6 +184,19 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     std::mutex progressLock;
     std::size_t started = 0;
 
+    // The files are made durable in groups: a flush of the whole file system costs about what
+    // one file's flush costs. What a commit says of a file is kept apart from the file's report
+    // (another thread may still be writing that), and applied once every worker has ended.
+    CCommitGroup group;
+    std::unordered_map<std::string, std::size_t> indexOfTarget;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        indexOfTarget.emplace(JoinPath(job.targetFolder, names[i]), i);
+    std::vector<WriteFailure> commitFailures(names.size());
+    auto commit = [&] {
+        for (const CCommitGroup::Outcome& outcome : group.Commit())
+            commitFailures[indexOfTarget.at(outcome.path)] = outcome.failure;
+    };
+
     auto work = [&] {
         for (;;) {
             if (cancel.load())
@@ -176,22 +208,38 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                 const std::lock_guard<std::mutex> lock(progressLock);
                 progress(++started, names.size(), names[index]);
             }
-            reports[index] = ConvertFolderFile(job, names[index]);
+            reports[index] = ConvertFolderFile(job, names[index], &group);
+            if (group.Size() >= kFilesPerCommit)
+                commit();
         }
     };
 
     unsigned jobs = job.jobs ? job.jobs : DefaultFolderJobs();
     jobs = unsigned(std::min<std::size_t>(jobs, std::max<std::size_t>(1, names.size())));
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < jobs; ++i)
-        workers.emplace_back(work);
+    workers.reserve(jobs);
+    for (unsigned i = 1; i < jobs; ++i) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had (a process limit): the ones started do the work
+        }
+    }
     work();
     for (std::thread& worker : workers)
         worker.join();
+    commit(); // the files of a cancelled run that were under way are complete too
 
-    for (auto& report : reports) {
-        if (report)
-            summary.files.push_back(std::move(*report));
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        if (!reports[i])
+            continue;
+        const WriteFailure& failure = commitFailures[i];
+        if (failure.stage == WriteStage::Exists)
+            *reports[i] = Report(names[i], FileOutcome::SkippedExists, "exists");
+        else if (failure)
+            *reports[i] = Report(names[i], FileOutcome::Failed,
+                                 WriteFailureText(JoinPath(job.targetFolder, names[i]), failure));
+        summary.files.push_back(std::move(*reports[i]));
     }
     summary.cancelled = summary.files.size() < names.size();
     return summary;

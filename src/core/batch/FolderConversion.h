@@ -1,6 +1,7 @@
 #pragma once
 
 #include "patterns/ConversionPattern.h"
+#include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "style/StyleReader.h"
 
@@ -63,18 +64,23 @@ bool IsStyleFileName(const std::string& name);
 // fails. The reader's result and message decide, here only.
 FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message);
 
-// Converts one file of the job's source folder; never throws, never leaves a half-written file.
-FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name);
+// Converts one file of the job's source folder; never throws, never leaves a half-written file,
+// never replaces a file unless the job overwrites. With a group, the file is added to it and takes
+// its name when the group commits (the report says Converted until then).
+FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name,
+                             CCommitGroup* group = nullptr);
 
 // Called as each file starts, from the worker threads one at a time: the number of files started
 // so far (this one included), the number of style files, and the file's name.
 using FolderProgress =
     std::function<void(std::size_t started, std::size_t total, const std::string& name)>;
 
-// Runs the job over the style files of the source folder, the given number of files at once.
-// A set cancel flag lets the files under way finish and starts no more. A source folder that
-// cannot be listed or a target folder that does not exist is reported through messages, and
-// nothing is returned.
+// Runs the job over the style files of the source folder, the given number of files at once
+// (fewer when the system gives no more threads). The files are made durable in groups, each
+// group named only once its files are stored. A set cancel flag lets the files under way finish
+// and starts no more. A source folder that cannot be listed, a target folder that does not exist
+// or is the source folder (by device and inode, however it is spelt) is reported through
+// messages, and nothing is returned.
 std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& job,
                                                      IMessageBox& messages,
                                                      const FolderProgress& progress,

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,81 +23,120 @@ constexpr int kMostLinks = 40;
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Temporary files of writes in progress, readable from a signal handler: a slot is Live only
-// while its path is complete, and the handler touches nothing but Live slots.
-enum SlotState : int { Free = 0, Filling = 1, Live = 2 };
-struct CTemporarySlot {
-    std::atomic<int> state{Free};
+// Temporary files of writes in progress, readable from a signal handler. The registry is a list
+// of nodes that only grows (a node is reused, never freed), pushed without a lock, so it holds
+// as many files as are under way however many threads write.
+// A node's path is written only while the node is Creating: from before the file's name is
+// chosen until open() has said whether it made the file. The handler, on whatever thread it
+// runs, first stops new creations (g_ending), then waits until no node is Creating, so that
+// every file that exists is named in a Live node when it walks the list, and no path changes
+// under it.
+enum NodeState : int { Free = 0, Taken = 1, Creating = 2, Live = 3 };
+struct CTemporaryNode {
+    std::atomic<int> state{Taken};
+    CTemporaryNode* next = nullptr; // set once, before the node is published
     char path[PATH_MAX] = {};
 };
-CTemporarySlot g_temporaries[8];
+std::atomic<CTemporaryNode*> g_temporaries{nullptr};
+std::atomic<bool> g_ending{false};
+// The node this thread is creating a file for, and whether its path is complete: a handler that
+// stops this thread inside its own creation settles that node itself.
+thread_local std::atomic<CTemporaryNode*> t_pCreating{nullptr};
+thread_local std::atomic<bool> t_named{false};
 
 std::atomic<BeforeReplaceObserver> g_beforeReplace{nullptr};
 
 extern "C" void RemoveTemporariesAndRaise(int signal) {
-    for (CTemporarySlot& slot : g_temporaries) {
-        if (slot.state.load() == Live)
-            unlink(slot.path);
+    g_ending.store(true);
+    // The interrupted creation never resumes; once named, its file may exist.
+    if (CTemporaryNode* own = t_pCreating.load())
+        own->state.store(t_named.load() ? Live : Taken);
+    for (bool creating = true; creating;) {
+        creating = false;
+        for (CTemporaryNode* node = g_temporaries.load(); node; node = node->next)
+            creating = creating || node->state.load() == Creating;
+    }
+    for (CTemporaryNode* node = g_temporaries.load(); node; node = node->next) {
+        if (node->state.load() == Live)
+            unlink(node->path);
     }
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
 
-// Blocks the cleanup signals while a temporary file is created and registered, so that no
-// signal can come between the two and leave the file behind.
-class CCleanupSignalsBlocked {
-public:
-    CCleanupSignalsBlocked() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int signal : kCleanupSignals)
-            sigaddset(&set, signal);
-        sigprocmask(SIG_BLOCK, &set, &m_previous);
+CTemporaryNode* TakeTemporaryNode() {
+    for (CTemporaryNode* node = g_temporaries.load(); node; node = node->next) {
+        int expected = Free;
+        if (node->state.load() == Free && node->state.compare_exchange_strong(expected, Taken))
+            return node;
     }
-    ~CCleanupSignalsBlocked() { sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
-    CCleanupSignalsBlocked(const CCleanupSignalsBlocked&) = delete;
-    CCleanupSignalsBlocked& operator=(const CCleanupSignalsBlocked&) = delete;
+    auto* node = new CTemporaryNode;
+    node->next = g_temporaries.load();
+    while (!g_temporaries.compare_exchange_weak(node->next, node)) {
+    }
+    return node;
+}
 
-private:
-    sigset_t m_previous;
-};
+// Six random letters or digits, after ".korvane-".
+void NameTemporary(char* letters) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::minstd_rand random(std::random_device{}());
+    for (int i = 0; i < 6; ++i)
+        letters[i] = kLetters[random() % (sizeof kLetters - 1)];
+    letters[6] = '\0';
+}
 
 // A registered temporary file: removed (and forgotten) when the write fails, forgotten once it
-// has taken its name.
+// has taken its name. Its name is registered before the file exists.
 class CTemporaryFile {
 public:
-    explicit CTemporaryFile(const std::string& folder) {
-        m_path = (folder.empty() ? std::string(".") : folder) + "/.korvane-XXXXXX";
-        CCleanupSignalsBlocked blocked;
-        m_descriptor = mkostemp(m_path.data(), O_CLOEXEC);
-        if (m_descriptor < 0) {
-            m_kept = true; // nothing was created
+    // mode: as for open(); a new file asks for 0666, from which open() takes away the umask.
+    CTemporaryFile(const std::string& folder, mode_t mode) {
+        const std::string prefix = (folder.empty() ? std::string(".") : folder) + "/.korvane-";
+        if (prefix.size() + 7 > PATH_MAX) {
+            errno = ENAMETOOLONG;
             return;
         }
-        for (CTemporarySlot& slot : g_temporaries) {
-            int expected = Free;
-            if (m_path.size() < sizeof slot.path &&
-                slot.state.compare_exchange_strong(expected, Filling)) {
-                std::memcpy(slot.path, m_path.c_str(), m_path.size() + 1);
-                slot.state.store(Live);
-                m_slot = &slot;
+        m_pNode = TakeTemporaryNode();
+        t_pCreating.store(m_pNode);
+        m_pNode->state.store(Creating);
+        int code = EINTR; // a signal is ending the process: no new file
+        for (int attempt = 0; attempt < 100 && !g_ending.load(); ++attempt) {
+            std::memcpy(m_pNode->path, prefix.data(), prefix.size());
+            NameTemporary(m_pNode->path + prefix.size());
+            t_named.store(true);
+            m_descriptor =
+                open(m_pNode->path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            code = errno;
+            if (m_descriptor >= 0 || code != EEXIST)
                 break;
-            }
+            t_named.store(false); // that name is somebody else's
+        }
+        if (m_descriptor >= 0)
+            m_pNode->state.store(Live);
+        t_named.store(false);
+        t_pCreating.store(nullptr);
+        if (m_descriptor < 0) {
+            m_pNode->state.store(Free);
+            m_pNode = nullptr;
+            errno = code;
         }
     }
     ~CTemporaryFile() {
         if (m_descriptor >= 0)
             close(m_descriptor);
-        if (!m_kept)
-            unlink(m_path.c_str());
-        if (m_slot)
-            m_slot->state.store(Free);
+        if (m_pNode) {
+            if (!m_kept)
+                unlink(m_pNode->path);
+            m_pNode->state.store(Free);
+        }
     }
     CTemporaryFile(const CTemporaryFile&) = delete;
     CTemporaryFile& operator=(const CTemporaryFile&) = delete;
 
     int Descriptor() const { return m_descriptor; }
-    const std::string& Path() const { return m_path; }
+    const char* Path() const { return m_pNode ? m_pNode->path : ""; }
     // Closes the descriptor; false (errno set) when the last buffered bytes could not be stored.
     bool Close() {
         const int descriptor = m_descriptor;
@@ -104,9 +146,8 @@ public:
     void Keep() { m_kept = true; }
 
 private:
-    std::string m_path;
+    CTemporaryNode* m_pNode = nullptr;
     int m_descriptor = -1;
-    CTemporarySlot* m_slot = nullptr;
     bool m_kept = false;
 };
 
@@ -129,12 +170,6 @@ public:
 private:
     int m_descriptor;
 };
-
-mode_t NewFileMode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
 
 bool WriteAll(int descriptor, const std::vector<std::uint8_t>& bytes) {
     std::size_t written = 0;
@@ -235,11 +270,27 @@ LinkTarget ResolveLinkTarget(const std::string& path) {
     }
 }
 
-WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                                 const AtomicWriteOptions& options) {
+namespace {
+
+// The new bytes in a complete temporary file beside the file they are to replace.
+struct StagedWrite {
+    WriteFailure failure;
+    std::string target; // the end of the chain of links
+    // Null after a failure, or when the file was rewritten in place and is done.
+    std::unique_ptr<CTemporaryFile> temporary;
+};
+
+// Everything of a write up to the rename: the target checked, the temporary file made with the
+// owner and mode it is to have, the bytes written, flushed to disk when asked, and closed.
+StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                       const AtomicWriteOptions& options, bool flush) {
+    StagedWrite staged;
     const LinkTarget target = ResolveLinkTarget(path);
-    if (target.errorCode != 0)
-        return {WriteStage::Open, target.errorCode};
+    if (target.errorCode != 0) {
+        staged.failure = {WriteStage::Open, target.errorCode};
+        return staged;
+    }
+    staged.target = target.path;
 
     // An existing name is opened as the user would open it for writing, which refuses what the
     // user may not write; the descriptor also carries the owner and mode to keep.
@@ -247,59 +298,196 @@ WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std:
     struct stat status {};
     if (target.exists) {
         if (lstat(target.path.c_str(), &status) != 0)
-            return {WriteStage::Open, errno};
-        if (S_ISDIR(status.st_mode))
-            return {WriteStage::Open, EISDIR};
-        if (!S_ISREG(status.st_mode))
-            return {WriteStage::Open, EINVAL}; // a device, FIFO or socket is never replaced
-        if (!options.replaceExisting)
-            return {WriteStage::Exists, EEXIST};
+            staged.failure = {WriteStage::Open, errno};
+        else if (S_ISDIR(status.st_mode))
+            staged.failure = {WriteStage::Open, EISDIR};
+        else if (!S_ISREG(status.st_mode))
+            staged.failure = {WriteStage::Open,
+                              EINVAL}; // a device, FIFO or socket is never replaced
+        else if (!options.replaceExisting)
+            staged.failure = {WriteStage::Exists, EEXIST};
+        if (staged.failure)
+            return staged;
         existing.Reset(
             open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-        if (existing.Get() < 0)
-            return {WriteStage::Open, errno};
+        if (existing.Get() < 0) {
+            staged.failure = {WriteStage::Open, errno};
+            return staged;
+        }
         // Something else may have taken the name between the look and the open.
-        if (fstat(existing.Get(), &status) != 0 || !S_ISREG(status.st_mode))
-            return {WriteStage::Open, EINVAL};
+        if (fstat(existing.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            staged.failure = {WriteStage::Open, EINVAL};
+            return staged;
+        }
     }
 
-    CTemporaryFile temporary(FolderOfPath(target.path));
-    if (temporary.Descriptor() < 0) {
+    // A new file asks for 0666 and open() takes away the umask, which is never changed here: the
+    // umask belongs to the whole process, and other threads write files too.
+    auto temporary = std::make_unique<CTemporaryFile>(FolderOfPath(target.path),
+                                                      existing.Get() >= 0 ? 0600 : 0666);
+    const int descriptor = temporary->Descriptor();
+    if (descriptor < 0) {
         const int code = errno;
         if (existing.Get() >= 0 && options.inPlaceWhenFolderIsLocked &&
             (code == EACCES || code == EPERM))
-            return WriteInPlace(existing.Get(), bytes);
-        return {WriteStage::Open, code};
+            staged.failure = WriteInPlace(existing.Get(), bytes);
+        else
+            staged.failure = {WriteStage::Open, code};
+        return staged;
     }
-
-    const int descriptor = temporary.Descriptor();
     if (existing.Get() >= 0) {
         // Root replacing another user's file gives it back to that user; anyone else keeps at
         // least the group where they belong to it. The mode goes last, as a change of owner
         // clears the set-id bits.
         if (fchown(descriptor, status.st_uid, status.st_gid) != 0)
             (void)fchown(descriptor, static_cast<uid_t>(-1), status.st_gid);
+        if (fchmod(descriptor, status.st_mode & 07777) != 0) {
+            staged.failure = {WriteStage::Write, errno};
+            return staged;
+        }
     }
-    const mode_t mode = existing.Get() >= 0 ? status.st_mode & 07777 : NewFileMode();
-    if (fchmod(descriptor, mode) != 0)
-        return {WriteStage::Write, errno};
-    if (!WriteAll(descriptor, bytes) || fsync(descriptor) != 0)
-        return {WriteStage::Write, errno};
-    if (!temporary.Close())
-        return {WriteStage::Write, errno};
+    if (!WriteAll(descriptor, bytes) || (flush && fsync(descriptor) != 0) || !temporary->Close()) {
+        staged.failure = {WriteStage::Write, errno};
+        return staged;
+    }
+    staged.temporary = std::move(temporary);
+    return staged;
+}
 
+// The rename that gives the complete temporary file its name.
+WriteFailure PutInPlace(CTemporaryFile& temporary, const std::string& target,
+                        bool replaceExisting) {
     if (const BeforeReplaceObserver observer = g_beforeReplace.load())
-        observer(temporary.Path().c_str());
-
+        observer(temporary.Path());
     int code = 0;
-    if (options.replaceExisting)
-        code = std::rename(temporary.Path().c_str(), target.path.c_str()) == 0 ? 0 : errno;
+    if (replaceExisting)
+        code = std::rename(temporary.Path(), target.c_str()) == 0 ? 0 : errno;
     else
-        code = RenameWithoutReplacing(temporary.Path(), target.path);
+        code = RenameWithoutReplacing(temporary.Path(), target);
     if (code != 0)
         return {StageOfRenameFailure(code), code};
     temporary.Keep();
     return {};
+}
+
+} // namespace
+
+WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                                 const AtomicWriteOptions& options) {
+    StagedWrite staged = StageWrite(path, bytes, options, true);
+    if (staged.failure || !staged.temporary)
+        return staged.failure;
+    return PutInPlace(*staged.temporary, staged.target, options.replaceExisting);
+}
+
+struct CCommitGroup::Entry {
+    std::string path;   // as given
+    std::string target; // the end of its links
+    bool replaceExisting = true;
+    std::unique_ptr<CTemporaryFile> temporary;
+};
+
+CCommitGroup::CCommitGroup() = default;
+CCommitGroup::~CCommitGroup() = default;
+
+WriteFailure CCommitGroup::Add(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                               const AtomicWriteOptions& options) {
+    StagedWrite staged = StageWrite(path, bytes, options, false);
+    if (staged.failure || !staged.temporary)
+        return staged.failure;
+    auto entry = std::make_unique<Entry>();
+    entry->path = path;
+    entry->target = std::move(staged.target);
+    entry->replaceExisting = options.replaceExisting;
+    entry->temporary = std::move(staged.temporary);
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_entries.push_back(std::move(entry));
+    return {};
+}
+
+std::size_t CCommitGroup::Size() const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return m_entries.size();
+}
+
+std::vector<CCommitGroup::Outcome> CCommitGroup::Commit() {
+    std::vector<std::unique_ptr<Entry>> entries;
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        entries.swap(m_entries);
+    }
+    std::vector<Outcome> outcomes;
+    outcomes.reserve(entries.size());
+    if (entries.empty())
+        return outcomes;
+
+    // The folders the files go to, each open once: one flush of each file system before the
+    // renames stores every file's bytes, one flush of each folder after them stores the names.
+    struct Folder {
+        std::string path;
+        CDescriptor descriptor{-1};
+        dev_t device = 0;
+        int failure = 0; // the file system could not store the bytes
+    };
+    std::vector<std::unique_ptr<Folder>> folders;
+    std::vector<Folder*> folderOf;
+    for (const auto& entry : entries) {
+        const std::string folderOfTarget = FolderOfPath(entry->target);
+        const std::string path = folderOfTarget.empty() ? std::string(".") : folderOfTarget;
+        auto found = std::find_if(folders.begin(), folders.end(),
+                                  [&](const auto& folder) { return folder->path == path; });
+        if (found == folders.end()) {
+            auto folder = std::make_unique<Folder>();
+            folder->path = path;
+            folder->descriptor.Reset(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            struct stat status {};
+            if (folder->descriptor.Get() >= 0 && fstat(folder->descriptor.Get(), &status) == 0)
+                folder->device = status.st_dev;
+            folders.push_back(std::move(folder));
+            found = folders.end() - 1;
+        }
+        folderOf.push_back(found->get());
+    }
+    bool unopened = false;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        Folder& folder = *folders[i];
+        if (folder.descriptor.Get() < 0) {
+            unopened = true;
+            continue;
+        }
+        const auto sameDevice =
+            std::find_if(folders.begin(), folders.begin() + long(i), [&](const auto& other) {
+                return other->descriptor.Get() >= 0 && other->device == folder.device;
+            });
+        if (sameDevice != folders.begin() + long(i))
+            folder.failure = (*sameDevice)->failure;
+        else if (syncfs(folder.descriptor.Get()) != 0)
+            folder.failure = errno;
+    }
+    // A folder this process may write but not read gives no descriptor to flush through.
+    if (unopened)
+        sync();
+
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Entry& entry = *entries[i];
+        WriteFailure failure{WriteStage::Write, folderOf[i]->failure};
+        if (!failure.errorCode)
+            failure = PutInPlace(*entry.temporary, entry.target, entry.replaceExisting);
+        entry.temporary.reset(); // removed unless it took its name
+        outcomes.push_back({entry.path, failure});
+    }
+
+    for (const auto& folder : folders) {
+        if (folder->descriptor.Get() >= 0 && fsync(folder->descriptor.Get()) != 0)
+            folder->failure = errno;
+    }
+    if (unopened)
+        sync();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!outcomes[i].failure && folderOf[i]->failure)
+            outcomes[i].failure = {WriteStage::Replace, folderOf[i]->failure};
+    }
+    return outcomes;
 }
 
 WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& bytes) {

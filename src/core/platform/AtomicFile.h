@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,12 +39,47 @@ struct AtomicWriteOptions {
 //   refused at the Open stage and left alone.
 // - A file this process may not open for writing is refused as opening it would refuse it
 //   (EACCES for a read-only file; root may write it, as root may open it).
-// - A new file gets the usual permissions; a replaced file keeps its mode and, where this
-//   process may set them, its owner and group.
+// - A new file gets the usual permissions (0666 less the umask, which is never changed); a
+//   replaced file keeps its mode and, where this process may set them, its owner and group.
 // The temporary file is removed on every failure, and on SIGINT, SIGTERM or SIGHUP once
 // InstallTemporaryFileCleanup has run.
 WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                  const AtomicWriteOptions& options = {});
+
+// Writes made durable together, for many files at once: Add writes each file's bytes as
+// WriteFileAtomically does (same checks, links, owner and mode) to a temporary file beside its
+// target, but does not flush it; Commit then flushes each file system once (syncfs), puts every
+// file in place (without replacing anything where the file's options say so) and flushes each
+// folder once. Until its Commit, no file of the group has its name; temporary files are removed
+// on every failure, on SIGINT, SIGTERM and SIGHUP (see below) and when the group is destroyed
+// uncommitted.
+// Add and Commit may be called from several threads at once; a Commit takes the files added so
+// far, and files added meanwhile wait for the next one.
+class CCommitGroup {
+public:
+    CCommitGroup();
+    ~CCommitGroup();
+    CCommitGroup(const CCommitGroup&) = delete;
+    CCommitGroup& operator=(const CCommitGroup&) = delete;
+
+    // A failure at the Open, Write or Exists stage, as WriteFileAtomically reports it. A file
+    // rewritten in place (in a folder where no temporary file can be made) is done at once.
+    WriteFailure Add(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                     const AtomicWriteOptions& options = {});
+    std::size_t Size() const; // files added and not yet committed
+
+    struct Outcome {
+        std::string path; // as given to Add
+        WriteFailure failure;
+    };
+    // One outcome per file, in the order they were added.
+    std::vector<Outcome> Commit();
+
+private:
+    struct Entry;
+    mutable std::mutex m_lock;
+    std::vector<std::unique_ptr<Entry>> m_entries;
+};
 
 // Writes every byte to an open descriptor (korvane-cli's standard output); Write stage on error.
 WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& bytes);

@@ -275,20 +275,23 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
     }
     AtomicWriteOptions atomic;
     atomic.replaceExisting = options.existing == ExistingFile::Replace;
-    const WriteFailure failure = WriteFileAtomically(path, bytes, atomic);
+    const WriteFailure failure = options.group ? options.group->Add(path, bytes, atomic)
+                                               : WriteFileAtomically(path, bytes, atomic);
     if (failure.stage == WriteStage::Exists)
         return WriteResult::AlreadyExists;
-    if (failure.stage == WriteStage::Open) {
-        ReportFileError(messages, WithCode("Cannot open file %s. (%c)", path, failure.errorCode));
-        return WriteResult::Failed;
-    }
     if (failure) {
-        ReportFileError(messages, WithCode("Cannot write file %s. (%c)\nThe disk may be full or "
-                                           "protected; no file was changed.",
-                                           path, failure.errorCode));
+        ReportFileError(messages, WriteFailureText(path, failure));
         return WriteResult::Failed;
     }
     return WriteResult::Ok;
+}
+
+std::string WriteFailureText(const std::string& path, const WriteFailure& failure) {
+    if (failure.stage == WriteStage::Open)
+        return WithCode("Cannot open file %s. (%c)", path, failure.errorCode);
+    return WithCode("Cannot write file %s. (%c)\nThe disk may be full or protected; no file was "
+                    "changed.",
+                    path, failure.errorCode);
 }
 
 WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,

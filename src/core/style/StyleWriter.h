@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "style/AssignmentSlot.h"
 #include "style/StyleDocument.h"
@@ -44,7 +45,13 @@ struct StyleWriteOptions {
     bool toStandardOutput = false;
     // Other than 0: WriteStyleDocument rescales the style to that many pulses per quarter note.
     std::uint16_t resolution = 0;
+    // Not null: the file is added to this group and takes its name when the group commits.
+    CCommitGroup* group = nullptr;
 };
+
+// The message by which a write to path that ended in failure is reported (not for Exists, which
+// the caller names).
+std::string WriteFailureText(const std::string& path, const WriteFailure& failure);
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
 // when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes

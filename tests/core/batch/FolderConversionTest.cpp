@@ -5,15 +5,20 @@
 
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
+#include "platform/AtomicFile.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
 #include "support/StyleBytes.h"
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
+#include "support/Unprivileged.h"
 
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace korvane::testing {
 namespace {
@@ -246,19 +251,96 @@ TEST_F(FolderConversionTest, ACancelledRunKeepsWhatIsWrittenAndLeavesNoPartFile)
               std::string::npos);
 }
 
-TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOne) {
-    for (int i = 0; i < 12; ++i)
+TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOneWithTheUmasksMode) {
+    for (int i = 0; i < 40; ++i)
         Put("p" + std::to_string(i) + ".sty", Generated(40 + std::uint64_t(i)));
-    job.jobs = 4;
+    job.jobs = 16;
     std::size_t reported = 0;
+    const mode_t before = umask(022);
     const auto summary = Convert([&](std::size_t, std::size_t, const std::string&) { ++reported; });
+    EXPECT_EQ(umask(before), 022u);
     ASSERT_TRUE(summary);
-    EXPECT_EQ(reported, 12u);
-    EXPECT_EQ(summary->Count(FileOutcome::Converted), 12u);
-    for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(reported, 40u);
+    EXPECT_EQ(summary->Count(FileOutcome::Converted), 40u);
+    for (int i = 0; i < 40; ++i) {
         const std::string name = "p" + std::to_string(i) + ".sty";
+        EXPECT_EQ(fs::status(folder.File("out/" + name)).permissions(), fs::perms(0644)) << name;
         EXPECT_EQ(ReadByteArray(folder.File("out/" + name)), ConvertedAlone(name)) << name;
     }
+}
+
+TEST_F(FolderConversionTest, SixtyFourJobsInterruptedBySignalLeaveNoTemporaryFile) {
+    for (int i = 0; i < 100; ++i)
+        Put("s" + std::to_string(i) + ".sty", Generated(std::uint64_t(i)));
+    job.jobs = 64;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            InstallTemporaryFileCleanup();
+            Convert([signal](std::size_t started, std::size_t, const std::string&) {
+                if (started == 90) // with many files written, none yet named
+                    kill(getpid(), signal);
+            });
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        for (const std::string& name : OutputNames())
+            EXPECT_EQ(name.find(".korvane-"), std::string::npos) << signal;
+    }
+}
+
+std::string g_takenName;
+
+TEST_F(FolderConversionTest, ANameTakenBeforeTheFileIsNamedIsSkippedAsExisting) {
+    Put("a.sty", Generated(48));
+    g_takenName = folder.File("out/a.sty");
+    SetBeforeReplaceObserver([](const char*) { WriteBytes(g_takenName, std::string("other")); });
+    const auto summary = Convert();
+    SetBeforeReplaceObserver(nullptr);
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->files.size(), 1u);
+    EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedExists);
+    EXPECT_EQ(summary->files[0].message, "exists");
+    EXPECT_EQ(ReadBytes(folder.File("out/a.sty")), "other");
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{"a.sty"});
+}
+
+TEST_F(FolderConversionTest, TheSourceFolderAsTargetIsRefusedHoweverItIsSpelt) {
+    const ByteArray original = Generated(49);
+    Put("a.sty", original);
+    fs::create_directory_symlink(folder.File("in"), folder.File("link"));
+    job.overwrite = true;
+    for (const std::string& target :
+         {folder.File("in"), folder.File("in/"), folder.File("out/../in"), folder.File("link")}) {
+        job.targetFolder = target;
+        messages.shown.clear();
+        EXPECT_FALSE(Convert()) << target;
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, "The folders " + folder.File("in") + " and " + target +
+                                              " are the same folder.\nNothing was converted.");
+        EXPECT_EQ(messages.shown[0].caption, "Sorry...");
+    }
+    EXPECT_EQ(ReadByteArray(folder.File("in/a.sty")), original);
+    EXPECT_EQ(fs::directory_iterator(folder.File("in"))->path().filename(), "a.sty");
+}
+
+TEST_F(FolderConversionTest, WorkersTheSystemRefusesMeanFewerWorkers) {
+    Put("a.sty", Generated(50));
+    Put("b.sty", Generated(51));
+    job.jobs = 8;
+    for (const std::string& path : {folder.Path(), folder.File("in"), folder.File("out")})
+        HandToUnprivileged(path);
+    const std::string seen = RunUnprivileged([&] {
+        const rlimit none{0, 0}; // no process or thread more for this user
+        setrlimit(RLIMIT_NPROC, &none);
+        const auto summary = Convert();
+        return summary ? FolderSummaryText(*summary, 0) : "nothing";
+    });
+    EXPECT_EQ(seen, "Converted: 2 of 2 style files.\nSkipped: 0 (exists: 0, not a style: 0)\n"
+                    "Failed: 0\n");
+    EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a.sty", "b.sty"}));
 }
 
 TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
