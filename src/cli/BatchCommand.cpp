@@ -5,6 +5,7 @@
 #include "batch/FolderConversion.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "platform/Console.h"
 #include "style/Resolution.h"
 
 #include <cstdint>
@@ -12,7 +13,6 @@
 #include <iostream>
 #include <limits>
 #include <memory>
-#include <unistd.h>
 
 namespace korvane::cli {
 namespace {
@@ -68,7 +68,7 @@ ExitCode RunBatch(const BatchOptions& options) {
         job.pattern = *pattern;
     }
 
-    const bool terminal = isatty(STDERR_FILENO) != 0;
+    const bool terminal = StandardErrorIsTerminal();
     const std::atomic<bool> never{false};
     const auto summary = ConvertFolder(
         job, messages, terminal ? FolderProgress(DrawProgress) : FolderProgress(), never);

@@ -4,6 +4,7 @@
 #include "assignment/SaveCommand.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "platform/Paths.h"
 #include "style/Resolution.h"
 
 #include <filesystem>
@@ -30,7 +31,8 @@ ExitCode RunConvert(ConvertOptions& options) {
     const bool toStandardOutput = options.output == "-";
     const std::string exists = options.output + " already exists; add --force to replace it.";
     std::error_code error;
-    if (!toStandardOutput && !options.force && std::filesystem::exists(options.output, error))
+    if (!toStandardOutput && !options.force &&
+        std::filesystem::exists(FileSystemPath(options.output), error))
         return Fail(exists);
 
     CConsoleMessages messages;

@@ -5,9 +5,7 @@
 #include "settings/ProfileFile.h"
 
 #include <cstddef>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 namespace korvane {
 

@@ -1,13 +1,13 @@
 #include "style/StyleWriter.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Console.h"
 #include "platform/ErrorCode.h"
 #include "style/Resolution.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
-#include <unistd.h>
 
 namespace korvane {
 namespace {
@@ -266,7 +266,7 @@ WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input
         }
     }
     if (options.toStandardOutput) {
-        if (const WriteFailure failure = WriteToDescriptor(STDOUT_FILENO, bytes)) {
+        if (const WriteFailure failure = WriteToStandardOutput(bytes)) {
             ReportFileError(messages, WithCode("Cannot write to %s. (%c)", "standard output",
                                                failure.errorCode));
             return WriteResult::Failed;
