@@ -359,7 +359,8 @@ TEST_F(StyleWriterTest, OutputIsBuiltOnceAndRunningOutOfMemoryWritesNothing) {
     const ByteArray built = Build();
     EXPECT_EQ(built.size(), built.capacity());
 
-    const std::string path = std::filesystem::temp_directory_path() / "korvane-oom-test.sty";
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "korvane-oom-test.sty").string();
     std::filesystem::remove(path);
     WriteResult result;
     {
