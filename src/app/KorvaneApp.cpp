@@ -1,12 +1,15 @@
 #include "app/KorvaneApp.h"
 
+#include "app/FirstPaint.h"
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
 #include "platform/AtomicFile.h"
 
 #include <QApplication>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -21,19 +24,19 @@ int CKorvaneApp::Run(int argc, char** argv) {
         CMainDlg mainWindow;
         m_pMainWindow = &mainWindow;
         // "korvane FILE" starts with FILE open (the desktop entry's %f, a file manager's Open
-        // with).
-        std::vector<std::string> arguments;
-        for (const QString& argument : QApplication::arguments().mid(1)) {
-            const QByteArray bytes = argument.toLocal8Bit();
-            arguments.emplace_back(bytes.constData(), std::size_t(bytes.size()));
-        }
+        // with). The name is taken as the bytes given, which QApplication has left in argv after
+        // taking its own options: a name that is not UTF-8 has no QString form.
+        const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+        ExitAtFirstPaintWhenBenchmarked(mainWindow);
+        // The soundfont loads in the background while the user opens and assigns, started once
+        // the window is painted, so that the window does not wait for the audio libraries.
+        AfterFirstPaint(mainWindow, [&mainWindow] { mainWindow.PrepareAudition(); });
         mainWindow.show();
-        // The soundfont loads in the background while the user opens and assigns.
-        mainWindow.PrepareAudition();
         mainWindow.OpenFromCommandLine(arguments);
         mainWindow.exec();
         m_pMainWindow = nullptr;
-        // Leaving this block releases the window and everything it holds; unsaved work is dropped.
+        // Leaving this block releases the window and everything it holds; the window has asked
+        // before ending with unsaved work.
     }
     // The result of the window does not matter: the program ends either way.
     return 0;

@@ -12,7 +12,7 @@
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
-#include "audition/PortSequencer.h"
+#include "audition/AudioModule.h"
 #include "batch/FolderConversion.h"
 #include "patterns/AutoConvert.h"
 #include "patterns/ConversionPattern.h"
@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -36,6 +37,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -44,6 +46,7 @@
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 // The window icon is compiled into the GUI library; a static library's resources must be pulled in
@@ -483,19 +486,18 @@ void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
 void CMainDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) {
-            const QByteArray path = url.toLocalFile().toLocal8Bit();
-            paths.emplace_back(path.constData(), std::size_t(path.size()));
-        }
+        // The path's own bytes: a name that is not UTF-8 travels percent-encoded byte by byte.
+        if (url.isLocalFile())
+            paths.push_back(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                                .toStdString());
     }
     if (paths.empty())
         return;
     event->acceptProposedAction();
-    if (paths.size() > 1) {
+    if (OpenFile(paths.front()) == ReadResult::Ok && paths.size() > 1) {
         m_messages.Show(SeveralFilesDroppedText(paths.size(), FileNameOfPath(paths.front())),
                         "Alert...", MessageIcon::Information, MessageButtons::Ok);
     }
-    OpenFile(paths.front());
 }
 
 void CMainDlg::OnSave() {
@@ -509,6 +511,11 @@ void CMainDlg::OnSave() {
 
 void CMainDlg::OnExit() {
     accept();
+}
+
+void CMainDlg::done(int result) {
+    if (m_table.ConfirmEnd())
+        QDialog::done(result);
 }
 
 void CMainDlg::OnCopyAll() {
@@ -552,9 +559,12 @@ void CMainDlg::OnAbout() {
 }
 
 void CMainDlg::OnVoices() {
-    // The grid is a layout only: however it ends, nothing changes.
-    CVoicesDlg dialog(this);
-    RunDialog(dialog);
+    CStyleDocument& document = m_table.GetDocument();
+    VoicesForm form = VoicesFormFromDocument(document, m_table.GetSlots());
+    const bool readOnly = form.readOnly;
+    CVoicesDlg dialog(std::move(form), this);
+    if (RunDialog(dialog) == QDialog::Accepted && !readOnly)
+        document.SetVoiceChanges(dialog.GetChanges());
 }
 
 void CMainDlg::OnProperties() {
@@ -562,7 +572,7 @@ void CMainDlg::OnProperties() {
     CPropertiesDlg dialog(shown, this);
     if (RunDialog(dialog) != QDialog::Accepted)
         return;
-    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm());
+    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm(), m_messages);
 }
 
 void CMainDlg::OnConversions() {
@@ -627,6 +637,8 @@ void CMainDlg::OnStorePattern() {
 }
 
 void CMainDlg::OnAutoConvert() {
+    if (m_folderConversionUnderWay)
+        return;
     RunAutoConvert(m_table, m_settings, m_fileDialogs, [this] { ConvertEntireFolder(); });
     Render();
 }
@@ -658,6 +670,30 @@ private:
     std::vector<Held> m_held;
 };
 
+// The folder conversion's progress. Cancel (its button, Escape or closing it) asks the workers
+// to stop; the dialog stays up, saying so, until they have finished the files under way.
+class CFolderProgressDlg : public QProgressDialog {
+public:
+    explicit CFolderProgressDlg(QWidget* parent)
+        : QProgressDialog(QStringLiteral("Converting style files..."), QStringLiteral("Cancel"), 0,
+                          0, parent) {
+        // QProgressDialog hides itself on canceled() through a connection made by name.
+        disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
+        connect(this, &QProgressDialog::canceled, this, [this] {
+            stop = true;
+            setLabelText(QStringLiteral("Stopping after the files under way..."));
+        });
+    }
+    std::atomic<bool> stop{false};
+
+protected:
+    void reject() override { Q_EMIT canceled(); }
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        Q_EMIT canceled();
+    }
+};
+
 // The summary lists this many skipped or failed files; korvane-cli lists them all.
 constexpr std::size_t kSummaryFilesListed = 20;
 
@@ -672,8 +708,7 @@ void CMainDlg::ConvertEntireFolder() {
     job.pattern = m_settings.pattern;
     job.overwrite = m_settings.overwrite;
 
-    QProgressDialog progress(QStringLiteral("Converting style files..."), QStringLiteral("Cancel"),
-                             0, 0, this);
+    CFolderProgressDlg progress(this);
     progress.setObjectName(QStringLiteral("folderProgress"));
     progress.setWindowTitle(QStringLiteral("Auto Convert"));
     progress.setWindowModality(Qt::WindowModal);
@@ -682,8 +717,6 @@ void CMainDlg::ConvertEntireFolder() {
     progress.setAutoReset(false);
     progress.show();
 
-    std::atomic<bool> cancel{false};
-    connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
     // The worker reports each file it starts; the dialog is changed on the window's thread only.
     const FolderProgress onFile = [&progress](std::size_t started, std::size_t total,
                                               const std::string& name) {
@@ -694,7 +727,7 @@ void CMainDlg::ConvertEntireFolder() {
         QMetaObject::invokeMethod(
             &progress,
             [&progress, started, total, text] {
-                if (progress.wasCanceled())
+                if (progress.stop)
                     return;
                 progress.setMaximum(int(total));
                 progress.setValue(int(started - 1));
@@ -706,14 +739,20 @@ void CMainDlg::ConvertEntireFolder() {
     CHeldMessages held;
     std::optional<FolderConversionSummary> summary;
     QEventLoop waiting;
-    std::thread worker([&] {
-        summary = ConvertFolder(job, held, onFile, cancel);
-        QMetaObject::invokeMethod(
-            &waiting, [&waiting] { waiting.quit(); }, Qt::QueuedConnection);
-    });
-    waiting.exec();
-    worker.join();
-    progress.close();
+    const QScopedValueRollback<bool> underWay(m_folderConversionUnderWay, true);
+    try {
+        std::thread worker([&] {
+            summary = ConvertFolder(job, held, onFile, progress.stop);
+            QMetaObject::invokeMethod(
+                &waiting, [&waiting] { waiting.quit(); }, Qt::QueuedConnection);
+        });
+        waiting.exec();
+        worker.join();
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit): the conversion runs here and the window waits.
+        summary = ConvertFolder(job, held, onFile, progress.stop);
+    }
+    progress.hide();
 
     held.ShowThrough(m_messages);
     if (summary)

@@ -107,6 +107,9 @@ public:
     void OnModelChange(int modelIndex);
     void OnRecentFile(const std::string& path);
 
+    // Every way of ending (Exit, Enter, Escape, the close box) asks first while work is unsaved.
+    void done(int result) override;
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -148,6 +151,7 @@ private:
     CHelpWindow* m_pHelpWindow = nullptr;
     QAction* m_pHelpContentsAction = nullptr;
     bool m_helpMissing = false;
+    bool m_folderConversionUnderWay = false; // a second Auto Convert waits for the first
     CSettings m_settings;
     CAssignmentTable m_table;
     CSettingsSequencer m_settingsSequencer;

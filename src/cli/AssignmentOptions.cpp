@@ -1,8 +1,11 @@
 #include "cli/AssignmentOptions.h"
 
 #include "assignment/ModelCatalogue.h"
-#include "assignment/OpenCommand.h"
 #include "patterns/ConversionPattern.h"
+#include "platform/DisplayText.h"
+#include "style/StyleReader.h"
+
+#include <algorithm>
 
 namespace korvane::cli {
 
@@ -50,34 +53,54 @@ ExitCode CheckAssignmentOptions(AssignmentOptions& options, const std::string& h
     return ExitCode::Success;
 }
 
-ExitCode OpenAndAssign(CAssignmentTable& table, CSettings& settings,
-                       const AssignmentOptions& options) {
+std::string Printable(const std::string& name) {
+    return PrintableUtf8(name);
+}
+
+ExitCode FailWith(const Outcome& outcome) {
+    return Fail("Sorry... " + OutcomeText(outcome, Printable));
+}
+
+ExitCode ConvertInput(const AssignmentOptions& options, const VoiceChanges& voices,
+                      std::uint16_t resolution, const std::string& target, ByteArray& bytes,
+                      int& sections) {
+    CConsoleMessages messages;
     std::optional<ConversionPattern> pattern;
-    if (!options.pattern.empty() &&
-        !(pattern = ReadPatternFile(options.pattern, table.GetMessages())))
-        return ExitCode::Failure;
-    table.SelectModel(ModelIndex(options.model));
-    table.Clear();
-    if (OpenStyleFile(table, settings, options.input) != ReadResult::Ok)
+    if (!options.pattern.empty() && !(pattern = ReadPatternFile(options.pattern, messages)))
         return ExitCode::Failure;
 
+    CStyleDocument document;
+    document.StartNextFile();
+    if (const Outcome read = ReadStyle(options.input, document))
+        return FailWith(read);
+    document.SetVoiceChanges(voices);
+    const SectionLayout& layout = LayoutOfModel(options.model);
+    ConversionPlan plan;
     if (options.copyAll) {
-        table.CopyAll();
+        plan = PlanCopyAll(document, layout);
     } else if (options.byName) {
-        table.AssignByName();
+        plan = PlanByName(document, layout);
     } else if (pattern) {
-        ApplyPattern(table, *pattern);
+        plan = PlanByNames(document, layout, {pattern->begin(), pattern->end()});
     } else {
+        std::vector<PatternStep> pairs;
         for (const auto& [from, to] : options.pairs) {
-            const int row = table.FindSourceRow(from);
-            const int slot = table.FindDestinationSlot(to);
-            if (row < 0)
-                return Fail(options.input + " has no section '" + from + "' among its first 16.");
-            if (slot < 0)
-                return Fail(options.model + " has no slot '" + to + "'.");
-            table.AssignPair(row, slot);
+            if (FindPlanRow(document, from) < 0)
+                return Fail(Printable(options.input) + " has no section '" + Printable(from) +
+                            "' among its first 16.");
+            if (FindPlanSlot(layout, to) < 0)
+                return Fail(options.model + " has no slot '" + Printable(to) + "'.");
+            pairs.push_back({from, to});
         }
+        plan = PlanByNames(document, layout, pairs);
     }
+    const AssignmentSlots slots = ApplyPlan(document, plan);
+    sections =
+        int(std::count_if(slots.begin(), slots.end(), [](const auto& s) { return s.assigned; }));
+    if (sections == 0)
+        return ExitCode::Success; // the caller says what nothing assigned means to it
+    if (const Outcome built = BuildPlannedStyle(document, slots, resolution, target, bytes))
+        return FailWith(built);
     return ExitCode::Success;
 }
 

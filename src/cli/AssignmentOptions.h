@@ -1,6 +1,6 @@
 #pragma once
 
-#include "assignment/AssignmentTable.h"
+#include "assignment/ConversionEngine.h"
 #include "cli/CliSupport.h"
 #include "settings/Settings.h"
 
@@ -35,9 +35,19 @@ extern const char* const kPatternOptionText;
 // Success, or Usage after printing the problem and help.
 ExitCode CheckAssignmentOptions(AssignmentOptions& options, const std::string& help);
 
-// Opens the input into the table for the model and makes the assignment, as the same clicks in
-// the window would. Failure after the reason is printed.
-ExitCode OpenAndAssign(CAssignmentTable& table, CSettings& settings,
-                       const AssignmentOptions& options);
+// The new style's bytes: reads the input, plans the assignment for the model and builds the
+// style, as the same clicks and Save in the window would. Failure after the reason is printed
+// (names escaped); target names the output in messages. sections tells how many slots are filled.
+// The voice changes are written into the parts' setup events.
+ExitCode ConvertInput(const AssignmentOptions& options, const VoiceChanges& voices,
+                      std::uint16_t resolution, const std::string& target, ByteArray& bytes,
+                      int& sections);
+
+// A failure's message on stderr as the window's box would show it ("korvane-cli: Sorry... TEXT"),
+// names escaped; returns Failure.
+ExitCode FailWith(const Outcome& outcome);
+
+// A name or path as the terminal may show it: control bytes as \xNN.
+std::string Printable(const std::string& name);
 
 } // namespace korvane::cli

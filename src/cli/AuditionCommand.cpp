@@ -1,12 +1,12 @@
 // korvane-cli audition: plays what the window's Play would play for an assignment, rendered to
 // a WAV file by the built-in synthesizer or sent to a MIDI output port.
 
+#include "audition/AudioModule.h"
 #include "audition/AuditionPlayer.h"
-#include "audition/PortSequencer.h"
 #include "audition/Soundfont.h"
-#include "audition/SynthesizerSequencer.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "platform/AtomicFile.h"
 
 #include <chrono>
@@ -27,6 +27,7 @@ const std::string kAuditionHelp = HelpHint("audition");
 
 struct AuditionOptions {
     AssignmentOptions assignment;
+    VoiceOptions voices;
     std::string render;
     std::string soundfont;
     std::string port;
@@ -53,53 +54,79 @@ private:
     std::string m_path;
 };
 
-ExitCode Render(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options) {
+// Writes the style to the scratch folder's audition file and plays it from the start, as the
+// window's Play does; false when the player could not load it (it has said why).
+bool PlayStyle(CMidPlay& midPlay, const std::string& folder, const ByteArray& style) {
+    CSettings settings;
+    settings.auditionFolder = folder;
+    const std::string path = AuditionFilePath(settings);
+    if (const Outcome written = WriteStyleBytes(path, style)) {
+        FailWith(written);
+        return false;
+    }
+    midPlay.Load(path);
+    midPlay.SetStarted(true);
+    midPlay.Start();
+    return midPlay.IsOpen();
+}
+
+ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     SynthesizerOptions synthesizer;
     synthesizer.soundfont = FindSoundfont(options.soundfont);
     if (synthesizer.soundfont.empty())
         return Fail("no soundfont found: install timgm6mb-soundfont or give --soundfont FILE.");
     std::error_code error;
     if (!std::filesystem::is_regular_file(synthesizer.soundfont, error))
-        return Fail("the soundfont " + synthesizer.soundfont + " is not a readable file.");
+        return Fail("the soundfont " + Printable(synthesizer.soundfont) +
+                    " is not a readable file.");
 
     CScratchFolder scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
-    settings.auditionFolder = scratch.Path();
     synthesizer.wavPath = scratch.Path() + "/render.wav";
-    CSynthesizerSequencer sequencer(synthesizer);
-    CAuditionPlayer player(table, settings, sequencer);
-    player.Play();
-    const bool played = player.GetMidPlay().IsOpen() && sequencer.GetRenderedSeconds() > 0.0;
-    player.Stop();
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
+    CConsoleMessages messages;
+    CMidPlay midPlay(*sequencer, messages);
+    const bool played =
+        PlayStyle(midPlay, scratch.Path(), style) && sequencer->GetRenderedSeconds() > 0.0;
+    midPlay.Halt();
+    midPlay.Close();
     if (!played)
-        return Fail("nothing was rendered; " + options.render + " was not written.");
+        return Fail("nothing was rendered; " + Printable(options.render) + " was not written.");
 
     std::ifstream in(synthesizer.wavPath, std::ios::binary);
     const std::vector<std::uint8_t> wav{std::istreambuf_iterator<char>(in),
                                         std::istreambuf_iterator<char>()};
     if (const WriteFailure failure = WriteFileAtomically(options.render, wav))
-        return Fail("cannot write " + options.render + ": " +
+        return Fail("cannot write " + Printable(options.render) + ": " +
                     std::generic_category().message(failure.errorCode));
-    std::printf("Rendered %s: %.1f seconds.\n", options.render.c_str(),
-                sequencer.GetRenderedSeconds());
+    std::printf("Rendered %s: %.1f seconds.\n", Printable(options.render).c_str(),
+                sequencer->GetRenderedSeconds());
     return ExitCode::Success;
 }
 
-ExitCode PlayOnPort(CAssignmentTable& table, CSettings& settings, const AuditionOptions& options) {
+ExitCode PlayOnPort(const ByteArray& style, const AuditionOptions& options) {
     CScratchFolder scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
-    settings.auditionFolder = scratch.Path();
-    CPortSequencer sequencer(options.port);
-    CAuditionPlayer player(table, settings, sequencer);
-    player.Play();
-    if (!player.GetMidPlay().IsOpen())
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CPortSequencer> sequencer = audio->makePortSequencer(options.port);
+    CConsoleMessages messages;
+    CMidPlay midPlay(*sequencer, messages);
+    if (!PlayStyle(midPlay, scratch.Path(), style))
         return ExitCode::Failure; // the player has said why
-    while (sequencer.IsPlaying())
+    while (sequencer->IsPlaying())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    player.Stop();
-    std::cout << "Played on " << options.port << ".\n";
+    midPlay.Halt();
+    midPlay.Close();
+    std::cout << "Played on " << Printable(options.port) << ".\n";
     return ExitCode::Success;
 }
 
@@ -112,16 +139,15 @@ ExitCode RunAudition(AuditionOptions& options) {
     if (!options.soundfont.empty() && options.render.empty())
         return UsageError("--soundfont goes with --render", kAuditionHelp);
 
-    CConsoleMessages messages;
-    CAssignmentTable table(messages);
-    CSettings settings;
-    if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
-        opened != ExitCode::Success)
-        return opened;
-    if (!table.HasAssignments())
+    ByteArray style;
+    int sections = 0;
+    if (ExitCode converted = ConvertInput(options.assignment, VoiceChangesOf(options.voices), 0,
+                                          kAuditionFileName, style, sections);
+        converted != ExitCode::Success)
+        return converted;
+    if (sections == 0)
         return Fail("nothing was assigned, so there is nothing to play.");
-    return options.render.empty() ? PlayOnPort(table, settings, options)
-                                  : Render(table, settings, options);
+    return options.render.empty() ? PlayOnPort(style, options) : Render(style, options);
 }
 
 } // namespace
@@ -131,6 +157,7 @@ Command AddAuditionCommand(CLI::App& app) {
     CLI::App* audition = app.add_subcommand(
         "audition", "hear a converted style: render it to a WAV file or play it on a MIDI port");
     AddAssignmentOptions(*audition, options->assignment);
+    AddVoiceOptions(*audition, options->voices);
     audition
         ->add_option("--render", options->render,
                      "render with the built-in synthesizer into a 16-bit stereo 44.1 kHz WAV file, "

@@ -5,7 +5,9 @@
 #include "batch/FolderConversion.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "platform/Console.h"
+#include "platform/DisplayText.h"
 #include "style/Resolution.h"
 
 #include <cstdint>
@@ -29,13 +31,14 @@ struct BatchOptions {
     bool overwrite = false;
     unsigned jobs = 0;
     std::uint16_t resolution = 0;
+    VoiceOptions voices;
 };
 
 // A bar on stderr, redrawn in place; only when stderr is a terminal.
 void DrawProgress(std::size_t started, std::size_t total, const std::string& name) {
     constexpr std::size_t kWidth = 30;
     const std::size_t filled = total ? started * kWidth / total : kWidth;
-    std::string shown = name.substr(0, 40);
+    std::string shown = PrintableUtf8(name.substr(0, 40));
     std::fprintf(stderr, "\r[%s%s] %zu/%zu %-40s", std::string(filled, '#').c_str(),
                  std::string(kWidth - filled, ' ').c_str(), started, total, shown.c_str());
     std::fflush(stderr);
@@ -54,8 +57,10 @@ ExitCode RunBatch(const BatchOptions& options) {
     job.targetFolder = options.to;
     job.modelIndex = ModelIndex(options.model);
     job.overwrite = options.overwrite;
+    job.createTarget = true;
     job.jobs = options.jobs;
     job.resolution = options.resolution;
+    job.voiceChanges = VoiceChangesOf(options.voices);
     if (options.byName) {
         job.mode = AssignmentMode::ByName;
     } else if (options.copyAll) {
@@ -76,7 +81,8 @@ ExitCode RunBatch(const BatchOptions& options) {
         std::fprintf(stderr, "\r%100s\r", ""); // wider than any bar line
     if (!summary)
         return ExitCode::Failure;
-    std::cout << FolderSummaryText(*summary, std::numeric_limits<std::size_t>::max()) << "\n";
+    std::cout << FolderSummaryText(*summary, std::numeric_limits<std::size_t>::max(), PrintableUtf8)
+              << "\n";
     return summary->Count(FileOutcome::Failed) == 0 ? ExitCode::Success : ExitCode::Failure;
 }
 
@@ -91,6 +97,7 @@ Command AddBatchCommand(CLI::App& app) {
     batch->add_flag("--copy-all", options->copyAll, kCopyAllOptionText);
     batch->add_option("FROM_DIR", options->from, "the folder to read")->required();
     batch->add_option("TO_DIR", options->to, "the folder to write into")->required();
+    AddVoiceOptions(*batch, options->voices);
     batch->add_flag("--overwrite", options->overwrite,
                     "replace files that exist in TO_DIR; they are kept otherwise");
     batch

@@ -42,6 +42,7 @@ Command AddConvertCommand(CLI::App& app);
 Command AddBatchCommand(CLI::App& app);
 Command AddAuditionCommand(CLI::App& app);
 Command AddPortsCommand(CLI::App& app);
+Command AddVoicesCommand(CLI::App& app);
 
 // The help of every command is written from what its options say: usage, summary, options, and
 // the command's footer. Called on the application before the commands are added, it gives each

@@ -1,9 +1,8 @@
-// korvane-cli convert: Open, the clicks of an assignment, and Save, as the window runs them.
+// korvane-cli convert: the conversion engine's read, plan and bytes, written as Save writes them.
 
-#include "assignment/AssignmentTable.h"
-#include "assignment/SaveCommand.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/VoiceOptions.h"
 #include "platform/Paths.h"
 #include "style/Resolution.h"
 
@@ -19,6 +18,7 @@ const std::string kConvertHelp = HelpHint("convert");
 
 struct ConvertOptions {
     AssignmentOptions assignment;
+    VoiceOptions voices;
     std::string output;
     std::uint16_t resolution = 0;
     bool force = false;
@@ -29,40 +29,34 @@ ExitCode RunConvert(ConvertOptions& options) {
         usage != ExitCode::Success)
         return usage;
     const bool toStandardOutput = options.output == "-";
-    const std::string exists = options.output + " already exists; add --force to replace it.";
+    const std::string shownOutput = toStandardOutput ? "standard output" : options.output;
+    const std::string exists =
+        Printable(options.output) + " already exists; add --force to replace it.";
     std::error_code error;
     if (!toStandardOutput && !options.force &&
         std::filesystem::exists(FileSystemPath(options.output), error))
         return Fail(exists);
 
-    CConsoleMessages messages;
-    CAssignmentTable table(messages);
-    CSettings settings;
-    if (ExitCode opened = OpenAndAssign(table, settings, options.assignment);
-        opened != ExitCode::Success)
-        return opened;
+    ByteArray bytes;
+    int written = 0;
+    if (ExitCode converted = ConvertInput(options.assignment, VoiceChangesOf(options.voices),
+                                          options.resolution, shownOutput, bytes, written);
+        converted != ExitCode::Success)
+        return converted;
+    if (written == 0)
+        return FailWith(MakeOutcome(Failure::NothingAssigned, shownOutput));
 
     StyleWriteOptions write;
     write.toStandardOutput = toStandardOutput;
     // The check above answers at once; this one holds when another program takes the name while
     // we convert.
     write.existing = options.force ? ExistingFile::Replace : ExistingFile::Keep;
-    write.resolution = options.resolution;
-    switch (WriteWork(table, options.output, write)) {
-    case WriteResult::Ok:
-        break;
-    case WriteResult::AlreadyExists:
-        return Fail(exists);
-    case WriteResult::Failed:
-        return ExitCode::Failure;
-    }
-    int written = 0;
-    for (const auto& slot : table.GetSlots())
-        written += slot.assigned ? 1 : 0;
+    if (const Outcome outcome = WriteStyleBytes(options.output, bytes, write))
+        return outcome.failure == Failure::Exists ? Fail(exists) : FailWith(outcome);
     // Standard output carries the style itself, so the report goes to stderr then.
     (toStandardOutput ? std::cerr : std::cout)
-        << "Wrote " << (toStandardOutput ? "standard output" : options.output) << ": " << written
-        << " sections for " << options.assignment.model << ".\n";
+        << "Wrote " << Printable(shownOutput) << ": " << written << " sections for "
+        << options.assignment.model << ".\n";
     return ExitCode::Success;
 }
 
@@ -72,6 +66,7 @@ Command AddConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
     CLI::App* convert = app.add_subcommand("convert", "build a style for another keyboard model");
     AddAssignmentOptions(*convert, options->assignment);
+    AddVoiceOptions(*convert, options->voices);
     convert
         ->add_option("-o,--output", options->output,
                      "the style file to write; \"-\" writes it to standard output")

@@ -1,6 +1,7 @@
 // korvane-cli info: what the reader takes from a style file, as text or as one JSON object.
 
 #include "cli/CliSupport.h"
+#include "cli/VoicesCommand.h"
 #include "platform/DisplayText.h"
 #include "style/StyleReader.h"
 
@@ -60,6 +61,7 @@ void PrintInfoJson(const CStyleDocument& document) {
         info["csegs"].push_back({{"sdec", DisplayUtf8(record->GetSdecText())},
                                  {"ctab_length", record->GetCtabLength()}});
     }
+    info["voices"] = VoicesJson(document);
     // Only a converted file has the key, so the output of SFF1 files stays as it was.
     if (const CConversionReport* report = document.GetConversionReport()) {
         nlohmann::ordered_json conversion = {

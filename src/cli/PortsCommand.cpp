@@ -1,6 +1,6 @@
 // korvane-cli ports: the MIDI output ports an audition can play to.
 
-#include "audition/PortSequencer.h"
+#include "audition/AudioModule.h"
 #include "cli/CliSupport.h"
 
 #include <iostream>
@@ -11,7 +11,11 @@ namespace {
 const std::string kPortsHelp = HelpHint("ports");
 
 ExitCode RunPorts() {
-    const auto ports = ListOutputPorts();
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const auto ports = audio->findOutputPorts();
     for (const std::string& port : ports)
         std::cout << port << "\n";
     if (ports.empty())

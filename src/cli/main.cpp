@@ -39,6 +39,7 @@ int Run(const std::vector<std::string>& arguments) {
     commands.push_back(AddAuditionCommand(app));
     commands.push_back(AddPortsCommand(app));
 #endif
+    commands.push_back(AddVoicesCommand(app));
 
     try {
         std::vector<const char*> argv;

@@ -56,13 +56,17 @@ TEST_F(WindowEnding, TheCloseBoxEndsWithCancel) {
     EXPECT_EQ(Window().result(), QDialog::Rejected);
 }
 
-TEST_F(WindowEnding, UnsavedWorkIsDroppedWithoutAQuestion) {
+TEST_F(WindowEnding, UnsavedWorkIsDiscardedOnlyAfterYes) {
     StartWindow();
     OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A"}));
     Assign(1, 1);
+    messages.answers = {MessageAnswer::No, MessageAnswer::No, MessageAnswer::Yes};
+    QTest::keyClick(Button("openButton"), Qt::Key_Escape);
+    EXPECT_TRUE(Window().close() == false && Window().isVisible());
     Click(Button("exitButton"));
     EXPECT_FALSE(Window().isVisible());
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(messages.shown[2].text, "Discard the assignments made so far?");
 }
 
 // --- dialog commands ---------------------------------------------------------------------------

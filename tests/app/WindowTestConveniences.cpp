@@ -27,8 +27,9 @@ protected:
     void Drop(const std::vector<std::string>& paths) {
         QMimeData data;
         QList<QUrl> urls;
-        for (const std::string& path : paths)
-            urls << QUrl::fromLocalFile(QString::fromStdString(path));
+        for (const std::string& path : paths) // as a file manager sends them: bytes escaped
+            urls << QUrl::fromEncoded("file://" +
+                                      QByteArray::fromStdString(path).toPercentEncoding("/"));
         data.setUrls(urls);
         const QPoint centre = Window().rect().center();
         QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -99,15 +100,18 @@ TEST_F(ConvenienceTest, DroppedFileOpensAsOpenDoes) {
 }
 
 TEST_F(ConvenienceTest, SeveralDroppedFilesOpenTheFirstAndSaySo) {
-    const std::string first = WriteStyle("one.sty", {"Main A"});
+    const std::string first = WriteStyle("caf\xE9.sty", {"Main A"}); // a Latin-1 name
     const std::string second = WriteStyle("two.sty", {"Main B"});
     StartWindow();
     Drop({first, second});
     EXPECT_EQ(Source(0)->GetCaption(), "Main A");
     EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
                                   {"2 files were dropped. Korvane opens one file at a "
-                                   "time, so only one.sty has been opened.",
+                                   "time, so only caf\xE9.sty has been opened.",
                                    "Alert...", MessageIcon::Information, MessageButtons::Ok}}));
+    Drop({PathOf("missing.sty"), second}); // not opened: only the reader's message
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].caption, "Sorry...");
 }
 
 TEST_F(ConvenienceTest, FileNamedOnTheCommandLineIsOpen) {
@@ -137,15 +141,12 @@ TEST_F(ConvenienceTest, HelpSearchFindsTheFolderConversion) {
     Window().SetHelpCollection(QString::fromStdString(copy + "/korvane.qhc"));
     Action("searchAction")->trigger();
     ASSERT_NE(Window().GetHelpWindow(), nullptr);
+    // The search is asked for at once, while the window's own indexing runs: it waits for it.
     QHelpSearchEngine* search = Window().GetHelpWindow()->GetEngine().searchEngine();
-    QSignalSpy indexed(search, &QHelpSearchEngine::indexingFinished);
-    search->reindexDocumentation();
-    ASSERT_TRUE(indexed.wait(30000));
-
     QSignalSpy searched(search, &QHelpSearchEngine::searchingFinished);
     Window().GetHelpWindow()->Search(
         QStringLiteral("how do I convert my folder of styles for my PSR-540"));
-    ASSERT_TRUE(searched.wait(30000));
+    ASSERT_TRUE(searched.wait(60000));
     const QList<QHelpSearchResult> results = search->searchResults(0, search->searchResultCount());
     ASSERT_FALSE(results.isEmpty());
     EXPECT_EQ(results.front().url().fileName(), "folder.html");

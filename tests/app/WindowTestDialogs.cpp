@@ -8,6 +8,8 @@
 #include "settings/Preferences.h"
 #include "style/PropertiesForm.h"
 #include "style/StyleProperties.h"
+#include "style/StyleVoices.h"
+#include "support/StyleGenerator.h"
 
 #include <QDialog>
 #include <QHelpEngineCore>
@@ -319,47 +321,60 @@ TEST_F(DialogTest, PropertiesWithoutAFileCreateSourcePropertiesFromTypedValues) 
 
 // --- Voices and About ---------------------------------------------------------------------------
 
-TEST_F(DialogTest, VoicesShowsTheGridAndEachSliderItsOwnBox) {
-    StartWindow();
-    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
-    const PropertiesForm before =
-        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
-    const std::string ini = Ini();
-    for (int answer : {int(QDialog::Accepted), int(QDialog::Rejected)}) {
-        Answer(answer, [&](QDialog& dialog) {
-            const char* captions[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
-                                      "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
-            const char* voices[] = {"Standard Kit 1",   "", "Fretless Bass",
-                                    "Aco. Grand Piano", "", "",
-                                    "Sweet Tenor Sax",  ""};
-            for (int row = 0; row < 8; ++row) {
-                const std::string n = std::to_string(row);
-                EXPECT_EQ(In<CLabelControl>(dialog, ("partCaption" + n).c_str())->GetCaption(),
-                          captions[row]);
-                EXPECT_EQ(Text(dialog, ("voiceBox" + n).c_str()), voices[row]);
-                for (const char* control : {"vol", "pan", "reverb", "chorus"}) {
-                    auto* slider = In<QSlider>(dialog, (control + n + "Slider").c_str());
-                    EXPECT_EQ(slider->minimum(), 0);
-                    EXPECT_EQ(slider->maximum(), 127);
-                    EXPECT_EQ(slider->value(), 127);
-                    EXPECT_EQ(Text(dialog, (control + n + "Box").c_str()), "127");
-                }
-            }
-            In<QSlider>(dialog, "pan7Slider")->setValue(100);
-            In<QSlider>(dialog, "reverb2Slider")->setValue(0);
-            EXPECT_EQ(Text(dialog, "pan7Box"), "100");
-            EXPECT_EQ(Text(dialog, "reverb2Box"), "0");
-            EXPECT_EQ(Text(dialog, "vol0Box"), "127");
-            Type(dialog, "voiceBox1", "Brush Kit");
-        });
-        Click(Button("voicesButton"));
+TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVolume) {
+    StyleGeneratorOptions options;
+    options.sectionNames = {"SInt", "Main A"};
+    GeneratedStyle style = GenerateStyle(options);
+    // A style whose Main A keeps SInt's bass voice, so that the bass row shows one voice.
+    while (At(ReadSectionSetup(style.sections[1].eventBytes).parts[2], VoiceSetting::Program)) {
+        ++options.seed;
+        style = GenerateStyle(options);
     }
-    EXPECT_EQ(titles, (std::vector<std::string>{"Reconfigure Voice Settings",
-                                                "Reconfigure Voice Settings"}));
-    const PropertiesForm after =
-        PropertiesFormFromDocument(Window().GetAssignmentTable().GetDocument());
-    EXPECT_EQ(after.source, before.source);
-    EXPECT_EQ(Ini(), ini);
+    ASSERT_TRUE(WriteGeneratedStyle(style, PathOf("in.sty")));
+    StartWindow();
+    auto openAndSave = [&](const char* name) {
+        OpenThroughButton(PathOf("in.sty"));
+        Assign(0, 0);
+        Assign(1, 1);
+        if (std::string(name) == "changed.sty")
+            Click(Button("voicesButton"));
+        dialogs.choices.push_back(PathOf(name));
+        Click(Button("saveButton"));
+        return ReadBytes(PathOf(name));
+    };
+    const std::string plain = openAndSave("plain.sty");
+    const SectionSetup read = ReadSectionSetup(style.sections[0].eventBytes);
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        dialog.adjustSize();
+        // What is drawn, not what is stored: each caption whole, inside the dialog.
+        for (CLabelControl* label : dialog.findChildren<CLabelControl*>()) {
+            EXPECT_EQ(label->text(), label->GetShownCaption()) << label->objectName().toStdString();
+            EXPECT_TRUE(
+                dialog.rect().contains(QRect(label->mapTo(&dialog, QPoint()), label->size())));
+        }
+        EXPECT_EQ(Text(dialog, "voiceBox2"), VoiceName(read.parts[2]));
+        auto* bass = In<CMdcText>(dialog, "voiceBox2");
+        bass->setText(QStringLiteral("Fretless Bass"));
+        bass->setModified(true);
+        Q_EMIT bass->editingFinished();
+        In<QSlider>(dialog, "vol3Slider")->setValue(100);
+        EXPECT_EQ(Text(dialog, "vol3Box"), "100");
+    });
+    const std::string changed = openAndSave("changed.sty");
+    // Same length; only the bass's bank and program and Chord 1's volume bytes differ.
+    ASSERT_EQ(changed.size(), plain.size());
+    std::string differing;
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        if (plain[i] != changed[i])
+            differing += char(changed[i]);
+    std::string expected;
+    for (auto [setting, value] : {std::pair{VoiceSetting::BankMsb, 0},
+                                  {VoiceSetting::BankLsb, 0},
+                                  {VoiceSetting::Program, 35}})
+        if (At(read.parts[2], setting) != value)
+            expected += char(value);
+    expected += At(read.parts[3], VoiceSetting::Volume) != 100 ? "\x64" : "";
+    EXPECT_EQ(differing, expected);
 }
 
 TEST_F(DialogTest, AboutShowsReleaseAndCredits) {
@@ -482,7 +497,7 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
     EXPECT_EQ(names("html"),
               (QStringList{"assigning.html", "audition.html", "cli.html", "configuration.html",
                            "folder.html", "index.html", "models.html", "patterns.html",
-                           "properties.html", "window.html"}));
+                           "properties.html", "voices.html", "window.html"}));
     EXPECT_EQ(names("png"), (QStringList{"about.png", "main-window.png", "preferences.png",
                                          "properties.png", "voices.png"}));
     struct {

@@ -59,13 +59,13 @@ TEST_F(WindowPatterns, StorePatternWritesTheStepsAndConfirms) {
 
 TEST_F(WindowPatterns, TheConversionsDialogShowsThePatternAndOkWritesTheFolders) {
     WriteFile("Korvane.ini", std::string("[Conversion Pattern]\nstep1=Main A,Main A\n"
-                                         "[Conversion Files]\nfrom=\nto=/out\n"));
+                                         "[Conversion Files]\nfrom=\nto=/w\xE9out\n"));
     StartWindow();
     folderBrowser.choices = {std::string("/chosen/in"), std::nullopt};
     AnswerDialog([this](QDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Configure Conversion ");
         EXPECT_EQ(In<QLineEdit>(dialog, "fromFolderEdit")->text().toStdString(), Folder());
-        EXPECT_EQ(In<QLineEdit>(dialog, "toFolderEdit")->text(), "/out");
+        EXPECT_EQ(In<QLineEdit>(dialog, "toFolderEdit")->text(), "/w\u00E9out"); // Latin-1
         EXPECT_EQ(In<CLabelControl>(dialog, "fromCell1")->GetCaption(), " Main A");
         EXPECT_EQ(In<CLabelControl>(dialog, "toCell1")->GetCaption(), " Main A");
         EXPECT_EQ(In<CLabelControl>(dialog, "fromCell0")->GetCaption(), " ");
@@ -82,11 +82,11 @@ TEST_F(WindowPatterns, TheConversionsDialogShowsThePatternAndOkWritesTheFolders)
                                         "Select a style folder to write conversions."}));
     const CSettings& settings = Window().GetSettings();
     EXPECT_EQ(settings.conversionSourceFolder, "/chosen/in");
-    EXPECT_EQ(settings.conversionTargetFolder, "/out");
+    EXPECT_EQ(settings.conversionTargetFolder, "/w\xE9out"); // not edited: its own bytes
     EXPECT_TRUE(settings.overwrite);
     EXPECT_TRUE(settings.entireFolder);
     EXPECT_EQ(Stored("Conversion Files", "from"), "/chosen/in");
-    EXPECT_EQ(Stored("Conversion Files", "to"), "/out");
+    EXPECT_EQ(Stored("Conversion Files", "to"), "/w\xE9out");
     EXPECT_EQ(Stored("Conversion Files", "overwrite"), "Y");
     EXPECT_EQ(Stored("Conversion Files", "entire"), "Y");
 }
@@ -183,6 +183,39 @@ TEST_F(WindowPatterns, AutoConvertConvertsTheWholeFolderAfterYes) {
               (std::vector<std::string>{"Main A", "Main B"}));
     EXPECT_EQ(SectionNamesOfFile(PathOf("out/b.sty")),
               (std::vector<std::string>{"Main A", "Main B"}));
+    EXPECT_EQ(Window().findChild<QProgressDialog*>("folderProgress"), nullptr);
+}
+
+TEST_F(WindowPatterns, CancelKeepsTheProgressUpUntilTheWorkersHaveStopped) {
+    std::filesystem::create_directory(PathOf("in"));
+    std::filesystem::create_directory(PathOf("out"));
+    for (int i = 0; i < 40; ++i)
+        WriteStyle("in/s" + std::to_string(i) + ".sty", {"SInt", "Main A"});
+    WriteFile("Korvane.ini",
+              "[Conversion Pattern]\nstep1=Main A,Main A\n[Conversion Files]\nfrom=" +
+                  PathOf("in") + "\nto=" + PathOf("out") + "\nentire=Y\n");
+    StartWindow();
+    messages.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+    bool visible = false;
+    QString label;
+    // Runs in the conversion's event loop, before the worker's end is handled.
+    QMetaObject::invokeMethod(
+        &Window(),
+        [&] {
+            auto* progress = Window().findChild<QProgressDialog*>("folderProgress");
+            ASSERT_NE(progress, nullptr);
+            Click(progress->findChild<QPushButton*>());
+            Click(Button("autoConvertButton")); // not a second run inside the first
+            visible = progress->isVisible();
+            label = progress->labelText();
+        },
+        Qt::QueuedConnection);
+    Click(Button("autoConvertButton"));
+
+    EXPECT_TRUE(visible);
+    EXPECT_EQ(label, "Stopping after the files under way...");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].caption, "Auto Convert");
     EXPECT_EQ(Window().findChild<QProgressDialog*>("folderProgress"), nullptr);
 }
 

@@ -41,6 +41,19 @@ protected:
     CTemporaryFolder folder;
 };
 
+// A section of the voices list that sets up no part.
+std::string NoVoices(const std::string& section) {
+    const char* parts[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
+                           "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
+    std::string json = "{\"name\":\"" + section + "\",\"parts\":[";
+    for (int p = 0; p < 8; ++p)
+        json += std::string(p ? "," : "") + "{\"part\":\"" + parts[p] +
+                "\",\"channel\":" + std::to_string(9 + p) +
+                ",\"voice\":\"\",\"msb\":null,\"lsb\":null,\"program\":null,\"volume\":null,"
+                "\"pan\":null,\"reverb\":null,\"chorus\":null}";
+    return json + "]}";
+}
+
 TEST_F(CliTest, InfoJsonDescribesTheStyle) {
     const std::string path = folder.File("min.sty");
     WriteBytes(path, MinimalStyle());
@@ -50,7 +63,8 @@ TEST_F(CliTest, InfoJsonDescribesTheStyle) {
                        "\"\",\"sequence_name\":\"\",\"tempo\":\"120\",\"time_signature\":\"4/4 24 "
                        "clocks PQN\"},\"sections\":[{\"name\":\"SInt\",\"length\":9,\"cseg\":0},{"
                        "\"name\":\"Main A\",\"length\":9,\"cseg\":0}],\"csegs\":[{\"sdec\":\"SInt,"
-                       "Main A\",\"ctab_length\":11}]}\n");
+                       "Main A\",\"ctab_length\":11}],\"voices\":[" +
+                           NoVoices("SInt") + "," + NoVoices("Main A") + "]}\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -460,11 +474,17 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in, in, "--jobs", "0"}).exitCode, 2);
     EXPECT_EQ(Run({"batch", "--model", "PSR-540", "--by-name", in}).exitCode, 2);
     const CliRun missing =
-        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});
+        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere/out")});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere") +
+    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere/out") +
                                " does not exist.\nNothing was converted.\n");
-    const CliRun empty = Run({"batch", "--model", "PSR-540", "--copy-all", in, in});
+    const CliRun same = Run({"batch", "--model", "PSR-540", "--copy-all", in, in + "/"});
+    EXPECT_EQ(same.exitCode, 1);
+    EXPECT_EQ(same.err, "korvane-cli: Sorry... The folders " + in + " and " + in +
+                            "/ are the same folder.\nNothing was converted.\n");
+    // A missing TO is created, as cp -r creates it; its parent is not.
+    const CliRun empty =
+        Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere")});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.rfind("Converted: 0 of 0 style files.\n", 0), 0u);
 }

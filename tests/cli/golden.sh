@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The golden files of korvane-cli: `info` (text and --json) of every style in examples/, and
 # `convert --by-name` of each to four keyboard layouts (PSR-9000: 16 sections, PSR-740: 13,
-# PSR-8000: 11, PSR-540: 7), with what each run printed and its exit code. Also checks that
+# PSR-8000: 11, PSR-540: 7), with what each run printed and its exit code, and `voices --json` of
+# the ballad converted with a changed voice and volume. Also checks that
 # korvane-stylegen still makes examples/ byte for byte.
 #
 #   golden.sh check CLI STYLEGEN    compare with tests/cli/golden/ (the ctest tests)
@@ -48,6 +49,11 @@ make_outputs() {
                 --model "$model" --by-name -o "$name.$model.sty")
         done
     done
+    # The voices of the ballad converted with a new bass voice and Chord 1's volume: only those
+    # values differ from ballad.PSR-9000.sty.
+    (cd "$out" && "$cli" convert "$root/examples/ballad.sty" --model PSR-9000 --by-name \
+        --voice Bass=36 --mix "Chord 1:volume=100" -o ballad.voices.sty >/dev/null &&
+        record "$out/ballad.voices.json" "$cli" voices ballad.voices.sty --json)
     # The convert messages name the input by its full path; keep only the part inside the tree.
     sed -i "s|$root/||g" "$out"/*.convert.txt
 }

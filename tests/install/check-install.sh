@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix as a user would (cmake --install) and checks that a
 # desktop finds everything: the programs, the desktop entry and metainfo (both validated), the
-# icons, the man pages and the MIME type that sends .sty files to Korvane.
+# icons, the man pages, the MIME type that sends .sty files to Korvane, and the audio module.
 # Usage: check-install.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -75,6 +75,15 @@ for word in 'info' 'models' 'convert' '\\-\\-json' '\\-\\-model' '\\-\\-by\\-nam
 done
 
 "$prefix/bin/korvane-cli" --help >/dev/null || fail "the installed korvane-cli does not run"
+
+# The audio module is installed in the library folder, and the installed tool loads that one.
+module=$(find "$prefix" -name korvane-audio.so)
+case "$module" in
+"$prefix"/lib*/korvane/korvane-audio.so) ;;
+*) fail "the audio module is installed as '$module', not LIBDIR/korvane/korvane-audio.so" ;;
+esac
+loaded=$(LD_DEBUG=files "$prefix/bin/korvane-cli" ports 2>&1 >/dev/null)
+grep -q "file=$module " <<<"$loaded" || fail "the installed korvane-cli ports does not load $module"
 
 [ "$failures" -eq 0 ] && echo "Installed into a temporary prefix: every file in place and valid."
 exit $((failures > 0))

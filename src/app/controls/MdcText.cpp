@@ -1,20 +1,18 @@
 #include "app/controls/MdcText.h"
 
+#include "platform/DisplayText.h"
+
 namespace korvane {
 
 CMdcText::CMdcText(QWidget* parent) : QLineEdit(parent) {}
 
 void CMdcText::SetText(const std::string& text) {
     m_text = text;
-    m_shown = QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
-    setText(m_shown);
+    setText(QString::fromStdString(DisplayUtf8(text)));
 }
 
 std::string CMdcText::GetText() const {
-    if (text() == m_shown) {
-        return m_text;
-    }
-    return text().toLocal8Bit().toStdString();
+    return BytesFromDisplay(m_text, text().toStdString());
 }
 
 } // namespace korvane

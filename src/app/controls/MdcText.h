@@ -15,13 +15,11 @@ public:
     explicit CMdcText(QWidget* parent = nullptr);
 
     void SetText(const std::string& text);
-    // The bytes last set, unless the user has edited the box since: then its text in the
-    // system's code page.
+    // The bytes last set, unless the user has edited the box since: then its text as UTF-8.
     std::string GetText() const;
 
 private:
     std::string m_text;
-    QString m_shown;
 };
 
 } // namespace korvane

@@ -2,11 +2,11 @@
 
 #include "app/controls/ControlColour.h"
 #include "app/controls/LabelControl.h"
+#include "app/controls/MdcText.h"
 #include "assignment/Colours.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,14 +17,6 @@
 namespace korvane {
 
 namespace {
-
-QString FromBytes(const std::string& text) {
-    return QFile::decodeName(QByteArray(text.data(), qsizetype(text.size())));
-}
-
-std::string ToBytes(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 CLabelControl* AddCell(QWidget* parent, const QString& name, const std::string& caption) {
     auto* cell = new CLabelControl(parent);
@@ -50,7 +42,9 @@ CConversionDlg::CConversionDlg(const ConversionFolders& folders, const Conversio
     auto addFolderRow = [&](int row, const char* caption, const char* editName,
                             const char* buttonName, const std::string& value) {
         folderGrid->addWidget(new QLabel(QString::fromLatin1(caption), this), row, 0);
-        auto* edit = new QLineEdit(FromBytes(value), this);
+        // A folder keeps its bytes unless the user types in the box.
+        auto* edit = new CMdcText(this);
+        edit->SetText(value);
         edit->setObjectName(QString::fromLatin1(editName));
         edit->setMinimumWidth(280);
         folderGrid->addWidget(edit, row, 1);
@@ -120,7 +114,7 @@ CConversionDlg::CConversionDlg(const ConversionFolders& folders, const Conversio
 }
 
 ConversionFolders CConversionDlg::GetFolders() const {
-    return {ToBytes(m_pFromEdit->text()), ToBytes(m_pToEdit->text())};
+    return {m_pFromEdit->GetText(), m_pToEdit->GetText()};
 }
 
 bool CConversionDlg::GetOverwrite() const {
@@ -131,10 +125,10 @@ bool CConversionDlg::GetEntireFolder() const {
     return m_pEntireFolder->isChecked();
 }
 
-void CConversionDlg::Browse(const char* title, QLineEdit* edit) {
-    std::string folder = ToBytes(edit->text());
+void CConversionDlg::Browse(const char* title, CMdcText* edit) {
+    std::string folder = edit->GetText();
     if (BrowseConversionFolder(m_browser, title, folder))
-        edit->setText(FromBytes(folder));
+        edit->SetText(folder);
 }
 
 void CConversionDlg::OnBrowseFrom() {

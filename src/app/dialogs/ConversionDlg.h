@@ -8,12 +8,12 @@
 #include <array>
 
 class QCheckBox;
-class QLineEdit;
 class QPushButton;
 
 namespace korvane {
 
 class CLabelControl;
+class CMdcText;
 
 // "Configure Conversion ": the stored pattern, read-only, the folder to read styles from and the
 // folder to write conversions to, each with its folder browser, and the overwrite and
@@ -38,11 +38,11 @@ public:
     void OnBrowseTo();
 
 private:
-    void Browse(const char* title, QLineEdit* edit);
+    void Browse(const char* title, CMdcText* edit);
 
     IFolderBrowser& m_browser;
-    QLineEdit* m_pFromEdit = nullptr;
-    QLineEdit* m_pToEdit = nullptr;
+    CMdcText* m_pFromEdit = nullptr;
+    CMdcText* m_pToEdit = nullptr;
     QCheckBox* m_pOverwrite = nullptr;
     QCheckBox* m_pEntireFolder = nullptr;
 };

@@ -15,6 +15,10 @@ inline CLabelControl* MakeDialogLabel(QWidget* parent, const char* name, const s
     label->SetCaption(caption);
     label->SetTextColour(text.ToControlValue());
     label->SetBackColour(back.ToControlValue());
+    // A caption is shown whole: the layout gives the label at least the caption's width, so it
+    // is never cut to the width the label had before the layout sized it.
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(label->GetShownCaption()) +
+                           2 * (label->indent() + label->frameWidth() + label->margin()) + 2);
     return label;
 }
 

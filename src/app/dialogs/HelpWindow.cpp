@@ -23,6 +23,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace korvane {
 
 namespace {
@@ -112,7 +114,14 @@ CHelpWindow::CHelpWindow(const QString& collectionFile, QWidget* parent)
             [this, search] { Search(search->queryWidget()->searchInput()); });
     connect(search->resultWidget(), &QHelpSearchResultWidget::requestShowLink, this,
             &CHelpWindow::ShowPage);
-    // The full-text index is built once per help file, in the background.
+    // The full-text index is built once per help file, in the background; a search asked for
+    // meanwhile runs when it is complete.
+    connect(search, &QHelpSearchEngine::indexingStarted, this, [this] { m_indexing = true; });
+    connect(search, &QHelpSearchEngine::indexingFinished, this, [this, search] {
+        m_indexing = false;
+        if (!m_pendingQuery.isEmpty())
+            search->search(std::exchange(m_pendingQuery, QString()));
+    });
     search->scheduleIndexDocumentation();
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
@@ -160,7 +169,10 @@ void CHelpWindow::ShowPage(const QUrl& page) {
 }
 
 void CHelpWindow::Search(const QString& typed) {
-    m_pEngine->searchEngine()->search(HelpSearchQuery(typed));
+    if (m_indexing)
+        m_pendingQuery = HelpSearchQuery(typed);
+    else
+        m_pEngine->searchEngine()->search(HelpSearchQuery(typed));
 }
 
 QString HelpSearchQuery(const QString& typed) {

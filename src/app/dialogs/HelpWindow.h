@@ -31,7 +31,8 @@ public:
     QHelpEngine& GetEngine() { return *m_pEngine; }
     QUrl GetCurrentPage() const;
     void ShowPage(const QUrl& page);
-    // Runs a full-text search for the words typed, as the search tab's button does.
+    // Runs a full-text search for the words typed, as the search tab's button does. While the
+    // window's own indexing runs, the search waits for it: an index half built finds nothing.
     void Search(const QString& typed);
 
 private:
@@ -39,6 +40,8 @@ private:
     QTabWidget* m_pTabs = nullptr;
     QTextBrowser* m_pBrowser = nullptr;
     QLineEdit* m_pIndexFilter = nullptr;
+    bool m_indexing = true; // indexing is scheduled as the window is made
+    QString m_pendingQuery;
 };
 
 // The full-text query for what a user typed: any of the words, each taken literally, so that a

@@ -2,13 +2,16 @@
 
 #include "app/controls/MdcText.h"
 #include "app/dialogs/DialogLabel.h"
-#include "settings/VoiceSettings.h"
 
+#include <QCheckBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QStringList>
 #include <QVBoxLayout>
 
 namespace korvane {
@@ -17,10 +20,16 @@ namespace {
 
 constexpr Colour kCaptionText{255, 255, 128};
 constexpr Colour kCaptionBack{53, 106, 106};
+const char* const kDiffers = "(differs between sections)";
+
+VoiceSetting MixerSetting(int control) {
+    return VoiceSetting(int(VoiceSetting::Volume) + control);
+}
 
 } // namespace
 
-CVoicesDlg::CVoicesDlg(QWidget* parent) : QDialog(parent) {
+CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
+    : QDialog(parent), m_form(std::move(form)), m_changes(m_form.changes) {
     setObjectName(QStringLiteral("voicesDialog"));
     setWindowTitle(QStringLiteral("Reconfigure Voice Settings"));
 
@@ -33,50 +42,82 @@ CVoicesDlg::CVoicesDlg(QWidget* parent) : QDialog(parent) {
     panelColours.setColor(QPalette::Window, QColor(53, 106, 106));
     panel->setPalette(panelColours);
 
+    QStringList names;
+    for (const VoiceChoice& choice : VoiceChoices())
+        names << QString::fromStdString(choice.name);
+    auto* completer = new QCompleter(names, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchContains);
+
     auto* grid = new QGridLayout(panel);
     grid->addWidget(MakeDialogLabel(panel, "sectionHeader", "SECTION", kCaptionText, kCaptionBack),
                     0, 0);
     grid->addWidget(MakeDialogLabel(panel, "voiceHeader", "VOICE", kCaptionText, kCaptionBack), 0,
                     1);
-    for (std::size_t control = 0; control < kMixerControls.size(); ++control) {
-        const std::string name = std::string(kMixerControls[control]) + "Header";
-        grid->addWidget(MakeDialogLabel(panel, name.c_str(), kMixerControls[control], kCaptionText,
-                                        kCaptionBack),
-                        0, 2 + int(control), Qt::AlignHCenter);
+    for (int control = 0; control < kMixerSettingCount; ++control) {
+        const char* header = MixerNames()[std::size_t(control)];
+        grid->addWidget(MakeDialogLabel(panel, (std::string(header) + "Header").c_str(), header,
+                                        kCaptionText, kCaptionBack),
+                        0, 2 + control, Qt::AlignHCenter);
     }
 
-    for (std::size_t row = 0; row < kVoiceRows.size(); ++row) {
+    const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("R63")) + 12;
+    for (int row = 0; row < kPartCount; ++row) {
         const QString number = QString::number(row);
         grid->addWidget(MakeDialogLabel(panel, ("partCaption" + std::to_string(row)).c_str(),
-                                        kVoiceRows[row].caption, kCaptionText, kCaptionBack),
-                        int(row) + 1, 0);
+                                        PartNames()[std::size_t(row)], kCaptionText, kCaptionBack),
+                        row + 1, 0);
         auto* voice = new CMdcText(panel);
         voice->setObjectName(QStringLiteral("voiceBox") + number);
-        voice->SetText(kVoiceRows[row].voice);
-        voice->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Aco. Grand Piano")) +
-                               16);
-        grid->addWidget(voice, int(row) + 1, 1);
+        voice->setMinimumWidth(
+            fontMetrics().horizontalAdvance(QStringLiteral("Bank 0/112, program 128 (Tenor Sax)")) +
+            16);
+        voice->setCompleter(completer);
+        voice->setReadOnly(m_form.readOnly);
+        voice->setPlaceholderText(QStringLiteral("name, or MSB/LSB/program"));
+        connect(voice, &QLineEdit::editingFinished, this, [this, row] { ChooseVoice(row); });
+        m_voiceBoxes[std::size_t(row)] = voice;
+        grid->addWidget(voice, row + 1, 1);
 
-        for (std::size_t control = 0; control < kMixerControls.size(); ++control) {
-            const QString name = QString::fromLatin1(kMixerControls[control]).toLower() + number;
+        for (int control = 0; control < kMixerSettingCount; ++control) {
+            const QString name =
+                QString::fromLatin1(MixerNames()[std::size_t(control)]).toLower() + number;
             auto* slider = new QSlider(Qt::Horizontal, panel);
             slider->setObjectName(name + QStringLiteral("Slider"));
-            slider->setRange(kMixerMinimum, kMixerMaximum);
-            slider->setValue(kMixerStart);
+            slider->setRange(0, 127);
             slider->setMinimumWidth(80);
+            slider->setEnabled(!m_form.readOnly);
             auto* value = new CMdcText(panel);
             value->setObjectName(name + QStringLiteral("Box"));
-            value->SetText(std::to_string(kMixerStart));
-            value->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000")));
-            connect(slider, &QSlider::valueChanged, value,
-                    [value](int position) { value->SetText(std::to_string(position)); });
+            value->setReadOnly(true);
+            value->setMinimumWidth(valueWidth);
+            value->setMaximumWidth(valueWidth);
+            connect(slider, &QSlider::valueChanged, this, [this, row, control](int position) {
+                At(m_changes.parts[std::size_t(row)], MixerSetting(control)) =
+                    std::uint8_t(position);
+                Render();
+            });
+            m_sliders[std::size_t(row)][std::size_t(control)] = slider;
+            m_valueBoxes[std::size_t(row)][std::size_t(control)] = value;
 
             auto* cell = new QHBoxLayout;
             cell->addWidget(slider);
             cell->addWidget(value);
-            grid->addLayout(cell, int(row) + 1, 2 + int(control));
+            grid->addLayout(cell, row + 1, 2 + control);
         }
     }
+
+    m_pGeneralMidi = new QCheckBox(QStringLiteral("Use General MIDI voices"), this);
+    m_pGeneralMidi->setObjectName(QStringLiteral("generalMidiCheck"));
+    m_pGeneralMidi->setToolTip(
+        QStringLiteral("Melodic parts to bank 0/0 keeping their program, drum parts to the nearest "
+                       "standard kit: for keyboards that lack the newer banks"));
+    m_pGeneralMidi->setChecked(m_changes.generalMidiVoices);
+    m_pGeneralMidi->setEnabled(!m_form.readOnly);
+    connect(m_pGeneralMidi, &QCheckBox::toggled, this, [this](bool on) {
+        m_changes.generalMidiVoices = on;
+        Render();
+    });
 
     auto* buttons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
@@ -87,9 +128,56 @@ CVoicesDlg::CVoicesDlg(QWidget* parent) : QDialog(parent) {
     side->addStretch();
     side->addWidget(buttons);
 
+    auto* left = new QVBoxLayout;
+    left->addWidget(panel);
+    left->addWidget(m_pGeneralMidi);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(panel);
+    layout->addLayout(left);
     layout->addLayout(side);
+    Render();
+}
+
+void CVoicesDlg::ChooseVoice(int part) {
+    CMdcText* box = m_voiceBoxes[std::size_t(part)];
+    if (m_form.readOnly || !box->isModified())
+        return;
+    box->setModified(false);
+    // A text that names no voice is put back to what will be saved.
+    if (const auto choice = ParseVoiceText(box->GetText())) {
+        PartSetup& setup = m_changes.parts[std::size_t(part)];
+        At(setup, VoiceSetting::BankMsb) = choice->msb;
+        At(setup, VoiceSetting::BankLsb) = choice->lsb;
+        At(setup, VoiceSetting::Program) = choice->program;
+    }
+    Render();
+}
+
+void CVoicesDlg::Render() {
+    const SavedVoices shown = m_form.Preview(m_changes);
+    for (int row = 0; row < kPartCount; ++row) {
+        const PartSetup& part = shown.parts[std::size_t(row)];
+        CMdcText* voice = m_voiceBoxes[std::size_t(row)];
+        if (!voice->hasFocus() || !voice->isModified()) {
+            voice->SetText(VoiceDiffers(shown, row) ? kDiffers : VoiceName(part));
+            // A long name shows its start; the whole name is the tooltip.
+            voice->setCursorPosition(0);
+            voice->setToolTip(voice->text());
+        }
+        for (int control = 0; control < kMixerSettingCount; ++control) {
+            const VoiceSetting setting = MixerSetting(control);
+            const auto& value = At(part, setting);
+            const bool differs = shown.differs[std::size_t(row)][std::size_t(setting)];
+            QSlider* slider = m_sliders[std::size_t(row)][std::size_t(control)];
+            const QSignalBlocker quiet(slider);
+            slider->setValue(value.value_or(0));
+            CMdcText* box = m_valueBoxes[std::size_t(row)][std::size_t(control)];
+            std::string text;
+            if (value && !differs)
+                text = setting == VoiceSetting::Pan ? PanText(*value) : std::to_string(*value);
+            box->SetText(text);
+            box->setToolTip(differs ? QString::fromLatin1(kDiffers) : QString());
+        }
+    }
 }
 
 } // namespace korvane

@@ -1,17 +1,41 @@
 #pragma once
 
+#include "style/VoicesForm.h"
+
 #include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QSlider;
 
 namespace korvane {
 
-// "Reconfigure Voice Settings": the eight accompaniment parts with a voice text and four mixer
-// sliders each. A layout only: it reads nothing from the style, and OK and Cancel both just close
-// it. Each slider shows its value in the box to its right.
+class CMdcText;
+
+// "Reconfigure Voice Settings": the eight accompaniment parts of the new style with their voice
+// and four mixer values as they will be saved. A voice is typed or picked from the GM voices and
+// drum kits the box suggests as you type; sliders run 0 to 127. What the user changes is kept in
+// GetChanges(); the dialog decides nothing about the style, the form's preview does. With nothing
+// assigned the opened file's set-up is shown and nothing can be changed.
 class CVoicesDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CVoicesDlg(QWidget* parent = nullptr);
+    explicit CVoicesDlg(VoicesForm form, QWidget* parent = nullptr);
+
+    const VoiceChanges& GetChanges() const { return m_changes; }
+
+private:
+    void ChooseVoice(int part);
+    void Render();
+
+    VoicesForm m_form;
+    VoiceChanges m_changes;
+    std::array<CMdcText*, kPartCount> m_voiceBoxes{};
+    std::array<std::array<QSlider*, kMixerSettingCount>, kPartCount> m_sliders{};
+    std::array<std::array<CMdcText*, kMixerSettingCount>, kPartCount> m_valueBoxes{};
+    QCheckBox* m_pGeneralMidi = nullptr;
 };
 
 } // namespace korvane

@@ -67,6 +67,37 @@ QByteArray SampleStyle() {
     for (std::size_t i = 0; i < names.size(); ++i) {
         Append(track, {0xFF, 0x06, int(names[i].size())});
         track.append(names[i].c_str());
+        if (i == 0) {
+            // SInt sets up the eight parts on channels 9 to 16: bank, program and mixer.
+            const int voices[8][3] = {{127, 0, 0}, {127, 0, 8}, {0, 0, 33}, {0, 0, 0},
+                                      {0, 0, 27},  {0, 0, 48},  {8, 0, 66}, {0, 0, 56}};
+            for (int part = 0; part < 8; ++part) {
+                const int control = 0xB8 + part;
+                Append(track, {0x00,
+                               control,
+                               0x00,
+                               voices[part][0],
+                               0x00,
+                               0x20,
+                               voices[part][1],
+                               0x00,
+                               0xC8 + part,
+                               voices[part][2],
+                               0x00,
+                               control,
+                               0x07,
+                               100 - 4 * part,
+                               0x00,
+                               0x0A,
+                               40 + 6 * part,
+                               0x00,
+                               0x5B,
+                               40,
+                               0x00,
+                               0x5D,
+                               8 * part});
+            }
+        }
         const int note = 0x3C + int(i);
         Append(track, {0x00, 0x90, note, 0x64, 0x60, 0x80, note, 0x00, 0x00});
         sdec.append(i ? "," : "");

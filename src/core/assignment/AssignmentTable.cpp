@@ -24,26 +24,10 @@ bool CAssignmentTable::HasAssignments() const {
     return std::any_of(m_slots.begin(), m_slots.end(), [](const auto& s) { return s.assigned; });
 }
 
-namespace {
-
-int FindCaption(const std::array<LabelState, kSlotCount>& column, const std::string& name) {
-    if (name.empty())
-        return -1;
-    for (int row = 0; row < kSlotCount; ++row) {
-        if (column[row].caption == name)
-            return row;
-    }
-    return -1;
-}
-
-} // namespace
-
-int CAssignmentTable::FindSourceRow(const std::string& name) const {
-    return FindCaption(m_source, name);
-}
-
-int CAssignmentTable::FindDestinationSlot(const std::string& name) const {
-    return FindCaption(m_destination, name);
+bool CAssignmentTable::ConfirmEnd() {
+    return !HasAssignments() ||
+           m_messages.Show("Discard the assignments made so far?", "Alert...",
+                           MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
 
 void CAssignmentTable::AssignPair(int sourceRow, int slot) {
@@ -52,12 +36,23 @@ void CAssignmentTable::AssignPair(int sourceRow, int slot) {
     ClickDestination(slot);
 }
 
+SectionLayout CAssignmentTable::GetShownLayout() const {
+    SectionLayout layout;
+    for (const LabelState& label : m_destination)
+        layout.push_back(label.caption);
+    return layout;
+}
+
+void CAssignmentTable::ApplyPlan(const ConversionPlan& plan) {
+    for (const PlanStep& step : plan.steps)
+        AssignPair(step.row, step.slot);
+}
+
 void CAssignmentTable::AssignByName() {
-    for (int row = 0; row < kSlotCount; ++row) {
-        const int slot = FindDestinationSlot(m_source[row].caption);
-        if (slot >= 0 && !m_slots[slot].assigned)
-            AssignPair(row, slot);
-    }
+    ConversionPlan plan = PlanByName(m_document, GetShownLayout());
+    // Slots assigned from earlier files keep their sections.
+    std::erase_if(plan.steps, [&](const PlanStep& step) { return m_slots[step.slot].assigned; });
+    ApplyPlan(plan);
 }
 
 void CAssignmentTable::SelectModel(int modelIndex) {

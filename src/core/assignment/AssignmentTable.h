@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assignment/Colours.h"
+#include "assignment/ConversionEngine.h"
 #include "platform/MessageBox.h"
 #include "style/AssignmentSlot.h"
 #include "style/StyleDocument.h"
@@ -62,20 +63,23 @@ public:
     void CopyAll();
     bool ColumnsMatch() const;
 
-    // The row of the source column, or the slot of the destination column, whose caption is name;
-    // -1 when none is (an empty name matches nothing).
-    int FindSourceRow(const std::string& name) const;
-    int FindDestinationSlot(const std::string& name) const;
     // Pairs a source row with a slot as a user does: one source click (unless the row is selected
     // already, when a click would deselect it), then one destination click.
     void AssignPair(int sourceRow, int slot);
-    // Assign by Name: every source section whose name is a slot of the current layout goes to the
-    // first slot of that name, going down the source column.
+    // The layout the destination column shows, for the plans made on this table's document.
+    SectionLayout GetShownLayout() const;
+    // Carries out a plan made on this table's document step by step, as the pairs' clicks would.
+    void ApplyPlan(const ConversionPlan& plan);
+    // Assign by Name: the engine's plan for the open file and the layout shown, on slots still
+    // free.
     void AssignByName();
     // The selector changed to modelIndex: refused with a message while slots are assigned (the
     // selector keeps the new entry), else the new layout is shown; Copy All follows the columns.
     void RequestModelChange(int modelIndex);
     void Clear();
+    // Ending the program (Exit, the close box, Escape, Enter): with slots assigned and not yet
+    // saved (Save clears them), asks whether to discard them. Returns whether the program may end.
+    bool ConfirmEnd();
     // Writes the selected model's layout into the destination column, all labels plain.
     void ShowLayout();
     // Button state on, for commands that switch buttons themselves (Auto Convert).

@@ -16,8 +16,24 @@ bool FileExists(const std::string& path) {
 
 WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
                       const StyleWriteOptions& options) {
-    return WriteStyleDocument(path, table.GetDocument(), table.GetSlots(), table.GetMessages(),
-                              options);
+    CStyleDocument& document = table.GetDocument();
+    ByteArray bytes;
+    Outcome outcome = BuildPlannedStyle(document, table.GetSlots(), options.resolution,
+                                        options.toStandardOutput ? "standard output" : path, bytes);
+    if (!outcome)
+        outcome = WriteStyleBytes(path, bytes, options);
+    if (outcome.failure == Failure::Exists)
+        return WriteResult::AlreadyExists; // the caller names its own way out
+    if (outcome) {
+        ShowOutcome(table.GetMessages(), outcome);
+        return WriteResult::Failed;
+    }
+    // The destination properties are made from the source ones the first time they are written.
+    if (!document.GetDestinationProperties()) {
+        document.EnsureDestinationProperties();
+        document.ReleaseSourceProperties();
+    }
+    return WriteResult::Ok;
 }
 
 void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& dialogs) {

@@ -24,7 +24,10 @@ std::optional<std::string> MissingFolderOf(const std::string& path);
 // The message by which Save and the save dialog refuse a path whose folder does not exist.
 std::string MissingFolderMessage(const std::string& folder);
 
-// Writes the table's work to path: Ok on success, Failed after a message. Does not clear.
+// Writes the table's work to path through the engine's one path from slots to bytes (Save and
+// Play alike): Ok on success, Failed after a message; AlreadyExists, unsaid, when the options keep
+// an existing file. The destination properties are made from the source ones the first time the
+// work is written. Does not clear.
 WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
                       const StyleWriteOptions& options = {});
 

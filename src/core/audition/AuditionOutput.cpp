@@ -1,48 +1,89 @@
 #include "audition/AuditionOutput.h"
 
-#include "audition/PortSequencer.h"
+#include "audition/AudioModule.h"
 #include "audition/Soundfont.h"
-#include "audition/SynthesizerSequencer.h"
+
+#include <system_error>
+
+#include <stdlib.h>
 
 namespace korvane {
+namespace {
+
+// A JACK server that is not running must not be started behind the user's back. Set on the
+// thread that asks for a sequencer, before the module's threads could read the environment.
+void KeepJackServerStopped() {
+    ::setenv("JACK_NO_START_SERVER", "1", 0);
+}
+
+} // namespace
 
 std::unique_ptr<ISequencer> MakeAuditionSequencer(const std::string& output,
-                                                  const std::string& soundfont) {
+                                                  const std::string& soundfont,
+                                                  std::string& failure) {
+    const AudioModuleEntry* module = LoadAudioModule(failure);
+    if (!module)
+        return nullptr;
     if (output.empty() || output == kBuiltInSynthesizer) {
         SynthesizerOptions options;
         options.soundfont = FindSoundfont(soundfont);
-        return std::make_unique<CSynthesizerSequencer>(std::move(options));
+        return module->makeSynthesizer(std::move(options));
     }
-    return std::make_unique<CPortSequencer>(output);
+    return module->makePortSequencer(output);
+}
+
+CSettingsSequencer::Made CSettingsSequencer::Make(const std::string& output,
+                                                  const std::string& soundfont) {
+    Made made{nullptr, output, soundfont, {}};
+    made.sequencer = MakeAuditionSequencer(output, soundfont, made.failure);
+    return made;
+}
+
+void CSettingsSequencer::TakePrepared() {
+    if (m_preparing.valid())
+        m_current = m_preparing.get();
 }
 
 int CSettingsSequencer::SendCommand(const std::string& command) {
+    TakePrepared();
     const bool opening = command.rfind("open ", 0) == 0;
-    if (opening && (!m_pSequencer || m_output != m_settings.auditionOutput ||
-                    m_soundfont != m_settings.soundfont)) {
-        m_pSequencer.reset(); // ends whatever the old output still plays
-        m_output = m_settings.auditionOutput;
-        m_soundfont = m_settings.soundfont;
-        m_pSequencer = MakeAuditionSequencer(m_output, m_soundfont);
+    if (opening && (!m_current.sequencer || m_current.output != m_settings.auditionOutput ||
+                    m_current.soundfont != m_settings.soundfont)) {
+        m_current.sequencer.reset(); // ends whatever the old output still plays
+        KeepJackServerStopped();
+        m_current = Make(m_settings.auditionOutput, m_settings.soundfont);
     }
-    if (!m_pSequencer)
-        return 2; // nothing was ever opened: the alias is unknown
-    return m_pSequencer->SendCommand(command);
+    if (!m_current.sequencer) {
+        return static_cast<int>(m_current.failure.empty() ? SequencerError::NotOpen
+                                                          : SequencerError::NoAudioModule);
+    }
+    return m_current.sequencer->SendCommand(command);
 }
 
 void CSettingsSequencer::Prepare() {
-    if (m_pSequencer)
+    if (m_current.sequencer || m_preparing.valid())
         return;
-    m_output = m_settings.auditionOutput;
-    m_soundfont = m_settings.soundfont;
-    m_pSequencer = MakeAuditionSequencer(m_output, m_soundfont);
-    m_pSequencer->Prepare();
+    KeepJackServerStopped();
+    try {
+        m_preparing = std::async(std::launch::async, [output = m_settings.auditionOutput,
+                                                      soundfont = m_settings.soundfont] {
+            Made made = Make(output, soundfont);
+            if (made.sequencer)
+                made.sequencer->Prepare();
+            return made;
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the first open makes the sequencer instead.
+    }
 }
 
 std::optional<std::string> CSettingsSequencer::GetErrorText(int code) {
-    if (!m_pSequencer)
+    TakePrepared();
+    if (code == static_cast<int>(SequencerError::NoAudioModule) && !m_current.failure.empty())
+        return m_current.failure;
+    if (!m_current.sequencer)
         return std::nullopt;
-    return m_pSequencer->GetErrorText(code);
+    return m_current.sequencer->GetErrorText(code);
 }
 
 } // namespace korvane

@@ -39,6 +39,8 @@ std::string FixedText(SequencerError error) {
         return "the MIDI output port has gone";
     case SequencerError::Failed:
         return "the sequencer failed";
+    case SequencerError::NoAudioModule:
+        return "the audio module could not be loaded";
     }
     return {};
 }

@@ -20,6 +20,7 @@ enum class SequencerError {
     NoPort = 7,
     PortGone = 8,
     Failed = 9,
+    NoAudioModule = 10, // the module that holds the real sequencers could not be loaded
 };
 
 // The part every real sequencer shares: it reads the command strings, loads the file named by

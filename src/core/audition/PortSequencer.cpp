@@ -54,7 +54,7 @@ std::vector<std::string> PortNames(RtMidiOut& out) {
 
 } // namespace
 
-std::vector<std::string> ListOutputPorts() {
+std::vector<std::string> FindOutputPorts() {
     std::vector<std::string> ports;
     for (RtMidi::Api api : Backends()) {
         if (auto out = MakeOutput(api, nullptr)) {
@@ -116,7 +116,7 @@ SequencerError CPortSequencer::OpenFile(const std::string&, const ByteArray&,
 bool CPortSequencer::PortStillThere() const {
     if (m_portFailed)
         return false;
-    for (const std::string& name : ListOutputPorts()) {
+    for (const std::string& name : FindOutputPorts()) {
         if (name == m_openedName)
             return true;
     }

@@ -16,7 +16,7 @@ namespace korvane {
 
 // The MIDI output ports of every backend RtMidi has (ALSA, JACK), by the names a port setting
 // uses.
-std::vector<std::string> ListOutputPorts();
+std::vector<std::string> FindOutputPorts();
 
 // Plays the file's events, in time, to a MIDI output port: a keyboard on USB or a synthesizer
 // program. The port is found at open by its exact name, else by the first name that contains it.

@@ -35,8 +35,9 @@ public:
     // is reported by that open, as a load at the open would be.
     void Prepare() override;
 
-    // Seconds of audio the last offline render wrote.
-    double GetRenderedSeconds() const;
+    // Seconds of audio the last offline render wrote. Virtual, so that a program that made the
+    // synthesizer through the audio module calls it without linking the module.
+    virtual double GetRenderedSeconds() const;
 
 protected:
     SequencerError OpenFile(const std::string& path, const ByteArray& bytes,

@@ -1,10 +1,11 @@
 #include "batch/FolderConversion.h"
 
-#include "assignment/OpenCommand.h"
-#include "assignment/SaveCommand.h"
+#include "assignment/ConversionEngine.h"
+#include "assignment/ModelCatalogue.h"
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <new>
@@ -17,23 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each file's messages are kept for its report instead of being shown; questions get No.
-class CCollectedMessages : public IMessageBox {
-public:
-    MessageAnswer Show(const std::string& text, const std::string&, MessageIcon,
-                       MessageButtons buttons) override {
-        if (!m_text.empty())
-            m_text += "\n";
-        m_text += text;
-        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-    }
-    const std::string& Text() const { return m_text; }
-    void Forget() { m_text.clear(); }
-
-private:
-    std::string m_text;
-};
-
 std::string Lowered(std::string text) {
     for (char& c : text)
         c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -43,19 +27,15 @@ std::string Lowered(std::string text) {
 std::string OneLine(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
-        text.replace(at, 1, " ");
+    std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
 }
 
-FileReport Report(const std::string& name, FileOutcome outcome, const std::string& message) {
-    return {name, outcome, OneLine(message)};
-}
-
-// Files written before their group is made durable and named; large enough that the flush of
-// the file system is a small part of a group's time, small enough that an interrupted run loses
-// little.
-constexpr std::size_t kFilesPerCommit = 128;
+// A group is made durable and named once a second, or sooner when it holds this many files: each
+// commit waits for the disk about as long as a few hundred small files take to convert, and an
+// interrupted run loses at most a second's work.
+constexpr std::size_t kMostFilesPerCommit = 1024;
+constexpr std::chrono::seconds kCommitInterval{1};
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     return (fs::path(folder) / name).string();
@@ -85,66 +65,78 @@ bool IsStyleFileName(const std::string& name) {
     return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
 }
 
-FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message) {
-    if (result == ReadResult::Refused &&
-        (message.find("is not a style file") != std::string::npos ||
-         message.find("MIDI File") != std::string::npos))
+FileOutcome OutcomeOfFile(Failure failure) {
+    if (failure == Failure::None)
+        return FileOutcome::Converted;
+    if (failure == Failure::Exists)
+        return FileOutcome::SkippedExists;
+    if (failure == Failure::NotRegularFile || IsNotAStyle(failure))
         return FileOutcome::SkippedNotStyle;
     return FileOutcome::Failed;
 }
 
-FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name,
-                             CCommitGroup* group) {
-    const std::string source = JoinPath(job.sourceFolder, name);
-    const std::string target = JoinPath(job.targetFolder, name);
-    try {
-        std::error_code error;
-        if (!job.overwrite && fs::exists(fs::symlink_status(target, error)))
-            return Report(name, FileOutcome::SkippedExists, "exists");
-        // Only a regular file is read: a FIFO or a device would block or never end.
-        if (!fs::is_regular_file(fs::status(source, error)))
-            return Report(name, FileOutcome::SkippedNotStyle, "not a regular file");
+FileReport ReportOfFile(const std::string& name, const Outcome& outcome, bool fromSff2) {
+    return {name, OutcomeOfFile(outcome.failure), outcome, fromSff2};
+}
 
-        CCollectedMessages messages;
-        CAssignmentTable table(messages);
-        CSettings settings;
-        table.SelectModel(job.modelIndex);
-        table.Clear();
-        const ReadResult read = OpenStyleFile(table, settings, source);
-        if (read != ReadResult::Ok)
-            return Report(name, ClassifyReadFailure(read, messages.Text()), messages.Text());
-
-        switch (job.mode) {
-        case AssignmentMode::Pattern:
-            ApplyPattern(table, job.pattern);
-            break;
-        case AssignmentMode::ByName:
-            table.AssignByName();
-            break;
-        case AssignmentMode::CopyAll:
-            table.CopyAll();
-            break;
-        }
-        if (table.GetDocument().GetAssignedSections().empty())
-            return Report(name, FileOutcome::Failed,
-                          "No section of this style matches a slot of the model.");
-        const bool fromSff2 = table.GetDocument().GetConversionReport() != nullptr;
-        messages.Forget(); // what the clicks said is not the file's outcome
-        StyleWriteOptions write;
-        write.resolution = job.resolution;
-        write.existing = job.overwrite ? ExistingFile::Replace : ExistingFile::Keep;
-        write.group = group;
-        const WriteResult written = WriteWork(table, target, write);
-        if (written == WriteResult::AlreadyExists)
-            return Report(name, FileOutcome::SkippedExists, "exists");
-        if (written != WriteResult::Ok)
-            return Report(name, FileOutcome::Failed, messages.Text());
-        return Report(name, FileOutcome::Converted, fromSff2 ? "converted from SFF2" : "");
-    } catch (const std::bad_alloc&) {
-        return Report(name, FileOutcome::Failed, "Not enough memory to convert this file.");
-    } catch (const std::exception& problem) {
-        return Report(name, FileOutcome::Failed, problem.what());
+std::string FileReportText(const FileReport& report, const NameForm& nameForm) {
+    switch (report.failure.failure) {
+    case Failure::None:
+        return report.fromSff2 ? "converted from SFF2" : "";
+    case Failure::Exists:
+        return "exists";
+    case Failure::NotRegularFile:
+        return "not a regular file";
+    default:
+        return OneLine(OutcomeText(report.failure, nameForm));
     }
+}
+
+// The conversion's bytes for one file, or why there are none.
+ConvertedStyle ConvertForFolder(const FolderConversionJob& job, const std::string& name,
+                                const std::string& target) {
+    ConversionRequest request;
+    request.path = JoinPath(job.sourceFolder, name);
+    const auto& models = ModelNames();
+    const bool known = job.modelIndex >= 0 && job.modelIndex < int(models.size());
+    request.layout = LayoutOfModel(known ? models[std::size_t(job.modelIndex)] : std::string());
+    switch (job.mode) {
+    case AssignmentMode::Pattern:
+        request.rule = PlanRule::ByNames;
+        request.pairs.assign(job.pattern.begin(), job.pattern.end());
+        break;
+    case AssignmentMode::ByName:
+        request.rule = PlanRule::ByName;
+        break;
+    case AssignmentMode::CopyAll:
+        request.rule = PlanRule::CopyAll;
+        break;
+    }
+    request.resolution = job.resolution;
+    request.target = target;
+    request.voiceChanges = job.voiceChanges;
+    return ConvertStyleFile(request);
+}
+
+FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name,
+                             CCommitGroup* group) try {
+    const std::string target = JoinPath(job.targetFolder, name);
+    std::error_code error;
+    if (!job.overwrite && fs::exists(fs::symlink_status(target, error)))
+        return ReportOfFile(name, MakeOutcome(Failure::Exists, target), false);
+
+    const ConvertedStyle converted = ConvertForFolder(job, name, target);
+    if (converted.outcome)
+        return ReportOfFile(name, converted.outcome, false);
+
+    // The conversion is done; only the write is left. Without overwrite a file that took the
+    // name meanwhile is kept, and this one counts as skipped.
+    StyleWriteOptions write;
+    write.existing = job.overwrite ? ExistingFile::Replace : ExistingFile::Keep;
+    write.group = group;
+    return ReportOfFile(name, WriteStyleBytes(target, converted.bytes, write), converted.fromSff2);
+} catch (const std::bad_alloc&) {
+    return ReportOfFile(name, MakeOutcome(Failure::OutOfMemory), false);
 }
 
 std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& job,
@@ -152,6 +144,9 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                                                      const FolderProgress& progress,
                                                      const std::atomic<bool>& cancel) {
     std::error_code error;
+    if (job.createTarget && fs::is_directory(job.sourceFolder, error) &&
+        !fs::exists(fs::symlink_status(job.targetFolder, error)))
+        fs::create_directory(job.targetFolder, error);
     if (!fs::is_directory(job.targetFolder, error)) {
         messages.Show("The folder " + job.targetFolder + " does not exist.\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
@@ -192,7 +187,14 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     for (std::size_t i = 0; i < names.size(); ++i)
         indexOfTarget.emplace(JoinPath(job.targetFolder, names[i]), i);
     std::vector<WriteFailure> commitFailures(names.size());
+    using Clock = std::chrono::steady_clock;
+    std::atomic<Clock::rep> lastCommit{Clock::now().time_since_epoch().count()};
+    auto commitDue = [&] {
+        const Clock::time_point last{Clock::duration(lastCommit.load())};
+        return group.Size() >= kMostFilesPerCommit || Clock::now() - last >= kCommitInterval;
+    };
     auto commit = [&] {
+        lastCommit.store(Clock::now().time_since_epoch().count());
         for (const CCommitGroup::Outcome& outcome : group.Commit())
             commitFailures[indexOfTarget.at(outcome.path)] = outcome.failure;
     };
@@ -209,7 +211,7 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                 progress(++started, names.size(), names[index]);
             }
             reports[index] = ConvertFolderFile(job, names[index], &group);
-            if (group.Size() >= kFilesPerCommit)
+            if (commitDue())
                 commit();
         }
     };
@@ -233,19 +235,19 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     for (std::size_t i = 0; i < reports.size(); ++i) {
         if (!reports[i])
             continue;
-        const WriteFailure& failure = commitFailures[i];
-        if (failure.stage == WriteStage::Exists)
-            *reports[i] = Report(names[i], FileOutcome::SkippedExists, "exists");
-        else if (failure)
-            *reports[i] = Report(names[i], FileOutcome::Failed,
-                                 WriteFailureText(JoinPath(job.targetFolder, names[i]), failure));
+        // A file that could not take its name when the group committed reports why.
+        if (const WriteFailure& failure = commitFailures[i])
+            *reports[i] = ReportOfFile(
+                names[i], WriteOutcome(JoinPath(job.targetFolder, names[i]), failure), false);
         summary.files.push_back(std::move(*reports[i]));
     }
     summary.cancelled = summary.files.size() < names.size();
     return summary;
 }
 
-std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed) {
+std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed,
+                              const NameForm& nameForm) {
+    auto shown = [&](const std::string& name) { return nameForm ? nameForm(name) : name; };
     std::string text = "Converted: " + std::to_string(summary.Count(FileOutcome::Converted)) +
                        " of " + std::to_string(summary.styleFiles) + " style files.\n";
     text += "Skipped: " + std::to_string(summary.SkippedCount()) +
@@ -259,7 +261,8 @@ std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_
     std::size_t listed = 0;
     std::size_t unlisted = 0;
     for (const FileReport& file : summary.files) {
-        if (file.outcome == FileOutcome::Converted && file.message.empty())
+        const std::string message = FileReportText(file, nameForm);
+        if (file.outcome == FileOutcome::Converted && message.empty())
             continue;
         if (listed == mostListed) {
             ++unlisted;
@@ -267,17 +270,17 @@ std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_
         }
         switch (file.outcome) {
         case FileOutcome::Converted:
-            text += "\n" + file.name + " (" + file.message + ")";
+            text += "\n" + shown(file.name) + " (" + message + ")";
             break;
         case FileOutcome::SkippedExists:
-            text += "\n" + file.name + " (skipped, exists)";
+            text += "\n" + shown(file.name) + " (skipped, exists)";
             break;
         case FileOutcome::SkippedNotStyle:
         case FileOutcome::Failed:
-            text += "\n" + file.name +
+            text += "\n" + shown(file.name) +
                     (file.outcome == FileOutcome::Failed ? " (failed)" : " (skipped, not a style)");
-            if (!file.message.empty())
-                text += ": " + file.message;
+            if (!message.empty())
+                text += ": " + message;
             break;
         }
         ++listed;

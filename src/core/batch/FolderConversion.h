@@ -3,7 +3,7 @@
 #include "patterns/ConversionPattern.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
-#include "style/StyleReader.h"
+#include "style/Outcome.h"
 
 #include <atomic>
 #include <cstddef>
@@ -27,11 +27,16 @@ struct FolderConversionJob {
     AssignmentMode mode = AssignmentMode::Pattern;
     ConversionPattern pattern; // for AssignmentMode::Pattern
     bool overwrite = false;    // replace files of the target folder; otherwise they are kept
+    // Creates a missing target folder (not its parents, as cp -r does) once the source folder is
+    // found; the window asks for an existing one.
+    bool createTarget = false;
     // Files under way at once; 0: DefaultFolderJobs(). Most of a file's time is spent waiting
     // for the disk to confirm its write, so more files than cores keep the cores busy.
     unsigned jobs = 0;
     // Pulses per quarter note of the written styles; 0 keeps each source's resolution.
     std::uint16_t resolution = 0;
+    // The voices and mixer values written into every converted style.
+    VoiceChanges voiceChanges;
 };
 
 // Files under way at once when the job names no number: four per processor core (at most 64).
@@ -42,10 +47,19 @@ enum class FileOutcome { Converted, SkippedExists, SkippedNotStyle, Failed };
 struct FileReport {
     std::string name; // the file name, without folder
     FileOutcome outcome = FileOutcome::Failed;
-    // Why it was skipped or failed, in the reader's or writer's own words; for a converted file,
-    // "converted from SFF2" when the reader converted it from an SFF2 style, otherwise empty.
-    std::string message;
+    Outcome failure;       // why it was skipped or failed
+    bool fromSff2 = false; // converted, from an SFF2 style
 };
+
+// How a file's report reads: why it was skipped or failed, in the reader's or writer's own words
+// on one line ("exists", "not a regular file" for the skipped ones); for a converted file,
+// "converted from SFF2" when the reader converted it from an SFF2 style, otherwise empty.
+std::string FileReportText(const FileReport& report, const NameForm& nameForm = {});
+
+// The folder's share of a failure: exists is skipped, so is whatever is no regular file or no
+// style at all; everything else (damaged, unreadable, an SFF2 style that does not convert, a
+// failed write) fails.
+FileOutcome OutcomeOfFile(Failure failure);
 
 struct FolderConversionSummary {
     std::size_t styleFiles = 0;    // style files found in the source folder
@@ -59,14 +73,10 @@ struct FolderConversionSummary {
 // A style file by its extension: ".sty", ".mid", ".prs", ".sst", ".pst" or ".bcs", any case.
 bool IsStyleFileName(const std::string& name);
 
-// What a read that did not succeed means for a whole-folder run: files that are no style at all
-// are skipped, everything else (damaged, unreadable, an SFF2 style the reader cannot convert)
-// fails. The reader's result and message decide, here only.
-FileOutcome ClassifyReadFailure(ReadResult result, const std::string& message);
-
-// Converts one file of the job's source folder; never throws, never leaves a half-written file,
-// never replaces a file unless the job overwrites. With a group, the file is added to it and takes
-// its name when the group commits (the report says Converted until then).
+// Converts one file of the job's source folder through the conversion engine, then writes it
+// (without overwrite, never over a file that took the name meanwhile); never throws, never
+// leaves a half-written file. With a group, the file is added to it and takes its name when the
+// group commits (the report says Converted until then).
 FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name,
                              CCommitGroup* group = nullptr);
 
@@ -89,6 +99,8 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
 // The summary as a user reads it: counts of converted, skipped by reason and failed files, then
 // one line per skipped or failed file with its reason and per file converted from SFF2 (at most
 // mostListed lines, then how many more there are).
-std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed);
+// Names go through nameForm (korvane-cli escapes them).
+std::string FolderSummaryText(const FolderConversionSummary& summary, std::size_t mostListed,
+                              const NameForm& nameForm = {});
 
 } // namespace korvane

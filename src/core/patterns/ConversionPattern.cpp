@@ -10,11 +10,36 @@ std::string FormatPatternStep(const PatternStep& step) {
     return step.from.empty() ? std::string() : step.from + "," + step.to;
 }
 
+namespace {
+
+// What the configuration reader would change in a name: it cuts a value at a NUL, trims the
+// blanks around it and takes off quotes that enclose it.
+std::optional<std::string> NameProblem(const std::string& name) {
+    const std::string blanks = " \t\r\n\v\f";
+    if (name.find('\0') != std::string::npos)
+        return "holds a NUL";
+    if (!name.empty() && (blanks.find(name.front()) != std::string::npos ||
+                          blanks.find(name.back()) != std::string::npos))
+        return "begins or ends with a blank";
+    if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
+        name.back() == name.front())
+        return "is enclosed in quotes";
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<std::string> StepStoreProblem(const PatternStep& step) {
     if (step.from.empty())
         return std::nullopt;
     if (step.from.find(',') != std::string::npos)
         return "its from-section name holds a comma";
+    if (auto problem = NameProblem(step.from))
+        return "its from-section name " + *problem;
+    if (auto problem = NameProblem(step.to))
+        return "its to-section name " + *problem;
+    if (auto problem = NameProblem(FormatPatternStep(step)))
+        return "its names together are enclosed in quotes";
     if (FormatPatternStep(step).size() > kStepMostBytes)
         return "it is longer than " + std::to_string(kStepMostBytes) + " bytes";
     return std::nullopt;
@@ -67,15 +92,8 @@ bool RunStorePattern(CAssignmentTable& table, CSettings& settings) {
 }
 
 void ApplyPattern(CAssignmentTable& table, const ConversionPattern& pattern) {
-    for (const PatternStep& step : pattern) {
-        const int row = table.FindSourceRow(step.from);
-        if (row < 0)
-            continue;
-        const int slot = table.FindDestinationSlot(step.to);
-        if (slot < 0)
-            continue;
-        table.AssignPair(row, slot);
-    }
+    table.ApplyPlan(
+        PlanByNames(table.GetDocument(), table.GetShownLayout(), {pattern.begin(), pattern.end()}));
 }
 
 std::optional<ConversionPattern> ReadPatternFile(const std::string& path, IMessageBox& messages) {

@@ -21,7 +21,9 @@ constexpr std::size_t kStepMostBytes = 63;
 std::string FormatPatternStep(const PatternStep& step);
 
 // Why a step cannot be stored so that it reads back as it is, or nothing when it can: a
-// from-section name that holds a comma would be split there, a text over 63 bytes would be cut.
+// from-section name that holds a comma would be split there; a name with a NUL would be cut, one
+// that begins or ends with a blank trimmed, one enclosed in quotes unquoted; a text over 63 bytes
+// would be cut.
 std::optional<std::string> StepStoreProblem(const PatternStep& step);
 
 // --- capture and replay -----------------------------------------------------------------------
@@ -44,10 +46,9 @@ CapturedPattern CapturePattern(const CAssignmentTable& table);
 // named in a message instead of the confirmation. Returns true when the pattern was stored.
 bool RunStorePattern(CAssignmentTable& table, CSettings& settings);
 
-// Plays the pattern on the open file by names, through the clicks a user makes: for each step in
-// order, the first source row showing the from-section name and the first destination slot
-// showing the to-section name, when both exist, are paired. A source row already selected stays
-// selected, so a section that the pattern puts into several slots goes into each of them.
+// Plays the pattern on the open file by names: the engine's plan by names (PlanByNames) for the
+// layout shown, carried out by the table as the pairs' clicks. A source row already selected
+// stays selected, so a section that the pattern puts into several slots goes into each of them.
 void ApplyPattern(CAssignmentTable& table, const ConversionPattern& pattern);
 
 // The pattern stored in a configuration file such as "Korvane.ini", read by the settings loader.

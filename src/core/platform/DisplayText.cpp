@@ -72,6 +72,21 @@ std::string DisplayUtf8(const std::string& bytes) {
     return out;
 }
 
+std::string BytesFromDisplay(const std::string& original, const std::string& shown) {
+    return shown == DisplayUtf8(original) ? original : shown;
+}
+
+std::string CutToCharacters(const std::string& bytes, std::size_t most) {
+    if (bytes.size() <= most)
+        return bytes;
+    if (!IsUtf8(bytes))
+        return bytes.substr(0, most);
+    std::size_t end = 0;
+    while (end + Utf8SequenceLength(bytes, end) <= most)
+        end += Utf8SequenceLength(bytes, end);
+    return bytes.substr(0, end);
+}
+
 std::string PrintableUtf8(const std::string& bytes) {
     const std::string text = DisplayUtf8(bytes);
     std::string out;

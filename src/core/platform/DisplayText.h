@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace korvane {
@@ -12,5 +13,14 @@ std::string DisplayUtf8(const std::string& bytes);
 // The same, with control characters (C0, DEL and C1) written as \xNN so that a text from a file
 // can never drive the terminal it is printed on.
 std::string PrintableUtf8(const std::string& bytes);
+
+// The way back from a box that showed DisplayUtf8(original): while the box still shows that, the
+// original bytes; once the user has typed, the typed text, which is UTF-8.
+std::string BytesFromDisplay(const std::string& original, const std::string& shown);
+
+// A text cut to at most `most` bytes without cutting a character in two: valid UTF-8 at a
+// character boundary, anything else (every byte one character, as DisplayUtf8 reads it) at the
+// byte.
+std::string CutToCharacters(const std::string& bytes, std::size_t most);
 
 } // namespace korvane

@@ -1,11 +1,24 @@
 #include "style/PropertiesForm.h"
 
+#include "platform/DisplayText.h"
+
 namespace korvane {
 
 namespace {
 
 std::string AtMostTextBytes(const std::string& text) {
-    return text.size() > kMostTextBytes ? text.substr(0, kMostTextBytes) : text;
+    return CutToCharacters(text, kMostTextBytes);
+}
+
+bool RefusesTempo(const PropertiesColumn& shown, const PropertiesColumn& typed,
+                  IMessageBox& messages) {
+    if (typed.tempo.empty() || typed.tempo == shown.tempo ||
+        CStyleProperties::IsStorableTempoText(typed.tempo))
+        return false;
+    messages.Show("A style cannot hold the tempo " + typed.tempo +
+                      ".\nTempos from 4 to 60000000 BPM fit. Nothing was changed.",
+                  "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+    return true;
 }
 
 } // namespace
@@ -41,8 +54,11 @@ void ApplyPropertiesColumn(CStyleProperties& properties, const PropertiesColumn&
         properties.SetTempoText(typed.tempo);
 }
 
-void ApplyPropertiesForm(CStyleDocument& document, const PropertiesForm& shown,
-                         const PropertiesForm& typed) {
+bool ApplyPropertiesForm(CStyleDocument& document, const PropertiesForm& shown,
+                         const PropertiesForm& typed, IMessageBox& messages) {
+    if (RefusesTempo(shown.source, typed.source, messages) ||
+        RefusesTempo(shown.destination, typed.destination, messages))
+        return false;
     if (!document.GetSourceProperties() && CreatesProperties(typed.source))
         document.ResetSourceProperties();
     if (CStyleProperties* source = document.GetSourceProperties())
@@ -52,6 +68,7 @@ void ApplyPropertiesForm(CStyleDocument& document, const PropertiesForm& shown,
         document.ResetDestinationProperties();
     if (CStyleProperties* destination = document.GetDestinationProperties())
         ApplyPropertiesColumn(*destination, shown.destination, typed.destination);
+    return true;
 }
 
 } // namespace korvane

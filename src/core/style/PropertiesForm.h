@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/MessageBox.h"
 #include "style/StyleDocument.h"
 #include "style/StyleProperties.h"
 
@@ -41,13 +42,14 @@ bool CreatesProperties(const PropertiesColumn& typed);
 // OK on one column with properties: the division, copyright, sequence name and tempo are applied
 // in that order. The tempo is applied only when its box differs from what the dialog showed, so
 // that confirming never drifts the tempo; format, track count and time signature are shown only.
-// Sequence name and copyright keep at most 255 bytes.
+// Sequence name and copyright keep at most 255 bytes, cut between characters.
 void ApplyPropertiesColumn(CStyleProperties& properties, const PropertiesColumn& shown,
                            const PropertiesColumn& typed);
 
 // OK on the dialog: both columns, the source first; missing properties are created, empty, as
-// CreatesProperties says.
-void ApplyPropertiesForm(CStyleDocument& document, const PropertiesForm& shown,
-                         const PropertiesForm& typed);
+// CreatesProperties says. A changed tempo box that the tempo event cannot hold is refused
+// through messages and nothing is applied; returns whether the form was applied.
+bool ApplyPropertiesForm(CStyleDocument& document, const PropertiesForm& shown,
+                         const PropertiesForm& typed, IMessageBox& messages);
 
 } // namespace korvane

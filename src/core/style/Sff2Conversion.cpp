@@ -123,10 +123,21 @@ std::string Ctb2ChannelText(const ByteArray& ctb2) {
     return "channel " + std::to_string(ctb2[9] + 1) + " \"" + ChannelName(ctb2) + "\"";
 }
 
+Outcome Ctb2Failure(const std::string& path, const std::string& sdecText, const ByteArray& ctb2,
+                    const std::string& failure) {
+    Outcome outcome = MakeOutcome(Failure::CannotConvertSff2, path);
+    outcome.sections = sdecText;
+    if (ctb2.size() >= 10) {
+        outcome.channel = ctb2[9] + 1;
+        outcome.channelName = ChannelName(ctb2);
+    }
+    outcome.reason = failure;
+    return outcome;
+}
+
 std::string Ctb2FailureText(const std::string& fileName, const std::string& sdecText,
                             const ByteArray& ctb2, const std::string& failure) {
-    return "File " + fileName + " cannot be converted to SFF1: CSEG \"" + sdecText + "\", " +
-           Ctb2ChannelText(ctb2) + ": " + failure + ".\nCannot process further.";
+    return OutcomeText(Ctb2Failure(fileName, sdecText, ctb2, failure));
 }
 
 void CConversionReport::AddRecord(const ByteArray& ctb2, const std::string& sdecText,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "style/ByteTypes.h"
+#include "style/Outcome.h"
 
 #include <cstdint>
 #include <string>
@@ -40,8 +41,12 @@ struct Ctb2Conversion {
 // chunkLength; only 47 and 51 convert.
 Ctb2Conversion ConvertCtb2(const ByteArray& ctb2, std::uint32_t chunkLength);
 
-// The reader's message for a record that does not convert: the file, the CSEG by its Sdec text,
+// The reader's outcome for a record that does not convert: the file, the CSEG by its Sdec text,
 // the channel and the reason.
+Outcome Ctb2Failure(const std::string& path, const std::string& sdecText, const ByteArray& ctb2,
+                    const std::string& failure);
+
+// Its message, as the window shows it.
 std::string Ctb2FailureText(const std::string& fileName, const std::string& sdecText,
                             const ByteArray& ctb2, const std::string& failure);
 

@@ -131,6 +131,7 @@ void CStyleDocument::Release() {
     m_pSourceProperties.reset();
     m_pDestinationProperties.reset();
     m_conversionReport.reset();
+    m_voiceChanges = {};
 }
 
 void CStyleDocument::ReleaseSection(const CStyleSection* section) {

@@ -3,6 +3,7 @@
 #include "style/Sff2Conversion.h"
 #include "style/StyleProperties.h"
 #include "style/StyleSection.h"
+#include "style/StyleVoices.h"
 
 #include <cstdint>
 #include <memory>
@@ -80,6 +81,11 @@ public:
     // An empty report for the file being read (the reader, at an "SFF2" marker).
     CConversionReport& StartConversionReport() { return m_conversionReport.emplace(); }
 
+    // --- the voices and mixer values chosen for the style being built ------------------------
+    // Written by every write of the work; Clear forgets them.
+    const VoiceChanges& GetVoiceChanges() const { return m_voiceChanges; }
+    void SetVoiceChanges(const VoiceChanges& changes) { m_voiceChanges = changes; }
+
     // --- life cycle ------------------------------------------------------------------------
     // Releases the unassigned sections of the section list and the CSEG records that no kept
     // section (of the section list or the assigned list) refers to.
@@ -105,6 +111,7 @@ private:
     std::vector<const CCsegRecord*> m_csegView; // the records of m_csegList, for readers
     std::vector<CStyleSection*> m_assigned;
     std::optional<CConversionReport> m_conversionReport;
+    VoiceChanges m_voiceChanges;
 };
 
 } // namespace korvane

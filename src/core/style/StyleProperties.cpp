@@ -45,13 +45,15 @@ std::string CStyleProperties::GetTempoText() const {
     return std::to_string(bpm);
 }
 
-void CStyleProperties::SetTempoText(const std::string& text) {
-    if (text.empty() || !HoldsTempoValue())
-        return;
+bool CStyleProperties::IsStorableTempoText(const std::string& text) {
     const long long bpm = LeadingInteger(text);
-    if (bpm <= 0)
-        return; // a tempo of 0 or less has no microseconds per beat
-    const unsigned long micros = static_cast<unsigned long>(60'000'000LL / bpm) & 0xFFFFFF;
+    return bpm > 0 && 60'000'000LL / bpm >= 1 && 60'000'000LL / bpm <= 0xFFFFFF;
+}
+
+void CStyleProperties::SetTempoText(const std::string& text) {
+    if (text.empty() || !HoldsTempoValue() || !IsStorableTempoText(text))
+        return;
+    const auto micros = static_cast<unsigned long>(60'000'000LL / LeadingInteger(text));
     (*m_pTempo)[3] = static_cast<std::uint8_t>(micros >> 16);
     (*m_pTempo)[4] = static_cast<std::uint8_t>(micros >> 8);
     (*m_pTempo)[5] = static_cast<std::uint8_t>(micros);

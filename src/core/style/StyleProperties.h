@@ -50,8 +50,12 @@ public:
     std::string GetTimeSignatureText() const;
     std::string GetTempoText() const;
     // Sets the tempo's three data bytes to 60,000,000 / bpm; nothing for an empty text, a tempo
-    // of 0 or less, no number, or properties without a whole tempo event.
+    // the event cannot hold (see IsStorableTempoText), or properties without a whole tempo event.
     void SetTempoText(const std::string& text);
+    // Whether the leading number of a text is a tempo the event's 24-bit microseconds per quarter
+    // note can hold: from 4 beats per minute (15,000,000; 3 would need 20,000,000, past
+    // 16,777,215) to 60,000,000 (1 microsecond).
+    static bool IsStorableTempoText(const std::string& text);
     // The division from a decimal text, cut to its low 16 bits; 0 for an empty text.
     void SetDivisionText(const std::string& text);
 

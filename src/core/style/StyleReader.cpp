@@ -23,19 +23,6 @@ bool IsTag(const Tag& tag, const char* name) {
     return std::memcmp(tag.data(), name, 4) == 0;
 }
 
-std::string Format(const char* pattern, const std::string& text) {
-    std::string out = pattern;
-    const auto at = out.find("%s");
-    if (at != std::string::npos)
-        out.replace(at, 2, text);
-    return out;
-}
-
-std::string DamagedMessage(const std::string& path) {
-    return Format("File %s is damaged: it ends in the middle of its data.\nCannot process further.",
-                  FileNameOfPath(path));
-}
-
 // The file's bytes, front to back, one at a time. Past the end every byte reads as FF, which is
 // what ends most of the format's loops; AtEnd tells the loops that FF alone cannot end.
 class CByteInput {
@@ -96,15 +83,16 @@ constexpr int kEndOfInput = 0xFF;
 
 class CStyleFileReader {
 public:
-    CStyleFileReader(const ByteArray& bytes, const std::string& path, CStyleDocument& document,
-                     IMessageBox& messages)
-        : m_in(bytes), m_path(path), m_document(document), m_messages(messages) {}
+    CStyleFileReader(const ByteArray& bytes, const std::string& path, CStyleDocument& document)
+        : m_in(bytes), m_path(path), m_document(document) {}
 
     ReadResult Read();
+    const Outcome& GetOutcome() const { return m_outcome; }
 
 private:
-    ReadResult Fail(const std::string& message, ReadResult result) {
-        ReportFileError(m_messages, message);
+    ReadResult Fail(Failure failure, ReadResult result) {
+        m_outcome.failure = failure;
+        m_outcome.path = m_path;
         return result;
     }
     CStyleProperties& Properties() {
@@ -126,7 +114,7 @@ private:
     CByteInput m_in;
     const std::string& m_path;
     CStyleDocument& m_document;
-    IMessageBox& m_messages;
+    Outcome m_outcome;
     bool m_inStyle = false;
     CStyleSection* m_current = nullptr;
     // Where the CASM chunk ends by its length: a file that holds every byte up to there is
@@ -139,36 +127,32 @@ private:
 
 ReadResult CStyleFileReader::Read() {
     if (!IsTag(m_in.ReadTag(), "MThd"))
-        return Fail(Format("%s is not a style file (MThd missing).", m_path), ReadResult::Refused);
+        return Fail(Failure::NotAStyle, ReadResult::Refused);
     m_in.Read32(); // the header length: the three words below are always read
     CStyleProperties& properties = Properties();
     properties.m_format = m_in.Read16();
     properties.m_trackCount = m_in.Read16();
     properties.m_division = m_in.Read16();
     if (properties.m_format == 1)
-        return Fail("This is a Type 1 MIDI File.\nCannot process further.", ReadResult::Refused);
+        return Fail(Failure::Type1Midi, ReadResult::Refused);
     if (properties.m_trackCount > 1)
-        return Fail("This is a multitrack MIDI File.\nCannot process further.",
-                    ReadResult::Refused);
+        return Fail(Failure::MultitrackMidi, ReadResult::Refused);
     if (!IsTag(m_in.ReadTag(), "MTrk"))
-        return Fail("No track tag.\n", ReadResult::NoTrack);
+        return Fail(Failure::NoTrack, ReadResult::NoTrack);
     m_in.Read32(); // the track length: the track is cut at its FF bytes instead
     m_in.ReadByte();
 
     ScanHeaderEvents();
     if (!m_current)
-        return Fail("Non-style MIDI File.\nCannot process further.", ReadResult::Refused);
+        return Fail(Failure::NonStyleMidi, ReadResult::Refused);
     if (ReadResult result = ReadSections(); result != ReadResult::Ok)
         return result;
 
-    if (!IsTag(m_in.ReadTag(), "CASM")) {
-        return Fail(Format("Unable to locate CASM segment.\nFile %s may be corrupted.",
-                           FileNameOfPath(m_path)),
-                    ReadResult::Damaged);
-    }
+    if (!IsTag(m_in.ReadTag(), "CASM"))
+        return Fail(Failure::NoCasm, ReadResult::Damaged);
     const std::uint32_t casmLength = m_in.Read32();
     if (m_in.AtEnd())
-        return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+        return Fail(Failure::Damaged, ReadResult::Damaged);
     m_casmEnd = m_in.Position() + casmLength;
     IndexSections();
     return ReadCsegChunks(m_in.ReadTag());
@@ -312,7 +296,7 @@ ReadResult CStyleFileReader::ReadSections() {
         }
     }
     // The track ended without an end-of-track event.
-    return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+    return Fail(Failure::Damaged, ReadResult::Damaged);
 }
 
 // A section never holds more bytes than the file has left, so its array grows no further than
@@ -335,12 +319,12 @@ ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
         const std::uint32_t csegLength = m_in.Read32();
         const std::uint64_t csegEnd = m_in.Position() + csegLength;
         if (!IsTag(m_in.ReadTag(), "Sdec"))
-            return Fail("CSEG missing.", ReadResult::Damaged);
+            return Fail(Failure::CsegWithoutSdec, ReadResult::Damaged);
 
         const auto sdecLength = static_cast<std::int32_t>(m_in.Read32());
         std::string sdec = m_in.ReadText(sdecLength > 0 ? std::size_t(sdecLength) : 0);
         if (m_in.AtEnd())
-            return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+            return Fail(Failure::Damaged, ReadResult::Damaged);
 
         for (tag = m_in.ReadTag(); !m_in.AtEnd(); tag = m_in.ReadTag()) {
             if (m_pConversion && IsTag(tag, "Ctb2")) {
@@ -357,7 +341,7 @@ ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
                 for (std::int32_t i = 0; i < signedLength && !m_in.AtEnd(); ++i)
                     record->AppendByte(m_in.ReadByte());
                 if (m_in.AtEnd())
-                    return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+                    return Fail(Failure::Damaged, ReadResult::Damaged);
                 continue;
             }
             // Newer styles carry other chunks (such as Cntt) inside a CSEG: skip them within the
@@ -371,19 +355,19 @@ ReadResult CStyleFileReader::ReadCsegChunks(Tag tag) {
             while (m_in.Position() < chunkEnd && !m_in.AtEnd())
                 m_in.ReadByte();
             if (m_in.AtEnd())
-                return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+                return Fail(Failure::Damaged, ReadResult::Damaged);
         }
 
         // The file may end anywhere after the CASM chunk's last byte (a transfer's padding, an
         // overstated length of the last CSEG), but not before it.
         if (EndsBeforeCasmEnd())
-            return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+            return Fail(Failure::Damaged, ReadResult::Damaged);
         CCsegRecord* added = &m_document.AppendCseg(std::move(record));
         ResolveSdec(sdec, added);
         added->SetSdecText(std::move(sdec));
     }
     if (EndsBeforeCasmEnd())
-        return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+        return Fail(Failure::Damaged, ReadResult::Damaged);
     return ReadResult::Ok; // anything after the last CSEG ends the reading
 }
 
@@ -405,11 +389,11 @@ ReadResult CStyleFileReader::ReadCtb2(CCsegRecord& record, const std::string& sd
     while (ctb2.size() < kept && !m_in.AtEnd())
         ctb2.push_back(m_in.ReadByte());
     if (m_in.AtEnd())
-        return Fail(DamagedMessage(m_path), ReadResult::Damaged);
+        return Fail(Failure::Damaged, ReadResult::Damaged);
     const Ctb2Conversion conversion = ConvertCtb2(ctb2, length);
     if (!conversion.converted) {
-        return Fail(Ctb2FailureText(FileNameOfPath(m_path), sdec, ctb2, conversion.failure),
-                    ReadResult::Damaged);
+        m_outcome = Ctb2Failure(m_path, sdec, ctb2, conversion.failure);
+        return ReadResult::Damaged;
     }
     for (char c : std::string("Ctab"))
         record.AppendByte(static_cast<std::uint8_t>(c));
@@ -442,36 +426,48 @@ void CStyleFileReader::ResolveSdec(std::string_view text, CCsegRecord* record) {
 
 namespace {
 
-ReadResult ReadStyleBytes(const ByteArray& bytes, const std::string& path, CStyleDocument& document,
-                          IMessageBox& messages) {
+Outcome ReadStyleBytes(const ByteArray& bytes, const std::string& path, CStyleDocument& document) {
     try {
-        return CStyleFileReader(bytes, path, document, messages).Read();
+        CStyleFileReader reader(bytes, path, document);
+        reader.Read();
+        return reader.GetOutcome();
     } catch (const std::bad_alloc&) {
         // A style too large for the memory left: what was read stays, and Open releases it.
-        ReportFileError(messages,
-                        "Not enough memory to read file " + path + ".\nCannot process further.");
-        return ReadResult::Refused;
+        return MakeOutcome(Failure::OutOfMemoryReading, path);
     }
 }
 
 } // namespace
 
-ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
-                           IMessageBox& messages) {
+ReadResult ReadResultOf(Failure failure) {
+    switch (failure) {
+    case Failure::None:
+        return ReadResult::Ok;
+    case Failure::NoTrack:
+        return ReadResult::NoTrack;
+    case Failure::NoCasm:
+    case Failure::CsegWithoutSdec:
+    case Failure::Damaged:
+    case Failure::CannotConvertSff2:
+        return ReadResult::Damaged;
+    default:
+        return ReadResult::Refused;
+    }
+}
+
+Outcome ReadStyleFromStream(std::FILE* stream, const std::string& path, CStyleDocument& document) {
     ByteArray bytes;
     try {
         std::uint8_t block[1 << 16];
         for (std::size_t got; (got = std::fread(block, 1, sizeof block, stream)) > 0;)
             bytes.insert(bytes.end(), block, block + got);
     } catch (const std::bad_alloc&) {
-        ReportFileError(messages,
-                        "Not enough memory to read file " + path + ".\nCannot process further.");
-        return ReadResult::Refused;
+        return MakeOutcome(Failure::OutOfMemoryReading, path);
     }
-    return ReadStyleBytes(bytes, path, document, messages);
+    return ReadStyleBytes(bytes, path, document);
 }
 
-ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages) {
+Outcome ReadStyle(const std::string& path, CStyleDocument& document) {
     // Only a regular file is read; a FIFO or device is refused before a byte is read, without
     // waiting for a writer.
     ByteArray bytes;
@@ -479,16 +475,29 @@ ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMes
     try {
         read = ReadRegularFile(path, kMaxStyleFileBytes, bytes);
     } catch (const std::bad_alloc&) {
-        ReportFileError(messages,
-                        "Not enough memory to read file " + path + ".\nCannot process further.");
-        return ReadResult::Refused;
+        return MakeOutcome(Failure::OutOfMemoryReading, path);
     }
     if (!read) {
-        ReportFileError(messages,
-                        "Cannot open file " + path + ". (" + ErrorCodeText(read.errorCode) + ")");
-        return ReadResult::Refused;
+        const bool notRegular = read.outcome == FileReadOutcome::NotRegularFile;
+        return MakeOutcome(notRegular ? Failure::NotRegularFile : Failure::CannotOpen, path,
+                           read.errorCode);
     }
-    return ReadStyleBytes(bytes, path, document, messages);
+    return ReadStyleBytes(bytes, path, document);
+}
+
+ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
+                           IMessageBox& messages) {
+    const Outcome outcome = ReadStyleFromStream(stream, path, document);
+    if (outcome)
+        ShowOutcome(messages, outcome);
+    return ReadResultOf(outcome.failure);
+}
+
+ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages) {
+    const Outcome outcome = ReadStyle(path, document);
+    if (outcome)
+        ShowOutcome(messages, outcome);
+    return ReadResultOf(outcome.failure);
 }
 
 } // namespace korvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MessageBox.h"
+#include "style/Outcome.h"
 #include "style/StyleDocument.h"
 
 #include <cstddef>
@@ -17,6 +18,16 @@ enum class ReadResult { Ok = 0, Refused = -1, NoTrack = 2, Damaged = 4 };
 // A style file larger than this is refused as too large (EFBIG): styles are tens of kilobytes, the
 // largest SFF2 styles a few megabytes.
 constexpr std::size_t kMaxStyleFileBytes = std::size_t(256) << 20;
+
+// The reader's status for a failure of reading.
+ReadResult ReadResultOf(Failure failure);
+
+// Reads the style file at path into the document; nothing is shown. The caller has prepared the
+// document for the next file (CStyleDocument::StartNextFile); what was read up to a failure stays
+// in the document. A folder, FIFO or device is refused as NotRegularFile before a byte is read.
+Outcome ReadStyle(const std::string& path, CStyleDocument& document);
+// The same on an open stream (the caller keeps it); path names the file in the outcome.
+Outcome ReadStyleFromStream(std::FILE* stream, const std::string& path, CStyleDocument& document);
 
 // Reads the style file at path into the document. The caller has prepared the document for the
 // next file (CStyleDocument::StartNextFile). Every failure has been shown through messages before

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <optional>
 
 namespace korvane {
 namespace {
@@ -156,20 +157,63 @@ const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot) {
     return nullptr;
 }
 
-std::size_t SectionTotal(const StyleWriteInput& input) {
+std::vector<WrittenSection> WrittenSections(const StyleWriteInput& input) {
+    std::vector<WrittenSection> sections;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const CStyleSection* section = FindSlotSection(input, slot);
+        if (!section)
+            continue;
+        const ByteArray* data = section->GetData();
+        sections.push_back(
+            {slot, input.slots[slot].destinationName, data ? ByteSpan(*data) : ByteSpan()});
+    }
+    return sections;
+}
+
+namespace {
+
+// The event bytes of every written slot, with the voice changes written in when there are any.
+std::array<ByteArray, kSlotCount> ChangedSlotBytes(const StyleWriteInput& input) {
+    std::array<ByteArray, kSlotCount> bytes;
+    const std::vector<WrittenSection> sections = WrittenSections(input);
+    std::vector<ByteArray> changed = ApplyVoiceChanges(sections, *input.voiceChanges);
+    for (std::size_t i = 0; i < sections.size(); ++i)
+        bytes[std::size_t(sections[i].slot)] = std::move(changed[i]);
+    return bytes;
+}
+
+bool HasVoiceChanges(const StyleWriteInput& input) {
+    return input.voiceChanges && !input.voiceChanges->IsEmpty();
+}
+
+std::size_t SectionTotal(const StyleWriteInput& input,
+                         const std::array<ByteArray, kSlotCount>* changed) {
     std::size_t total = 0;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (const CStyleSection* section = FindSlotSection(input, slot))
-            total +=
-                3 + EventText(input.slots[slot].destinationName).size() + section->GetDataLength();
+            total += 3 + EventText(input.slots[slot].destinationName).size() +
+                     (changed ? (*changed)[std::size_t(slot)].size() : section->GetDataLength());
     }
     return total;
+}
+
+} // namespace
+
+std::size_t SectionTotal(const StyleWriteInput& input) {
+    if (!HasVoiceChanges(input))
+        return SectionTotal(input, nullptr);
+    const auto changed = ChangedSlotBytes(input);
+    return SectionTotal(input, &changed);
 }
 
 ByteArray BuildStyleBytes(const StyleWriteInput& input) {
     const CStyleProperties& p = input.properties;
     const ByteArray header = BuildHeaderBlock(p);
-    const std::size_t trackLength = 1 + header.size() + SectionTotal(input) + 3;
+    std::optional<std::array<ByteArray, kSlotCount>> changed;
+    if (HasVoiceChanges(input))
+        changed = ChangedSlotBytes(input);
+    const std::size_t trackLength =
+        1 + header.size() + SectionTotal(input, changed ? &*changed : nullptr) + 3;
     std::vector<std::string> sdecTexts;
     sdecTexts.reserve(input.csegs.size());
     std::size_t casmLength = 0;
@@ -201,7 +245,9 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input) {
         out.Byte(0x06);
         out.Byte(static_cast<std::uint8_t>(name.size()));
         out.Text(name);
-        if (const ByteArray* data = section->GetData())
+        if (changed)
+            out.Run((*changed)[std::size_t(slot)]);
+        else if (const ByteArray* data = section->GetData())
             out.Run(*data);
     }
     for (std::uint8_t b : {0xFF, 0x2F, 0x00})
@@ -228,89 +274,85 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input) {
 namespace {
 
 // The code is put in before the path, so that a "%c" or "%s" inside the path stays as it is.
-std::string WithCode(const char* pattern, const std::string& path, int code) {
-    std::string text = pattern;
-    text.replace(text.find("%c"), 2, ErrorCodeText(code));
-    text.replace(text.find("%s"), 2, path);
-    return text;
-}
-
 } // namespace
 
-WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
-                           IMessageBox& messages, const StyleWriteOptions& options) {
-    if (SectionTotal(input) == 0) {
-        messages.Show("You have not assigned anything to save.", "Sorry...", MessageIcon::None,
-                      MessageButtons::Ok);
-        return WriteResult::Failed;
-    }
-    ByteArray bytes;
+Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, ByteArray& bytes) {
+    if (SectionTotal(input) == 0)
+        return MakeOutcome(Failure::NothingAssigned, path);
     try {
         bytes = BuildStyleBytes(input);
     } catch (const std::bad_alloc&) {
         // The new file did not fit in memory: nothing was written.
-        ReportFileError(messages, "Not enough memory to write file " +
-                                      (options.toStandardOutput ? "standard output" : path) +
-                                      ".\nNo file was changed.");
-        return WriteResult::Failed;
+        return MakeOutcome(Failure::OutOfMemoryWriting, path);
     }
     if (input.resolution != 0 && input.resolution != input.properties.m_division) {
         const ResolutionChange change = ChangeResolution(bytes, input.resolution);
         if (!change.changed) {
-            messages.Show("Cannot write " + (options.toStandardOutput ? "standard output" : path) +
-                              " at " + std::to_string(input.resolution) +
-                              " pulses per quarter note: " + change.failure +
-                              ".\nNo file was written.",
-                          "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
-            return WriteResult::Failed;
+            Outcome outcome = MakeOutcome(Failure::ResolutionUnchangeable, path);
+            outcome.reason = change.failure;
+            outcome.resolution = input.resolution;
+            return outcome;
         }
     }
+    return {};
+}
+
+Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
+                        const StyleWriteOptions& options) {
     if (options.toStandardOutput) {
-        if (const WriteFailure failure = WriteToStandardOutput(bytes)) {
-            ReportFileError(messages, WithCode("Cannot write to %s. (%c)", "standard output",
-                                               failure.errorCode));
-            return WriteResult::Failed;
-        }
-        return WriteResult::Ok;
+        if (const WriteFailure failure = WriteToStandardOutput(bytes))
+            return MakeOutcome(Failure::StandardOutputFailed, "standard output", failure.errorCode);
+        return {};
     }
     AtomicWriteOptions atomic;
     atomic.replaceExisting = options.existing == ExistingFile::Replace;
-    const WriteFailure failure = options.group ? options.group->Add(path, bytes, atomic)
-                                               : WriteFileAtomically(path, bytes, atomic);
-    if (failure.stage == WriteStage::Exists)
-        return WriteResult::AlreadyExists;
-    if (failure) {
-        ReportFileError(messages, WriteFailureText(path, failure));
+    return WriteOutcome(path, options.group ? options.group->Add(path, bytes, atomic)
+                                            : WriteFileAtomically(path, bytes, atomic));
+}
+
+Outcome WriteOutcome(const std::string& path, const WriteFailure& failure) {
+    switch (failure.stage) {
+    case WriteStage::None:
+        return {};
+    case WriteStage::Exists:
+        return MakeOutcome(Failure::Exists, path);
+    case WriteStage::Open:
+        return MakeOutcome(Failure::CannotCreate, path, failure.errorCode);
+    case WriteStage::Write:
+    case WriteStage::Replace:
+        break;
+    }
+    return MakeOutcome(Failure::WriteFailed, path, failure.errorCode);
+}
+
+WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
+                           IMessageBox& messages, const StyleWriteOptions& options) {
+    ByteArray bytes;
+    Outcome outcome =
+        BuildStyleFile(input, options.toStandardOutput ? "standard output" : path, bytes);
+    if (!outcome)
+        outcome = WriteStyleBytes(path, bytes, options);
+    if (outcome.failure == Failure::Exists)
+        return WriteResult::AlreadyExists; // the caller names its own way out
+    if (outcome) {
+        ShowOutcome(messages, outcome);
         return WriteResult::Failed;
     }
     return WriteResult::Ok;
 }
 
-std::string WriteFailureText(const std::string& path, const WriteFailure& failure) {
-    if (failure.stage == WriteStage::Open)
-        return WithCode("Cannot open file %s. (%c)", path, failure.errorCode);
-    return WithCode("Cannot write file %s. (%c)\nThe disk may be full or protected; no file was "
-                    "changed.",
-                    path, failure.errorCode);
-}
-
-WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages,
-                               const StyleWriteOptions& options) {
-    const CStyleProperties empty;
+StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const AssignmentSlots& slots,
+                                   std::vector<const CCsegRecord*>& csegs,
+                                   std::uint16_t resolution) {
+    static const CStyleProperties kEmpty;
     const CStyleProperties* properties = document.GetDestinationProperties();
     if (!properties)
-        properties = document.GetSourceProperties() ? document.GetSourceProperties() : &empty;
-    const std::vector<const CCsegRecord*> csegs = document.GetCsegs();
+        properties = document.GetSourceProperties() ? document.GetSourceProperties() : &kEmpty;
+    csegs = document.GetCsegs();
     StyleWriteInput input{*properties, slots, document.GetAssignedSections(), csegs};
-    input.resolution = options.resolution;
-    const WriteResult result = WriteStyleFile(path, input, messages, options);
-    // The destination properties are made from the source ones the first time they are written.
-    if (result == WriteResult::Ok && !document.GetDestinationProperties()) {
-        document.EnsureDestinationProperties();
-        document.ReleaseSourceProperties();
-    }
-    return result;
+    input.resolution = resolution;
+    input.voiceChanges = &document.GetVoiceChanges();
+    return input;
 }
 
 } // namespace korvane

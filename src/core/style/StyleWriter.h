@@ -3,7 +3,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "style/AssignmentSlot.h"
+#include "style/Outcome.h"
 #include "style/StyleDocument.h"
+#include "style/StyleVoices.h"
 
 #include <string>
 #include <vector>
@@ -19,11 +21,18 @@ struct StyleWriteInput {
     // Pulses per quarter note of the written file; 0 keeps the properties' division. Every
     // delta-time is rescaled to it (see ChangeResolution).
     std::uint16_t resolution = 0;
+    // Voices and mixer values written into the sections' set-up events; none writes the
+    // sections as they are.
+    const VoiceChanges* voiceChanges = nullptr;
 };
 
 // The section that a slot is written from: the assigned section whose destination list holds the
 // slot; for a slot no section holds, the first assigned section of the slot's source name.
 const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot);
+
+// The sections as they will be written, in slot order, with their own bytes (the voice changes
+// not yet applied).
+std::vector<WrittenSection> WrittenSections(const StyleWriteInput& input);
 
 // The section total S: 3 + destination name + event bytes for every slot that will be written.
 std::size_t SectionTotal(const StyleWriteInput& input);
@@ -49,9 +58,26 @@ struct StyleWriteOptions {
     CCommitGroup* group = nullptr;
 };
 
-// The message by which a write to path that ended in failure is reported (not for Exists, which
-// the caller names).
-std::string WriteFailureText(const std::string& path, const WriteFailure& failure);
+// The new style file's bytes for input, rescaled when it asks for a resolution; nothing is shown
+// or written. path names the target in the outcome. Fails with NothingAssigned when no slot has
+// a section, OutOfMemoryWriting, or ResolutionUnchangeable.
+Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, ByteArray& bytes);
+
+// Writes the bytes to path through a temporary file in the target folder (or to standard
+// output), nothing shown. Fails with Exists (only under ExistingFile::Keep), CannotCreate,
+// WriteFailed or StandardOutputFailed, each with the system's code.
+Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
+                        const StyleWriteOptions& options = {});
+
+// What a write to path that stopped with failure means: nothing for a write that succeeded,
+// Exists, CannotCreate or WriteFailed with the system's code otherwise.
+Outcome WriteOutcome(const std::string& path, const WriteFailure& failure);
+
+// The writer's input for a document's work: the destination properties (the source ones while
+// there are none), the slots, the assigned sections and the CSEG records, copied into csegs.
+StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const AssignmentSlots& slots,
+                                   std::vector<const CCsegRecord*>& csegs,
+                                   std::uint16_t resolution);
 
 // Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
 // when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes
@@ -61,11 +87,5 @@ std::string WriteFailureText(const std::string& path, const WriteFailure& failur
 // and the system's code.
 WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
                            IMessageBox& messages, const StyleWriteOptions& options = {});
-
-// Writes the document's work: makes the destination properties when they are missing (a copy of
-// the source properties, which are then released) and calls WriteStyleFile.
-WriteResult WriteStyleDocument(const std::string& path, CStyleDocument& document,
-                               const AssignmentSlots& slots, IMessageBox& messages,
-                               const StyleWriteOptions& options = {});
 
 } // namespace korvane

@@ -324,5 +324,17 @@ TEST_F(AssignmentTableTest, SecondFileKeepsTheFirstFilesAssignments) {
     EXPECT_EQ(table.GetDocument().GetLiveSectionCount(), 3u); // Main A lives on, SInt is gone
 }
 
+TEST_F(AssignmentTableTest, EndingAsksOnlyWhileSlotsAreAssigned) {
+    Open({"SInt", "Main A"});
+    EXPECT_TRUE(table.ConfirmEnd()); // opened, nothing assigned: no question
+    table.AssignPair(1, 1);
+    messages.answers = {MessageAnswer::No, MessageAnswer::Yes};
+    EXPECT_FALSE(table.ConfirmEnd());
+    EXPECT_TRUE(table.ConfirmEnd());
+    EXPECT_EQ(messages.shown,
+              (std::vector(2, ShownMessage{"Discard the assignments made so far?", "Alert...",
+                                           MessageIcon::Question, MessageButtons::YesNo})));
+}
+
 } // namespace
 } // namespace korvane::testing

@@ -6,6 +6,7 @@
 #include "assignment/OpenCommand.h"
 #include "assignment/SaveCommand.h"
 #include "platform/AtomicFile.h"
+#include "platform/DisplayText.h"
 #include "support/PosixOnly.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
@@ -114,21 +115,43 @@ TEST(StyleFileNames, EveryStyleExtensionInAnyCase) {
         EXPECT_FALSE(IsStyleFileName(name)) << name;
 }
 
-TEST(ReadFailures, ClassifiedByTheReadersResultAndMessage) {
-    EXPECT_EQ(ClassifyReadFailure(ReadResult::Damaged,
-                                  "File x.sty cannot be converted to SFF1: CSEG \"SInt\", channel "
-                                  "12 \"Chord1\": its note transposition rule is 3.\nCannot "
-                                  "process further."),
-              FileOutcome::Failed);
-    EXPECT_EQ(
-        ClassifyReadFailure(ReadResult::Refused, "/x.sty is not a style file (MThd missing)."),
-        FileOutcome::SkippedNotStyle);
-    EXPECT_EQ(
-        ClassifyReadFailure(ReadResult::Refused, "Non-style MIDI File.\nCannot process further."),
-        FileOutcome::SkippedNotStyle);
-    EXPECT_EQ(ClassifyReadFailure(ReadResult::Damaged, "Unable to locate CASM segment."),
-              FileOutcome::Failed);
-    EXPECT_EQ(ClassifyReadFailure(ReadResult::NoTrack, "No track tag.\n"), FileOutcome::Failed);
+TEST(ReadFailures, NoStyleAndNoRegularFileAreSkippedEveryOtherFailureFails) {
+    const std::vector<std::pair<Failure, FileOutcome>> cases = {
+        {Failure::None, FileOutcome::Converted},
+        {Failure::Exists, FileOutcome::SkippedExists},
+        {Failure::NotRegularFile, FileOutcome::SkippedNotStyle},
+        {Failure::NotAStyle, FileOutcome::SkippedNotStyle},
+        {Failure::Type1Midi, FileOutcome::SkippedNotStyle},
+        {Failure::MultitrackMidi, FileOutcome::SkippedNotStyle},
+        {Failure::NonStyleMidi, FileOutcome::SkippedNotStyle},
+        {Failure::CannotOpen, FileOutcome::Failed},
+        {Failure::NoTrack, FileOutcome::Failed},
+        {Failure::NoCasm, FileOutcome::Failed},
+        {Failure::Damaged, FileOutcome::Failed},
+        {Failure::CannotConvertSff2, FileOutcome::Failed},
+        {Failure::NoSectionMatches, FileOutcome::Failed},
+        {Failure::WriteFailed, FileOutcome::Failed}};
+    for (const auto& [failure, outcome] : cases)
+        EXPECT_EQ(OutcomeOfFile(failure), outcome) << int(failure);
+}
+
+TEST(FolderSummary, SkippedIsExistsPlusNotAStyleAndNamesAreEscaped) {
+    FolderConversionSummary summary;
+    summary.styleFiles = 4;
+    summary.files = {
+        {"a.sty", FileOutcome::SkippedExists, MakeOutcome(Failure::Exists)},
+        {"b.sty", FileOutcome::SkippedExists, MakeOutcome(Failure::Exists)},
+        {"c\x1b.sty", FileOutcome::SkippedNotStyle, MakeOutcome(Failure::Type1Midi)},
+        {"d\x1b[2J.sty", FileOutcome::Failed, MakeOutcome(Failure::Damaged, "/in/d\x1b[2J.sty")}};
+    EXPECT_EQ(FolderSummaryText(summary, 1, PrintableUtf8),
+              "Converted: 0 of 4 style files.\n"
+              "Skipped: 3 (exists: 2, not a style: 1)\n"
+              "Failed: 1\n"
+              "\na.sty (skipped, exists)\n... and 3 more.");
+    const std::string failed = FolderSummaryText(summary, 4, PrintableUtf8);
+    EXPECT_EQ(failed.substr(failed.rfind('\n') + 1),
+              "d\\x1b[2J.sty (failed): File d\\x1b[2J.sty is damaged: it ends in the middle of its "
+              "data. Cannot process further.");
 }
 
 TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOthers) {
@@ -160,7 +183,7 @@ TEST_F(FolderConversionTest, EachFileIsConvertedSkippedOrFailedAndNoneStopsTheOt
         EXPECT_EQ(summary->files[i].name, expected[i].first);
         EXPECT_EQ(summary->files[i].outcome, expected[i].second) << expected[i].first;
     }
-    EXPECT_EQ(summary->files[2].message,
+    EXPECT_EQ(FileReportText(summary->files[2]),
               "File c-damaged.sty is damaged: it ends in the middle of its data. Cannot process "
               "further.");
 
@@ -228,7 +251,8 @@ TEST_F(FolderConversionTest, AFileWithNothingToAssignFailsWithItsReason) {
     ASSERT_TRUE(summary);
     ASSERT_EQ(summary->files.size(), 1u);
     EXPECT_EQ(summary->files[0].outcome, FileOutcome::Failed);
-    EXPECT_EQ(summary->files[0].message, "No section of this style matches a slot of the model.");
+    EXPECT_EQ(FileReportText(summary->files[0]),
+              "No section of this style matches a slot of the model.");
     EXPECT_TRUE(OutputNames().empty());
 }
 
@@ -300,22 +324,6 @@ TEST_F(FolderConversionTest, SixtyFourJobsInterruptedBySignalLeaveNoTemporaryFil
 #endif
 }
 
-std::string g_takenName;
-
-TEST_F(FolderConversionTest, ANameTakenBeforeTheFileIsNamedIsSkippedAsExisting) {
-    Put("a.sty", Generated(48));
-    g_takenName = folder.File("out/a.sty");
-    SetBeforeReplaceObserver([](const char*) { WriteBytes(g_takenName, std::string("other")); });
-    const auto summary = Convert();
-    SetBeforeReplaceObserver(nullptr);
-    ASSERT_TRUE(summary);
-    ASSERT_EQ(summary->files.size(), 1u);
-    EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedExists);
-    EXPECT_EQ(summary->files[0].message, "exists");
-    EXPECT_EQ(ReadBytes(folder.File("out/a.sty")), "other");
-    EXPECT_EQ(OutputNames(), std::vector<std::string>{"a.sty"});
-}
-
 TEST_F(FolderConversionTest, TheSourceFolderAsTargetIsRefusedHoweverItIsSpelt) {
     KORVANE_POSIX_ONLY("links to folders");
 #ifndef _WIN32
@@ -371,6 +379,19 @@ TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
               "Cannot read the folder " + folder.File("none") + ".\nNothing was converted.");
 }
 
+// korvane-cli creates a missing target as cp -r does: the folder itself, never its parents.
+TEST_F(FolderConversionTest, AMissingTargetIsCreatedButNotItsParents) {
+    Put("a.sty", Generated(21));
+    job.createTarget = true;
+    job.targetFolder = folder.File("gone/new");
+    EXPECT_FALSE(Convert());
+    EXPECT_EQ(messages.shown.at(0).text,
+              "The folder " + job.targetFolder + " does not exist.\nNothing was converted.");
+    job.targetFolder = folder.File("new");
+    ASSERT_TRUE(Convert());
+    EXPECT_EQ(ReadByteArray(folder.File("new/a.sty")), ConvertedAlone("a.sty"));
+}
+
 TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {
     KORVANE_POSIX_ONLY("FIFOs");
 #ifndef _WIN32
@@ -379,8 +400,27 @@ TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {
     ASSERT_TRUE(summary);
     ASSERT_EQ(summary->files.size(), 1u);
     EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedNotStyle);
-    EXPECT_EQ(summary->files[0].message, "not a regular file");
+    EXPECT_EQ(FileReportText(summary->files[0]), "not a regular file");
 #endif
+}
+
+// Takes the target's name while the converted file waits to take it.
+std::string g_takenName;
+void TakeTheName(const char*) {
+    WriteBytes(g_takenName, T("came first"));
+}
+
+TEST_F(FolderConversionTest, AFileThatAppearsDuringTheWriteIsKeptAndCountsAsExisting) {
+    Put("a.sty", Generated(51));
+    g_takenName = folder.File("out/a.sty");
+    SetBeforeReplaceObserver(&TakeTheName);
+    const auto summary = Convert();
+    SetBeforeReplaceObserver(nullptr);
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->files.size(), 1u);
+    EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedExists);
+    EXPECT_EQ(ReadBytes(folder.File("out/a.sty")), "came first");
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{"a.sty"}); // no temporary file left
 }
 
 } // namespace

@@ -189,6 +189,31 @@ TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
 #endif
 }
 
+TEST_F(AtomicFileTest, AGroupsFilesTakeTheirNamesAtItsCommitAndNoneWithoutIt) {
+    AtomicWriteOptions keep;
+    keep.replaceExisting = false;
+    {
+        CCommitGroup dropped;
+        EXPECT_FALSE(dropped.Add(folder.File("never.sty"), kNew));
+    }
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
+    CCommitGroup group;
+    EXPECT_FALSE(group.Add(folder.File("a.sty"), kNew, keep));
+    EXPECT_FALSE(group.Add(folder.File("b.sty"), kNew, keep));
+    EXPECT_EQ(group.Size(), 2u);
+    EXPECT_EQ(Entries(folder.Path()).size(), 2u); // two temporary files, no name yet
+    EXPECT_FALSE(fs::exists(folder.File("a.sty")));
+    WriteBytes(folder.File("b.sty"), std::string("other")); // taken before the commit
+    const std::vector<CCommitGroup::Outcome> outcomes = group.Commit();
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].path, folder.File("a.sty"));
+    EXPECT_FALSE(outcomes[0].failure);
+    EXPECT_EQ(outcomes[1].failure.stage, WriteStage::Exists);
+    EXPECT_EQ(ReadBytes(folder.File("a.sty")), "new");
+    EXPECT_EQ(ReadBytes(folder.File("b.sty")), "other");
+    EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"a.sty", "b.sty"}));
+}
+
 TEST_F(AtomicFileTest, RootReplacingAnotherUsersFileKeepsOwnerGroupAndMode) {
     KORVANE_POSIX_ONLY("owners and modes");
 #ifndef _WIN32

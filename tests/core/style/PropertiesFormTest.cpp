@@ -1,6 +1,7 @@
 #include "style/PropertiesForm.h"
 
 #include "style/ByteTypes.h"
+#include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -124,18 +125,21 @@ TEST(PropertiesFormTest, UntouchedTempoNeverDrifts) {
     }
 }
 
+// Cut between characters: a UTF-8 text before the character that would pass byte 255, a Latin-1
+// one (every byte a character) at byte 255.
 TEST(PropertiesFormTest, TextsKeepAtMost255Bytes) {
     CStyleProperties p = Properties(kTempo120);
     const PropertiesColumn shown = ColumnFromProperties(&p);
     PropertiesColumn typed = shown;
-    typed.sequenceName = std::string(300, 'n');
-    typed.copyright = std::string(255, 'c');
+    typed.sequenceName = std::string(254, 'n') + "\xC3\xA9";
+    typed.copyright = std::string(300, '\xE9');
     ApplyPropertiesColumn(p, shown, typed);
-    EXPECT_EQ(p.GetSequenceName(), std::string(255, 'n'));
-    EXPECT_EQ(p.GetCopyright(), std::string(255, 'c'));
+    EXPECT_EQ(p.GetSequenceName(), std::string(254, 'n'));
+    EXPECT_EQ(p.GetCopyright(), std::string(255, '\xE9'));
 }
 
 TEST(PropertiesFormTest, MissingPropertiesAreCreatedFromTypedValues) {
+    testing::CScriptedMessageBox messages;
     CStyleDocument document;
     const PropertiesForm shown = PropertiesFormFromDocument(document);
     EXPECT_EQ(shown.source, PropertiesColumn{});
@@ -144,7 +148,7 @@ TEST(PropertiesFormTest, MissingPropertiesAreCreatedFromTypedValues) {
     typed.source.division = "96";
     typed.destination.timeSignature = "4/4"; // never read back: creates nothing
     typed.destination.format = "1";
-    ApplyPropertiesForm(document, shown, typed);
+    ApplyPropertiesForm(document, shown, typed, messages);
 
     const CStyleProperties* source = document.GetSourceProperties();
     ASSERT_NE(source, nullptr);
@@ -159,10 +163,30 @@ TEST(PropertiesFormTest, MissingPropertiesAreCreatedFromTypedValues) {
     PropertiesForm tempoOnly = PropertiesFormFromDocument(document);
     const PropertiesForm before = tempoOnly;
     tempoOnly.destination.tempo = "100";
-    ApplyPropertiesForm(document, before, tempoOnly);
+    ApplyPropertiesForm(document, before, tempoOnly, messages);
     ASSERT_NE(document.GetDestinationProperties(), nullptr);
     EXPECT_EQ(document.GetDestinationProperties()->GetTempo(), nullptr);
     EXPECT_EQ(document.GetDestinationProperties()->m_division, 0);
+}
+
+// The 24-bit tempo holds 4 to 60,000,000 BPM; any other typed tempo is refused, nothing stored.
+TEST(PropertiesFormTest, TempoTheEventCannotHoldIsRefused) {
+    testing::CScriptedMessageBox messages;
+    const std::pair<std::string, std::string> cases[] = {
+        {"3", "120"}, {"60000001", "120"}, {"4", "4"}, {"60000000", "65535"}};
+    for (const auto& [text, after] : cases) {
+        CStyleDocument document;
+        document.ResetSourceProperties().SetTempo(kTempo120);
+        const PropertiesForm shown = PropertiesFormFromDocument(document);
+        PropertiesForm typed = shown;
+        typed.source.division = "96";
+        typed.source.tempo = text;
+        EXPECT_EQ(ApplyPropertiesForm(document, shown, typed, messages), after != "120");
+        EXPECT_EQ(document.GetSourceProperties()->GetTempoText(), after);
+        EXPECT_EQ(document.GetSourceProperties()->m_division, after != "120" ? 96 : 0);
+    }
+    EXPECT_EQ(messages.shown.at(1).text, "A style cannot hold the tempo 60000001.\nTempos from 4 "
+                                         "to 60000000 BPM fit. Nothing was changed.");
 }
 
 } // namespace

@@ -1,0 +1,115 @@
+// korvane-cli voices: each part's voice and mixer values, section by section.
+
+#include "cli/VoicesCommand.h"
+
+#include "cli/CliSupport.h"
+#include "platform/DisplayText.h"
+#include "style/StyleReader.h"
+
+#include <iomanip>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+namespace korvane::cli {
+namespace {
+
+struct VoicesOptions {
+    std::string path;
+    bool json = false;
+};
+
+nlohmann::ordered_json Value(const std::optional<std::uint8_t>& value, int offset = 0) {
+    return value ? nlohmann::ordered_json(int(*value) + offset) : nlohmann::ordered_json();
+}
+
+std::string Text(const std::optional<std::uint8_t>& value) {
+    return value ? std::to_string(*value) : std::string("-");
+}
+
+// The bytes of a section that could not be walked to the end.
+std::string DamageNote(const SectionSetup& setup) {
+    return "read up to byte " + std::to_string(setup.problemAt) +
+           "; the bytes after it are damaged";
+}
+
+void PrintVoicesText(const std::string& path, const CStyleDocument& document) {
+    std::cout << "File: " << PrintableUtf8(path) << "\n";
+    for (const CStyleSection* section : document.GetSections()) {
+        const ByteArray* data = section->GetData();
+        const SectionSetup setup = ReadSectionSetup(data ? ByteSpan(*data) : ByteSpan());
+        std::cout << PrintableUtf8(section->GetName()) << "\n";
+        for (int p = 0; p < kPartCount; ++p) {
+            const PartSetup& part = setup.parts[std::size_t(p)];
+            std::ostringstream line;
+            line << "  " << std::left << std::setw(12) << PartNames()[std::size_t(p)]
+                 << std::setw(40) << (VoiceName(part).empty() ? "-" : VoiceName(part))
+                 << std::right;
+            for (int m = 0; m < kMixerSettingCount; ++m) {
+                const auto& value = part[std::size_t(int(VoiceSetting::Volume) + m)];
+                const std::string shown = m == 1 && value ? PanText(*value) : Text(value);
+                line << " " << MixerNames()[std::size_t(m)] << " " << std::setw(3) << shown;
+            }
+            std::cout << line.str() << "\n";
+        }
+        if (setup.problem != TrackProblem::None)
+            std::cout << "  (" << DamageNote(setup) << ")\n";
+    }
+}
+
+ExitCode RunVoices(const VoicesOptions& options) {
+    CConsoleMessages messages;
+    CStyleDocument document;
+    document.StartNextFile();
+    if (ReadStyleFile(options.path, document, messages) != ReadResult::Ok)
+        return ExitCode::Failure;
+    if (options.json)
+        std::cout << nlohmann::ordered_json{{"sections", VoicesJson(document)}}.dump() << "\n";
+    else
+        PrintVoicesText(options.path, document);
+    return ExitCode::Success;
+}
+
+} // namespace
+
+nlohmann::ordered_json VoicesJson(const CStyleDocument& document) {
+    nlohmann::ordered_json sections = nlohmann::ordered_json::array();
+    for (const CStyleSection* section : document.GetSections()) {
+        const ByteArray* data = section->GetData();
+        const SectionSetup setup = ReadSectionSetup(data ? ByteSpan(*data) : ByteSpan());
+        nlohmann::ordered_json parts = nlohmann::ordered_json::array();
+        for (int p = 0; p < kPartCount; ++p) {
+            const PartSetup& part = setup.parts[std::size_t(p)];
+            parts.push_back({{"part", PartNames()[std::size_t(p)]},
+                             {"channel", kFirstPartChannel + 1 + p},
+                             {"voice", VoiceName(part)},
+                             {"msb", Value(At(part, VoiceSetting::BankMsb))},
+                             {"lsb", Value(At(part, VoiceSetting::BankLsb))},
+                             {"program", Value(At(part, VoiceSetting::Program), 1)},
+                             {"volume", Value(At(part, VoiceSetting::Volume))},
+                             {"pan", Value(At(part, VoiceSetting::Pan))},
+                             {"reverb", Value(At(part, VoiceSetting::Reverb))},
+                             {"chorus", Value(At(part, VoiceSetting::Chorus))}});
+        }
+        nlohmann::ordered_json entry = {{"name", DisplayUtf8(section->GetName())},
+                                        {"parts", parts}};
+        if (setup.problem != TrackProblem::None)
+            entry["damaged"] = DamageNote(setup);
+        sections.push_back(entry);
+    }
+    return sections;
+}
+
+Command AddVoicesCommand(CLI::App& app) {
+    auto options = std::make_shared<VoicesOptions>();
+    CLI::App* voices = app.add_subcommand(
+        "voices", "show the voice (bank and program, 1-based) and the mixer values (volume, pan, "
+                  "reverb, chorus) of each part of every section of a style");
+    voices->add_option("FILE", options->path, "the style file")->required();
+    voices->add_flag("--json", options->json,
+                     "print one JSON object: the sections, each with its eight parts; a value "
+                     "the section does not set is null");
+    return {voices, voices->help(), [options] { return RunVoices(*options); }};
+}
+
+} // namespace korvane::cli

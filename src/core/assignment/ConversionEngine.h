@@ -1,0 +1,84 @@
+#pragma once
+
+#include "settings/Settings.h"
+#include "style/AssignmentSlot.h"
+#include "style/Outcome.h"
+#include "style/StyleDocument.h"
+#include "style/StyleWriter.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace korvane {
+
+// A model's section layout: name i belongs to slot i.
+using SectionLayout = std::vector<std::string>;
+
+// One pairing of a plan: the section shown in this row of the source column (the first 16 of
+// the file read last) goes to this slot.
+struct PlanStep {
+    int row = 0;
+    int slot = 0;
+    bool operator==(const PlanStep&) const = default;
+};
+
+// Which section of the read style goes to which slot of the model, in the order the steps are
+// carried out: a step to a slot that holds a section already replaces it.
+struct ConversionPlan {
+    SectionLayout layout;
+    std::vector<PlanStep> steps;
+};
+
+// The row of the first of the first 16 sections named name, or of the layout's first slot of that
+// name; -1 when there is none (an empty name matches nothing).
+int FindPlanRow(const CStyleDocument& document, const std::string& name);
+int FindPlanSlot(const SectionLayout& layout, const std::string& name);
+
+// Assign by Name: every section whose name is a slot of the layout goes to the first slot of that
+// name, unless an earlier section took it.
+ConversionPlan PlanByName(const CStyleDocument& document, const SectionLayout& layout);
+// Copy All: section i to slot i, for every slot of the layout that has a section.
+ConversionPlan PlanCopyAll(const CStyleDocument& document, const SectionLayout& layout);
+// Pairs by names (a stored conversion pattern, --assign): for each pair in order, the first
+// section of the from-name to the first slot of the to-name; a pair whose section or slot is
+// missing is passed over and the later ones still count.
+ConversionPlan PlanByNames(const CStyleDocument& document, const SectionLayout& layout,
+                           const std::vector<PatternStep>& pairs);
+
+// Carries the plan out on the document: each step assigns the first section of its row's name to
+// its slot, replacing what held it. Returns the slots as the writer takes them.
+AssignmentSlots ApplyPlan(CStyleDocument& document, const ConversionPlan& plan);
+
+// The new style's bytes for the document's assignment: the one path from slots to bytes that
+// Save, Play, korvane-cli and folder conversion share. target names the file in the outcome.
+Outcome BuildPlannedStyle(const CStyleDocument& document, const AssignmentSlots& slots,
+                          std::uint16_t resolution, const std::string& target, ByteArray& bytes);
+
+// A whole conversion without a window: read, plan, bytes.
+struct ConvertedStyle {
+    Outcome outcome;
+    ByteArray bytes;
+    int sections = 0;      // slots written
+    bool fromSff2 = false; // the reader converted an SFF2 style
+};
+
+// How a headless conversion makes its plan from the style it read.
+enum class PlanRule { ByName, CopyAll, ByNames };
+
+struct ConversionRequest {
+    std::string path; // the style file to read
+    SectionLayout layout;
+    PlanRule rule = PlanRule::ByName;
+    std::vector<PatternStep> pairs; // PlanRule::ByNames
+    std::uint16_t resolution = 0;   // 0 keeps the source's
+    std::string target;             // names the new file in the outcome
+    VoiceChanges voiceChanges;      // written into the parts' setup events
+};
+
+// Reads the file and builds the new style's bytes. Fails as the reader does, with
+// NoSectionMatches when the plan assigns nothing, as the writer does, or with OutOfMemory.
+ConvertedStyle ConvertStyleFile(const ConversionRequest& request);
+
+} // namespace korvane

@@ -1,0 +1,479 @@
+#include "style/StyleVoices.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace korvane {
+namespace {
+
+// The controller of each setting; the program change has none.
+constexpr std::array<int, kVoiceSettingCount> kControllers = {0, 32, -1, 7, 10, 91, 93};
+
+std::optional<VoiceSetting> SettingOfController(std::uint8_t controller) {
+    for (int s = 0; s < kVoiceSettingCount; ++s) {
+        if (kControllers[std::size_t(s)] == controller)
+            return VoiceSetting(s);
+    }
+    return std::nullopt;
+}
+
+// One set-up event: whose it is and where its value byte lies in the section's bytes.
+struct SetupEvent {
+    int part = 0;
+    VoiceSetting setting = VoiceSetting::Program;
+    std::size_t valueOffset = 0;
+};
+
+// Calls visit for every set-up event of the parts, front to back, and returns the walker's
+// problem (None when every byte was walked).
+template <class Visit>
+TrackProblem VisitSetup(ByteSpan bytes, std::size_t& problemAt, Visit&& visit) {
+    std::array<bool, kPartCount> playing{};
+    CTrackWalker walker(bytes);
+    TrackEvent event;
+    while (walker.Next(event)) {
+        const int part = event.Channel() - kFirstPartChannel;
+        if (part < 0 || part >= kPartCount || playing[std::size_t(part)])
+            continue;
+        const std::size_t dataAt = std::size_t(event.data.data() - bytes.data());
+        switch (event.status & 0xF0) {
+        case 0x90:
+            playing[std::size_t(part)] = event.data[1] != 0; // velocity 0 is a note off
+            break;
+        case 0xB0:
+            if (const auto setting = SettingOfController(event.data[0]))
+                visit(SetupEvent{part, *setting, dataAt + 1});
+            break;
+        case 0xC0:
+            visit(SetupEvent{part, VoiceSetting::Program, dataAt});
+            break;
+        default:
+            break;
+        }
+    }
+    // A section ends with the delta-time of the marker that follows it: no event of its own.
+    if (walker.Problem() == TrackProblem::LongerThanTrack && event.offset == bytes.size())
+        return TrackProblem::None;
+    problemAt = walker.ProblemAt();
+    return walker.Problem();
+}
+
+const std::array<const char*, 128> kGeneralMidiNames = {"Acoustic Grand Piano",
+                                                        "Bright Acoustic Piano",
+                                                        "Electric Grand Piano",
+                                                        "Honky-tonk Piano",
+                                                        "Electric Piano 1",
+                                                        "Electric Piano 2",
+                                                        "Harpsichord",
+                                                        "Clavi",
+                                                        "Celesta",
+                                                        "Glockenspiel",
+                                                        "Music Box",
+                                                        "Vibraphone",
+                                                        "Marimba",
+                                                        "Xylophone",
+                                                        "Tubular Bells",
+                                                        "Dulcimer",
+                                                        "Drawbar Organ",
+                                                        "Percussive Organ",
+                                                        "Rock Organ",
+                                                        "Church Organ",
+                                                        "Reed Organ",
+                                                        "Accordion",
+                                                        "Harmonica",
+                                                        "Tango Accordion",
+                                                        "Acoustic Guitar (nylon)",
+                                                        "Acoustic Guitar (steel)",
+                                                        "Electric Guitar (jazz)",
+                                                        "Electric Guitar (clean)",
+                                                        "Electric Guitar (muted)",
+                                                        "Overdriven Guitar",
+                                                        "Distortion Guitar",
+                                                        "Guitar harmonics",
+                                                        "Acoustic Bass",
+                                                        "Electric Bass (finger)",
+                                                        "Electric Bass (pick)",
+                                                        "Fretless Bass",
+                                                        "Slap Bass 1",
+                                                        "Slap Bass 2",
+                                                        "Synth Bass 1",
+                                                        "Synth Bass 2",
+                                                        "Violin",
+                                                        "Viola",
+                                                        "Cello",
+                                                        "Contrabass",
+                                                        "Tremolo Strings",
+                                                        "Pizzicato Strings",
+                                                        "Orchestral Harp",
+                                                        "Timpani",
+                                                        "String Ensemble 1",
+                                                        "String Ensemble 2",
+                                                        "SynthStrings 1",
+                                                        "SynthStrings 2",
+                                                        "Choir Aahs",
+                                                        "Voice Oohs",
+                                                        "Synth Voice",
+                                                        "Orchestra Hit",
+                                                        "Trumpet",
+                                                        "Trombone",
+                                                        "Tuba",
+                                                        "Muted Trumpet",
+                                                        "French Horn",
+                                                        "Brass Section",
+                                                        "SynthBrass 1",
+                                                        "SynthBrass 2",
+                                                        "Soprano Sax",
+                                                        "Alto Sax",
+                                                        "Tenor Sax",
+                                                        "Baritone Sax",
+                                                        "Oboe",
+                                                        "English Horn",
+                                                        "Bassoon",
+                                                        "Clarinet",
+                                                        "Piccolo",
+                                                        "Flute",
+                                                        "Recorder",
+                                                        "Pan Flute",
+                                                        "Blown Bottle",
+                                                        "Shakuhachi",
+                                                        "Whistle",
+                                                        "Ocarina",
+                                                        "Lead 1 (square)",
+                                                        "Lead 2 (sawtooth)",
+                                                        "Lead 3 (calliope)",
+                                                        "Lead 4 (chiff)",
+                                                        "Lead 5 (charang)",
+                                                        "Lead 6 (voice)",
+                                                        "Lead 7 (fifths)",
+                                                        "Lead 8 (bass + lead)",
+                                                        "Pad 1 (new age)",
+                                                        "Pad 2 (warm)",
+                                                        "Pad 3 (polysynth)",
+                                                        "Pad 4 (choir)",
+                                                        "Pad 5 (bowed)",
+                                                        "Pad 6 (metallic)",
+                                                        "Pad 7 (halo)",
+                                                        "Pad 8 (sweep)",
+                                                        "FX 1 (rain)",
+                                                        "FX 2 (soundtrack)",
+                                                        "FX 3 (crystal)",
+                                                        "FX 4 (atmosphere)",
+                                                        "FX 5 (brightness)",
+                                                        "FX 6 (goblins)",
+                                                        "FX 7 (echoes)",
+                                                        "FX 8 (sci-fi)",
+                                                        "Sitar",
+                                                        "Banjo",
+                                                        "Shamisen",
+                                                        "Koto",
+                                                        "Kalimba",
+                                                        "Bag pipe",
+                                                        "Fiddle",
+                                                        "Shanai",
+                                                        "Tinkle Bell",
+                                                        "Agogo",
+                                                        "Steel Drums",
+                                                        "Woodblock",
+                                                        "Taiko Drum",
+                                                        "Melodic Tom",
+                                                        "Synth Drum",
+                                                        "Reverse Cymbal",
+                                                        "Guitar Fret Noise",
+                                                        "Breath Noise",
+                                                        "Seashore",
+                                                        "Bird Tweet",
+                                                        "Telephone Ring",
+                                                        "Helicopter",
+                                                        "Applause",
+                                                        "Gunshot"};
+
+struct DrumKit {
+    std::uint8_t program;
+    const char* name;
+    bool standard; // one of the kits every GM-era keyboard has at MSB 127
+};
+constexpr std::array<DrumKit, 9> kDrumKits = {{{0, "Standard Kit", true},
+                                               {1, "Standard Kit 2", false},
+                                               {8, "Room Kit", true},
+                                               {16, "Rock Kit", true},
+                                               {24, "Electronic Kit", true},
+                                               {25, "Analog Kit", true},
+                                               {32, "Jazz Kit", true},
+                                               {40, "Brush Kit", true},
+                                               {48, "Classic Kit", true}}};
+
+std::string Number(const std::optional<std::uint8_t>& value) {
+    return value ? std::to_string(*value) : std::string("-");
+}
+
+} // namespace
+
+const std::array<const char*, kPartCount>& PartNames() {
+    static const std::array<const char*, kPartCount> names = {
+        "Rhythm Sub", "Rhythm Main", "Bass", "Chord 1", "Chord 2", "Pad", "Phrase 1", "Phrase 2"};
+    return names;
+}
+
+int FindPart(const std::string& nameOrChannel) {
+    for (int part = 0; part < kPartCount; ++part) {
+        if (nameOrChannel == PartNames()[std::size_t(part)])
+            return part;
+    }
+    for (int part = 0; part < kPartCount; ++part) {
+        if (nameOrChannel == std::to_string(kFirstPartChannel + 1 + part))
+            return part;
+    }
+    return -1;
+}
+
+const std::array<const char*, kMixerSettingCount>& MixerNames() {
+    static const std::array<const char*, kMixerSettingCount> names = {"VOL", "PAN", "REVERB",
+                                                                      "CHORUS"};
+    return names;
+}
+
+SectionSetup ReadSectionSetup(ByteSpan sectionBytes) {
+    SectionSetup setup;
+    setup.problem = VisitSetup(sectionBytes, setup.problemAt, [&](const SetupEvent& event) {
+        At(setup.parts[std::size_t(event.part)], event.setting) = sectionBytes[event.valueOffset];
+    });
+    return setup;
+}
+
+const char* GeneralMidiName(std::uint8_t program) {
+    return kGeneralMidiNames[program & 0x7F];
+}
+
+const char* DrumKitName(std::uint8_t program) {
+    for (const DrumKit& kit : kDrumKits) {
+        if (kit.program == program)
+            return kit.name;
+    }
+    return nullptr;
+}
+
+std::uint8_t NearestStandardKit(std::uint8_t program) {
+    std::uint8_t nearest = 0;
+    for (const DrumKit& kit : kDrumKits) {
+        if (kit.standard && kit.program <= program)
+            nearest = kit.program;
+    }
+    return nearest;
+}
+
+std::string VoiceName(const PartSetup& part) {
+    const auto& msb = At(part, VoiceSetting::BankMsb);
+    const auto& lsb = At(part, VoiceSetting::BankLsb);
+    const auto& program = At(part, VoiceSetting::Program);
+    if (!program) {
+        if (!msb && !lsb)
+            return {};
+        return "Bank " + Number(msb) + "/" + Number(lsb) + ", no program change";
+    }
+    // A program change without a bank select keeps the bank an earlier section chose.
+    if (!msb && !lsb)
+        return "Program " + std::to_string(*program + 1) + ", bank unchanged";
+    const std::uint8_t bankMsb = msb.value_or(0);
+    const std::uint8_t bankLsb = lsb.value_or(0);
+    if (bankMsb == 0 && bankLsb == 0)
+        return GeneralMidiName(*program);
+    if (bankMsb == 127 && DrumKitName(*program))
+        return DrumKitName(*program);
+    const char* hint =
+        IsDrumBank(bankMsb) ? DrumKitName(NearestStandardKit(*program)) : GeneralMidiName(*program);
+    return "Bank " + std::to_string(bankMsb) + "/" + std::to_string(bankLsb) + ", program " +
+           std::to_string(*program + 1) + " (" + hint + ")";
+}
+
+std::string PanText(std::uint8_t pan) {
+    if (pan == 64)
+        return "C";
+    if (pan < 64)
+        return "L" + std::to_string(std::min(63, 64 - int(pan)));
+    return "R" + std::to_string(int(pan) - 64);
+}
+
+const std::vector<VoiceChoice>& VoiceChoices() {
+    static const std::vector<VoiceChoice> choices = [] {
+        std::vector<VoiceChoice> list;
+        for (int program = 0; program < 128; ++program)
+            list.push_back({kGeneralMidiNames[std::size_t(program)], 0, 0, std::uint8_t(program)});
+        for (const DrumKit& kit : kDrumKits)
+            list.push_back({kit.name, 127, 0, kit.program});
+        return list;
+    }();
+    return choices;
+}
+
+std::optional<VoiceChoice> ParseVoiceText(const std::string& text) {
+    auto lower = [](std::string t) {
+        std::transform(t.begin(), t.end(), t.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        return t;
+    };
+    for (const VoiceChoice& choice : VoiceChoices()) {
+        if (lower(choice.name) == lower(text))
+            return choice;
+    }
+    // The first three numbers; what follows them (a name as a hint) is not read.
+    std::vector<int> numbers;
+    for (std::size_t i = 0; i < text.size() && numbers.size() < 3;) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++i;
+            continue;
+        }
+        int value = 0;
+        for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+            value = std::min(1000, value * 10 + (text[i] - '0'));
+        numbers.push_back(value);
+    }
+    if (numbers.size() < 3 || numbers[0] > 127 || numbers[1] > 127 || numbers[2] < 1 ||
+        numbers[2] > 128)
+        return std::nullopt;
+    VoiceChoice choice;
+    choice.msb = std::uint8_t(numbers[0]);
+    choice.lsb = std::uint8_t(numbers[1]);
+    choice.program = std::uint8_t(numbers[2] - 1);
+    PartSetup setup;
+    At(setup, VoiceSetting::BankMsb) = choice.msb;
+    At(setup, VoiceSetting::BankLsb) = choice.lsb;
+    At(setup, VoiceSetting::Program) = choice.program;
+    choice.name = VoiceName(setup);
+    return choice;
+}
+
+bool VoiceChanges::IsEmpty() const {
+    if (generalMidiVoices)
+        return false;
+    return std::all_of(parts.begin(), parts.end(), [](const PartSetup& part) {
+        return std::none_of(part.begin(), part.end(),
+                            [](const auto& value) { return bool(value); });
+    });
+}
+
+namespace {
+
+// The section the new style starts with: "SInt", else the first in slot order.
+std::size_t StartingSection(const std::vector<WrittenSection>& sections) {
+    std::size_t first = 0;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        if (sections[i].name == "SInt")
+            return i;
+        if (sections[i].slot < sections[first].slot)
+            first = i;
+    }
+    return first;
+}
+
+} // namespace
+
+SavedVoices VoicesAsSaved(const std::vector<WrittenSection>& sections) {
+    SavedVoices saved;
+    if (sections.empty())
+        return saved;
+    std::vector<SectionSetup> setups;
+    setups.reserve(sections.size());
+    for (const WrittenSection& section : sections)
+        setups.push_back(ReadSectionSetup(section.bytes));
+    saved.parts = setups[StartingSection(sections)].parts;
+    for (std::size_t p = 0; p < kPartCount; ++p) {
+        for (std::size_t s = 0; s < kVoiceSettingCount; ++s) {
+            std::optional<std::uint8_t> seen;
+            for (const SectionSetup& setup : setups) {
+                const auto& value = setup.parts[p][s];
+                if (value && seen && *value != *seen)
+                    saved.differs[p][s] = true;
+                if (value)
+                    seen = value;
+            }
+        }
+    }
+    return saved;
+}
+
+bool VoiceDiffers(const SavedVoices& voices, int part) {
+    const auto& differs = voices.differs.at(std::size_t(part));
+    return differs[std::size_t(VoiceSetting::BankMsb)] ||
+           differs[std::size_t(VoiceSetting::BankLsb)] ||
+           differs[std::size_t(VoiceSetting::Program)];
+}
+
+std::vector<ByteArray> ApplyVoiceChanges(const std::vector<WrittenSection>& sections,
+                                         const VoiceChanges& changes) {
+    std::vector<ByteArray> out;
+    out.reserve(sections.size());
+    for (const WrittenSection& section : sections)
+        out.emplace_back(section.bytes.begin(), section.bytes.end());
+    if (sections.empty() || changes.IsEmpty())
+        return out;
+
+    // What the written sections set, over all of them: which settings exist somewhere, and which
+    // parts play a drum kit (for the General MIDI rule).
+    std::array<std::array<bool, kVoiceSettingCount>, kPartCount> present{};
+    std::array<bool, kPartCount> drums{};
+    for (const WrittenSection& section : sections) {
+        std::size_t problemAt = 0;
+        VisitSetup(section.bytes, problemAt, [&](const SetupEvent& event) {
+            present[std::size_t(event.part)][std::size_t(event.setting)] = true;
+            if (event.setting == VoiceSetting::BankMsb &&
+                IsDrumBank(section.bytes[event.valueOffset]))
+                drums[std::size_t(event.part)] = true;
+        });
+    }
+    for (std::size_t p = 0; p < kPartCount; ++p) {
+        if (const auto& msb = At(changes.parts[p], VoiceSetting::BankMsb))
+            drums[p] = IsDrumBank(*msb);
+    }
+    auto valueToWrite = [&](int part, VoiceSetting setting, std::uint8_t value) {
+        const auto& chosen = At(changes.parts[std::size_t(part)], setting);
+        if (chosen)
+            value = *chosen;
+        if (!changes.generalMidiVoices)
+            return value;
+        const bool drum = drums[std::size_t(part)];
+        switch (setting) {
+        case VoiceSetting::BankMsb:
+            return std::uint8_t(drum ? 127 : 0);
+        case VoiceSetting::BankLsb:
+            return std::uint8_t(0);
+        case VoiceSetting::Program:
+            return drum ? NearestStandardKit(value) : value;
+        default:
+            return value;
+        }
+    };
+
+    // In place: one data byte per set-up event, nothing moves.
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        ByteArray& bytes = out[i];
+        std::size_t problemAt = 0;
+        VisitSetup(sections[i].bytes, problemAt, [&](const SetupEvent& event) {
+            bytes[event.valueOffset] =
+                valueToWrite(event.part, event.setting, bytes[event.valueOffset]);
+        });
+    }
+
+    // Inserted: each event names its status, so the section's first event, which names its own,
+    // reads as before.
+    ByteArray inserted;
+    for (int p = 0; p < kPartCount; ++p) {
+        const auto channel = std::uint8_t(kFirstPartChannel + p);
+        for (int s = 0; s < kVoiceSettingCount; ++s) {
+            const auto& chosen = changes.parts[std::size_t(p)][std::size_t(s)];
+            if (!chosen || present[std::size_t(p)][std::size_t(s)])
+                continue;
+            const std::uint8_t value = valueToWrite(p, VoiceSetting(s), *chosen);
+            if (VoiceSetting(s) == VoiceSetting::Program)
+                inserted.insert(inserted.end(), {0x00, std::uint8_t(0xC0 | channel), value});
+            else
+                inserted.insert(inserted.end(),
+                                {0x00, std::uint8_t(0xB0 | channel),
+                                 std::uint8_t(kControllers[std::size_t(s)]), value});
+        }
+    }
+    ByteArray& start = out[StartingSection(sections)];
+    start.insert(start.begin(), inserted.begin(), inserted.end());
+    return out;
+}
+
+} // namespace korvane
