@@ -2,7 +2,7 @@
 # What only the Windows build of korvane-cli can get wrong, through the .exe as a user runs it:
 # a style written to standard output byte for byte (no CR before each LF), a path that starts
 # with "/" taken as a file (not as a Windows-style option), names outside the system's code page,
-# and an existing file replaced.
+# an existing file replaced, and a folder of such names converted by batch.
 #   windows-cli.sh CLI      CLI runs korvane-cli.exe (through wine)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -36,6 +36,10 @@ expect "convert --force replaces an existing file" \
 cmp "変換.sty" "$golden/ballad.PSR-540.sty" || { echo "FAILED: 変換.sty was not replaced"; failed=1; }
 leftovers=$(find . -name '.korvane-*')
 [ -z "$leftovers" ] || { echo "FAILED: temporary files left: $leftovers"; failed=1; }
+
+mkdir "入力" "出力" && cp "$root/examples/ballad.sty" "入力/スタイル.sty"
+expect "batch over names in Japanese" "$cli" batch --model PSR-540 --by-name "入力" "出力"
+cmp "出力/スタイル.sty" "$golden/ballad.PSR-540.sty" || { echo "FAILED: batch's スタイル.sty differs"; failed=1; }
 
 [ $failed -eq 0 ] && echo "korvane-cli.exe: standard output, / paths, Japanese names and replacing hold"
 exit $failed

@@ -187,6 +187,7 @@ TEST_F(ProfileFileTest, NamesThatCouldNotBeReadBackAreRefused) {
 
 // A failing write
 
+#ifndef _WIN32
 std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -194,7 +195,6 @@ std::vector<std::string> NamesIn(const std::string& folder) {
     return names;
 }
 
-#ifndef _WIN32
 // Lowers this process's file size limit for one test, as a full disk would stop a write.
 class CFileSizeLimit {
 public:
