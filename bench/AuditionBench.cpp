@@ -1,13 +1,17 @@
-// Audition speed: the time from Play (style written, loaded and started) to the first audio
-// buffer the synthesizer renders with the style's sound in it, on a JACK server with the dummy
-// backend; and the offline render speed as a multiple of real time.
+// Audition speed: the time from Play (style written, loaded and started) to the first sample of
+// the style's first note leaving the synthesizer (the block's time plus the sample's place in
+// it, less the note's own time in the file), on a JACK server with the dummy backend; the first
+// Play's device opening; and the offline render speed as a multiple of real time.
 //   korvane_audition_bench [PLAYS]
 
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
+#include "assignment/SaveCommand.h"
 #include "audition/AuditionPlayer.h"
+#include "audition/MidiFile.h"
 #include "audition/Soundfont.h"
 #include "audition/SynthesizerSequencer.h"
+#include "platform/RegularFile.h"
 #include "support/JackServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StyleGenerator.h"
@@ -16,8 +20,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -30,15 +36,23 @@ namespace {
 std::atomic<bool> g_armed{false};
 std::atomic<Clock::rep> g_firstSound{0};
 std::atomic<Clock::rep> g_firstBuffer{0};
+std::int64_t g_firstNoteFrame = 0; // the file's frame of its first note-on
 
-void OnBuffer(const float* left, const float* right, int frames) {
-    if (!g_armed || g_firstSound != 0)
+void OnBuffer(const float* left, const float* right, int frames, std::int64_t fileFrame) {
+    if (!g_armed || g_firstSound != 0 || fileFrame < 0)
         return;
+    const auto now = Clock::now();
     if (g_firstBuffer == 0)
-        g_firstBuffer = Clock::now().time_since_epoch().count();
-    for (int i = 0; i < frames; ++i) {
+        g_firstBuffer = now.time_since_epoch().count();
+    for (int i = int(std::max<std::int64_t>(0, g_firstNoteFrame - fileFrame)); i < frames; ++i) {
         if (left[i] != 0.0f || right[i] != 0.0f) {
-            g_firstSound = Clock::now().time_since_epoch().count();
+            // The note's sample leaves when its block does, plus its place in the block; less
+            // the note's time in the file, what is left is the latency.
+            const double offset = (i - double(g_firstNoteFrame)) / 44100.0;
+            g_firstSound = (now + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(offset)))
+                               .time_since_epoch()
+                               .count();
             return;
         }
     }
@@ -121,6 +135,22 @@ int main(int argc, char** argv) {
         std::printf("first Play after Prepare (soundfont loaded in the background): call %.1f ms\n",
                     call);
     }
+    // The first note: where the style's first note-on stands in the file the Play writes.
+    {
+        std::filesystem::create_directories(settings.auditionFolder);
+        WriteWork(table, AuditionFilePath(settings));
+        std::string problem;
+        ByteArray bytes;
+        ReadRegularFile(AuditionFilePath(settings), 1 << 24, bytes);
+        const auto sequence = ParseMidiFile(bytes, problem);
+        for (const CMidiEvent& event : sequence ? sequence->events : std::vector<CMidiEvent>{}) {
+            if ((event.bytes[0] & 0xF0) == 0x90 && event.bytes.size() == 3 && event.bytes[2]) {
+                g_firstNoteFrame = std::llround(event.seconds * 44100.0);
+                break;
+            }
+        }
+        std::printf("the style's first note is at %.3f s\n", g_firstNoteFrame / 44100.0);
+    }
     CSynthesizerSequencer sequencer(live);
     CAuditionPlayer player(table, settings, sequencer);
 
@@ -150,8 +180,8 @@ int main(int argc, char** argv) {
                 ? -1.0
                 : Milliseconds(Clock::time_point(Clock::duration(g_firstSound.load())) - begin);
         if (run == 0) {
-            std::printf("first Play (loads the soundfont): call %.1f ms, first buffer %.1f ms, "
-                        "first sound %.1f ms\n",
+            std::printf("first Play (loads the soundfont, opens the device): call %.1f ms, first "
+                        "block %.1f ms, first note's sample %.1f ms\n",
                         call, buffer, sound);
         } else {
             playCalls.push_back(call);
@@ -167,9 +197,10 @@ int main(int argc, char** argv) {
     auto most = [](const std::vector<double>& values) {
         return *std::max_element(values.begin(), values.end());
     };
-    std::printf("Play, %d times (median, max): call %.1f, %.1f ms; first rendered buffer %.1f, "
-                "%.1f ms; first audible buffer %.1f, %.1f ms (the style's SInt bar is silent)\n",
-                plays, median(playCalls), most(playCalls), median(firstBuffers), most(firstBuffers),
-                median(firstSounds), most(firstSounds));
+    std::printf(
+        "Play, %d times (median, max): call %.1f, %.1f ms; first block while playing %.1f, "
+        "%.1f ms; first sample of the first note %.1f, %.1f ms (less its time in the file)\n",
+        plays, median(playCalls), most(playCalls), median(firstBuffers), most(firstBuffers),
+        median(firstSounds), most(firstSounds));
     return 0;
 }

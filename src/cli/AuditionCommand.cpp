@@ -18,7 +18,9 @@
 #include <memory>
 #include <thread>
 
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace korvane::cli {
 namespace {
@@ -31,17 +33,41 @@ struct AuditionOptions {
     std::string render;
     std::string soundfont;
     std::string port;
+    std::string driver;
+    bool portGiven = false;
 };
 
-// A private folder for VCTEMP.MID and the render, removed afterwards.
+// What an interrupted command removes: the scratch folder's two files and the folder itself,
+// kept as plain bytes so that the signal handler only unlinks.
+char g_scratchFiles[3][4096];
+
+extern "C" void RemoveScratchAndEnd(int signal) {
+    ::unlink(g_scratchFiles[0]);
+    ::unlink(g_scratchFiles[1]);
+    ::rmdir(g_scratchFiles[2]);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// A private folder for VCTEMP.MID and the render in the user's own audition folder, removed
+// afterwards, also when the command is interrupted.
 class CScratchFolder {
 public:
     CScratchFolder() {
-        std::error_code error;
-        std::string pattern =
-            (std::filesystem::temp_directory_path(error) / "korvane-audition-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
+        const std::string base = DefaultAuditionFolder();
+        CreateAuditionFolder(base, true);
+        std::string pattern = base + "/audition-XXXXXX";
+        if (pattern.size() + 16 >= sizeof g_scratchFiles[0] || !mkdtemp(pattern.data()))
+            return;
+        m_path = pattern;
+        const std::string files[3] = {m_path + "/" + kAuditionFileName, WavPath(), m_path};
+        for (int i = 0; i < 3; ++i)
+            std::snprintf(g_scratchFiles[i], sizeof g_scratchFiles[i], "%s", files[i].c_str());
+        struct sigaction action {};
+        action.sa_handler = RemoveScratchAndEnd;
+        sigemptyset(&action.sa_mask);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaction(signal, &action, nullptr);
     }
     ~CScratchFolder() {
         std::error_code error;
@@ -49,6 +75,7 @@ public:
             std::filesystem::remove_all(m_path, error);
     }
     const std::string& Path() const { return m_path; }
+    std::string WavPath() const { return m_path + "/render.wav"; }
 
 private:
     std::string m_path;
@@ -75,15 +102,13 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     synthesizer.soundfont = FindSoundfont(options.soundfont);
     if (synthesizer.soundfont.empty())
         return Fail("no soundfont found: install timgm6mb-soundfont or give --soundfont FILE.");
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(synthesizer.soundfont, error))
-        return Fail("the soundfont " + Printable(synthesizer.soundfont) +
-                    " is not a readable file.");
+    if (const auto problem = CheckSoundfont(synthesizer.soundfont))
+        return Fail(Printable(*problem) + ".");
 
     CScratchFolder scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
-    synthesizer.wavPath = scratch.Path() + "/render.wav";
+    synthesizer.wavPath = scratch.WavPath();
     std::string failure;
     const AudioModuleEntry* audio = LoadAudioModule(failure);
     if (!audio)
@@ -96,7 +121,7 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     midPlay.Halt();
     midPlay.Close();
     if (!played)
-        return Fail("nothing was rendered; " + Printable(options.render) + " was not written.");
+        return ExitCode::Failure; // the player has said why
 
     std::ifstream in(synthesizer.wavPath, std::ios::binary);
     const std::vector<std::uint8_t> wav{std::istreambuf_iterator<char>(in),
@@ -126,7 +151,32 @@ ExitCode PlayOnPort(const ByteArray& style, const AuditionOptions& options) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     midPlay.Halt();
     midPlay.Close();
-    std::cout << "Played on " << Printable(options.port) << ".\n";
+    if (sequencer->HasLostPort())
+        return Fail("the MIDI output port " + Printable(sequencer->GetOpenedName()) + " has gone.");
+    std::cout << "Played on " << Printable(sequencer->GetOpenedName()) << ".\n";
+    return ExitCode::Success;
+}
+
+ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& options) {
+    SynthesizerOptions synthesizer;
+    synthesizer.soundfont = FindSoundfont(options.soundfont);
+    synthesizer.audioDriver = options.driver == "automatic" ? "" : options.driver;
+    CScratchFolder scratch;
+    if (scratch.Path().empty())
+        return Fail("cannot make a temporary folder.");
+    std::string failure;
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    if (!audio)
+        return Fail(failure);
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
+    CConsoleMessages messages;
+    CMidPlay midPlay(*sequencer, messages);
+    if (!PlayStyle(midPlay, scratch.Path(), style))
+        return ExitCode::Failure; // the player has said why
+    if (sequencer->WaitWhilePlaying() != SequencerError::None)
+        return Fail(sequencer->GetErrorText(int(SequencerError::Stalled)).value_or("") + ".");
+    midPlay.Halt();
+    midPlay.Close();
     return ExitCode::Success;
 }
 
@@ -134,10 +184,12 @@ ExitCode RunAudition(AuditionOptions& options) {
     if (ExitCode usage = CheckAssignmentOptions(options.assignment, kAuditionHelp);
         usage != ExitCode::Success)
         return usage;
-    if (options.render.empty() == options.port.empty())
-        return UsageError("choose one of --render or --port", kAuditionHelp);
-    if (!options.soundfont.empty() && options.render.empty())
-        return UsageError("--soundfont goes with --render", kAuditionHelp);
+    if (options.portGiven && options.port.empty())
+        return UsageError("--port needs the name of a MIDI output port", kAuditionHelp);
+    if (int(!options.render.empty()) + int(options.portGiven) + int(!options.driver.empty()) != 1)
+        return UsageError("choose one of --render, --port or --driver", kAuditionHelp);
+    if (!options.soundfont.empty() && options.portGiven)
+        return UsageError("--soundfont goes with --render or --driver", kAuditionHelp);
 
     ByteArray style;
     int sections = 0;
@@ -147,7 +199,9 @@ ExitCode RunAudition(AuditionOptions& options) {
         return converted;
     if (sections == 0)
         return Fail("nothing was assigned, so there is nothing to play.");
-    return options.render.empty() ? PlayOnPort(style, options) : Render(style, options);
+    if (options.portGiven)
+        return PlayOnPort(style, options);
+    return options.render.empty() ? PlayOnSynthesizer(style, options) : Render(style, options);
 }
 
 } // namespace
@@ -172,11 +226,18 @@ Command AddAuditionCommand(CLI::App& app) {
         ->add_option("--port", options->port,
                      "play in real time to the MIDI output port NAME (its exact name, else the "
                      "first that contains NAME; see 'korvane-cli ports')")
-        ->option_text("NAME");
-    audition->footer("Opens IN, assigns its sections to the slots of the model NAME and plays the "
-                     "style exactly as the window's Play would: the style file as Save would "
-                     "write it. Exactly one of --by-name, --copy-all, --pattern and --assign "
-                     "chooses the assignment, and one of --render and --port where it sounds.");
+        ->option_text("NAME")
+        ->each([options](const std::string&) { options->portGiven = true; });
+    audition
+        ->add_option("--driver", options->driver,
+                     "play on the built-in synthesizer in real time through this audio driver: "
+                     "automatic (pipewire, pulseaudio, jack, alsa in turn) or one of them")
+        ->option_text("DRIVER");
+    audition->footer(
+        "Opens IN, assigns its sections to the slots of the model NAME and plays the "
+        "style exactly as the window's Play would: the style file as Save would "
+        "write it. Exactly one of --by-name, --copy-all, --pattern and --assign "
+        "chooses the assignment, and one of --render, --port and --driver where it sounds.");
     return {audition, kAuditionHelp, [options] { return RunAudition(*options); }};
 }
 

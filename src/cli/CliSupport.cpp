@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include "platform/DisplayText.h"
+
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -8,7 +10,18 @@ namespace korvane::cli {
 
 MessageAnswer CConsoleMessages::Show(const std::string& text, const std::string& caption,
                                      MessageIcon, MessageButtons buttons) {
-    std::cerr << "korvane-cli: " << caption << " " << text << "\n";
+    // The player's and the pattern reader's texts name files and ports as they are: each line is
+    // escaped here, so that no name drives the terminal (escaped text passes unchanged).
+    std::string shown;
+    for (std::size_t at = 0;;) {
+        const std::size_t end = text.find('\n', at);
+        shown += PrintableUtf8(text.substr(at, end - at));
+        if (end == std::string::npos)
+            break;
+        shown += '\n';
+        at = end + 1;
+    }
+    std::cerr << "korvane-cli: " << caption << " " << shown << "\n";
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 

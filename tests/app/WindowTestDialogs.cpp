@@ -74,7 +74,8 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
                  Text(dialog, "auditionLocationBox"),
                  Text(dialog, "recentListSizeBox"),
                  kBuiltInSynthesizer,
-                 Text(dialog, "soundfontBox")};
+                 Text(dialog, "soundfontBox"),
+                 ""};
         EXPECT_EQ(In<QComboBox>(dialog, "auditionOutputList")->currentText(),
                   "Built-in synthesizer");
         EXPECT_EQ(models->count(), 13);
@@ -87,8 +88,8 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
     Click(Button("preferencesButton"));
 
     EXPECT_EQ(titles, std::vector<std::string>{"Preferences"});
-    EXPECT_EQ(shown,
-              (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2", "synthesizer", ""}));
+    EXPECT_EQ(shown, (PreferencesValues{5, Folder(), DefaultAuditionFolder(), "2", "synthesizer",
+                                        "", ""}));
     EXPECT_EQ(folders.opened,
               (std::vector<OpenedFolderBrowser>{
                   {"Please select a style folder.", Folder()},
@@ -98,7 +99,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheFourKeysAndSwitchesTheModel) {
                      "[Audit Location]\nfolder=" +
                          DefaultAuditionFolder() +
                          "\n"
-                         "[Audition]\noutput=synthesizer\nsoundfont=\n");
+                         "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n");
     EXPECT_EQ(Window().GetSettings().defaultModel, 12);
     EXPECT_EQ(Window().GetSettings().defaultStyleLocation, "/chosen/styles");
     EXPECT_EQ(Window().GetSettings().styleFolder, Folder()); // from the next start
@@ -152,10 +153,11 @@ TEST_F(DialogTest, PreferencesTabFollowsTheBoxesOnScreen) {
         }
     });
     Click(Button("preferencesButton"));
-    EXPECT_EQ(order, (std::vector<std::string>{"modelList", "styleLocationBox", "browseStyleButton",
-                                               "auditionLocationBox", "browseAuditionButton",
-                                               "auditionOutputList", "soundfontBox",
-                                               "browseSoundfontButton", "recentListSizeBox"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"modelList", "styleLocationBox", "browseStyleButton",
+                                        "auditionLocationBox", "browseAuditionButton",
+                                        "auditionOutputList", "audioDriverList", "soundfontBox",
+                                        "browseSoundfontButton", "recentListSizeBox"}));
 }
 
 TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
@@ -175,6 +177,9 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
         EXPECT_EQ(Text(dialog, "soundfontBox"), PathOf("sf/a.sf2"));
         Click(In<QPushButton>(dialog, "browseSoundfontButton"));
         outputs->setCurrentIndex(1);
+        auto* drivers = In<QComboBox>(dialog, "audioDriverList");
+        EXPECT_EQ(drivers->currentText(), "Automatic");
+        drivers->setCurrentIndex(drivers->findText("JACK"));
     });
     Click(Button("preferencesButton"));
 
@@ -185,7 +190,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
     EXPECT_EQ(dialogs.opened[0].filters, (std::vector<FileFilter>{{"Soundfonts (*.sf2)", "*.sf2"},
                                                                   {"All Files (*.*)", "*.*"}}));
     EXPECT_EQ(Ini(), "[Audition]\noutput=PSR-540 MIDI 1\nsoundfont=" + PathOf("sf/b c.sf2") +
-                         "\n[PSR Model]\nmodel=2\n"
+                         "\ndriver=jack\n[PSR Model]\nmodel=2\n"
                          "[Style Base]\nfolder=" +
                          Folder() + "\n[Audit Location]\nfolder=" + DefaultAuditionFolder() +
                          "\n[Most Recently Used]\nsize=0\n");

@@ -419,10 +419,11 @@ TEST_F(CliTest, ConvertPatternReplaysTheStoredStepsByName) {
     EXPECT_EQ(run.out, "Wrote " + out + ": 2 sections for PSR-740.\n");
     EXPECT_EQ(SectionNamesOfFile(out), (std::vector<std::string>{"Main A", "Main B"}));
 
+    // The reader's message names the file escaped, as every message on the terminal does.
     const CliRun none = Run({"convert", in, "--model", "PSR-740", "--pattern",
-                             folder.File("missing.ini"), "-o", folder.File("x.sty")});
+                             folder.File("missing\x1b[2J.ini"), "-o", folder.File("x.sty")});
     EXPECT_EQ(none.exitCode, 1);
-    EXPECT_EQ(none.err, "korvane-cli: Sorry... " + folder.File("missing.ini") +
+    EXPECT_EQ(none.err, "korvane-cli: Sorry... " + folder.File("missing\\x1b[2J.ini") +
                             " is not a configuration file.\n");
     EXPECT_EQ(Run({"convert", in, "--model", "PSR-740", "--pattern", ini, "--by-name", "-o",
                    folder.File("y.sty")})
@@ -578,7 +579,7 @@ TEST_F(CliTest, AuditionFailuresAndUsageErrors) {
     const CliRun noSoundfont = with({"--render", wav, "--soundfont", folder.File("none.sf2")});
     EXPECT_EQ(noSoundfont.exitCode, 1);
     EXPECT_EQ(noSoundfont.err, "korvane-cli: the soundfont " + folder.File("none.sf2") +
-                                   " is not a readable file.\n");
+                                   " cannot be read: No such file or directory.\n");
     const CliRun noPort = with({"--port", "Korvane No Such Port"});
     EXPECT_EQ(noPort.exitCode, 1);
     EXPECT_NE(noPort.err.find("korvane-cli: MidPlay Couldn't load music file(no MIDI output port "
@@ -591,6 +592,11 @@ TEST_F(CliTest, AuditionFailuresAndUsageErrors) {
               1);
     EXPECT_EQ(with({"--render", wav, "--port", "x"}).exitCode, 2);
     EXPECT_EQ(with({}).exitCode, 2);
+    const CliRun emptyPort = with({"--port", ""});
+    EXPECT_EQ(emptyPort.exitCode, 2);
+    EXPECT_EQ(emptyPort.err.rfind("korvane-cli: --port needs the name of a MIDI output port", 0),
+              0u)
+        << emptyPort.err;
     EXPECT_FALSE(std::filesystem::exists(wav));
 }
 

@@ -49,7 +49,7 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
                                  IFolderBrowser& folderBrowser, IFileDialogs& fileDialogs,
                                  QWidget* parent)
     : QDialog(parent), m_folderBrowser(folderBrowser), m_fileDialogs(fileDialogs),
-      m_outputs(outputs) {
+      m_outputs(outputs), m_drivers(AudioDriverChoices(values.audioDriver)) {
     setObjectName(QStringLiteral("preferencesDialog"));
     setWindowTitle(QStringLiteral("Preferences"));
 
@@ -69,6 +69,13 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
         m_pOutputList->addItem(QString::fromStdString(DisplayUtf8(output.text)));
         if (output.value == values.auditionOutput)
             m_pOutputList->setCurrentIndex(m_pOutputList->count() - 1);
+    }
+    m_pDriverList = new QComboBox(this);
+    m_pDriverList->setObjectName(QStringLiteral("audioDriverList"));
+    for (const AuditionOutputChoice& driver : m_drivers) {
+        m_pDriverList->addItem(QString::fromStdString(DisplayUtf8(driver.text)));
+        if (driver.value == values.audioDriver)
+            m_pDriverList->setCurrentIndex(m_pDriverList->count() - 1);
     }
     m_pSoundfont = MakeBox(this, "soundfontBox", values.soundfont);
     auto* browseSoundfont = MakeBrowseButton(this, "browseSoundfontButton");
@@ -101,6 +108,10 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
         MakeCaption(this, "auditionOutputCaption", "Audition output:", kCaptionText, kCaptionBack),
         row++, 0, 1, 2);
     grid->addWidget(m_pOutputList, row++, 0, 1, 2);
+    grid->addWidget(
+        MakeCaption(this, "audioDriverCaption", "Audio driver:", kCaptionText, kCaptionBack), row++,
+        0, 1, 2);
+    grid->addWidget(m_pDriverList, row++, 0, 1, 2);
     grid->addWidget(MakeCaption(this, "soundfontCaption", "Soundfont:", kCaptionText, kCaptionBack),
                     row++, 0, 1, 2);
     grid->addWidget(m_pSoundfont, row, 0, 1, 2);
@@ -130,20 +141,28 @@ CPreferencesDlg::CPreferencesDlg(const PreferencesValues& values,
     layout->addLayout(side);
 
     // Tab goes through the boxes as they stand on screen, each Browse right after its box.
-    QWidget* const order[] = {
-        m_pModelList,  m_pStyleLocation, browseStyle,     m_pAuditionLocation, browseAudition,
-        m_pOutputList, m_pSoundfont,     browseSoundfont, m_pRecentListSize,   buttons};
+    QWidget* const order[] = {m_pModelList,        m_pStyleLocation, browseStyle,
+                              m_pAuditionLocation, browseAudition,   m_pOutputList,
+                              m_pDriverList,       m_pSoundfont,     browseSoundfont,
+                              m_pRecentListSize,   buttons};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
 
 PreferencesValues CPreferencesDlg::GetValues() const {
-    PreferencesValues values{
-        m_pModelList->currentIndex(), m_pStyleLocation->GetText(), m_pAuditionLocation->GetText(),
-        m_pRecentListSize->GetText(), kBuiltInSynthesizer,         m_pSoundfont->GetText()};
+    PreferencesValues values{m_pModelList->currentIndex(),
+                             m_pStyleLocation->GetText(),
+                             m_pAuditionLocation->GetText(),
+                             m_pRecentListSize->GetText(),
+                             kBuiltInSynthesizer,
+                             m_pSoundfont->GetText(),
+                             std::string()};
     const int output = m_pOutputList->currentIndex();
     if (output >= 0 && output < int(m_outputs.size()))
         values.auditionOutput = m_outputs[std::size_t(output)].value;
+    const int driver = m_pDriverList->currentIndex();
+    if (driver >= 0 && driver < int(m_drivers.size()))
+        values.audioDriver = m_drivers[std::size_t(driver)].value;
     return values;
 }
 

@@ -39,7 +39,9 @@ private:
     IFolderBrowser& m_folderBrowser;
     IFileDialogs& m_fileDialogs;
     std::vector<AuditionOutputChoice> m_outputs;
+    std::vector<AuditionOutputChoice> m_drivers;
     QComboBox* m_pOutputList = nullptr;
+    QComboBox* m_pDriverList = nullptr;
     CMdcText* m_pSoundfont = nullptr;
     QComboBox* m_pModelList = nullptr;
     CMdcText* m_pStyleLocation = nullptr;

@@ -20,22 +20,24 @@ void KeepJackServerStopped() {
 
 std::unique_ptr<ISequencer> MakeAuditionSequencer(const std::string& output,
                                                   const std::string& soundfont,
-                                                  std::string& failure) {
+                                                  const std::string& driver, std::string& failure) {
     const AudioModuleEntry* module = LoadAudioModule(failure);
     if (!module)
         return nullptr;
     if (output.empty() || output == kBuiltInSynthesizer) {
         SynthesizerOptions options;
         options.soundfont = FindSoundfont(soundfont);
+        options.audioDriver = driver == "automatic" ? "" : driver;
         return module->makeSynthesizer(std::move(options));
     }
     return module->makePortSequencer(output);
 }
 
 CSettingsSequencer::Made CSettingsSequencer::Make(const std::string& output,
-                                                  const std::string& soundfont) {
-    Made made{nullptr, output, soundfont, {}};
-    made.sequencer = MakeAuditionSequencer(output, soundfont, made.failure);
+                                                  const std::string& soundfont,
+                                                  const std::string& driver) {
+    Made made{nullptr, output, soundfont, driver, {}};
+    made.sequencer = MakeAuditionSequencer(output, soundfont, driver, made.failure);
     return made;
 }
 
@@ -48,10 +50,11 @@ int CSettingsSequencer::SendCommand(const std::string& command) {
     TakePrepared();
     const bool opening = command.rfind("open ", 0) == 0;
     if (opening && (!m_current.sequencer || m_current.output != m_settings.auditionOutput ||
-                    m_current.soundfont != m_settings.soundfont)) {
+                    m_current.soundfont != m_settings.soundfont ||
+                    m_current.driver != m_settings.audioDriver)) {
         m_current.sequencer.reset(); // ends whatever the old output still plays
         KeepJackServerStopped();
-        m_current = Make(m_settings.auditionOutput, m_settings.soundfont);
+        m_current = Make(m_settings.auditionOutput, m_settings.soundfont, m_settings.audioDriver);
     }
     if (!m_current.sequencer) {
         return static_cast<int>(m_current.failure.empty() ? SequencerError::NotOpen
@@ -66,8 +69,9 @@ void CSettingsSequencer::Prepare() {
     KeepJackServerStopped();
     try {
         m_preparing = std::async(std::launch::async, [output = m_settings.auditionOutput,
-                                                      soundfont = m_settings.soundfont] {
-            Made made = Make(output, soundfont);
+                                                      soundfont = m_settings.soundfont,
+                                                      driver = m_settings.audioDriver] {
+            Made made = Make(output, soundfont, driver);
             if (made.sequencer)
                 made.sequencer->Prepare();
             return made;

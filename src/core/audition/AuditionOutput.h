@@ -14,10 +14,10 @@ namespace korvane {
 // failure, when the module cannot be loaded.
 std::unique_ptr<ISequencer> MakeAuditionSequencer(const std::string& output,
                                                   const std::string& soundfont,
-                                                  std::string& failure);
+                                                  const std::string& driver, std::string& failure);
 
 // The sequencer the settings choose, made at its first open (or by Prepare), and made again at an
-// open after the output or soundfont setting changed.
+// open after the output, soundfont or driver setting changed.
 class CSettingsSequencer : public ISequencer {
 public:
     explicit CSettingsSequencer(const CSettings& settings) : m_settings(settings) {}
@@ -35,9 +35,11 @@ private:
         std::unique_ptr<ISequencer> sequencer;
         std::string output;
         std::string soundfont;
+        std::string driver;
         std::string failure;
     };
-    static Made Make(const std::string& output, const std::string& soundfont);
+    static Made Make(const std::string& output, const std::string& soundfont,
+                     const std::string& driver);
     void TakePrepared();
 
     const CSettings& m_settings;

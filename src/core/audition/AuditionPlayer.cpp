@@ -1,6 +1,7 @@
 #include "audition/AuditionPlayer.h"
 
 #include "assignment/SaveCommand.h"
+#include "platform/Paths.h"
 
 #include <filesystem>
 
@@ -10,6 +11,14 @@ std::string AuditionFilePath(const CSettings& settings) {
     const std::string folder =
         settings.auditionFolder.empty() ? DefaultAuditionFolder() : settings.auditionFolder;
     return (std::filesystem::path(folder) / kAuditionFileName).string();
+}
+
+void CreateAuditionFolder(const std::string& folder, bool isDefault) {
+    // An existing folder, or one we cannot make, shows up in the write.
+    std::error_code ignored;
+    if (isDefault || folder == DefaultAuditionFolder())
+        std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), ignored);
+    CreatePrivateFolder(folder);
 }
 
 CAuditionPlayer::CAuditionPlayer(CAssignmentTable& table, const CSettings& settings,
@@ -42,8 +51,8 @@ void CAuditionPlayer::Play() {
         m_midPlay.Start();
         return;
     }
-    std::error_code ignored; // an existing folder, or one we cannot make, shows up in the write
-    std::filesystem::create_directory(std::filesystem::path(path).parent_path(), ignored);
+    CreateAuditionFolder(std::filesystem::path(path).parent_path().string(),
+                         m_settings.auditionFolder.empty());
     if (WriteWork(m_table, path) != WriteResult::Ok)
         return; // the writer has told the user
     m_midPlay.Load(path);

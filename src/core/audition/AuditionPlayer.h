@@ -16,6 +16,10 @@ constexpr const char* kAuditionFileName = "VCTEMP.MID";
 // file at the top of the file system.
 std::string AuditionFilePath(const CSettings& settings);
 
+// Makes the audition folder, mode 700: one level for a configured folder, with the folders above
+// it for the default one (the user's cache folder may not exist yet).
+void CreateAuditionFolder(const std::string& folder, bool isDefault);
+
 // The three audition buttons, as the window draws them.
 struct AuditionButtons {
     bool play = false;

@@ -41,6 +41,8 @@ std::string FixedText(SequencerError error) {
         return "the sequencer failed";
     case SequencerError::NoAudioModule:
         return "the audio module could not be loaded";
+    case SequencerError::Stalled:
+        return "the synthesizer stopped making progress";
     }
     return {};
 }
@@ -60,7 +62,7 @@ int CCommandSequencer::SendCommand(const std::string& command) {
 std::optional<std::string> CCommandSequencer::GetErrorText(int code) {
     if (code == int(m_lastError) && !m_lastReason.empty())
         return m_lastReason;
-    if (code <= int(SequencerError::None) || code > int(SequencerError::Failed))
+    if (code <= int(SequencerError::None) || code > int(SequencerError::Stalled))
         return std::nullopt;
     return FixedText(SequencerError(code));
 }

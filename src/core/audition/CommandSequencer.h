@@ -21,6 +21,7 @@ enum class SequencerError {
     PortGone = 8,
     Failed = 9,
     NoAudioModule = 10, // the module that holds the real sequencers could not be loaded
+    Stalled = 11,       // the synthesizer stopped making progress
 };
 
 // The part every real sequencer shares: it reads the command strings, loads the file named by

@@ -24,6 +24,7 @@ bool CMidPlay::Load(const std::string& path) {
         return false;
     m_open = true;
     m_started = false;
+    m_playFailureShown = false;
     Rewind();
     Start();
     return true;
@@ -40,8 +41,12 @@ bool CMidPlay::Start() {
         return true;
     if (m_started && SendStop())
         m_started = false;
-    if (!Send(std::string("play ") + kAlias + " notify", "", false))
+    // A play that fails means silence: said once for each loaded file.
+    if (!Send(std::string("play ") + kAlias + " notify", "Couldn't play music",
+              !m_playFailureShown)) {
+        m_playFailureShown = true;
         return false;
+    }
     m_started = true;
     return true;
 }

@@ -8,8 +8,8 @@
 namespace korvane {
 
 // The player: drives the sequencer under the one alias "MIDPLAY_MIDI" and keeps the two flags of
-// the audition. Only the open and the seek tell the user about a failure; stop, play and close
-// fail silently and leave the flags as they were.
+// the audition. The open, the seek and the first failed play of a loaded file tell the user about
+// a failure; stop and close fail silently and leave the flags as they were.
 class CMidPlay {
 public:
     static constexpr const char* kAlias = "MIDPLAY_MIDI";
@@ -43,6 +43,7 @@ private:
     IMessageBox& m_messages;
     bool m_open = false;
     bool m_started = false;
+    bool m_playFailureShown = false;
 };
 
 } // namespace korvane

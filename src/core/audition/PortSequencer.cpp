@@ -71,13 +71,16 @@ CPortSequencer::~CPortSequencer() {
     CloseFile();
 }
 
-SequencerError CPortSequencer::OpenFile(const std::string&, const ByteArray&,
-                                        const CMidiSequence& sequence) {
-    CloseFile();
-    if (m_portName.empty())
-        return Fail(SequencerError::NoPort, "no MIDI output port is set");
+// Opens the port the setting names, or keeps the one already open when it is still there and
+// still the one the setting finds.
+bool CPortSequencer::OpenPort() {
+    if (m_pOut && !m_portFailed && PortStillThere() &&
+        (m_openedName == m_portName || m_openedName.find(m_portName) != std::string::npos))
+        return true;
+    m_pOut.reset();
+    m_openedName.clear();
     // Exact names first, on every backend; then the first name that contains the setting.
-    for (int pass = 0; pass < 2 && !m_pOut; ++pass) {
+    for (int pass = 0; pass < 2; ++pass) {
         for (RtMidi::Api api : Backends()) {
             auto out = MakeOutput(api, &m_portFailed);
             if (!out)
@@ -90,34 +93,43 @@ SequencerError CPortSequencer::OpenFile(const std::string&, const ByteArray&,
                     continue;
                 m_portFailed = false;
                 out->openPort(i, kClientName);
-                if (!out->isPortOpen() || m_portFailed)
-                    return Fail(SequencerError::NoPort,
-                                "the MIDI output port " + names[i] + " cannot be opened");
+                if (!out->isPortOpen() || m_portFailed) {
+                    Fail(SequencerError::NoPort,
+                         "the MIDI output port " + names[i] + " cannot be opened");
+                    return false;
+                }
                 m_openedName = names[i];
                 m_pOut = std::move(out);
                 // JACK routes a new connection from one of its next cycles on; what is sent
                 // before that is lost, so the first events would not sound.
                 if (api == RtMidi::UNIX_JACK)
                     std::this_thread::sleep_for(std::chrono::milliseconds(40));
-                break;
+                return true;
             }
-            if (m_pOut)
-                break;
         }
     }
-    if (!m_pOut)
-        return Fail(SequencerError::NoPort, "no MIDI output port named " + m_portName);
-    m_sequence = sequence;
-    m_nextEvent = 0;
-    m_reachedSeconds = 0.0;
+    Fail(SequencerError::NoPort, "no MIDI output port named " + m_portName);
+    return false;
+}
+
+SequencerError CPortSequencer::OpenFile(const std::string&, const ByteArray&,
+                                        const CMidiSequence& sequence) {
+    CloseFile();
+    if (m_portName.empty())
+        return Fail(SequencerError::NoPort, "no MIDI output port is set");
+    if (!OpenPort())
+        return SequencerError::NoPort;
+    m_schedule.SetSequence(sequence);
+    m_silenced = false;
     return SequencerError::None;
 }
 
 bool CPortSequencer::PortStillThere() const {
-    if (m_portFailed)
+    if (m_portFailed || !m_pOut)
         return false;
-    for (const std::string& name : FindOutputPorts()) {
-        if (name == m_openedName)
+    const unsigned count = m_pOut->getPortCount();
+    for (unsigned i = 0; i < count; ++i) {
+        if (m_pOut->getPortName(i) == m_openedName)
             return true;
     }
     return false;
@@ -125,8 +137,8 @@ bool CPortSequencer::PortStillThere() const {
 
 SequencerError CPortSequencer::Rewind() {
     JoinPlayback();
-    m_nextEvent = 0;
-    m_reachedSeconds = 0.0;
+    m_schedule.Rewind();
+    m_silenced = false;
     if (!PortStillThere())
         return Fail(SequencerError::PortGone, "the MIDI output port " + m_openedName + " has gone");
     return SequencerError::None;
@@ -134,32 +146,50 @@ SequencerError CPortSequencer::Rewind() {
 
 SequencerError CPortSequencer::Play() {
     JoinPlayback();
+    if (!m_pOut)
+        return Fail(SequencerError::NotOpen, "no music file is open");
     if (m_portFailed)
         return Fail(SequencerError::PortGone, "the MIDI output port " + m_openedName + " has gone");
+    if (m_silenced) {
+        // A resume after a stop: the notes the stop cut sound again.
+        for (const CMidiEvent& note : m_schedule.SoundingNotes())
+            Send(note.bytes);
+        m_silenced = false;
+    }
     m_stopRequested = false;
     m_playing = true;
-    m_playback = std::thread(&CPortSequencer::PlayEvents, this, m_nextEvent, m_reachedSeconds);
+    m_playback = std::thread(&CPortSequencer::PlayEvents, this);
     return SequencerError::None;
 }
 
-void CPortSequencer::PlayEvents(std::size_t first, double startSeconds) {
+void CPortSequencer::PlayEvents() {
     using Clock = std::chrono::steady_clock;
-    const auto origin = Clock::now() - std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(startSeconds));
-    std::size_t next = first;
+    auto since = [](Clock::time_point origin) {
+        return std::chrono::duration<double>(Clock::now() - origin).count();
+    };
+    const auto origin =
+        Clock::now() - std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(m_schedule.ReachedSeconds()));
+    constexpr auto kPortCheck = std::chrono::milliseconds(250);
+    auto nextCheck = Clock::now() + kPortCheck;
     std::unique_lock<std::mutex> lock(m_mutex);
-    while (next < m_sequence.events.size()) {
-        const CMidiEvent& event = m_sequence.events[next];
+    while (!m_schedule.Finished()) {
         const auto due = origin + std::chrono::duration_cast<Clock::duration>(
-                                      std::chrono::duration<double>(event.seconds));
-        if (m_wake.wait_until(lock, due, [this] { return m_stopRequested; }))
+                                      std::chrono::duration<double>(m_schedule.NextDue()));
+        if (m_wake.wait_until(lock, std::min(due, nextCheck), [this] { return m_stopRequested; }))
             break;
-        Send(event.bytes);
-        m_soundedSinceSilence = true;
-        ++next;
+        if (Clock::now() >= nextCheck) {
+            nextCheck = Clock::now() + kPortCheck;
+            if (!PortStillThere()) {
+                m_portFailed = true;
+                break;
+            }
+        }
+        m_schedule.TakeDue(since(origin), [this](const CMidiEvent& event) {
+            Send(event.bytes);
+            m_soundedSinceSilence = true;
+        });
     }
-    m_nextEvent = next;
-    m_reachedSeconds = std::chrono::duration<double>(Clock::now() - origin).count();
     m_playing = false;
 }
 
@@ -182,6 +212,7 @@ SequencerError CPortSequencer::Stop() {
     JoinPlayback();
     if (m_pOut && m_soundedSinceSilence) {
         m_soundedSinceSilence = false;
+        m_silenced = true;
         for (std::uint8_t channel = 0; channel < 16; ++channel) {
             Send({std::uint8_t(0xB0 | channel), 123, 0}); // All Notes Off
             Send({std::uint8_t(0xB0 | channel), 120, 0}); // All Sound Off
@@ -191,11 +222,8 @@ SequencerError CPortSequencer::Stop() {
 }
 
 void CPortSequencer::CloseFile() {
-    if (!m_pOut)
-        return;
+    // The port stays open (see the class comment); the next open uses it again.
     Stop();
-    m_pOut->closePort();
-    m_pOut.reset();
 }
 
 } // namespace korvane

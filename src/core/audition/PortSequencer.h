@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audition/CommandSequencer.h"
+#include "audition/EventScheduler.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -20,9 +21,12 @@ std::vector<std::string> FindOutputPorts();
 
 // Plays the file's events, in time, to a MIDI output port: a keyboard on USB or a synthesizer
 // program. The port is found at open by its exact name, else by the first name that contains it.
-// A playback thread times every event from one steady clock, from the moment play started, so
-// that no error builds up from event to event; stop ends the thread at once and sends All Notes
-// Off and All Sound Off on all sixteen channels.
+// A playback thread takes the events from the event scheduler by one steady clock, from the moment
+// play started, so that no error builds up from event to event, and checks every quarter second
+// that the port is still there; stop ends the thread at once and sends All Notes Off and All
+// Sound Off on all sixteen channels. The port stays open for the sequencer's life: RtMidi's JACK
+// backend unregisters a port before it stops using it in the JACK process callback, so each
+// close can meet a callback that is still running.
 class CPortSequencer : public CCommandSequencer {
 public:
     explicit CPortSequencer(std::string portName);
@@ -30,6 +34,10 @@ public:
 
     // True from play until the last event was sent or the playback was stopped.
     bool IsPlaying() const { return m_playing; }
+    // The port went away (or refused a message) since it was opened.
+    bool HasLostPort() const { return m_portFailed; }
+    // The full name of the port that was opened.
+    const std::string& GetOpenedName() const { return m_openedName; }
 
 protected:
     SequencerError OpenFile(const std::string& path, const ByteArray& bytes,
@@ -40,15 +48,16 @@ protected:
     void CloseFile() override;
 
 private:
-    void PlayEvents(std::size_t first, double startSeconds);
+    void PlayEvents();
     void JoinPlayback();
     bool PortStillThere() const;
+    bool OpenPort();
     void Send(const ByteArray& message);
 
     std::string m_portName;
     std::string m_openedName; // the full name of the port that was opened
     std::unique_ptr<RtMidiOut> m_pOut;
-    CMidiSequence m_sequence;
+    CEventScheduler m_schedule; // the playback thread's while it runs
 
     std::thread m_playback;
     std::mutex m_mutex;
@@ -58,9 +67,8 @@ private:
     std::atomic<bool> m_portFailed{false};
     // Whether events went out since the last All Notes Off: a second stop sends nothing.
     bool m_soundedSinceSilence = false;
-    // Where a stopped playback stands: the next event and the time it had reached.
-    std::size_t m_nextEvent = 0;
-    double m_reachedSeconds = 0.0;
+    // A stop silenced notes that a resume sounds again.
+    bool m_silenced = false;
 };
 
 } // namespace korvane

@@ -1,7 +1,10 @@
 #include "audition/Soundfont.h"
 
+#include "platform/RegularFile.h"
+
 #include <algorithm>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace korvane {
@@ -21,6 +24,24 @@ std::string FindSoundfont(const std::string& configured, const std::string& syst
     }
     std::sort(found.begin(), found.end());
     return found.empty() ? std::string() : found.front();
+}
+
+} // namespace korvane
+
+namespace korvane {
+
+std::optional<std::string> CheckSoundfont(const std::string& path) {
+    if (path.empty())
+        return "no soundfont found";
+    const RegularFileOpen opened = OpenRegularFile(path);
+    if (!opened.stream) {
+        return "the soundfont " + path +
+               " cannot be read: " + std::generic_category().message(opened.errorCode);
+    }
+    std::fclose(opened.stream);
+    if (opened.size > kMaxSoundfontBytes)
+        return "the soundfont " + path + " is too large";
+    return std::nullopt;
 }
 
 } // namespace korvane

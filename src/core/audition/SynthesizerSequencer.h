@@ -1,9 +1,10 @@
 #pragma once
 
 #include "audition/CommandSequencer.h"
+#include "audition/EventScheduler.h"
 
+#include <cstdint>
 #include <functional>
-#include <future>
 #include <memory>
 #include <string>
 
@@ -12,32 +13,44 @@ namespace korvane {
 // How the built-in synthesizer sounds and where its audio goes.
 struct SynthesizerOptions {
     std::string soundfont;   // the file to load; empty: none was found
-    std::string audioDriver; // empty: FluidSynth's default, then every other driver it has
+    std::string audioDriver; // empty: the first of pipewire, pulseaudio, jack, alsa that starts
     // Offline: each play renders the whole file at once into this WAV file (16-bit stereo,
     // 44.1 kHz), faster than real time, instead of playing it on an audio driver.
     std::string wavPath;
-    // Called from the audio thread with each buffer the synthesizer renders (benchmarks).
-    std::function<void(const float* left, const float* right, int frames)> onBuffer;
+    // Called from the rendering thread with each block the synthesizer renders, and the file's
+    // position (in frames) of its first frame; -1 while nothing plays (benchmarks, tests).
+    std::function<void(const float* left, const float* right, int frames, std::int64_t fileFrame)>
+        onBuffer;
+    // How long the synthesizer may render nothing before a play gives up on it.
+    double stallSeconds = 3.0;
 };
 
-// The built-in synthesizer: FluidSynth with a General MIDI soundfont, XG bank select so that
-// MSB 127 selects a drum kit, and FluidSynth's MIDI file player, which plays the style's events
-// as they stand (program changes, bank selects, controllers, system-exclusive messages). The
-// synthesizer and soundfont load at the first open and stay loaded; playback runs on the audio
-// driver's thread.
+// The drivers an automatic choice tries, in turn.
+inline constexpr const char* kAutomaticAudioDrivers[] = {"pipewire", "pulseaudio", "jack", "alsa"};
+
+// The built-in synthesizer: FluidSynth with a General MIDI soundfont and XG bank select (so that
+// MSB 127 selects a drum kit), fed the style's events by the event scheduler at their sample
+// positions, on the audio driver's thread or, offline, on a render thread of its own. The
+// synthesizer and soundfont load at the first open and stay loaded. A synthesizer that stops
+// rendering is given up (left to itself) after stallSeconds; the next open makes a new one.
 class CSynthesizerSequencer : public CCommandSequencer {
 public:
     explicit CSynthesizerSequencer(SynthesizerOptions options);
     ~CSynthesizerSequencer() override;
 
     // Loads the synthesizer and its soundfont on a thread of its own; the first open takes the
-    // result (waiting for it if it is not ready) and opens the audio output. A load that failed
-    // is reported by that open, as a load at the open would be.
+    // result and opens the audio output. Nobody ever waits for that thread to end.
     void Prepare() override;
 
-    // Seconds of audio the last offline render wrote. Virtual, so that a program that made the
-    // synthesizer through the audio module calls it without linking the module.
+    // Seconds of audio the last offline render wrote: the WAV's length. Virtual, so that a
+    // program that made the synthesizer through the audio module calls it without linking it.
     virtual double GetRenderedSeconds() const;
+    // Live: waits until every event was played and the last notes have rung out (at most two
+    // seconds more), or until the synthesizer stopped making progress (Stalled, given up).
+    virtual SequencerError WaitWhilePlaying();
+
+    struct Engine;
+    struct Loading;
 
 protected:
     SequencerError OpenFile(const std::string& path, const ByteArray& bytes,
@@ -48,17 +61,15 @@ protected:
     void CloseFile() override;
 
 private:
-    struct Engine;
-    struct LoadedEngine;
-    static LoadedEngine LoadEngine(const SynthesizerOptions& options);
     SequencerError StartEngine();
     SequencerError RenderToFile();
+    SequencerError GiveUp();
 
     SynthesizerOptions m_options;
-    std::unique_ptr<Engine> m_pEngine;
-    ByteArray m_file;
-    // The background load Prepare started; destroyed (so waited for) before the engine.
-    std::future<std::shared_ptr<LoadedEngine>> m_loading;
+    std::shared_ptr<Engine> m_pEngine;
+    std::shared_ptr<Loading> m_pLoading; // the load Prepare started, shared with its thread
+    double m_renderedSeconds = 0.0;
+    bool m_rendered = false; // the file was rendered since the last rewind
 };
 
 } // namespace korvane

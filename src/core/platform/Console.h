@@ -8,12 +8,16 @@
 
 namespace korvane {
 
-// korvane-cli's side of the system: its arguments, its standard streams and its console.
+// The program's side of the system: its arguments, its user, its standard streams and its
+// console.
 
 // The program's arguments as byte strings: on Windows the UTF-8 form of what the user typed
 // (the narrow arguments would lose every character outside the system's code page); elsewhere
 // argv as it is.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// The running user's number ("1000"); empty on Windows, which numbers no users.
+std::string CurrentUserNumber();
 
 // Makes the console show UTF-8 text as UTF-8 (Windows consoles start in the OEM code page).
 void UseUtf8Console();

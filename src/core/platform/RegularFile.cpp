@@ -9,8 +9,7 @@ namespace korvane {
 
 RegularFileOpen OpenRegularFile(const std::string& path) {
     RegularFileOpen result;
-    std::uint64_t size = 0;
-    const int fd = system::OpenRegularFile(path, result.errorCode, size);
+    const int fd = system::OpenRegularFile(path, result.errorCode, result.size);
     if (fd < 0)
         return result;
     result.stream = system::StreamOfDescriptor(fd);

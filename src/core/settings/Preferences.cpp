@@ -10,7 +10,8 @@ namespace korvane {
 PreferencesValues PreferencesFromSettings(const CSettings& settings) {
     return {settings.defaultModel,   settings.defaultStyleLocation,
             settings.auditionFolder, std::to_string(settings.recentListSize),
-            settings.auditionOutput, settings.soundfont};
+            settings.auditionOutput, settings.soundfont,
+            settings.audioDriver};
 }
 
 bool ApplyPreferences(CSettings& settings, CRecentFiles& recentFiles,
@@ -22,6 +23,7 @@ bool ApplyPreferences(CSettings& settings, CRecentFiles& recentFiles,
     settings.auditionOutput =
         values.auditionOutput.empty() ? kBuiltInSynthesizer : values.auditionOutput;
     settings.soundfont = values.soundfont;
+    settings.audioDriver = values.audioDriver;
     std::vector<ProfileEntry> entries = PreferencesEntries(settings, values.recentListSize);
     const std::vector<ProfileEntry> audition = AuditionEntries(settings);
     entries.insert(entries.end(), audition.begin(), audition.end());
@@ -64,6 +66,18 @@ std::string SoundfontBrowseFolder(const std::string& currentSoundfont) {
             return folder.string();
     }
     return kSystemSoundfontFolder;
+}
+
+std::vector<AuditionOutputChoice> AudioDriverChoices(const std::string& current) {
+    std::vector<AuditionOutputChoice> choices{{"", "Automatic"},
+                                              {"pipewire", "PipeWire"},
+                                              {"pulseaudio", "PulseAudio"},
+                                              {"jack", "JACK"},
+                                              {"alsa", "ALSA"}};
+    if (std::none_of(choices.begin(), choices.end(),
+                     [&](const AuditionOutputChoice& choice) { return choice.value == current; }))
+        choices.push_back({current, current});
+    return choices;
 }
 
 } // namespace korvane

@@ -18,6 +18,7 @@ struct PreferencesValues {
     std::string recentListSize;                       // as typed; stored unchecked
     std::string auditionOutput = kBuiltInSynthesizer; // "synthesizer" or a MIDI port name
     std::string soundfont;                            // empty: the system's soundfont
+    std::string audioDriver;                          // empty: automatic
     bool operator==(const PreferencesValues&) const = default;
 };
 
@@ -52,6 +53,10 @@ struct AuditionOutputChoice {
     std::string text;
     bool operator==(const AuditionOutputChoice&) const = default;
 };
+
+// The "Audio driver" drop-down: "Automatic" (the empty value), then the drivers the synthesizer
+// can use, then the current setting when it names another.
+std::vector<AuditionOutputChoice> AudioDriverChoices(const std::string& current);
 
 inline constexpr const char* kBuiltInSynthesizerText = "Built-in synthesizer";
 inline constexpr const char* kMissingPortSuffix = " (not connected)";

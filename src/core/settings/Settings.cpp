@@ -1,10 +1,12 @@
 #include "settings/Settings.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Console.h"
 #include "platform/LeadingInteger.h"
 #include "settings/ProfileFile.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <filesystem>
 
 namespace korvane {
@@ -58,13 +60,21 @@ std::string DefaultAuditionFolder() {
 #ifdef _WIN32
     return "C:\\TEMP";
 #else
-    std::error_code error;
-    std::string folder = std::filesystem::temp_directory_path(error).string();
-    if (error || folder.empty())
-        folder = "/tmp";
-    while (folder.size() > 1 && folder.back() == kPathSeparator)
-        folder.pop_back();
-    return folder;
+    // The user's own folder, never one every user of the machine shares: the runtime folder
+    // (mode 700 by its definition), else the user's cache folder.
+    auto absolute = [](const char* value) {
+        return value && value[0] == kPathSeparator ? std::string(value) : std::string();
+    };
+    std::string base = absolute(std::getenv("XDG_RUNTIME_DIR"));
+    if (base.empty())
+        base = absolute(std::getenv("XDG_CACHE_HOME"));
+    if (base.empty() && !absolute(std::getenv("HOME")).empty())
+        base = absolute(std::getenv("HOME")) + "/.cache";
+    if (base.empty())
+        return "/tmp/korvane-" + CurrentUserNumber();
+    while (base.size() > 1 && base.back() == kPathSeparator)
+        base.pop_back();
+    return base + "/korvane";
 #endif
 }
 
@@ -100,6 +110,7 @@ void ReadSettingsFile(CSettings& settings, const std::string& path,
     if (settings.auditionOutput.empty())
         settings.auditionOutput = kBuiltInSynthesizer;
     settings.soundfont = ReadKey(file, "Audition", "soundfont", "", kFolderCharacters);
+    settings.audioDriver = ReadKey(file, "Audition", "driver", "", kFolderCharacters);
 
     settings.defaultModel = static_cast<int>(
         LeadingInteger(ReadKey(file, "PSR Model", "model", "0", kNumberCharacters)));
@@ -155,7 +166,8 @@ bool WritePreferences(const CSettings& settings, const std::string& recentListSi
 
 std::vector<ProfileEntry> AuditionEntries(const CSettings& settings) {
     return {{"Audition", "output", settings.auditionOutput},
-            {"Audition", "soundfont", settings.soundfont}};
+            {"Audition", "soundfont", settings.soundfont},
+            {"Audition", "driver", settings.audioDriver}};
 }
 
 bool WriteConversionFolders(const CSettings& settings) {

@@ -31,7 +31,8 @@ struct CSettings {
     std::string saveFolder;  // where Save's dialog starts; follows the user's choices
     std::string auditionFolder;
     std::string auditionOutput = kBuiltInSynthesizer; // "synthesizer" or a MIDI port name
-    std::string soundfont; // the built-in synthesizer's soundfont; empty: the system's
+    std::string soundfont;   // the built-in synthesizer's soundfont; empty: the system's
+    std::string audioDriver; // the synthesizer's audio driver; empty: the first that starts
     int defaultModel = 0;
     int recentListSize = 0;
     std::string lastFile;
@@ -43,8 +44,9 @@ struct CSettings {
     bool entireFolder = false;
 };
 
-// The audition folder when the file names none: "C:\TEMP" on Windows, elsewhere the system's
-// temporary folder.
+// The audition folder when the file names none: "C:\TEMP" on Windows, elsewhere "korvane" in the
+// user's runtime folder ($XDG_RUNTIME_DIR), else in the user's cache folder, so that no two users
+// share it. Read from the environment: call it at start-up.
 std::string DefaultAuditionFolder();
 
 // Fills the settings from "Korvane.ini" in startFolder, creating the file empty when it is
@@ -77,8 +79,8 @@ std::vector<ProfileEntry> PreferencesEntries(const CSettings& settings,
                                              const std::string& recentListSizeText);
 bool WritePreferences(const CSettings& settings, const std::string& recentListSizeText);
 
-// The audition keys of Preferences OK, after the four: "Audition"/"output" and
-// "Audition"/"soundfont".
+// The audition keys of Preferences OK, after the four: "Audition"/"output",
+// "Audition"/"soundfont" and "Audition"/"driver".
 std::vector<ProfileEntry> AuditionEntries(const CSettings& settings);
 
 // Conversions OK: "Conversion Files"/"from", "to", "overwrite" and "entire", the flags as "Y" or

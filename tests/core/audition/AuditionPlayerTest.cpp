@@ -181,7 +181,7 @@ struct Failure {
     bool open;
 };
 
-TEST_F(AuditionPlayerTest, OnlyOpenAndSeekFailuresAreShown) {
+TEST_F(AuditionPlayerTest, OpenSeekAndPlayFailuresAreShownStopFailuresAreNot) {
     const std::vector<Failure> failures = {
         {"open, with a reason",
          "open",
@@ -201,7 +201,7 @@ TEST_F(AuditionPlayerTest, OnlyOpenAndSeekFailuresAreShown) {
          "the MIDI output port has gone",
          {"Couldn't rewind music(the MIDI output port has gone)"},
          true},
-        {"play fails silently", "play", 9, "x", {}, true},
+        {"play: said once", "play", 9, "x", {"Couldn't play music(x)"}, true},
         {"stop fails silently", "stop", 9, "x", {}, true},
     };
     for (const Failure& failure : failures) {

@@ -34,25 +34,25 @@ TEST_F(PreferencesTest, DialogOpensOnTheCurrentValues) {
     Load("[PSR Model]\nmodel=5\n[Style Base]\nfolder=/styles\n[Audit Location]\nfolder=/tmp/a\n"
          "[Most Recently Used]\nsize=4\n");
     EXPECT_EQ(PreferencesFromSettings(m_settings),
-              (PreferencesValues{5, "/styles", "/tmp/a", "4", "synthesizer", ""}));
+              (PreferencesValues{5, "/styles", "/tmp/a", "4", "synthesizer", "", ""}));
     Load("[Audition]\noutput=My Port\nsoundfont=/sf/x.sf2\n");
     EXPECT_EQ(PreferencesFromSettings(m_settings),
               (PreferencesValues{0, m_folder.Path(), DefaultAuditionFolder(), "0", "My Port",
-                                 "/sf/x.sf2"}));
+                                 "/sf/x.sf2", ""}));
 }
 
 // The audition values follow the four keys; an empty output means the built-in synthesizer; the
 // settings in memory (which the audition's sequencer reads at its next open) change with them.
 TEST_F(PreferencesTest, OkWritesTheAuditionKeysAfterTheFour) {
     Load("[Audition]\nsoundfont=/old.sf2\n");
-    EXPECT_TRUE(
-        ApplyPreferences(m_settings, m_recent, {1, "/s", "/a", "3", "PSR Port", "/new sf/gm.sf2"}));
-    EXPECT_EQ(FileBytes(), "[Audition]\nsoundfont=/new sf/gm.sf2\noutput=PSR Port\n"
+    EXPECT_TRUE(ApplyPreferences(m_settings, m_recent,
+                                 {1, "/s", "/a", "3", "PSR Port", "/new sf/gm.sf2", ""}));
+    EXPECT_EQ(FileBytes(), "[Audition]\nsoundfont=/new sf/gm.sf2\noutput=PSR Port\ndriver=\n"
                            "[PSR Model]\nmodel=1\n[Style Base]\nfolder=/s\n"
                            "[Audit Location]\nfolder=/a\n[Most Recently Used]\nsize=3\n");
     EXPECT_EQ(m_settings.auditionOutput, "PSR Port");
     EXPECT_EQ(m_settings.soundfont, "/new sf/gm.sf2");
-    ApplyPreferences(m_settings, m_recent, {1, "/s", "/a", "3", "", ""});
+    ApplyPreferences(m_settings, m_recent, {1, "/s", "/a", "3", "", "", ""});
     EXPECT_EQ(m_settings.auditionOutput, "synthesizer");
     CSettings reloaded;
     LoadSettings(reloaded, m_folder.Path());
@@ -93,12 +93,12 @@ TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
     Load("");
     const std::string startFolder = m_settings.styleFolder;
     EXPECT_TRUE(ApplyPreferences(m_settings, m_recent,
-                                 {12, "/home/me/styles", "/tmp/audition", "7x", "", ""}));
+                                 {12, "/home/me/styles", "/tmp/audition", "7x", "", "", ""}));
     EXPECT_EQ(FileBytes(), NativeLines("[PSR Model]\nmodel=12\n"
                                        "[Style Base]\nfolder=/home/me/styles\n"
                                        "[Audit Location]\nfolder=/tmp/audition\n"
                                        "[Most Recently Used]\nsize=7x\n"
-                                       "[Audition]\noutput=synthesizer\nsoundfont=\n"));
+                                       "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n"));
     EXPECT_EQ(m_settings.defaultModel, 12);
     EXPECT_EQ(m_settings.defaultStyleLocation, "/home/me/styles");
     EXPECT_EQ(m_settings.auditionFolder, "/tmp/audition");
@@ -106,7 +106,7 @@ TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
     EXPECT_EQ(m_settings.styleFolder, startFolder);
     EXPECT_EQ(m_settings.saveFolder, startFolder);
 
-    ApplyPreferences(m_settings, m_recent, {0, "", "", "letters", "", ""});
+    ApplyPreferences(m_settings, m_recent, {0, "", "", "letters", "", "", ""});
     EXPECT_EQ(m_settings.recentListSize, 0);
     CSettings reloaded;
     LoadSettings(reloaded, m_folder.Path());

@@ -71,9 +71,9 @@ TEST_F(RecentFilesTest, ShrinkingTheListInPreferencesIsSaved) {
     Load("[Most Recently Used]\nsize=3\n");
     for (const char* path : {"/a.sty", "/b.sty", "/c.sty"})
         m_recent.Add(m_settings, path);
-    ASSERT_TRUE(ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "1", "", ""}));
+    ASSERT_TRUE(ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "1", "", "", ""}));
     EXPECT_EQ(m_recent.GetFiles(), std::vector<std::string>{NativeAbsolute("/c.sty")});
-    ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "3", "", ""});
+    ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "3", "", "", ""});
     EXPECT_EQ(m_recent.GetFiles(), std::vector<std::string>{NativeAbsolute("/c.sty")});
     EXPECT_EQ(FileBytes(), "[Most Recently Used]\nsize=3\n"
                            "[Recent File List]\nFile1=" +
@@ -81,10 +81,10 @@ TEST_F(RecentFilesTest, ShrinkingTheListInPreferencesIsSaved) {
                                "\nFile2=\nFile3=\n"
                                "[PSR Model]\nmodel=0\n[Style Base]\nfolder=/s\n"
                                "[Audit Location]\nfolder=/t\n"
-                               "[Audition]\noutput=synthesizer\nsoundfont=\n");
+                               "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n");
     // Entries left past the size by an older version count as dropped too.
     Load("[Most Recently Used]\nsize=1\n[Recent File List]\nFile1=/a.sty\nFile2=/b.sty\n");
-    ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "2", "", ""});
+    ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "2", "", "", ""});
     m_recent.Load(m_settings);
     EXPECT_EQ(m_recent.GetFiles(), std::vector<std::string>{"/a.sty"});
 }
@@ -131,7 +131,7 @@ TEST_F(RecentFilesTest, EachCommandWritesTheFileOnce) {
         {"Conversions OK", [&] { WriteConversionFolders(m_settings); }},
         {"Preferences OK, the list cut",
          [&] {
-             ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "2", "", ""});
+             ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "2", "", "", ""});
          }},
     };
     for (const auto& [command, run] : commands)

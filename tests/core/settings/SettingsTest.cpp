@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #ifndef _WIN32
 #include "support/Unprivileged.h"
@@ -67,14 +68,34 @@ TEST_F(SettingsTest, FirstStartCreatesAnEmptyFileAndTakesTheDefaults) {
     ExpectDefaults(m_settings, m_folder.Path());
 }
 
-TEST_F(SettingsTest, AuditionDefaultIsTheTemporaryFolderWithoutTrailingSeparator) {
-    const std::string folder = DefaultAuditionFolder();
-#ifdef _WIN32
-    EXPECT_EQ(folder, "C:\\TEMP"); // the folder Windows programs of its time used
-#else
-    ASSERT_FALSE(folder.empty());
-    EXPECT_NE(folder.back(), '/');
-    EXPECT_TRUE(std::filesystem::equivalent(folder, std::filesystem::temp_directory_path()));
+// The user's own folder, never the shared temporary one: the runtime folder, else the cache.
+TEST_F(SettingsTest, AuditionDefaultIsTheUsersRuntimeElseCacheFolder) {
+    KORVANE_POSIX_ONLY("XDG folders and user numbers");
+#ifndef _WIN32
+    struct Case {
+        const char* runtime;
+        const char* cache;
+        const char* home;
+        std::string folder;
+    };
+    const std::vector<Case> cases = {
+        {"/run/user/7/", "/c", "/h", "/run/user/7/korvane"},
+        {nullptr, "/c", "/h", "/c/korvane"},
+        {"relative", nullptr, "/h", "/h/.cache/korvane"},
+        {nullptr, nullptr, nullptr, "/tmp/korvane-" + std::to_string(getuid())}};
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"})
+        saved.push_back(
+            {name, getenv(name) ? std::optional<std::string>(getenv(name)) : std::nullopt});
+    for (const Case& test : cases) {
+        for (const auto& [name, value] :
+             {std::pair{"XDG_RUNTIME_DIR", test.runtime}, std::pair{"XDG_CACHE_HOME", test.cache},
+              std::pair{"HOME", test.home}})
+            value ? setenv(name, value, 1) : unsetenv(name);
+        EXPECT_EQ(DefaultAuditionFolder(), test.folder);
+    }
+    for (const auto& [name, value] : saved)
+        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
 #endif
 }
 

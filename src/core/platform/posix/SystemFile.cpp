@@ -1,5 +1,6 @@
 #include "platform/SystemFile.h"
 #include "platform/Console.h"
+#include "platform/Paths.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -50,6 +51,14 @@ std::FILE* StreamOfDescriptor(int descriptor) {
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
+}
+
+void CreatePrivateFolder(const std::string& path) {
+    ::mkdir(path.c_str(), 0700);
+}
+
+std::string CurrentUserNumber() {
+    return std::to_string(::getuid());
 }
 
 void UseUtf8Console() {}

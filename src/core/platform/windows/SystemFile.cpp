@@ -1,5 +1,6 @@
 #include "platform/SystemFile.h"
 #include "platform/Console.h"
+#include "platform/Paths.h"
 #include "platform/windows/WideText.h"
 
 #include <cerrno>
@@ -117,6 +118,14 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
         arguments.push_back(system::Utf8Name(wide[i]));
     LocalFree(wide);
     return arguments;
+}
+
+void CreatePrivateFolder(const std::string& path) {
+    CreateDirectoryW(system::WideName(path).c_str(), nullptr);
+}
+
+std::string CurrentUserNumber() {
+    return {};
 }
 
 void UseUtf8Console() {
