@@ -8,6 +8,7 @@
 #include "app/dialogs/PreferencesDlg.h"
 #include "app/dialogs/PropertiesDlg.h"
 #include "app/dialogs/VoicesDlg.h"
+#include "app/pictures/SectionLabels.h"
 #include "assignment/DroppedFiles.h"
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
@@ -205,6 +206,10 @@ void CMainDlg::CreateControls() {
     auto* storePattern =
         AddButton("storePatternButton", QStringLiteral("Store Pattern"), 174, 37, 70, 16);
 
+    m_pSectionLabels = new CSectionLabels(m_table, this);
+    m_pSectionLabels->SetVoiceNames([this](const CStyleSection& section) {
+        return SectionVoiceNames(m_table.GetDocument(), section);
+    });
     for (int row = 0; row < kSlotCount; ++row) {
         const int y = kRowTop[row];
         const std::string number = std::to_string(row);
@@ -219,6 +224,19 @@ void CMainDlg::CreateControls() {
                 [this, row] { OnSourceLabelClick(row); });
         connect(m_pDestinations[row], &CLabelControl::clicked, this,
                 [this, row] { OnDestinationLabelClick(row); });
+        m_pSectionLabels->Watch(m_pSources[row], LabelColumn::Source, row);
+        m_pSectionLabels->Watch(m_pDestinations[row], LabelColumn::Destination, row);
+        m_pSectionLabels->Watch(m_pAssignments[row], LabelColumn::Assignment, row);
+        m_pSources[row]->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(m_pSources[row], &QWidget::customContextMenuRequested, this,
+                [this, row](const QPoint& at) {
+                    if (!SectionAtLabel(m_table, LabelColumn::Source, row))
+                        return;
+                    QMenu menu(this);
+                    menu.addAction(QStringLiteral("Play This Section"), this,
+                                   [this, row] { OnPlaySection(row); });
+                    menu.exec(m_pSources[row]->mapToGlobal(at));
+                });
     }
 
     m_pExitButton = AddButton("exitButton", QStringLiteral("Exit"), 256, 64, 58, 16);
@@ -772,6 +790,12 @@ void CMainDlg::OnAuditionPause() {
 
 void CMainDlg::OnAuditionStop() {
     m_audition.Stop();
+    Render();
+}
+
+void CMainDlg::OnPlaySection(int row) {
+    if (const CStyleSection* section = SectionAtLabel(m_table, LabelColumn::Source, row))
+        m_audition.PlaySection(*section);
     Render();
 }
 

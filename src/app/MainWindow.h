@@ -31,6 +31,7 @@ namespace korvane {
 
 class CCommandButton;
 class CLabelControl;
+class CSectionLabels;
 
 // The main dialog: the three 16-row columns, the model selector, the command buttons and the
 // menu. It holds the run's state (assignment table with the style document, settings) and routes
@@ -102,6 +103,10 @@ public:
     void OnAuditionPlay();
     void OnAuditionPause();
     void OnAuditionStop();
+    // Play This Section, from a source label's context menu.
+    void OnPlaySection(int row);
+    // The section pictures of the labels' tooltips.
+    CSectionLabels* GetSectionLabels() const { return m_pSectionLabels; }
     void OnSourceLabelClick(int row);
     void OnDestinationLabelClick(int slot);
     void OnModelChange(int modelIndex);
@@ -156,6 +161,7 @@ private:
     CAssignmentTable m_table;
     CSettingsSequencer m_settingsSequencer;
     CAuditionPlayer m_audition;
+    CSectionLabels* m_pSectionLabels = nullptr; // a child of the window
 
     int m_baseUnitX = 0;
     int m_baseUnitY = 0;

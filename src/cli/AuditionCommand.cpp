@@ -3,11 +3,13 @@
 
 #include "audition/AudioModule.h"
 #include "audition/AuditionPlayer.h"
+#include "audition/SectionAudition.h"
 #include "audition/Soundfont.h"
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
 #include "cli/VoiceOptions.h"
 #include "platform/AtomicFile.h"
+#include "style/StyleReader.h"
 
 #include <chrono>
 #include <cstdio>
@@ -34,6 +36,7 @@ struct AuditionOptions {
     std::string soundfont;
     std::string port;
     std::string driver;
+    std::string section; // --section: this section of IN alone, no model or assignment
     bool portGiven = false;
 };
 
@@ -180,8 +183,33 @@ ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& option
     return ExitCode::Success;
 }
 
+// --section: the style that plays the one section of IN, after its SInt section's setup events.
+ExitCode BuildSection(const AuditionOptions& options, ByteArray& style) {
+    const std::string& input = options.assignment.input;
+    CStyleDocument document;
+    document.StartNextFile();
+    if (const Outcome read = ReadStyle(input, document))
+        return FailWith(read);
+    document.SetVoiceChanges(VoiceChangesOf(options.voices));
+    const CStyleSection* section = document.FindSection(options.section);
+    if (!section)
+        return Fail(Printable(input) + " has no section '" + Printable(options.section) + "'.");
+    if (const Outcome built = BuildSectionStyle(document, *section, kAuditionFileName, style))
+        return FailWith(built);
+    return ExitCode::Success;
+}
+
 ExitCode RunAudition(AuditionOptions& options) {
-    if (ExitCode usage = CheckAssignmentOptions(options.assignment, kAuditionHelp);
+    const AssignmentOptions& a = options.assignment;
+    const bool assigns = a.byName || a.copyAll || !a.pattern.empty() || !a.assign.empty();
+    if (!options.section.empty() && (assigns || !a.model.empty()))
+        return UsageError("--section plays one section: it takes no --model or assignment",
+                          kAuditionHelp);
+    if (options.section.empty() && a.model.empty())
+        return UsageError("--model is required", kAuditionHelp);
+    if (ExitCode usage = options.section.empty()
+                             ? CheckAssignmentOptions(options.assignment, kAuditionHelp)
+                             : ExitCode::Success;
         usage != ExitCode::Success)
         return usage;
     if (options.portGiven && options.port.empty())
@@ -192,13 +220,18 @@ ExitCode RunAudition(AuditionOptions& options) {
         return UsageError("--soundfont goes with --render or --driver", kAuditionHelp);
 
     ByteArray style;
-    int sections = 0;
-    if (ExitCode converted = ConvertInput(options.assignment, VoiceChangesOf(options.voices), 0,
-                                          kAuditionFileName, style, sections);
-        converted != ExitCode::Success)
-        return converted;
-    if (sections == 0)
-        return Fail("nothing was assigned, so there is nothing to play.");
+    if (!options.section.empty()) {
+        if (ExitCode built = BuildSection(options, style); built != ExitCode::Success)
+            return built;
+    } else {
+        int sections = 0;
+        if (ExitCode converted = ConvertInput(options.assignment, VoiceChangesOf(options.voices), 0,
+                                              kAuditionFileName, style, sections);
+            converted != ExitCode::Success)
+            return converted;
+        if (sections == 0)
+            return Fail("nothing was assigned, so there is nothing to play.");
+    }
     if (options.portGiven)
         return PlayOnPort(style, options);
     return options.render.empty() ? PlayOnSynthesizer(style, options) : Render(style, options);
@@ -233,11 +266,19 @@ Command AddAuditionCommand(CLI::App& app) {
                      "play on the built-in synthesizer in real time through this audio driver: "
                      "automatic (pipewire, pulseaudio, jack, alsa in turn) or one of them")
         ->option_text("DRIVER");
+    // One section needs no keyboard model.
+    audition->get_option("--model")->required(false);
+    audition
+        ->add_option("--section", options->section,
+                     "play only the section NAME of IN, once, after its SInt section's setup "
+                     "events; takes no --model or assignment")
+        ->option_text("NAME");
     audition->footer(
         "Opens IN, assigns its sections to the slots of the model NAME and plays the "
         "style exactly as the window's Play would: the style file as Save would "
         "write it. Exactly one of --by-name, --copy-all, --pattern and --assign "
-        "chooses the assignment, and one of --render, --port and --driver where it sounds.");
+        "chooses the assignment (or --section NAME plays that section of IN alone), and "
+        "one of --render, --port and --driver where it sounds.");
     return {audition, kAuditionHelp, [options] { return RunAudition(*options); }};
 }
 

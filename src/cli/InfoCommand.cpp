@@ -3,6 +3,7 @@
 #include "cli/CliSupport.h"
 #include "cli/VoicesCommand.h"
 #include "platform/DisplayText.h"
+#include "style/SectionPicture.h"
 #include "style/StyleReader.h"
 
 #include <nlohmann/json.hpp>
@@ -20,7 +21,38 @@ const std::string kInfoHelp = HelpHint("info");
 struct InfoOptions {
     std::string path;
     bool json = false;
+    bool notes = false;
 };
+
+// --notes: what a section plays, from its picture.
+SectionPicture NotesOf(const CStyleDocument& document, const CStyleSection& section) {
+    const ByteArray* data = section.GetData();
+    return SummariseSection(data ? ByteSpan(*data) : ByteSpan(),
+                            TimingOf(document.GetSourceProperties()));
+}
+
+nlohmann::ordered_json NotesJson(const SectionPicture& picture) {
+    nlohmann::ordered_json parts = nlohmann::ordered_json::array();
+    for (int part = 0; part < kPartCount; ++part)
+        if (picture.Plays(part))
+            parts.push_back({{"part", kPartNames[std::size_t(part)]},
+                             {"channel", kFirstPartChannel + part + 1},
+                             {"notes", picture.parts[std::size_t(part)].size()}});
+    return {{"bars", picture.bars},
+            {"beats", picture.beats},
+            {"length_text", picture.LengthText()},
+            {"parts", parts}};
+}
+
+// "4 bars, 4/4; Rhythm Main 16, Bass 8" ("no notes" for none).
+std::string NotesText(const SectionPicture& picture) {
+    std::string text = picture.LengthText() + ";";
+    for (int part = 0; part < kPartCount; ++part)
+        if (picture.Plays(part))
+            text += std::string(text.back() == ';' ? " " : ", ") + kPartNames[std::size_t(part)] +
+                    " " + std::to_string(picture.parts[std::size_t(part)].size());
+    return text.back() == ';' ? text + " no notes" : text;
+}
 
 // The index of each CSEG record in the document's list, looked up once per section.
 std::unordered_map<const CCsegRecord*, int> SegmentIndexes(const CStyleDocument& document) {
@@ -37,7 +69,7 @@ int SegmentIndex(const std::unordered_map<const CCsegRecord*, int>& indexes,
     return found == indexes.end() ? -1 : found->second;
 }
 
-void PrintInfoJson(const CStyleDocument& document) {
+void PrintInfoJson(const CStyleDocument& document, bool notes) {
     const CStyleProperties& p = *document.GetSourceProperties();
     const auto indexes = SegmentIndexes(document);
     nlohmann::ordered_json info;
@@ -55,6 +87,8 @@ void PrintInfoJson(const CStyleDocument& document) {
             {{"name", DisplayUtf8(section->GetName())},
              {"length", section->GetDataLength()},
              {"cseg", cseg < 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(cseg)}});
+        if (notes)
+            info["sections"].back()["notes"] = NotesJson(NotesOf(document, *section));
     }
     info["csegs"] = nlohmann::ordered_json::array();
     for (const CCsegRecord* record : document.GetCsegs()) {
@@ -84,7 +118,7 @@ void PrintInfoJson(const CStyleDocument& document) {
     std::cout << info.dump() << "\n";
 }
 
-void PrintInfoText(const std::string& path, const CStyleDocument& document) {
+void PrintInfoText(const std::string& path, const CStyleDocument& document, bool notes) {
     const CStyleProperties& p = *document.GetSourceProperties();
     const auto indexes = SegmentIndexes(document);
     std::cout << "File:            " << PrintableUtf8(path) << "\n"
@@ -106,6 +140,8 @@ void PrintInfoText(const std::string& path, const CStyleDocument& document) {
                   << section->GetDataLength() << " bytes"
                   << (cseg < 0 ? std::string(", no CSEG") : ", CSEG " + std::to_string(cseg))
                   << "\n";
+        if (notes)
+            std::cout << "    " << NotesText(NotesOf(document, *section)) << "\n";
     }
     std::cout << "CSEG records:    " << document.GetCsegs().size() << "\n";
     int index = 0;
@@ -133,9 +169,9 @@ ExitCode RunInfo(const InfoOptions& options) {
     if (ReadStyleFile(options.path, document, messages) != ReadResult::Ok)
         return ExitCode::Failure;
     if (options.json)
-        PrintInfoJson(document);
+        PrintInfoJson(document, options.notes);
     else
-        PrintInfoText(options.path, document);
+        PrintInfoText(options.path, document, options.notes);
     return ExitCode::Success;
 }
 
@@ -146,6 +182,9 @@ Command AddInfoCommand(CLI::App& app) {
     CLI::App* info = app.add_subcommand("info", "show what Korvane reads from a style file");
     info->add_option("FILE", options->path, "the style file to read")->required();
     info->add_flag("--json", options->json, "print one JSON object instead of text");
+    info->add_flag("--notes", options->notes,
+                   "add, for each section, its length in bars and beats and the parts that "
+                   "play it with their note counts");
     info->footer("Reads FILE as Korvane's window does and shows its header values (format, "
                  "tracks, division, tempo, time signature, sequence name, copyright), its "
                  "sections (name, number of event bytes, CSEG record) and its CSEG records with "

@@ -42,7 +42,7 @@ void PrintVoicesText(const std::string& path, const CStyleDocument& document) {
         for (int p = 0; p < kPartCount; ++p) {
             const PartSetup& part = setup.parts[std::size_t(p)];
             std::ostringstream line;
-            line << "  " << std::left << std::setw(12) << PartNames()[std::size_t(p)]
+            line << "  " << std::left << std::setw(12) << kPartNames[std::size_t(p)]
                  << std::setw(40) << (VoiceName(part).empty() ? "-" : VoiceName(part))
                  << std::right;
             for (int m = 0; m < kMixerSettingCount; ++m) {
@@ -80,7 +80,7 @@ nlohmann::ordered_json VoicesJson(const CStyleDocument& document) {
         nlohmann::ordered_json parts = nlohmann::ordered_json::array();
         for (int p = 0; p < kPartCount; ++p) {
             const PartSetup& part = setup.parts[std::size_t(p)];
-            parts.push_back({{"part", PartNames()[std::size_t(p)]},
+            parts.push_back({{"part", kPartNames[std::size_t(p)]},
                              {"channel", kFirstPartChannel + 1 + p},
                              {"voice", VoiceName(part)},
                              {"msb", Value(At(part, VoiceSetting::BankMsb))},

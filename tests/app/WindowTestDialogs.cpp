@@ -504,7 +504,7 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
                            "folder.html", "index.html", "models.html", "patterns.html",
                            "properties.html", "voices.html", "window.html"}));
     EXPECT_EQ(names("png"), (QStringList{"about.png", "main-window.png", "preferences.png",
-                                         "properties.png", "voices.png"}));
+                                         "properties.png", "section-picture.png", "voices.png"}));
     struct {
         const char* keyword;
         const char* page;

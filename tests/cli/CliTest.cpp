@@ -394,7 +394,7 @@ TEST_F(CliTest, EveryCommandHasHelp) {
         {{"models", "-h"}, "korvane-cli models [OPTIONS]"},
         {{"convert", "--help"}, "korvane-cli convert IN --model NAME -o OUT [OPTIONS]"},
         {{"batch", "--help"}, "korvane-cli batch --model NAME FROM_DIR TO_DIR [OPTIONS]"},
-        {{"audition", "--help"}, "korvane-cli audition IN --model NAME [OPTIONS]"},
+        {{"audition", "--help"}, "korvane-cli audition IN [OPTIONS]"},
         {{"ports", "--help"}, "korvane-cli ports"},
     };
     for (const auto& command : commands) {

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The golden files of korvane-cli: `info` (text and --json) of every style in examples/, and
-# `convert --by-name` of each to four keyboard layouts (PSR-9000: 16 sections, PSR-740: 13,
-# PSR-8000: 11, PSR-540: 7), with what each run printed and its exit code, and `voices --json` of
-# the ballad converted with a changed voice and volume. Also checks that
-# korvane-stylegen still makes examples/ byte for byte.
+# The golden files of korvane-cli: `info` (text and --json, each also with --notes) of every
+# style in examples/, and `convert --by-name` of each to four keyboard layouts (PSR-9000: 16
+# sections, PSR-740: 13, PSR-8000: 11, PSR-540: 7), with what each run printed and its exit
+# code, and `voices --json` of the ballad converted with a changed voice and volume. Also checks
+# that korvane-stylegen still makes examples/ byte for byte.
 #
 #   golden.sh check CLI STYLEGEN    compare with tests/cli/golden/ (the ctest tests)
 #   golden.sh write CLI STYLEGEN    make tests/cli/golden/ again (scripts/regenerate-golden.sh)
@@ -44,6 +44,8 @@ make_outputs() {
         # Run from the tree's root so that the paths printed are examples/NAME.sty.
         (cd "$root" && record "$out/$name.info.txt" "$cli" info "examples/$name.sty")
         (cd "$root" && record "$out/$name.info.json" "$cli" info "examples/$name.sty" --json)
+        (cd "$root" && record "$out/$name.notes.txt" "$cli" info "examples/$name.sty" --notes)
+        (cd "$root" && record "$out/$name.notes.json" "$cli" info "examples/$name.sty" --notes --json)
         for model in "${models[@]}"; do
             (cd "$out" && record "$out/$name.convert.txt" "$cli" convert "$root/examples/$name.sty" \
                 --model "$model" --by-name -o "$name.$model.sty")

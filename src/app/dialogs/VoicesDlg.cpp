@@ -65,7 +65,7 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
     for (int row = 0; row < kPartCount; ++row) {
         const QString number = QString::number(row);
         grid->addWidget(MakeDialogLabel(panel, ("partCaption" + std::to_string(row)).c_str(),
-                                        PartNames()[std::size_t(row)], kCaptionText, kCaptionBack),
+                                        kPartNames[std::size_t(row)], kCaptionText, kCaptionBack),
                         row + 1, 0);
         auto* voice = new CMdcText(panel);
         voice->setObjectName(QStringLiteral("voiceBox") + number);

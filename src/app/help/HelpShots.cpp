@@ -5,11 +5,13 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
+#include "app/pictures/SectionLabels.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -199,6 +201,14 @@ int main(int argc, char** argv) {
             return int(QDialog::Rejected);
         });
         (window.*command)();
+    }
+    // A section's picture, as its source label's tooltip shows it, from one of the examples.
+    if (window.OpenFile(KORVANE_EXAMPLE_STYLE) == korvane::ReadResult::Ok) {
+        auto* mainA = window.findChild<QLabel*>(QStringLiteral("sourceLabel1"));
+        QLabel tip(window.GetSectionLabels()->PictureTip(mainA));
+        tip.setStyleSheet(QStringLiteral("QLabel { background: #ffffdc; color: black; "
+                                         "border: 1px solid #767676; padding: 2px; }"));
+        saved &= Save(tip, output.filePath(QStringLiteral("section-picture.png")));
     }
     return saved ? 0 : 1;
 }

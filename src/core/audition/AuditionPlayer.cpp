@@ -1,6 +1,7 @@
 #include "audition/AuditionPlayer.h"
 
 #include "assignment/SaveCommand.h"
+#include "audition/SectionAudition.h"
 #include "platform/Paths.h"
 
 #include <filesystem>
@@ -51,9 +52,22 @@ void CAuditionPlayer::Play() {
         m_midPlay.Start();
         return;
     }
+    m_midPlay.SetRepeat(false);
+    LoadAndPlay(path, [this](const std::string& to) { return WriteWork(m_table, to); });
+}
+
+void CAuditionPlayer::PlaySection(const CStyleSection& section, bool repeat) {
+    SetButtons(false, true, true);
+    m_midPlay.SetRepeat(repeat);
+    LoadAndPlay(AuditionFilePath(m_settings), [&](const std::string& to) {
+        return WriteSectionStyle(to, m_table.GetDocument(), section, m_table.GetMessages());
+    });
+}
+
+template <typename Write> void CAuditionPlayer::LoadAndPlay(const std::string& path, Write write) {
     CreateAuditionFolder(std::filesystem::path(path).parent_path().string(),
                          m_settings.auditionFolder.empty());
-    if (WriteWork(m_table, path) != WriteResult::Ok)
+    if (write(path) != WriteResult::Ok)
         return; // the writer has told the user
     m_midPlay.Load(path);
     m_midPlay.SetStarted(true);

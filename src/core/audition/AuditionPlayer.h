@@ -40,6 +40,9 @@ public:
     CAuditionPlayer& operator=(const CAuditionPlayer&) = delete;
 
     void Play();
+    // Play This Section: the section alone after its file's setup events, over and over until
+    // Stop (once when repeat is off); another section replaces it at once.
+    void PlaySection(const CStyleSection& section, bool repeat = true);
     void Pause();
     void Stop();
     // Open and Clear: all buttons off; a loaded file is closed.
@@ -51,6 +54,8 @@ public:
 
 private:
     void SetButtons(bool play, bool pause, bool stop);
+    // Writes the audition file with write and loads and plays it.
+    template <typename Write> void LoadAndPlay(const std::string& path, Write write);
 
     CAssignmentTable& m_table;
     const CSettings& m_settings;

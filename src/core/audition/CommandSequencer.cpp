@@ -1,5 +1,6 @@
 #include "audition/CommandSequencer.h"
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -102,8 +103,10 @@ SequencerError CCommandSequencer::Run(const std::string& command) {
         return Fail(SequencerError::NotOpen, FixedText(SequencerError::NotOpen));
     if (verb == "seek" && words.size() >= 4 && words[2] == "to" && words[3] == "start")
         return Rewind();
-    if (verb == "play")
+    if (verb == "play") {
+        m_repeat = std::find(words.begin() + 2, words.end(), "repeat") != words.end();
         return Play();
+    }
     if (verb == "stop")
         return Stop();
     if (verb == "close") {

@@ -44,11 +44,14 @@ protected:
     virtual void CloseFile() = 0;
 
     SequencerError Fail(SequencerError error, const std::string& reason);
+    // Whether the last play asked to start over at the end until stopped ("play ALIAS repeat").
+    bool IsRepeating() const { return m_repeat; }
 
 private:
     SequencerError Run(const std::string& command);
 
     std::string m_alias; // the alias of the open file; empty when none is open
+    bool m_repeat = false;
     SequencerError m_lastError = SequencerError::None;
     std::string m_lastReason;
 };

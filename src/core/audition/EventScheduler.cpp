@@ -14,10 +14,13 @@ void CEventScheduler::SetSequence(CMidiSequence sequence) {
 void CEventScheduler::Rewind() {
     m_nextEvent = 0;
     m_reachedSeconds = 0.0;
+    m_passStart = 0.0;
 }
 
 double CEventScheduler::NextDue() const {
-    return Finished() ? m_sequence.duration : m_sequence.events[m_nextEvent].seconds;
+    return m_passStart + (m_nextEvent >= m_sequence.events.size()
+                              ? m_sequence.duration
+                              : m_sequence.events[m_nextEvent].seconds);
 }
 
 std::vector<CMidiEvent> CEventScheduler::SoundingNotes() const {

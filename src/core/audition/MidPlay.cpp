@@ -42,8 +42,8 @@ bool CMidPlay::Start() {
     if (m_started && SendStop())
         m_started = false;
     // A play that fails means silence: said once for each loaded file.
-    if (!Send(std::string("play ") + kAlias + " notify", "Couldn't play music",
-              !m_playFailureShown)) {
+    if (!Send(std::string("play ") + kAlias + (m_repeat ? " repeat notify" : " notify"),
+              "Couldn't play music", !m_playFailureShown)) {
         m_playFailureShown = true;
         return false;
     }

@@ -35,6 +35,9 @@ public:
     bool IsStarted() const { return m_started; }
     // Pause marks the file as loaded so that the next Play only rewinds and starts it.
     void SetStarted(bool started) { m_started = started; }
+    // Whether playing starts over at the end until stopped ("play ... repeat notify").
+    void SetRepeat(bool repeat) { m_repeat = repeat; }
+    bool IsRepeating() const { return m_repeat; }
 
 private:
     bool SendStop() { return Send(std::string("stop ") + kAlias + " wait", "", false); }
@@ -43,6 +46,7 @@ private:
     IMessageBox& m_messages;
     bool m_open = false;
     bool m_started = false;
+    bool m_repeat = false;
     bool m_playFailureShown = false;
 };
 

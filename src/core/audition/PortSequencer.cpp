@@ -156,6 +156,7 @@ SequencerError CPortSequencer::Play() {
             Send(note.bytes);
         m_silenced = false;
     }
+    m_schedule.SetRepeat(IsRepeating());
     m_stopRequested = false;
     m_playing = true;
     m_playback = std::thread(&CPortSequencer::PlayEvents, this);

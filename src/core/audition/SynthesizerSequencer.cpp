@@ -426,6 +426,7 @@ SequencerError CSynthesizerSequencer::Play() {
                 SendEvent(engine.synth, note.bytes);
         }
         engine.silenced = false;
+        engine.schedule.SetRepeat(IsRepeating());
         engine.playing = true;
         rendered = engine.renderedFrames;
     }
@@ -480,6 +481,8 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
                 };
                 {
                     const std::lock_guard<std::timed_mutex> lock(engine->lock);
+                    // A render plays the file once, whatever the play asked for.
+                    engine->schedule.SetRepeat(false);
                     engine->playing = true;
                 }
                 // The events: every block is written as it is rendered.

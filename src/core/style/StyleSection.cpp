@@ -1,8 +1,15 @@
 #include "style/StyleSection.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace korvane {
+
+namespace {
+std::atomic<std::uint64_t> g_nextSerial{1};
+} // namespace
+
+CStyleSection::CStyleSection() : m_serial(g_nextSerial.fetch_add(1, std::memory_order_relaxed)) {}
 
 int CStyleSection::CreateData() {
     if (m_pData)

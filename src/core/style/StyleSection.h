@@ -18,12 +18,15 @@ constexpr std::size_t kMaxSectionNameLength = 63;
 // the end of the track, kept as raw bytes and never decoded.
 class CStyleSection {
 public:
-    CStyleSection() = default;
+    CStyleSection();
     virtual ~CStyleSection() = default;
     CStyleSection(const CStyleSection&) = delete;
     CStyleSection& operator=(const CStyleSection&) = delete;
 
     std::string GetName() const { return m_name; }
+    // A number no other section of this run has, so that what is kept about a section (its
+    // picture) is never taken for another's that lives at the same address later.
+    std::uint64_t GetSerial() const { return m_serial; }
     void SetName(const std::string& name) { m_name = name; }
 
     // Creates the empty event bytes: 0, or -1 when they exist already (they are left alone).
@@ -45,6 +48,7 @@ public:
     const std::vector<std::uint32_t>& GetDestinations() const { return m_pDestinations; }
 
 private:
+    std::uint64_t m_serial;
     std::string m_name;
     std::optional<ByteArray> m_pData;
     CCsegRecord* m_pSegment = nullptr; // not owned: the document's CSEG list owns the records

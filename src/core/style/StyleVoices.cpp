@@ -208,24 +208,6 @@ std::string Number(const std::optional<std::uint8_t>& value) {
 
 } // namespace
 
-const std::array<const char*, kPartCount>& PartNames() {
-    static const std::array<const char*, kPartCount> names = {
-        "Rhythm Sub", "Rhythm Main", "Bass", "Chord 1", "Chord 2", "Pad", "Phrase 1", "Phrase 2"};
-    return names;
-}
-
-int FindPart(const std::string& nameOrChannel) {
-    for (int part = 0; part < kPartCount; ++part) {
-        if (nameOrChannel == PartNames()[std::size_t(part)])
-            return part;
-    }
-    for (int part = 0; part < kPartCount; ++part) {
-        if (nameOrChannel == std::to_string(kFirstPartChannel + 1 + part))
-            return part;
-    }
-    return -1;
-}
-
 const std::array<const char*, kMixerSettingCount>& MixerNames() {
     static const std::array<const char*, kMixerSettingCount> names = {"VOL", "PAN", "REVERB",
                                                                       "CHORUS"};

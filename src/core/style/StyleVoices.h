@@ -12,6 +12,7 @@
 #include "style/AssignmentSlot.h"
 #include "style/ByteTypes.h"
 #include "style/MidiTrack.h"
+#include "style/StyleParts.h"
 
 #include <array>
 #include <cstdint>
@@ -20,14 +21,6 @@
 #include <vector>
 
 namespace korvane {
-
-// The accompaniment plays on channels 9 to 16 (1-based), one part each, in this order.
-constexpr int kPartCount = 8;
-constexpr int kFirstPartChannel = 8; // 0-based
-// "Rhythm Sub", "Rhythm Main", "Bass", "Chord 1", "Chord 2", "Pad", "Phrase 1", "Phrase 2".
-const std::array<const char*, kPartCount>& PartNames();
-// The part of a row name (exact) or of a 1-based channel number 9 to 16 as text; -1 for neither.
-int FindPart(const std::string& nameOrChannel);
 
 // What a part's set-up holds: the controller numbers are 0, 32, 7, 10, 91 and 93.
 enum class VoiceSetting { BankMsb, BankLsb, Program, Volume, Pan, Reverb, Chorus };

@@ -3,6 +3,8 @@
 #include "audition/AuditionPlayer.h"
 #include "AuditionTestSupport.h"
 #include "assignment/SaveCommand.h"
+#include "audition/MidiFile.h"
+#include "style/MidiTrack.h"
 #include "support/RecordingSequencer.h"
 
 #include <sys/wait.h>
@@ -277,6 +279,79 @@ TEST_F(AuditionPlayerTest, AFolderThatCannotBeWrittenShowsTheWritersMessage) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "2: could not become nobody; 1: wrong outcome";
+}
+
+} // namespace
+} // namespace korvane::testing
+
+namespace korvane::testing {
+namespace {
+
+// What a MIDI output receives from a section's events: channel and system-exclusive messages
+// with their ticks; setupOnly keeps those that are no notes, all at tick 0.
+std::vector<std::pair<std::uint64_t, ByteArray>> Sent(const CStyleSection& section,
+                                                      bool setupOnly) {
+    std::vector<std::pair<std::uint64_t, ByteArray>> sent;
+    CTrackWalker walker(*section.GetData());
+    TrackEvent event;
+    while (walker.Next(event)) {
+        const bool note = (event.status & 0xE0) == 0x80;
+        if (event.IsMetaEvent() || (setupOnly && note))
+            continue;
+        ByteArray bytes{event.status};
+        bytes.insert(bytes.end(), event.data.begin(), event.data.end());
+        sent.emplace_back(setupOnly ? 0 : event.tick, bytes);
+    }
+    return sent;
+}
+
+TEST_F(AuditionPlayerTest, PlayThisSectionPlaysSetupEventsThenTheSectionRepeating) {
+    const CStyleSection& section = *table.GetDocument().GetSections()[2];
+    player.PlaySection(section);
+    const std::string repeat = "play MIDPLAY_MIDI repeat notify";
+    EXPECT_EQ(sequencer.commands,
+              (std::vector<std::string>{OpenCommand(), kSeek, repeat, kStop, repeat}));
+    EXPECT_EQ(player.GetButtons(), (AuditionButtons{false, true, true}));
+
+    // The file sends the header's and SInt's setup events at its start, then the section's events,
+    // nothing more.
+    const ByteArray file = ReadByteArray(AuditionFile());
+    std::string problem;
+    const auto sequence = ParseMidiFile(file, problem);
+    ASSERT_TRUE(sequence) << problem;
+    // The header's system-exclusive run goes first, as in every style written.
+    CStyleSection header;
+    header.CreateData();
+    header.AppendByte(0x00);
+    for (std::uint8_t byte : *table.GetDocument().GetSourceProperties()->GetSysex())
+        header.AppendByte(byte);
+    auto expected = Sent(header, true);
+    const auto setup = Sent(*table.GetDocument().FindSection("SInt"), true);
+    expected.insert(expected.end(), setup.begin(), setup.end());
+    const auto events = Sent(section, false);
+    ASSERT_FALSE(events.empty());
+    expected.insert(expected.end(), events.begin(), events.end());
+    ASSERT_EQ(sequence->events.size(), expected.size());
+    // The setup events sound together, where the section starts.
+    const std::size_t first = expected.size() - events.size() - setup.size();
+    const double start = sequence->events[first].seconds;
+    const double secondsPerTick =
+        (sequence->events.back().seconds - start) / double(events.back().first);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(sequence->events[i].bytes, expected[i].second) << i;
+        if (i >= first) {
+            EXPECT_NEAR(sequence->events[i].seconds,
+                        start + double(expected[i].first) * secondsPerTick, 1e-6);
+        }
+    }
+
+    // Another section switches at once; the whole style's Play after Stop no longer repeats.
+    player.PlaySection(*table.GetDocument().GetSections()[1]);
+    player.Stop();
+    sequencer.commands.clear();
+    player.Play();
+    EXPECT_EQ(sequencer.commands,
+              (std::vector<std::string>{OpenCommand(), kSeek, kPlay, kStop, kPlay}));
 }
 
 } // namespace

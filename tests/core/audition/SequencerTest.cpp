@@ -213,6 +213,44 @@ TEST(EventSchedulerTest, TheNotesHeldWhereAStopCameAreSoundedAgain) {
     EXPECT_EQ(schedule.NextDue(), 0.0);
 }
 
+// Repeating: at the end of the events the schedule starts over, the passes one length apart, the
+// last events of a pass before the first of the next; off, or on a file too short to repeat, it
+// plays once.
+TEST(EventSchedulerTest, RepeatingStartsOverAtTheEndUntilSetOff) {
+    const CMidiSequence sequence{{{0.0, {0x90, 60, 100}}, {1.0, {0x80, 60, 0}}}, 1.0};
+    CEventScheduler schedule;
+    schedule.SetSequence(sequence);
+    schedule.SetRepeat(true);
+    std::vector<std::pair<double, ByteArray>> sent;
+    double at = 0.0;
+    auto take = [&](double until) {
+        schedule.TakeDue(until, [&](const CMidiEvent& event) {
+            sent.push_back({at, event.bytes});
+        });
+    };
+    for (at = 0.25; at <= 2.5; at += 0.5) // due at 0, 1 and 1, 2 and 2
+        take(at);
+    const ByteArray on = {0x90, 60, 100}, off = {0x80, 60, 0};
+    EXPECT_EQ(sent, (std::vector<std::pair<double, ByteArray>>{
+                        {0.25, on}, {1.25, off}, {1.25, on}, {2.25, off}, {2.25, on}}));
+    EXPECT_FALSE(schedule.Finished());
+    EXPECT_EQ(schedule.NextDue(), 3.0);
+    schedule.SetRepeat(false);
+    take(at = 9.0);
+    EXPECT_EQ(sent.back(), (std::pair<double, ByteArray>{9.0, off}));
+    EXPECT_TRUE(schedule.Finished());
+    EXPECT_EQ(schedule.NextDue(), 3.0);
+    schedule.Rewind();
+    EXPECT_EQ(schedule.NextDue(), 0.0);
+
+    schedule.SetSequence({{{0.0, on}, {0.04, off}}, 0.05}); // shorter than kShortestRepeat
+    schedule.SetRepeat(true);
+    sent.clear();
+    take(5.0);
+    EXPECT_EQ(sent.size(), 2u);
+    EXPECT_TRUE(schedule.Finished());
+}
+
 // One track at 1920 pulses a quarter: bank 0/0 and program 67 on channel 6, note 36 held 600
 // pulses every 2,500 to 3,900 pulses, expression ramps every 120 pulses: FluidSynth's own MIDI
 // file player was seen to hang on such styles.
@@ -263,6 +301,7 @@ TEST_F(SequencerTest, ARenderEndsWithTheMusicOrGivesUpOnAStalledSynthesizer) {
             options.onBuffer = [held = hold->get_future().share()](auto...) { held.wait(); };
         CSynthesizerSequencer sequencer(options);
         CMidPlay midPlay(sequencer, messages);
+        midPlay.SetRepeat(true); // a render plays the file once all the same
         const auto begin = std::chrono::steady_clock::now();
         midPlay.Load(midi);
         if (!stalls) {
@@ -533,6 +572,58 @@ TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
     EXPECT_EQ(messages.shown[1].text,
               "Couldn't load music file(no MIDI output port named KorvaneRecorder:record)");
     EXPECT_FALSE(sequencer.IsPlaying());
+}
+
+// Play This Section on a port: at the end of the file its events start over, one file length
+// after the first pass, until Stop.
+TEST_F(SequencerTest, APortRepeatsTheFileUntilStopped) {
+    CJackServer server;
+    if (!server.IsRunning())
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    const std::string midi = folder.File("drums.mid");
+    WriteBytes(midi, DrumTrack(127));
+    std::string problem;
+    const auto sequence = ParseMidiFile(ReadByteArray(midi), problem);
+    ASSERT_TRUE(sequence) << problem;
+    std::pair<std::mutex, std::vector<Arrival>> arrivals;
+    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
+    input.setCallback(Record, &arrivals);
+    input.openVirtualPort("record");
+    CPortSequencer sequencer("KorvaneRecorder:record");
+    CMidPlay midPlay(sequencer, messages);
+    midPlay.SetRepeat(true);
+    ASSERT_TRUE(midPlay.Load(midi));
+    const std::size_t count = sequence->events.size();
+    auto received = [&] {
+        const std::lock_guard<std::mutex> lock(arrivals.first);
+        return arrivals.second;
+    };
+    for (int wait = 0; wait < 300 && received().size() < 2 * count + 1; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(sequencer.IsPlaying());
+    midPlay.Halt();
+    EXPECT_FALSE(sequencer.IsPlaying());
+    const std::vector<Arrival> got = received();
+    ASSERT_GT(got.size(), 2 * count);
+    // Two whole passes (the last events of one and the first of the next share an instant, which
+    // JACK may pass in either order), then the third begins.
+    std::vector<ByteArray> twice, expected;
+    for (std::size_t i = 0; i < 2 * count; ++i) {
+        twice.push_back(got[i].bytes);
+        expected.push_back(sequence->events[i % count].bytes);
+    }
+    std::sort(twice.begin(), twice.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(twice, expected);
+    auto kickAt = [&](std::size_t pass) {
+        std::size_t seen = 0;
+        for (const Arrival& arrival : got) {
+            if (arrival.bytes == ByteArray{0x98, 36, 0x70} && seen++ == pass)
+                return arrival.seconds;
+        }
+        return -1.0;
+    };
+    EXPECT_NEAR(kickAt(1) - kickAt(0), sequence->duration, 0.010);
 }
 
 // A test that crashes takes its server with it. The orphaned server is adopted by this process

@@ -1,0 +1,72 @@
+// The section summary: each part's notes paired and timed, the length in bars and beats.
+
+#include "style/SectionPicture.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+struct PictureCase {
+    const char* name;
+    ByteArray bytes; // a section's event bytes: events, then the delta-time before the next marker
+    SectionTiming timing;
+    std::array<std::vector<PictureNote>, kPartCount> parts;
+    std::uint64_t length;
+    std::string lengthText;
+    bool damaged;
+};
+
+TEST(SectionPicture, PairsNotesPerPartAndCountsBarsAndBeats) {
+    const SectionTiming common{480, 4, 4};
+    const std::vector<PictureCase> cases = {
+        {"a note-on of velocity 0 ends a note; channels 1 to 8 are no part",
+         {0x00, 0x98, 0x24, 0x64, 0x00, 0x9A, 0x30, 0x50, 0x00, 0x90, 0x3C, 0x40, 0x83, 0x60,
+          0x98, 0x24, 0x00, 0x00, 0x8A, 0x30, 0x00, 0x8B, 0x20, 0x80, 0x3C, 0x00, 0x00},
+         common,
+         {{{{0, 480, 0x24, 0x64}}, {}, {{0, 480, 0x30, 0x50}}}},
+         1920,
+         "1 bar, 4/4",
+         false},
+        {"a note without its end is held to the section's end, a started beat counts",
+         {0x00, 0x9B, 0x40, 0x64, 0x8F, 0x00},
+         SectionTiming{96, 3, 4},
+         {{{}, {}, {}, {{0, 1920, 0x40, 0x64}}}},
+         1920,
+         "6 bars 2 beats, 3/4",
+         false},
+        {"overlapping notes of one key end first in, first out",
+         {0x00, 0x9D, 0x45, 0x10, 0x60, 0x9D, 0x45, 0x20, 0x60, 0x8D, 0x45, 0x00, 0x83, 0x00, 0x8D,
+          0x45, 0x00, 0x00},
+         common,
+         {{{}, {}, {}, {}, {}, {{0, 192, 0x45, 0x10}, {96, 480, 0x45, 0x20}}}},
+         576,
+         "0 bars 2 beats, 4/4",
+         false},
+        {"a damaged track keeps what came before, held to where the walk stopped",
+         {0x00, 0x9F, 0x50, 0x64, 0x81, 0x40, 0xF4, 0x00, 0x8F, 0x50, 0x00},
+         common,
+         {{{}, {}, {}, {}, {}, {}, {}, {{0, 0, 0x50, 0x64}}}},
+         0,
+         "0 bars, 4/4",
+         true},
+        {"no notes",
+         {0x00, 0xC9, 0x05, 0x8B, 0x20},
+         SectionTiming{480, 6, 8},
+         {},
+         1440,
+         "1 bar, 6/8",
+         false},
+    };
+    for (const PictureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SectionPicture picture = SummariseSection(c.bytes, c.timing);
+        EXPECT_EQ(picture.parts, c.parts);
+        EXPECT_EQ(picture.lengthPulses, c.length);
+        EXPECT_EQ(picture.LengthText(), c.lengthText);
+        EXPECT_EQ(picture.damaged, c.damaged);
+    }
+}
+
+} // namespace
+} // namespace korvane
