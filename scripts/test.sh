@@ -16,3 +16,12 @@ cmake --build "$root/build-sanitize" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir "$root/build-sanitize" --output-on-failure -j "$jobs"
+
+# Windows: the core, korvane-cli and the core's tests cross-built with mingw-w64 and run under
+# wine (one wine start per test program), with the golden files through korvane-cli.exe.
+cmake -S "$root" -B "$root/build-windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DKORVANE_GUI=OFF -DKORVANE_AUDITION=OFF -DKORVANE_BENCH=OFF >/dev/null
+cmake --build "$root/build-windows" -j "$jobs"
+"$root/scripts/wine-prefix.sh" "$root/build-windows/wine-prefix"
+ctest --test-dir "$root/build-windows" --output-on-failure -j "$jobs"

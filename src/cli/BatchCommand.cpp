@@ -6,6 +6,7 @@
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
 #include "cli/VoiceOptions.h"
+#include "platform/Console.h"
 #include "platform/DisplayText.h"
 #include "style/Resolution.h"
 
@@ -14,7 +15,6 @@
 #include <iostream>
 #include <limits>
 #include <memory>
-#include <unistd.h>
 
 namespace korvane::cli {
 namespace {
@@ -73,7 +73,7 @@ ExitCode RunBatch(const BatchOptions& options) {
         job.pattern = *pattern;
     }
 
-    const bool terminal = isatty(STDERR_FILENO) != 0;
+    const bool terminal = StandardErrorIsTerminal();
     const std::atomic<bool> never{false};
     const auto summary = ConvertFolder(
         job, messages, terminal ? FolderProgress(DrawProgress) : FolderProgress(), never);

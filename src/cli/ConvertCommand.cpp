@@ -3,6 +3,7 @@
 #include "cli/AssignmentOptions.h"
 #include "cli/CliSupport.h"
 #include "cli/VoiceOptions.h"
+#include "platform/Paths.h"
 #include "style/Resolution.h"
 
 #include <filesystem>
@@ -32,7 +33,8 @@ ExitCode RunConvert(ConvertOptions& options) {
     const std::string exists =
         Printable(options.output) + " already exists; add --force to replace it.";
     std::error_code error;
-    if (!toStandardOutput && !options.force && std::filesystem::exists(options.output, error))
+    if (!toStandardOutput && !options.force &&
+        std::filesystem::exists(FileSystemPath(options.output), error))
         return Fail(exists);
 
     ByteArray bytes;

@@ -2,6 +2,7 @@
 
 #include "cli/CliSupport.h"
 #include "platform/AtomicFile.h"
+#include "platform/Console.h"
 
 #include <iostream>
 #include <new>
@@ -14,12 +15,15 @@ using namespace korvane::cli;
 
 const std::string kMainHelp = "Run 'korvane-cli --help' for the commands.\n";
 
-int Run(int argc, char** argv) {
+int Run(const std::vector<std::string>& arguments) {
     CLI::App app("Reads and converts the style files of PSR-series arranger keyboards with the "
                  "rules of the Korvane window: the same reader, the same section assignment and "
                  "the same writer, so a conversion made here gives the bytes the same clicks in "
                  "the window would give.",
                  "korvane-cli");
+    // "/dir/x.sty" is a file, never an option, on Windows too; set before the commands are
+    // added, which take it over.
+    app.allow_windows_style_options(false);
     SetUpHelp(app, KORVANE_VERSION);
     app.footer("Options may be written as --model NAME or --model=NAME. A file name that starts "
                "with \"-\" goes after \"--\".\n"
@@ -31,12 +35,17 @@ int Run(int argc, char** argv) {
     commands.push_back(AddModelsCommand(app));
     commands.push_back(AddConvertCommand(app));
     commands.push_back(AddBatchCommand(app));
+#ifdef KORVANE_AUDITION
     commands.push_back(AddAuditionCommand(app));
     commands.push_back(AddPortsCommand(app));
+#endif
     commands.push_back(AddVoicesCommand(app));
 
     try {
-        app.parse(argc, argv);
+        std::vector<const char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(argument.c_str());
+        app.parse(int(argv.size()), argv.data());
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error); // --help of the command it was given to, --help-all, --version
@@ -57,8 +66,9 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     korvane::InstallTemporaryFileCleanup();
+    korvane::UseUtf8Console();
     try {
-        return Run(argc, argv);
+        return Run(korvane::ProgramArguments(argc, argv));
     } catch (const std::bad_alloc&) {
         // A style too large for this machine's memory: said plainly, nothing written.
         return int(Fail("Not enough memory to process this file; no file was changed."));

@@ -15,13 +15,23 @@ models=(PSR-9000 PSR-740 PSR-8000 PSR-540)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Text lines end as the program's system ends them: with KORVANE_LINE_END=crlf (the Windows
+# build) each line is compared without its CR, and a line without one is marked, so it differs.
+line_end() {
+    if [ "${KORVANE_LINE_END:-lf}" = crlf ]; then
+        sed -e 's/\r$//' -e 't' -e 's/^/[no CR] /' "$1"
+    else
+        cat "$1"
+    fi
+}
+
 # Runs a command and appends its standard output, standard error and exit code to a file.
 record() {
     local file=$1
     shift
     local code=0
     "$@" >"$work/out" 2>"$work/err" || code=$?
-    { cat "$work/out"; sed 's/^/stderr: /' "$work/err"; echo "exit $code"; } >>"$file"
+    { line_end "$work/out"; line_end "$work/err" | sed 's/^/stderr: /'; echo "exit $code"; } >>"$file"
 }
 
 # Writes every output for the styles of examples/ into the folder $1.

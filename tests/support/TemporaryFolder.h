@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
+#ifndef _WIN32
 #include <stdlib.h>
+#endif
 
 namespace korvane::testing {
 
@@ -16,10 +19,23 @@ namespace korvane::testing {
 class CTemporaryFolder {
 public:
     CTemporaryFolder() {
+#ifdef _WIN32
+        // No mkdtemp on Windows: a random name, taken only when this call creates it.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const auto path =
+                std::filesystem::temp_directory_path() / ("korvane-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path))
+                m_path = path.string();
+        }
+        if (m_path.empty())
+            throw std::runtime_error("cannot create a temporary folder");
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "korvane-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("cannot create a temporary folder");
         m_path = pattern;
+#endif
     }
     ~CTemporaryFolder() {
         std::error_code error;
@@ -34,8 +50,12 @@ public:
     CTemporaryFolder(const CTemporaryFolder&) = delete;
     CTemporaryFolder& operator=(const CTemporaryFolder&) = delete;
 
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& Path() const {
+        return m_path;
+    }
+    std::string File(const std::string& name) const {
+        return m_path + "/" + name;
+    }
 
 private:
     std::string m_path;

@@ -2,10 +2,9 @@
 
 #include "assignment/SaveCommand.h"
 #include "audition/SectionAudition.h"
+#include "platform/Paths.h"
 
 #include <filesystem>
-
-#include <sys/stat.h>
 
 namespace korvane {
 
@@ -20,7 +19,7 @@ void CreateAuditionFolder(const std::string& folder, bool isDefault) {
     std::error_code ignored;
     if (isDefault || folder == DefaultAuditionFolder())
         std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), ignored);
-    ::mkdir(folder.c_str(), 0700); // the user's alone
+    CreatePrivateFolder(folder);
 }
 
 CAuditionPlayer::CAuditionPlayer(CAssignmentTable& table, const CSettings& settings,

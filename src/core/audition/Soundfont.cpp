@@ -7,8 +7,6 @@
 #include <system_error>
 #include <vector>
 
-#include <sys/stat.h>
-
 namespace korvane {
 
 std::string FindSoundfont(const std::string& configured, const std::string& systemFolder) {
@@ -40,10 +38,8 @@ std::optional<std::string> CheckSoundfont(const std::string& path) {
         return "the soundfont " + path +
                " cannot be read: " + std::generic_category().message(opened.errorCode);
     }
-    struct stat status {};
-    const bool sized = ::fstat(::fileno(opened.stream), &status) == 0;
     std::fclose(opened.stream);
-    if (!sized || std::uint64_t(status.st_size) > kMaxSoundfontBytes)
+    if (opened.size > kMaxSoundfontBytes)
         return "the soundfont " + path + " is too large";
     return std::nullopt;
 }

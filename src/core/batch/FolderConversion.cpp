@@ -2,6 +2,7 @@
 
 #include "assignment/ConversionEngine.h"
 #include "assignment/ModelCatalogue.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
@@ -40,7 +41,7 @@ constexpr std::size_t kMostFilesPerCommit = 256;
 constexpr std::chrono::seconds kCommitInterval{1};
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-    return (fs::path(folder) / name).string();
+    return NameOfPath(FileSystemPath(folder) / FileSystemPath(name));
 }
 
 } // namespace
@@ -63,7 +64,7 @@ unsigned DefaultFolderJobs() {
 bool IsStyleFileName(const std::string& name) {
     static const std::array<const char*, 6> kExtensions = {".sty", ".mid", ".prs",
                                                            ".sst", ".pst", ".bcs"};
-    const std::string extension = Lowered(fs::path(name).extension().string());
+    const std::string extension = Lowered(NameOfPath(FileSystemPath(name).extension()));
     return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
 }
 
@@ -124,7 +125,7 @@ FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& 
                              CCommitGroup* group) try {
     const std::string target = JoinPath(job.targetFolder, name);
     std::error_code error;
-    if (!job.overwrite && fs::exists(fs::symlink_status(target, error)))
+    if (!job.overwrite && fs::exists(fs::symlink_status(FileSystemPath(target), error)))
         return ReportOfFile(name, MakeOutcome(Failure::Exists, target), false);
 
     const ConvertedStyle converted = ConvertForFolder(job, name, target);
@@ -146,24 +147,27 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                                                      const FolderProgress& progress,
                                                      const std::atomic<bool>& cancel) {
     std::error_code error;
-    if (job.createTarget && fs::is_directory(job.sourceFolder, error) &&
-        !fs::exists(fs::symlink_status(job.targetFolder, error)))
-        fs::create_directory(job.targetFolder, error);
-    if (!fs::is_directory(job.targetFolder, error)) {
+    // Names are bytes; FileSystemPath gives std::filesystem what each system takes.
+    const fs::path source = FileSystemPath(job.sourceFolder);
+    const fs::path target = FileSystemPath(job.targetFolder);
+    if (job.createTarget && fs::is_directory(source, error) &&
+        !fs::exists(fs::symlink_status(target, error)))
+        fs::create_directory(target, error);
+    if (!fs::is_directory(target, error)) {
         messages.Show("The folder " + job.targetFolder + " does not exist.\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
         return std::nullopt;
     }
-    if (fs::equivalent(job.sourceFolder, job.targetFolder, error)) {
+    if (fs::equivalent(source, target, error)) {
         messages.Show("The folders " + job.sourceFolder + " and " + job.targetFolder +
                           " are the same folder.\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
         return std::nullopt;
     }
     std::vector<std::string> names;
-    fs::directory_iterator entries(job.sourceFolder, error);
+    fs::directory_iterator entries(source, error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const std::string name = entries->path().filename().string();
+        const std::string name = NameOfPath(entries->path().filename());
         if (IsStyleFileName(name))
             names.push_back(name);
     }

@@ -14,6 +14,7 @@ namespace korvane {
 struct RegularFileOpen {
     std::FILE* stream = nullptr; // owned by the caller; nullptr when refused
     int errorCode = 0;           // the system's code when refused
+    std::uint64_t size = 0;      // the file's size when it was opened
 };
 
 // Opens path for binary reading. A folder is refused with EISDIR, anything else that is not a

@@ -1,14 +1,13 @@
 #include "settings/Settings.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Console.h"
 #include "platform/LeadingInteger.h"
 #include "settings/ProfileFile.h"
 
 #include <cstddef>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 namespace korvane {
 
@@ -72,7 +71,7 @@ std::string DefaultAuditionFolder() {
     if (base.empty() && !absolute(std::getenv("HOME")).empty())
         base = absolute(std::getenv("HOME")) + "/.cache";
     if (base.empty())
-        return "/tmp/korvane-" + std::to_string(::getuid());
+        return "/tmp/korvane-" + CurrentUserNumber();
     while (base.size() > 1 && base.back() == kPathSeparator)
         base.pop_back();
     return base + "/korvane";

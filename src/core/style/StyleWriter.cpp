@@ -1,6 +1,7 @@
 #include "style/StyleWriter.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Console.h"
 #include "platform/ErrorCode.h"
 #include "style/Resolution.h"
 
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <new>
 #include <optional>
-#include <unistd.h>
 
 namespace korvane {
 namespace {
@@ -300,7 +300,7 @@ Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, By
 Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
                         const StyleWriteOptions& options) {
     if (options.toStandardOutput) {
-        if (const WriteFailure failure = WriteToDescriptor(STDOUT_FILENO, bytes))
+        if (const WriteFailure failure = WriteToStandardOutput(bytes))
             return MakeOutcome(Failure::StandardOutputFailed, "standard output", failure.errorCode);
         return {};
     }

@@ -5,13 +5,16 @@
 #include "assignment/OpenCommand.h"
 #include "platform/AtomicFile.h"
 #include "style/StyleReader.h"
+#include "support/PosixOnly.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
 #include "support/StyleBytes.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace korvane::testing {
 namespace {
@@ -114,6 +117,8 @@ TEST_F(SaveCommandTest, YesOverwrites) {
 }
 
 TEST_F(SaveCommandTest, OverwritingThroughALinkKeepsTheLinkAndTheFilesMode) {
+    KORVANE_POSIX_ONLY("links and file modes");
+#ifndef _WIN32
     OpenAndAssign();
     const std::string real = folder.File("real.sty");
     WriteBytes(real, std::string("precious"));
@@ -128,9 +133,12 @@ TEST_F(SaveCommandTest, OverwritingThroughALinkKeepsTheLinkAndTheFilesMode) {
     stat(real.c_str(), &status);
     EXPECT_EQ(status.st_mode & 07777, 0604u);
     ExpectWorkCleared();
+#endif
 }
 
 TEST_F(SaveCommandTest, OverwritingAFifoIsRefusedAndKeepsTheWork) {
+    KORVANE_POSIX_ONLY("FIFOs");
+#ifndef _WIN32
     OpenAndAssign();
     const std::string fifo = folder.File("pipe.sty");
     mkfifo(fifo.c_str(), 0644);
@@ -141,6 +149,7 @@ TEST_F(SaveCommandTest, OverwritingAFifoIsRefusedAndKeepsTheWork) {
     EXPECT_EQ(messages.shown[1].text, "Cannot open file " + fifo + ". (0x00000016)");
     EXPECT_EQ(std::filesystem::symlink_status(fifo).type(), std::filesystem::file_type::fifo);
     EXPECT_TRUE(table.GetSlots()[1].assigned);
+#endif
 }
 
 std::string g_appearingFile;

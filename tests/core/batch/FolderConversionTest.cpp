@@ -7,19 +7,22 @@
 #include "assignment/SaveCommand.h"
 #include "platform/AtomicFile.h"
 #include "platform/DisplayText.h"
+#include "support/PosixOnly.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
 #include "support/StyleBytes.h"
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
-#include "support/Unprivileged.h"
 
-#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include "support/Unprivileged.h"
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#endif
 
 namespace korvane::testing {
 namespace {
@@ -276,6 +279,8 @@ TEST_F(FolderConversionTest, ACancelledRunKeepsWhatIsWrittenAndLeavesNoPartFile)
 }
 
 TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOneWithTheUmasksMode) {
+    KORVANE_POSIX_ONLY("umask and file modes");
+#ifndef _WIN32
     for (int i = 0; i < 40; ++i)
         Put("p" + std::to_string(i) + ".sty", Generated(40 + std::uint64_t(i)));
     job.jobs = 16;
@@ -291,9 +296,12 @@ TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOneWithTheUmasksMode
         EXPECT_EQ(fs::status(folder.File("out/" + name)).permissions(), fs::perms(0644)) << name;
         EXPECT_EQ(ReadByteArray(folder.File("out/" + name)), ConvertedAlone(name)) << name;
     }
+#endif
 }
 
 TEST_F(FolderConversionTest, SixtyFourJobsInterruptedBySignalLeaveNoTemporaryFile) {
+    KORVANE_POSIX_ONLY("signals and fork");
+#ifndef _WIN32
     for (int i = 0; i < 100; ++i)
         Put("s" + std::to_string(i) + ".sty", Generated(std::uint64_t(i)));
     job.jobs = 64;
@@ -313,9 +321,12 @@ TEST_F(FolderConversionTest, SixtyFourJobsInterruptedBySignalLeaveNoTemporaryFil
         for (const std::string& name : OutputNames())
             EXPECT_EQ(name.find(".korvane-"), std::string::npos) << signal;
     }
+#endif
 }
 
 TEST_F(FolderConversionTest, TheSourceFolderAsTargetIsRefusedHoweverItIsSpelt) {
+    KORVANE_POSIX_ONLY("links to folders");
+#ifndef _WIN32
     const ByteArray original = Generated(49);
     Put("a.sty", original);
     fs::create_directory_symlink(folder.File("in"), folder.File("link"));
@@ -332,9 +343,12 @@ TEST_F(FolderConversionTest, TheSourceFolderAsTargetIsRefusedHoweverItIsSpelt) {
     }
     EXPECT_EQ(ReadByteArray(folder.File("in/a.sty")), original);
     EXPECT_EQ(fs::directory_iterator(folder.File("in"))->path().filename(), "a.sty");
+#endif
 }
 
 TEST_F(FolderConversionTest, WorkersTheSystemRefusesMeanFewerWorkers) {
+    KORVANE_POSIX_ONLY("resource limits and another user");
+#ifndef _WIN32
     Put("a.sty", Generated(50));
     Put("b.sty", Generated(51));
     job.jobs = 8;
@@ -349,6 +363,7 @@ TEST_F(FolderConversionTest, WorkersTheSystemRefusesMeanFewerWorkers) {
     EXPECT_EQ(seen, "Converted: 2 of 2 style files.\nSkipped: 0 (exists: 0, not a style: 0)\n"
                     "Failed: 0\n");
     EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a.sty", "b.sty"}));
+#endif
 }
 
 TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
@@ -378,12 +393,15 @@ TEST_F(FolderConversionTest, AMissingTargetIsCreatedButNotItsParents) {
 }
 
 TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {
+    KORVANE_POSIX_ONLY("FIFOs");
+#ifndef _WIN32
     ASSERT_EQ(mkfifo(folder.File("in/pipe.sty").c_str(), 0600), 0);
     const auto summary = Convert();
     ASSERT_TRUE(summary);
     ASSERT_EQ(summary->files.size(), 1u);
     EXPECT_EQ(summary->files[0].outcome, FileOutcome::SkippedNotStyle);
     EXPECT_EQ(FileReportText(summary->files[0]), "not a regular file");
+#endif
 }
 
 // Takes the target's name while the converted file waits to take it.

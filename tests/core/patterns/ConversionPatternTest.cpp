@@ -5,6 +5,7 @@
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
 #include "settings/ProfileFile.h"
+#include "support/PlatformText.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
@@ -217,7 +218,7 @@ TEST_F(PatternTest, ConversionsProposeTheStyleLocationForEmptyFoldersAndOkWrites
     EXPECT_TRUE(settings.overwrite);
     EXPECT_FALSE(settings.entireFolder);
     EXPECT_EQ(ReadBytes(settings.configurationPath),
-              "[Conversion Files]\nfrom=/in,1\nto=/out%d\noverwrite=Y\nentire=\n");
+              NativeLines("[Conversion Files]\nfrom=/in,1\nto=/out%d\noverwrite=Y\nentire=\n"));
 }
 
 TEST_F(PatternTest, BrowsingChangesAFolderOnlyForAConfirmedPath) {

@@ -3,16 +3,21 @@
 
 #include "platform/AtomicFile.h"
 
+#include "platform/Paths.h"
+#include "platform/RegularFile.h"
+#include "support/PosixOnly.h"
 #include "support/TemporaryFolder.h"
-#include "support/Unprivileged.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include "support/Unprivileged.h"
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#endif
 
 namespace korvane::testing {
 namespace {
@@ -24,16 +29,18 @@ const std::vector<std::uint8_t> kNew = {'n', 'e', 'w'};
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(NameOfPath(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
 
+#ifndef _WIN32
 struct stat StatusOf(const std::string& path) {
     struct stat status {};
     lstat(path.c_str(), &status);
     return status;
 }
+#endif
 
 class AtomicFileTest : public ::testing::Test {
 protected:
@@ -41,6 +48,8 @@ protected:
 };
 
 TEST_F(AtomicFileTest, ChainOfLinksIsWrittenThroughAndStaysLinks) {
+    KORVANE_POSIX_ONLY("links and file modes");
+#ifndef _WIN32
     fs::create_directory(folder.File("real"));
     WriteBytes(folder.File("real/out.sty"), std::string("old"));
     chmod(folder.File("real/out.sty").c_str(), 0640);
@@ -53,11 +62,14 @@ TEST_F(AtomicFileTest, ChainOfLinksIsWrittenThroughAndStaysLinks) {
     EXPECT_TRUE(fs::is_symlink(folder.File("link")));
     EXPECT_TRUE(fs::is_symlink(folder.File("relative")));
     EXPECT_EQ(Entries(folder.File("real")), std::vector<std::string>{"out.sty"});
+#endif
 }
 
 // Folders, FIFOs, /dev/null, dangling links and long names are checked through the writer's
 // messages; here the link chains that end in no file.
 TEST_F(AtomicFileTest, LinksToNoFileAreRefused) {
+    KORVANE_POSIX_ONLY("links and /dev/null");
+#ifndef _WIN32
     fs::create_symlink("/dev/null", folder.File("null"));
     fs::create_symlink("loop", folder.File("loop"));
     const WriteFailure device = WriteFileAtomically(folder.File("null"), kNew);
@@ -68,9 +80,12 @@ TEST_F(AtomicFileTest, LinksToNoFileAreRefused) {
     EXPECT_EQ(loop.errorCode, ELOOP);
     EXPECT_TRUE(S_ISCHR(StatusOf("/dev/null").st_mode));
     EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"loop", "null"}));
+#endif
 }
 
 TEST_F(AtomicFileTest, LinkPlantedByAnotherUserInAStickyFolderIsNotFollowed) {
+    KORVANE_POSIX_ONLY("another user and sticky folders");
+#ifndef _WIN32
     if (!UnprivilegedUser())
         GTEST_SKIP() << "needs root to plant a link owned by nobody";
     const std::string shared = folder.File("shared");
@@ -83,9 +98,12 @@ TEST_F(AtomicFileTest, LinkPlantedByAnotherUserInAStickyFolderIsNotFollowed) {
     EXPECT_EQ(failure.stage, WriteStage::Open);
     EXPECT_EQ(failure.errorCode, EACCES);
     EXPECT_EQ(ReadBytes(folder.File("victim")), "old");
+#endif
 }
 
 TEST_F(AtomicFileTest, UserRefusedOrInPlaceAsOpeningForWritingWould) {
+    KORVANE_POSIX_ONLY("another user and file modes");
+#ifndef _WIN32
     if (!CanRunUnprivileged())
         GTEST_SKIP() << "running as root without a user nobody";
     HandToUnprivileged(folder.Path());
@@ -116,6 +134,7 @@ TEST_F(AtomicFileTest, UserRefusedOrInPlaceAsOpeningForWritingWould) {
     });
     EXPECT_EQ(seen, "1 13 old|1 13 old|0 in same");
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"out.sty"});
+#endif
 }
 
 std::string g_takenName;
@@ -148,6 +167,8 @@ TEST_F(AtomicFileTest, WithoutReplacingANameTakenWhileWritingIsLeftToItsOwner) {
 }
 
 TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
+    KORVANE_POSIX_ONLY("signals and fork");
+#ifndef _WIN32
     for (int signal : {SIGTERM, SIGINT, SIGHUP, -SIGTERM}) { // negative: a group's new file
         const pid_t child = fork();
         if (child == 0 && signal < 0) {
@@ -175,6 +196,7 @@ TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == std::abs(signal)) << status;
         EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{}) << signal;
     }
+#endif
 }
 
 TEST_F(AtomicFileTest, AGroupsFilesTakeTheirNamesAtItsCommitAndNoneWithoutIt) {
@@ -203,6 +225,8 @@ TEST_F(AtomicFileTest, AGroupsFilesTakeTheirNamesAtItsCommitAndNoneWithoutIt) {
 }
 
 TEST_F(AtomicFileTest, RootReplacingAnotherUsersFileKeepsOwnerGroupAndMode) {
+    KORVANE_POSIX_ONLY("owners and modes");
+#ifndef _WIN32
     const passwd* nobody = UnprivilegedUser();
     if (!nobody)
         GTEST_SKIP() << "needs root and a user nobody";
@@ -216,12 +240,26 @@ TEST_F(AtomicFileTest, RootReplacingAnotherUsersFileKeepsOwnerGroupAndMode) {
     EXPECT_EQ(status.st_gid, nobody->pw_gid);
     EXPECT_EQ(status.st_mode & 07777, 0604u);
     EXPECT_EQ(ReadBytes(path), "new");
+#endif
+}
+
+// Names are UTF-8 bytes; Windows reaches only those of its code page through narrow calls.
+TEST_F(AtomicFileTest, NameInAnyLanguageIsWrittenReplacedAndRead) {
+    const std::string path = folder.File("\xE3\x82\xB9\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\xAB.sty");
+    EXPECT_FALSE(WriteFileAtomically(path, {'o', 'l', 'd'}));
+    EXPECT_FALSE(WriteFileAtomically(path, kNew));
+    std::string content;
+    EXPECT_TRUE(ReadRegularFile(path, 100, content));
+    EXPECT_EQ(content, "new");
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{FileNameOfPath(path)});
 }
 
 TEST_F(AtomicFileTest, CreateFileIfMissingNeverFollowsALink) {
+#ifndef _WIN32
     fs::create_symlink(folder.File("elsewhere"), folder.File("dangling.ini"));
     EXPECT_FALSE(CreateFileIfMissing(folder.File("dangling.ini")));
     EXPECT_FALSE(fs::exists(folder.File("elsewhere")));
+#endif
     WriteBytes(folder.File("kept.ini"), std::string("[A]\n"));
     EXPECT_FALSE(CreateFileIfMissing(folder.File("kept.ini")));
     EXPECT_EQ(ReadBytes(folder.File("kept.ini")), "[A]\n");

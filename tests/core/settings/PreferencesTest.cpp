@@ -1,6 +1,7 @@
 #include "settings/Preferences.h"
 #include "settings/RecentFiles.h"
 
+#include "support/PlatformText.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@ namespace korvane {
 namespace {
 
 using testing::CTemporaryFolder;
+using testing::NativeAbsolute;
+using testing::NativeLines;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
@@ -91,11 +94,11 @@ TEST_F(PreferencesTest, OkWritesTheFourKeysInOrder) {
     const std::string startFolder = m_settings.styleFolder;
     EXPECT_TRUE(ApplyPreferences(m_settings, m_recent,
                                  {12, "/home/me/styles", "/tmp/audition", "7x", "", "", ""}));
-    EXPECT_EQ(FileBytes(), "[PSR Model]\nmodel=12\n"
-                           "[Style Base]\nfolder=/home/me/styles\n"
-                           "[Audit Location]\nfolder=/tmp/audition\n"
-                           "[Most Recently Used]\nsize=7x\n"
-                           "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n");
+    EXPECT_EQ(FileBytes(), NativeLines("[PSR Model]\nmodel=12\n"
+                                       "[Style Base]\nfolder=/home/me/styles\n"
+                                       "[Audit Location]\nfolder=/tmp/audition\n"
+                                       "[Most Recently Used]\nsize=7x\n"
+                                       "[Audition]\noutput=synthesizer\nsoundfont=\ndriver=\n"));
     EXPECT_EQ(m_settings.defaultModel, 12);
     EXPECT_EQ(m_settings.defaultStyleLocation, "/home/me/styles");
     EXPECT_EQ(m_settings.auditionFolder, "/tmp/audition");
@@ -124,20 +127,24 @@ TEST_F(PreferencesTest, RecentFilesKeepTheNewestUpToTheSize) {
     EXPECT_TRUE(recent.GetFiles().empty());
     for (const char* path : {"/a.sty", "/b.sty", "/c.sty", "/a.sty", "/d.sty"})
         recent.Add(m_settings, path);
-    const std::vector<std::string> expected = {"/d.sty", "/a.sty", "/c.sty"};
+    const std::string a = NativeAbsolute("/a.sty"), c = NativeAbsolute("/c.sty"),
+                      d = NativeAbsolute("/d.sty");
+    const std::vector<std::string> expected = {d, a, c};
     EXPECT_EQ(recent.GetFiles(), expected);
     EXPECT_EQ(FileBytes(), "[Most Recently Used]\nsize=3\n"
-                           "[Recent File List]\nFile1=/d.sty\nFile2=/a.sty\nFile3=/c.sty\n");
+                           "[Recent File List]\nFile1=" +
+                               d + "\nFile2=" + a + "\nFile3=" + c + "\n");
 
     CRecentFiles reloaded;
     reloaded.Load(m_settings);
     EXPECT_EQ(reloaded.GetFiles(), expected);
 
-    reloaded.Remove(m_settings, "/a.sty");
+    reloaded.Remove(m_settings, a);
     EXPECT_EQ(FileBytes(), "[Most Recently Used]\nsize=3\n"
-                           "[Recent File List]\nFile1=/d.sty\nFile2=/c.sty\nFile3=\n");
+                           "[Recent File List]\nFile1=" +
+                               d + "\nFile2=" + c + "\nFile3=\n");
     reloaded.Load(m_settings);
-    EXPECT_EQ(reloaded.GetFiles(), (std::vector<std::string>{"/d.sty", "/c.sty"}));
+    EXPECT_EQ(reloaded.GetFiles(), (std::vector<std::string>{d, c}));
 }
 
 TEST_F(PreferencesTest, RecentListOfSizeZeroKeepsNothing) {

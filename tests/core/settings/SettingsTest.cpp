@@ -2,8 +2,9 @@
 
 #include "settings/ProfileFile.h"
 
+#include "support/PlatformText.h"
+#include "support/PosixOnly.h"
 #include "support/TemporaryFolder.h"
-#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,18 @@
 #include <functional>
 #include <optional>
 #include <string>
+#ifndef _WIN32
+#include "support/Unprivileged.h"
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace korvane {
 namespace {
 
 using testing::CTemporaryFolder;
+using testing::kNativeSeparator;
+using testing::NativeLines;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
@@ -56,7 +62,7 @@ TEST_F(SettingsTest, FirstStartCreatesAnEmptyFileAndTakesTheDefaults) {
     m_settings.pattern[3] = {"stale", "stale"};
     m_settings.patternLoaded = true;
     LoadSettings(m_settings, m_folder.Path());
-    EXPECT_EQ(m_settings.configurationPath, m_folder.Path() + "/Korvane.ini");
+    EXPECT_EQ(m_settings.configurationPath, m_folder.Path() + kNativeSeparator + "Korvane.ini");
     ASSERT_TRUE(std::filesystem::is_regular_file(m_path));
     EXPECT_EQ(ReadBytes(m_path), "");
     ExpectDefaults(m_settings, m_folder.Path());
@@ -64,6 +70,8 @@ TEST_F(SettingsTest, FirstStartCreatesAnEmptyFileAndTakesTheDefaults) {
 
 // The user's own folder, never the shared temporary one: the runtime folder, else the cache.
 TEST_F(SettingsTest, AuditionDefaultIsTheUsersRuntimeElseCacheFolder) {
+    KORVANE_POSIX_ONLY("XDG folders and user numbers");
+#ifndef _WIN32
     struct Case {
         const char* runtime;
         const char* cache;
@@ -88,6 +96,7 @@ TEST_F(SettingsTest, AuditionDefaultIsTheUsersRuntimeElseCacheFolder) {
     }
     for (const auto& [name, value] : saved)
         value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+#endif
 }
 
 TEST_F(SettingsTest, LoadingLeavesAnExistingFileUntouched) {
@@ -109,6 +118,8 @@ TEST_F(SettingsTest, StartFolderThatCannotHoldTheFileGivesDefaults) {
 // A Korvane.ini that is not a regular file of a sane size is not read: every key takes its
 // default, at once, and nothing aborts. A FIFO with no writer must not block the start.
 TEST_F(SettingsTest, ConfigurationThatIsNotASmallRegularFileGivesDefaults) {
+    KORVANE_POSIX_ONLY("links, FIFOs and /dev");
+#ifndef _WIN32
     const std::string model5 = "[PSR Model]\nmodel=5\n";
     // Exactly the largest size read, then one byte more: the same key in front of each.
     const std::string largest = model5 + std::string(kMaxProfileBytes - model5.size(), ';');
@@ -154,9 +165,12 @@ TEST_F(SettingsTest, ConfigurationThatIsNotASmallRegularFileGivesDefaults) {
         if (c.model == 0)
             ExpectDefaults(settings, m_folder.Path());
     }
+#endif
 }
 
 TEST_F(SettingsTest, ReadOnlyStartFolderGivesDefaultsAndRefusesWrites) {
+    KORVANE_POSIX_ONLY("another user and folder modes");
+#ifndef _WIN32
     if (!testing::CanRunUnprivileged())
         GTEST_SKIP() << "running as root without a user nobody";
     testing::HandToUnprivileged(m_folder.Path());
@@ -170,11 +184,14 @@ TEST_F(SettingsTest, ReadOnlyStartFolderGivesDefaultsAndRefusesWrites) {
                std::to_string(m_settings.defaultModel) + " " + std::to_string(written);
     });
     EXPECT_EQ(seen, "0 " + m_folder.Path() + " none 0 0");
+#endif
 }
 
 // A Korvane.ini that is a link: written through only to an existing regular file.
 
 TEST_F(SettingsTest, StartUpCreatesNothingThroughADanglingLink) {
+    KORVANE_POSIX_ONLY("links");
+#ifndef _WIN32
     const std::string outside = m_folder.File("elsewhere.ini");
     std::filesystem::create_symlink(outside, m_path);
     LoadSettings(m_settings, m_folder.Path());
@@ -182,9 +199,12 @@ TEST_F(SettingsTest, StartUpCreatesNothingThroughADanglingLink) {
     EXPECT_FALSE(WriteSetting(m_settings, "PSR Model", "model", "1"));
     EXPECT_FALSE(std::filesystem::exists(outside));
     EXPECT_TRUE(std::filesystem::is_symlink(m_path));
+#endif
 }
 
 TEST_F(SettingsTest, LinkToARegularFileIsWrittenThroughOthersAreNot) {
+    KORVANE_POSIX_ONLY("links and FIFOs");
+#ifndef _WIN32
     WriteBytes(m_folder.File("real.ini"), std::string("[PSR Model]\nmodel=2\n"));
     std::filesystem::create_symlink("real.ini", m_path);
     LoadSettings(m_settings, m_folder.Path());
@@ -202,6 +222,7 @@ TEST_F(SettingsTest, LinkToARegularFileIsWrittenThroughOthersAreNot) {
     }
     EXPECT_EQ(std::filesystem::symlink_status(m_folder.File("fifo")).type(),
               std::filesystem::file_type::fifo);
+#endif
 }
 
 TEST_F(SettingsTest, StoredValuesAreLoaded) {
@@ -319,10 +340,10 @@ TEST_F(SettingsTest, PreferencesWriteFourKeysInOrderAndTheSizeAsTyped) {
     m_settings.defaultStyleLocation = "/styles/100% mine, too";
     m_settings.auditionFolder = "/audition";
     ASSERT_TRUE(WritePreferences(m_settings, "1234"));
-    EXPECT_EQ(ReadBytes(m_path), "[PSR Model]\nmodel=12\n"
-                                 "[Style Base]\nfolder=/styles/100% mine, too\n"
-                                 "[Audit Location]\nfolder=/audition\n"
-                                 "[Most Recently Used]\nsize=1234\n");
+    EXPECT_EQ(ReadBytes(m_path), NativeLines("[PSR Model]\nmodel=12\n"
+                                             "[Style Base]\nfolder=/styles/100% mine, too\n"
+                                             "[Audit Location]\nfolder=/audition\n"
+                                             "[Most Recently Used]\nsize=1234\n"));
     CSettings next;
     LoadSettings(next, m_folder.Path());
     EXPECT_EQ(next.recentListSize, 123);
@@ -348,7 +369,7 @@ TEST_F(SettingsTest, StoredPatternHoldsAllSixteenStepsAndLoadsBack) {
     std::string expected = "[Conversion Pattern]\nstep0=Intro A,Intro A\nstep1=Main A,Main B\n";
     for (int step = 2; step < 16; ++step)
         expected += "step" + std::to_string(step) + "=\n";
-    EXPECT_EQ(ReadBytes(m_path), expected);
+    EXPECT_EQ(ReadBytes(m_path), NativeLines(expected));
 
     CSettings next;
     LoadSettings(next, m_folder.Path());

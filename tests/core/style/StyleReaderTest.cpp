@@ -11,8 +11,10 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace korvane::testing {
 namespace {
@@ -425,22 +427,25 @@ TEST_F(RefusedFileTest, WhatIsNotARegularFileIsRefusedBeforeReading) {
     const std::string style = folder.File("style.sty");
     WriteBytes(style, MinimalStyle());
     std::filesystem::create_directory(folder.File("folder.sty"));
+    struct Case {
+        std::string path;
+        const char* code; // empty: read
+    };
+    std::vector<Case> cases = {{folder.File("folder.sty"), "0x00000015"}, {style, ""}};
+#ifdef _WIN32
+    cases.push_back({"NUL", "0x00000006"}); // Windows has devices by name, and no FIFOs
+#else
     ASSERT_EQ(::mkfifo(folder.File("fifo.sty").c_str(), 0600), 0);
     std::filesystem::create_symlink(style, folder.File("link.sty"));
     std::filesystem::create_directory_symlink(folder.File("folder.sty"), folder.File("dir-link"));
     std::filesystem::create_symlink(folder.File("fifo.sty"), folder.File("fifo-link.sty"));
-    const struct {
-        std::string path;
-        const char* code; // empty: read
-    } cases[] = {
-        {folder.File("folder.sty"), "0x00000015"},
-        {folder.File("dir-link"), "0x00000015"},
-        {folder.File("fifo.sty"), "0x00000006"},
-        {folder.File("fifo-link.sty"), "0x00000006"},
-        {"/dev/null", "0x00000006"},
-        {"/dev/zero", "0x00000006"},
-        {folder.File("link.sty"), ""},
-    };
+    cases.insert(cases.end(), {{folder.File("dir-link"), "0x00000015"},
+                               {folder.File("fifo.sty"), "0x00000006"},
+                               {folder.File("fifo-link.sty"), "0x00000006"},
+                               {"/dev/null", "0x00000006"},
+                               {"/dev/zero", "0x00000006"},
+                               {folder.File("link.sty"), ""}});
+#endif
     for (const auto& c : cases) {
         messages.shown.clear();
         document.StartNextFile();
