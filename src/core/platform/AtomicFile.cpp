@@ -391,7 +391,8 @@ StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>&
     if (mayStayUnnamed && !target.exists && !options.replaceExisting) {
         auto unnamed = CUnnamedFile::Create(FolderOfPath(target.path));
         if (unnamed) {
-            if (!WriteAll(unnamed->Descriptor(), bytes))
+            if (!WriteAll(unnamed->Descriptor(), bytes) ||
+                (flush && fsync(unnamed->Descriptor()) != 0))
                 staged.failure = {WriteStage::Write, errno};
             else
                 staged.unnamed = std::move(unnamed);
@@ -452,8 +453,14 @@ WriteFailure PutInPlace(CTemporaryFile& temporary, const std::string& target,
 
 WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                  const AtomicWriteOptions& options) {
-    StagedWrite staged = StageWrite(path, bytes, options, true, false);
-    if (staged.failure || !staged.temporary)
+    // A new file that may not replace one is made without a name and flushed before it takes
+    // its name: one step in the folder, as a plain copy takes.
+    StagedWrite staged = StageWrite(path, bytes, options, true, true);
+    if (staged.failure)
+        return staged.failure;
+    if (staged.unnamed)
+        return staged.unnamed->Link(staged.target);
+    if (!staged.temporary)
         return staged.failure;
     return PutInPlace(*staged.temporary, staged.target, options.replaceExisting);
 }
