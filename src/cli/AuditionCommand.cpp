@@ -9,6 +9,7 @@
 #include "cli/CliSupport.h"
 #include "cli/VoiceOptions.h"
 #include "platform/AtomicFile.h"
+#include "platform/ScratchFolder.h"
 #include "style/StyleReader.h"
 
 #include <chrono>
@@ -19,10 +20,6 @@
 #include <iterator>
 #include <memory>
 #include <thread>
-
-#include <signal.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 namespace korvane::cli {
 namespace {
@@ -40,48 +37,23 @@ struct AuditionOptions {
     bool portGiven = false;
 };
 
-// What an interrupted command removes: the scratch folder's two files and the folder itself,
-// kept as plain bytes so that the signal handler only unlinks.
-char g_scratchFiles[3][4096];
-
-extern "C" void RemoveScratchAndEnd(int signal) {
-    ::unlink(g_scratchFiles[0]);
-    ::unlink(g_scratchFiles[1]);
-    ::rmdir(g_scratchFiles[2]);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-}
+const char* const kRenderFileName = "render.wav";
 
 // A private folder for VCTEMP.MID and the render in the user's own audition folder, removed
 // afterwards, also when the command is interrupted.
-class CScratchFolder {
+class CAuditionScratch : public CScratchFolder {
 public:
-    CScratchFolder() {
-        const std::string base = DefaultAuditionFolder();
-        CreateAuditionFolder(base, true);
-        std::string pattern = base + "/audition-XXXXXX";
-        if (pattern.size() + 16 >= sizeof g_scratchFiles[0] || !mkdtemp(pattern.data()))
-            return;
-        m_path = pattern;
-        const std::string files[3] = {m_path + "/" + kAuditionFileName, WavPath(), m_path};
-        for (int i = 0; i < 3; ++i)
-            std::snprintf(g_scratchFiles[i], sizeof g_scratchFiles[i], "%s", files[i].c_str());
-        struct sigaction action {};
-        action.sa_handler = RemoveScratchAndEnd;
-        sigemptyset(&action.sa_mask);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP})
-            sigaction(signal, &action, nullptr);
-    }
-    ~CScratchFolder() {
-        std::error_code error;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, error);
-    }
-    const std::string& Path() const { return m_path; }
-    std::string WavPath() const { return m_path + "/render.wav"; }
+    CAuditionScratch()
+        : CScratchFolder(PreparedAuditionFolder(), "audition-",
+                         {kAuditionFileName, kRenderFileName}) {}
+    std::string WavPath() const { return FilePath(kRenderFileName); }
 
 private:
-    std::string m_path;
+    static std::string PreparedAuditionFolder() {
+        const std::string base = DefaultAuditionFolder();
+        CreateAuditionFolder(base, true);
+        return base;
+    }
 };
 
 // Writes the style to the scratch folder's audition file and plays it from the start, as the
@@ -108,7 +80,7 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     if (const auto problem = CheckSoundfont(synthesizer.soundfont))
         return Fail(Printable(*problem) + ".");
 
-    CScratchFolder scratch;
+    CAuditionScratch scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
     synthesizer.wavPath = scratch.WavPath();
@@ -138,7 +110,7 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
 }
 
 ExitCode PlayOnPort(const ByteArray& style, const AuditionOptions& options) {
-    CScratchFolder scratch;
+    CAuditionScratch scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
     std::string failure;
@@ -164,7 +136,7 @@ ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& option
     SynthesizerOptions synthesizer;
     synthesizer.soundfont = FindSoundfont(options.soundfont);
     synthesizer.audioDriver = options.driver == "automatic" ? "" : options.driver;
-    CScratchFolder scratch;
+    CAuditionScratch scratch;
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
     std::string failure;

@@ -1,4 +1,5 @@
 #include "platform/AtomicFile.h"
+#include "platform/ScratchFolder.h"
 
 #include "platform/Paths.h"
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <sys/resource.h>
@@ -33,11 +35,17 @@ constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // every file that exists is named in a Live node when it walks the list, and no path changes
 // under it.
 enum NodeState : int { Free = 0, Taken = 1, Creating = 2, Live = 3 };
+} // namespace
+
 struct CTemporaryNode {
     std::atomic<int> state{Taken};
-    CTemporaryNode* next = nullptr; // set once, before the node is published
+    std::atomic<bool> folder{false}; // a scratch folder, removed after the files
+    CTemporaryNode* next = nullptr;  // set once, before the node is published
     char path[PATH_MAX] = {};
 };
+
+namespace {
+
 std::atomic<CTemporaryNode*> g_temporaries{nullptr};
 std::atomic<bool> g_ending{false};
 // The node this thread is creating a file for, and whether its path is complete: a handler that
@@ -58,8 +66,12 @@ extern "C" void RemoveTemporariesAndRaise(int signal) {
             creating = creating || node->state.load() == Creating;
     }
     for (CTemporaryNode* node = g_temporaries.load(); node; node = node->next) {
-        if (node->state.load() == Live)
+        if (node->state.load() == Live && !node->folder.load())
             unlink(node->path);
+    }
+    for (CTemporaryNode* node = g_temporaries.load(); node; node = node->next) {
+        if (node->state.load() == Live && node->folder.load())
+            rmdir(node->path);
     }
     std::signal(signal, SIG_DFL);
     raise(signal);
@@ -609,6 +621,53 @@ void InstallTemporaryFileCleanup() {
         for (int other : kCleanupSignals)
             sigaddset(&action.sa_mask, other);
         sigaction(signal, &action, nullptr);
+    }
+}
+
+CScratchFolder::CScratchFolder(const std::string& base, const std::string& prefix,
+                               const std::vector<std::string>& fileNames) {
+    const std::string folder = base + "/" + prefix + "XXXXXX";
+    std::size_t longest = 0;
+    for (const std::string& name : fileNames)
+        longest = std::max(longest, name.size());
+    if (folder.size() + 1 + longest >= PATH_MAX)
+        return;
+    // The folder's name is registered before mkdtemp makes it, as a temporary file's is.
+    CTemporaryNode* node = TakeTemporaryNode();
+    node->folder.store(true);
+    t_pCreating.store(node);
+    node->state.store(Creating);
+    std::memcpy(node->path, folder.c_str(), folder.size() + 1);
+    t_named.store(true);
+    const bool made = !g_ending.load() && mkdtemp(node->path) != nullptr;
+    node->state.store(made ? Live : Free);
+    t_named.store(false);
+    t_pCreating.store(nullptr);
+    if (!made) {
+        node->folder.store(false);
+        return;
+    }
+    m_path = node->path;
+    m_pNodes.push_back(node);
+    for (const std::string& name : fileNames) {
+        CTemporaryNode* file = TakeTemporaryNode();
+        const std::string path = FilePath(name);
+        std::memcpy(file->path, path.c_str(), path.size() + 1);
+        file->state.store(Live);
+        m_pNodes.push_back(file);
+    }
+}
+
+CScratchFolder::~CScratchFolder() {
+    // Files first, the folder last; every node goes back to the registry.
+    for (auto node = m_pNodes.rbegin(); node != m_pNodes.rend(); ++node) {
+        std::error_code error;
+        if ((*node)->folder.load())
+            std::filesystem::remove_all((*node)->path, error); // and whatever else was put there
+        else
+            unlink((*node)->path);
+        (*node)->folder.store(false);
+        (*node)->state.store(Free);
     }
 }
 

@@ -2,6 +2,7 @@
 // rewritten in place, a name taken while writing, an interrupted write, a replaced file's owner.
 
 #include "platform/AtomicFile.h"
+#include "platform/ScratchFolder.h"
 
 #include "platform/Paths.h"
 #include "platform/RegularFile.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include "support/Unprivileged.h"
@@ -188,6 +190,9 @@ TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
                 raise(std::atoi(getenv("KORVANE_TEST_SIGNAL")));
             });
             setenv("KORVANE_TEST_SIGNAL", std::to_string(signal).c_str(), 1);
+            // A scratch folder and its file go with the temporary files.
+            CScratchFolder scratch(folder.Path(), "scratch-", {"VCTEMP.MID"});
+            std::ofstream(scratch.FilePath("VCTEMP.MID")) << "MThd";
             WriteFileAtomically(folder.File("out.sty"), std::vector<std::uint8_t>(100000, 1));
             _exit(0);
         }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+struct CTemporaryNode;
+
+// A private folder (mode 700) made inside base, for files that live only while a command runs:
+// audition's VCTEMP.MID and its render. The folder and the files named at its making are removed
+// when the object goes, and on SIGINT, SIGTERM or SIGHUP by the handlers that
+// InstallTemporaryFileCleanup installs for the temporary files of writes. Built where audition is
+// (POSIX systems); the Windows build of the core has no audition yet.
+class CScratchFolder {
+public:
+    CScratchFolder(const std::string& base, const std::string& prefix,
+                   const std::vector<std::string>& fileNames);
+    ~CScratchFolder();
+    CScratchFolder(const CScratchFolder&) = delete;
+    CScratchFolder& operator=(const CScratchFolder&) = delete;
+
+    // Empty when the folder could not be made.
+    const std::string& Path() const { return m_path; }
+    std::string FilePath(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+    std::vector<CTemporaryNode*> m_pNodes; // the folder's node first, then its files'
+};
+
+} // namespace korvane
