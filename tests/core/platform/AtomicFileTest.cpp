@@ -216,7 +216,10 @@ TEST_F(AtomicFileTest, AGroupsFilesTakeTheirNamesAtItsCommitAndNoneWithoutIt) {
     EXPECT_FALSE(group.Add(folder.File("a.sty"), kNew, keep));
     EXPECT_FALSE(group.Add(folder.File("b.sty"), kNew, keep));
     EXPECT_EQ(group.Size(), 2u);
-    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{}); // files without a name yet
+#ifndef _WIN32
+    // Files without a name yet (Windows has no unnamed files: its temporaries have names).
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
+#endif
     EXPECT_FALSE(fs::exists(folder.File("a.sty")));
     WriteBytes(folder.File("b.sty"), std::string("other")); // taken before the commit
     const std::vector<CCommitGroup::Outcome> outcomes = group.Commit();
