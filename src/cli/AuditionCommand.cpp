@@ -72,6 +72,14 @@ bool PlayStyle(CMidPlay& midPlay, const std::string& folder, const ByteArray& st
     return midPlay.IsOpen();
 }
 
+// The built-in synthesizer, from the audio module; null with the reason when the module cannot
+// be loaded.
+std::unique_ptr<CSynthesizerSequencer> MakeSynthesizer(const SynthesizerOptions& options,
+                                                       std::string& failure) {
+    const AudioModuleEntry* audio = LoadAudioModule(failure);
+    return audio ? audio->makeSynthesizer(options) : nullptr;
+}
+
 ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     SynthesizerOptions synthesizer;
     synthesizer.soundfont = FindSoundfont(options.soundfont);
@@ -85,10 +93,9 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
         return Fail("cannot make a temporary folder.");
     synthesizer.wavPath = scratch.WavPath();
     std::string failure;
-    const AudioModuleEntry* audio = LoadAudioModule(failure);
-    if (!audio)
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = MakeSynthesizer(synthesizer, failure);
+    if (!sequencer)
         return Fail(failure);
-    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
     CConsoleMessages messages;
     CMidPlay midPlay(*sequencer, messages);
     const bool played =
@@ -140,10 +147,9 @@ ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& option
     if (scratch.Path().empty())
         return Fail("cannot make a temporary folder.");
     std::string failure;
-    const AudioModuleEntry* audio = LoadAudioModule(failure);
-    if (!audio)
+    const std::unique_ptr<CSynthesizerSequencer> sequencer = MakeSynthesizer(synthesizer, failure);
+    if (!sequencer)
         return Fail(failure);
-    const std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(synthesizer);
     CConsoleMessages messages;
     CMidPlay midPlay(*sequencer, messages);
     if (!PlayStyle(midPlay, scratch.Path(), style))

@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "platform/DisplayText.h"
+#include "style/StyleReader.h"
 
 #include <iostream>
 #include <memory>
@@ -23,6 +24,12 @@ MessageAnswer CConsoleMessages::Show(const std::string& text, const std::string&
     }
     std::cerr << "korvane-cli: " << caption << " " << shown << "\n";
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
+bool ReadStyleForCommand(const std::string& path, CStyleDocument& document) {
+    CConsoleMessages messages;
+    document.StartNextFile();
+    return ReadStyleFile(path, document, messages) == ReadResult::Ok;
 }
 
 ExitCode Fail(const std::string& problem) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MessageBox.h"
+#include "style/StyleDocument.h"
 
 #include <CLI/CLI.hpp>
 
@@ -19,6 +20,10 @@ public:
     MessageAnswer Show(const std::string& text, const std::string& caption, MessageIcon,
                        MessageButtons buttons) override;
 };
+
+// Reads the style file at path into document as Open reads it; false after the reader's
+// message on stderr.
+bool ReadStyleForCommand(const std::string& path, CStyleDocument& document);
 
 // Prints "korvane-cli: problem" on stderr and returns ExitCode::Failure.
 ExitCode Fail(const std::string& problem);

@@ -163,10 +163,8 @@ void PrintInfoText(const std::string& path, const CStyleDocument& document, bool
 }
 
 ExitCode RunInfo(const InfoOptions& options) {
-    CConsoleMessages messages;
     CStyleDocument document;
-    document.StartNextFile();
-    if (ReadStyleFile(options.path, document, messages) != ReadResult::Ok)
+    if (!ReadStyleForCommand(options.path, document))
         return ExitCode::Failure;
     if (options.json)
         PrintInfoJson(document, options.notes);

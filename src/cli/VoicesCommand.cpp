@@ -58,10 +58,8 @@ void PrintVoicesText(const std::string& path, const CStyleDocument& document) {
 }
 
 ExitCode RunVoices(const VoicesOptions& options) {
-    CConsoleMessages messages;
     CStyleDocument document;
-    document.StartNextFile();
-    if (ReadStyleFile(options.path, document, messages) != ReadResult::Ok)
+    if (!ReadStyleForCommand(options.path, document))
         return ExitCode::Failure;
     if (options.json)
         std::cout << nlohmann::ordered_json{{"sections", VoicesJson(document)}}.dump() << "\n";
