@@ -107,14 +107,14 @@ ByteArray BuildHeaderBlock(const CStyleProperties& p) {
 
 // The slots written from one section: those its destination list names first, in the order they
 // were assigned, then any the section serves by name alone.
-std::vector<int> SlotsWrittenFrom(const StyleWriteInput& input, const CStyleSection* section) {
+std::vector<int> SlotsWrittenFrom(const SlotSections& written, const CStyleSection* section) {
     std::vector<int> slots;
     for (std::uint32_t d : section->GetDestinations()) {
-        if (d < kSlotCount && FindSlotSection(input, int(d)) == section)
+        if (d < kSlotCount && written[d] == section)
             slots.push_back(int(d));
     }
     for (int d = 0; d < kSlotCount; ++d) {
-        if (FindSlotSection(input, d) == section &&
+        if (written[std::size_t(d)] == section &&
             std::find(slots.begin(), slots.end(), d) == slots.end())
             slots.push_back(d);
     }
@@ -123,7 +123,8 @@ std::vector<int> SlotsWrittenFrom(const StyleWriteInput& input, const CStyleSect
 
 // The new section list of one CSEG record: every destination name written from a section that
 // refers to the record, once each, in the order of assignment, joined by single commas.
-std::string BuildSdecText(const StyleWriteInput& input, const CCsegRecord* record) {
+std::string BuildSdecText(const StyleWriteInput& input, const SlotSections& written,
+                          const CCsegRecord* record) {
     std::string text;
     std::vector<const CStyleSection*> seen;
     for (const CStyleSection* section : input.assignedSections) {
@@ -131,7 +132,7 @@ std::string BuildSdecText(const StyleWriteInput& input, const CCsegRecord* recor
             std::find(seen.begin(), seen.end(), section) != seen.end())
             continue;
         seen.push_back(section);
-        for (int slot : SlotsWrittenFrom(input, section)) {
+        for (int slot : SlotsWrittenFrom(written, section)) {
             if (!text.empty())
                 text += ',';
             text += EventText(input.slots[slot].destinationName);
@@ -157,10 +158,18 @@ const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot) {
     return nullptr;
 }
 
+SlotSections FindSlotSections(const StyleWriteInput& input) {
+    SlotSections written{};
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        written[std::size_t(slot)] = FindSlotSection(input, slot);
+    return written;
+}
+
 std::vector<WrittenSection> WrittenSections(const StyleWriteInput& input) {
+    const SlotSections written = FindSlotSections(input);
     std::vector<WrittenSection> sections;
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        const CStyleSection* section = FindSlotSection(input, slot);
+        const CStyleSection* section = written[std::size_t(slot)];
         if (!section)
             continue;
         const ByteArray* data = section->GetData();
@@ -186,11 +195,11 @@ bool HasVoiceChanges(const StyleWriteInput& input) {
     return input.voiceChanges && !input.voiceChanges->IsEmpty();
 }
 
-std::size_t SectionTotal(const StyleWriteInput& input,
+std::size_t SectionTotal(const StyleWriteInput& input, const SlotSections& written,
                          const std::array<ByteArray, kSlotCount>* changed) {
     std::size_t total = 0;
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (const CStyleSection* section = FindSlotSection(input, slot))
+        if (const CStyleSection* section = written[std::size_t(slot)])
             total += 3 + EventText(input.slots[slot].destinationName).size() +
                      (changed ? (*changed)[std::size_t(slot)].size() : section->GetDataLength());
     }
@@ -200,25 +209,27 @@ std::size_t SectionTotal(const StyleWriteInput& input,
 } // namespace
 
 std::size_t SectionTotal(const StyleWriteInput& input) {
+    const SlotSections written = FindSlotSections(input);
     if (!HasVoiceChanges(input))
-        return SectionTotal(input, nullptr);
+        return SectionTotal(input, written, nullptr);
     const auto changed = ChangedSlotBytes(input);
-    return SectionTotal(input, &changed);
+    return SectionTotal(input, written, &changed);
 }
 
 ByteArray BuildStyleBytes(const StyleWriteInput& input) {
     const CStyleProperties& p = input.properties;
     const ByteArray header = BuildHeaderBlock(p);
+    const SlotSections written = FindSlotSections(input);
     std::optional<std::array<ByteArray, kSlotCount>> changed;
     if (HasVoiceChanges(input))
         changed = ChangedSlotBytes(input);
     const std::size_t trackLength =
-        1 + header.size() + SectionTotal(input, changed ? &*changed : nullptr) + 3;
+        1 + header.size() + SectionTotal(input, written, changed ? &*changed : nullptr) + 3;
     std::vector<std::string> sdecTexts;
     sdecTexts.reserve(input.csegs.size());
     std::size_t casmLength = 0;
     for (const CCsegRecord* record : input.csegs) {
-        sdecTexts.push_back(BuildSdecText(input, record));
+        sdecTexts.push_back(BuildSdecText(input, written, record));
         if (!sdecTexts.back().empty())
             casmLength += 16 + sdecTexts.back().size() + record->GetCtabLength();
     }
@@ -237,7 +248,7 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input) {
     out.Byte(0x00);
     out.Run(header);
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        const CStyleSection* section = FindSlotSection(input, slot);
+        const CStyleSection* section = written[std::size_t(slot)];
         if (!section)
             continue;
         const std::string name = EventText(input.slots[slot].destinationName);
@@ -270,11 +281,6 @@ ByteArray BuildStyleBytes(const StyleWriteInput& input) {
     }
     return bytes;
 }
-
-namespace {
-
-// The code is put in before the path, so that a "%c" or "%s" inside the path stays as it is.
-} // namespace
 
 Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, ByteArray& bytes) {
     if (SectionTotal(input) == 0)

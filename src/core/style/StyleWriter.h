@@ -7,6 +7,7 @@
 #include "style/StyleDocument.h"
 #include "style/StyleVoices.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct StyleWriteInput {
 // The section that a slot is written from: the assigned section whose destination list holds the
 // slot; for a slot no section holds, the first assigned section of the slot's source name.
 const CStyleSection* FindSlotSection(const StyleWriteInput& input, int slot);
+
+// Every slot's section (nullptr for a slot not written), found once for a whole build.
+using SlotSections = std::array<const CStyleSection*, kSlotCount>;
+SlotSections FindSlotSections(const StyleWriteInput& input);
 
 // The sections as they will be written, in slot order, with their own bytes (the voice changes
 // not yet applied).
