@@ -30,16 +30,31 @@ int Run(const std::vector<std::string>& arguments) {
                "Run 'korvane-cli COMMAND --help' for the options of one command.\n"
                "Exit status: 0 success, 1 failure (the reason on stderr), 2 a usage error.");
     app.require_subcommand(1);
-    std::vector<Command> commands;
-    commands.push_back(AddInfoCommand(app));
-    commands.push_back(AddModelsCommand(app));
-    commands.push_back(AddConvertCommand(app));
-    commands.push_back(AddBatchCommand(app));
+    // Building a command's options is most of the program's start, so a command line that
+    // names a command at its start builds that command alone; any other (--help, --help-all, a
+    // misspelt command) builds them all, for the help and the messages that list them.
+    struct CommandEntry {
+        const char* name;
+        Command (*add)(CLI::App&);
+    };
+    static constexpr CommandEntry kCommands[] = {
+        {"info", AddInfoCommand},         {"models", AddModelsCommand},
+        {"convert", AddConvertCommand},   {"batch", AddBatchCommand},
 #ifdef KORVANE_AUDITION
-    commands.push_back(AddAuditionCommand(app));
-    commands.push_back(AddPortsCommand(app));
+        {"audition", AddAuditionCommand}, {"ports", AddPortsCommand},
 #endif
-    commands.push_back(AddVoicesCommand(app));
+        {"voices", AddVoicesCommand},
+    };
+    const CommandEntry* named = nullptr;
+    for (const CommandEntry& entry : kCommands) {
+        if (arguments.size() > 1 && arguments[1] == entry.name)
+            named = &entry;
+    }
+    std::vector<Command> commands;
+    for (const CommandEntry& entry : kCommands) {
+        if (named == nullptr || named == &entry)
+            commands.push_back(entry.add(app));
+    }
 
     try {
         std::vector<const char*> argv;
