@@ -19,6 +19,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <thread>
 
 namespace korvane::cli {
@@ -73,11 +74,16 @@ bool PlayStyle(CMidPlay& midPlay, const std::string& folder, const ByteArray& st
 }
 
 // The built-in synthesizer, from the audio module; null with the reason when the module cannot
-// be loaded.
+// be loaded. The module says no more than null when it ran out of memory.
 std::unique_ptr<CSynthesizerSequencer> MakeSynthesizer(const SynthesizerOptions& options,
                                                        std::string& failure) {
     const AudioModuleEntry* audio = LoadAudioModule(failure);
-    return audio ? audio->makeSynthesizer(options) : nullptr;
+    if (!audio)
+        return nullptr;
+    std::unique_ptr<CSynthesizerSequencer> sequencer = audio->makeSynthesizer(options);
+    if (!sequencer)
+        throw std::bad_alloc();
+    return sequencer;
 }
 
 ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
@@ -125,6 +131,8 @@ ExitCode PlayOnPort(const ByteArray& style, const AuditionOptions& options) {
     if (!audio)
         return Fail(failure);
     const std::unique_ptr<CPortSequencer> sequencer = audio->makePortSequencer(options.port);
+    if (!sequencer)
+        throw std::bad_alloc(); // the module ran out of memory
     CConsoleMessages messages;
     CMidPlay midPlay(*sequencer, messages);
     if (!PlayStyle(midPlay, scratch.Path(), style))

@@ -14,7 +14,8 @@
 
 namespace korvane {
 
-// What the module offers: the table its function kAudioModuleSymbol returns.
+// What the module offers: the table its function kAudioModuleSymbol returns. No exception leaves
+// the module; a sequencer it could not make (out of memory) is null.
 struct AudioModuleEntry {
     std::unique_ptr<CSynthesizerSequencer> (*makeSynthesizer)(SynthesizerOptions options);
     std::unique_ptr<CPortSequencer> (*makePortSequencer)(std::string portName);

@@ -5,15 +5,26 @@
 namespace korvane {
 namespace {
 
-std::unique_ptr<CSynthesizerSequencer> MakeSynthesizer(SynthesizerOptions options) {
+// Nothing thrown in the module leaves it: a program may carry its own C++ runtime, which cannot
+// catch what this one throws. What could not be made is null; ports that could not be listed,
+// none.
+std::unique_ptr<CSynthesizerSequencer> MakeSynthesizer(SynthesizerOptions options) noexcept try {
     return std::make_unique<CSynthesizerSequencer>(std::move(options));
+} catch (...) {
+    return nullptr;
 }
 
-std::unique_ptr<CPortSequencer> MakePortSequencer(std::string portName) {
+std::unique_ptr<CPortSequencer> MakePortSequencer(std::string portName) noexcept try {
     return std::make_unique<CPortSequencer>(std::move(portName));
+} catch (...) {
+    return nullptr;
 }
 
-const AudioModuleEntry kEntry{MakeSynthesizer, MakePortSequencer, FindOutputPorts};
+std::vector<std::string> ListPorts() noexcept try { return FindOutputPorts(); } catch (...) {
+    return {};
+}
+
+const AudioModuleEntry kEntry{MakeSynthesizer, MakePortSequencer, ListPorts};
 
 } // namespace
 } // namespace korvane

@@ -24,13 +24,18 @@ std::unique_ptr<ISequencer> MakeAuditionSequencer(const std::string& output,
     const AudioModuleEntry* module = LoadAudioModule(failure);
     if (!module)
         return nullptr;
+    std::unique_ptr<ISequencer> made;
     if (output.empty() || output == kBuiltInSynthesizer) {
         SynthesizerOptions options;
         options.soundfont = FindSoundfont(soundfont);
         options.audioDriver = driver == "automatic" ? "" : driver;
-        return module->makeSynthesizer(std::move(options));
+        made = module->makeSynthesizer(std::move(options));
+    } else {
+        made = module->makePortSequencer(output);
     }
-    return module->makePortSequencer(output);
+    if (!made)
+        failure = "not enough memory"; // all the module says of it
+    return made;
 }
 
 CSettingsSequencer::Made CSettingsSequencer::Make(const std::string& output,

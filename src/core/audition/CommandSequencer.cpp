@@ -56,16 +56,25 @@ SequencerError CCommandSequencer::Fail(SequencerError error, const std::string& 
     return error;
 }
 
-int CCommandSequencer::SendCommand(const std::string& command) {
+// Nothing thrown in a sequencer leaves it: the sequencers live in the audio module, and a program
+// that carries its own C++ runtime cannot catch what the module's runtime throws. A command that
+// ran out of memory has failed, without a reason of its own.
+int CCommandSequencer::SendCommand(const std::string& command) try {
     return int(Run(command));
+} catch (...) {
+    m_lastError = SequencerError::Failed;
+    m_lastReason.clear();
+    return int(SequencerError::Failed);
 }
 
-std::optional<std::string> CCommandSequencer::GetErrorText(int code) {
+std::optional<std::string> CCommandSequencer::GetErrorText(int code) try {
     if (code == int(m_lastError) && !m_lastReason.empty())
         return m_lastReason;
     if (code <= int(SequencerError::None) || code > int(SequencerError::Stalled))
         return std::nullopt;
     return FixedText(SequencerError(code));
+} catch (...) {
+    return std::nullopt;
 }
 
 SequencerError CCommandSequencer::Run(const std::string& command) {

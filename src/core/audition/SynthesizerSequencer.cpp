@@ -300,13 +300,13 @@ double CSynthesizerSequencer::GetRenderedSeconds() const {
 void CSynthesizerSequencer::Prepare() {
     if (m_pEngine || m_pLoading)
         return;
-    auto loading = std::make_shared<Loading>();
     try {
+        auto loading = std::make_shared<Loading>();
         // Detached: a load that takes long never holds up the window's thread or its exit.
         std::thread([loading, options = m_options] { loading->Load(options); }).detach();
         m_pLoading = std::move(loading);
-    } catch (const std::system_error&) {
-        // No thread to spare: the first open loads instead.
+    } catch (...) {
+        // No thread (or memory) to spare: the first open loads instead.
     }
 }
 
@@ -552,7 +552,7 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
     return SequencerError::None;
 }
 
-SequencerError CSynthesizerSequencer::WaitWhilePlaying() {
+SequencerError CSynthesizerSequencer::WaitWhilePlaying() try {
     if (!m_pEngine || !m_options.wavPath.empty())
         return SequencerError::None;
     const auto stall = std::chrono::duration<double>(m_options.stallSeconds);
@@ -578,6 +578,8 @@ SequencerError CSynthesizerSequencer::WaitWhilePlaying() {
         }
     }
     return SequencerError::None;
+} catch (...) {
+    return SequencerError::Failed; // as every command: nothing thrown leaves the module
 }
 
 SequencerError CSynthesizerSequencer::Stop() {

@@ -18,7 +18,8 @@ struct SynthesizerOptions {
     // 44.1 kHz), faster than real time, instead of playing it on an audio driver.
     std::string wavPath;
     // Called from the rendering thread with each block the synthesizer renders, and the file's
-    // position (in frames) of its first frame; -1 while nothing plays (benchmarks, tests).
+    // position (in frames) of its first frame; -1 while nothing plays (benchmarks, tests). It must
+    // not throw: it runs inside the audio module.
     std::function<void(const float* left, const float* right, int frames, std::int64_t fileFrame)>
         onBuffer;
     // How long the synthesizer may render nothing before a play gives up on it.

@@ -256,8 +256,10 @@ TEST(EventSchedulerTest, RepeatingStartsOverAtTheEndUntilSetOff) {
 // file player was seen to hang on such styles.
 ByteArray SaxophoneTrack() {
     std::vector<std::pair<std::uint32_t, ByteArray>> events = {
-        {0, {0xFF, 0x51, 0x03, 0x06, 0x1A, 0x80}}, {0, {0xB6, 0x00, 0x00}},
-        {0, {0xB6, 0x20, 0x00}},                   {0, {0xC6, 67}}};
+        {0, {0xFF, 0x51, 0x03, 0x06, 0x1A, 0x80}},
+        {0, {0xB6, 0x00, 0x00}},
+        {0, {0xB6, 0x20, 0x00}},
+        {0, {0xC6, 67}}};
     const std::uint32_t end = 1920 * 4 * 8;
     for (std::uint32_t tick = 0, step = 0; tick < end; tick += 2500 + (step++ * 467) % 1400) {
         events.push_back({tick, {0x96, 36, 100}});
@@ -316,6 +318,27 @@ TEST_F(SequencerTest, ARenderEndsWithTheMusicOrGivesUpOnAStalledSynthesizer) {
         EXPECT_EQ(sequencer.GetRenderedSeconds(), 0.0);
     }
     hold->set_value(); // the given-up render thread may end now
+}
+
+// A sequencer runs inside the audio module, whose exceptions a program with its own C++ runtime
+// cannot catch: what a command throws makes it fail instead.
+TEST_F(SequencerTest, ACommandThatThrowsFailsInsteadOfLeavingTheSequencer) {
+    struct CThrowingSequencer : CCommandSequencer {
+        SequencerError OpenFile(const std::string&, const ByteArray&,
+                                const CMidiSequence&) override {
+            throw std::bad_alloc();
+        }
+        SequencerError Rewind() override { return SequencerError::None; }
+        SequencerError Play() override { return SequencerError::None; }
+        SequencerError Stop() override { return SequencerError::None; }
+        void CloseFile() override {}
+    } sequencer;
+    const std::string path = folder.File("empty track.mid");
+    WriteBytes(path, std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0", 26));
+
+    EXPECT_EQ(sequencer.SendCommand("open sequencer!" + path + " alias song wait"),
+              int(SequencerError::Failed));
+    EXPECT_EQ(sequencer.GetErrorText(int(SequencerError::Failed)), "the sequencer failed");
 }
 
 TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
