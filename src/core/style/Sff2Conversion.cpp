@@ -88,6 +88,7 @@ Ctb2Conversion ConvertCtb2(const ByteArray& ctb2, std::uint32_t chunkLength) {
         ctabTable = kCtabBass;
 
     ByteArray& ctab = result.ctab;
+    ctab.reserve(kCommonLength + kZoneLength + (ctb2.size() - kSpecialFeature));
     ctab.assign(ctb2.begin(), ctb2.begin() + kCommonLength);
     ctab.insert(ctab.end(), ctb2.begin() + kMiddleZone, ctb2.begin() + kMiddleZone + kZoneLength);
     ctab[kCommonLength] = ntr == kGuitar ? kCtabRootFixed : ntr;
