@@ -86,6 +86,25 @@ std::unique_ptr<CSynthesizerSequencer> MakeSynthesizer(const SynthesizerOptions&
     return sequencer;
 }
 
+// What every audition shares: a scratch folder for the written style, a sequencer from the audio
+// module (make gives it, or null with the reason), and a player on it as the window's Play has;
+// once the style plays, finish(sequencer, player) waits for it and says how it ended.
+template <typename Make, typename Finish>
+ExitCode PlayStyleOn(const ByteArray& style, Make make, Finish finish) {
+    CAuditionScratch scratch;
+    if (scratch.Path().empty())
+        return Fail("cannot make a temporary folder.");
+    std::string failure;
+    const auto sequencer = make(scratch, failure);
+    if (!sequencer)
+        return Fail(failure);
+    CConsoleMessages messages;
+    CMidPlay midPlay(*sequencer, messages);
+    if (!PlayStyle(midPlay, scratch.Path(), style))
+        return ExitCode::Failure; // the player has said why
+    return finish(*sequencer, midPlay);
+}
+
 ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     SynthesizerOptions synthesizer;
     synthesizer.soundfont = FindSoundfont(options.soundfont);
@@ -94,79 +113,64 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
     if (const auto problem = CheckSoundfont(synthesizer.soundfont))
         return Fail(Printable(*problem) + ".");
 
-    CAuditionScratch scratch;
-    if (scratch.Path().empty())
-        return Fail("cannot make a temporary folder.");
-    synthesizer.wavPath = scratch.WavPath();
-    std::string failure;
-    const std::unique_ptr<CSynthesizerSequencer> sequencer = MakeSynthesizer(synthesizer, failure);
-    if (!sequencer)
-        return Fail(failure);
-    CConsoleMessages messages;
-    CMidPlay midPlay(*sequencer, messages);
-    const bool played =
-        PlayStyle(midPlay, scratch.Path(), style) && sequencer->GetRenderedSeconds() > 0.0;
-    midPlay.Halt();
-    midPlay.Close();
-    if (!played)
-        return ExitCode::Failure; // the player has said why
+    auto make = [&](const CAuditionScratch& scratch, std::string& failure) {
+        synthesizer.wavPath = scratch.WavPath();
+        return MakeSynthesizer(synthesizer, failure);
+    };
+    return PlayStyleOn(style, make, [&](CSynthesizerSequencer& sequencer, CMidPlay& midPlay) {
+        const bool played = sequencer.GetRenderedSeconds() > 0.0;
+        midPlay.Halt();
+        midPlay.Close();
+        if (!played)
+            return ExitCode::Failure; // the player has said why
 
-    std::ifstream in(synthesizer.wavPath, std::ios::binary);
-    const std::vector<std::uint8_t> wav{std::istreambuf_iterator<char>(in),
-                                        std::istreambuf_iterator<char>()};
-    if (const WriteFailure failure = WriteFileAtomically(options.render, wav))
-        return Fail("cannot write " + Printable(options.render) + ": " +
-                    std::generic_category().message(failure.errorCode));
-    std::printf("Rendered %s: %.1f seconds.\n", Printable(options.render).c_str(),
-                sequencer->GetRenderedSeconds());
-    return ExitCode::Success;
+        std::ifstream in(synthesizer.wavPath, std::ios::binary);
+        const std::vector<std::uint8_t> wav{std::istreambuf_iterator<char>(in),
+                                            std::istreambuf_iterator<char>()};
+        if (const WriteFailure failure = WriteFileAtomically(options.render, wav))
+            return Fail("cannot write " + Printable(options.render) + ": " +
+                        std::generic_category().message(failure.errorCode));
+        std::printf("Rendered %s: %.1f seconds.\n", Printable(options.render).c_str(),
+                    sequencer.GetRenderedSeconds());
+        return ExitCode::Success;
+    });
 }
 
 ExitCode PlayOnPort(const ByteArray& style, const AuditionOptions& options) {
-    CAuditionScratch scratch;
-    if (scratch.Path().empty())
-        return Fail("cannot make a temporary folder.");
-    std::string failure;
-    const AudioModuleEntry* audio = LoadAudioModule(failure);
-    if (!audio)
-        return Fail(failure);
-    const std::unique_ptr<CPortSequencer> sequencer = audio->makePortSequencer(options.port);
-    if (!sequencer)
-        throw std::bad_alloc(); // the module ran out of memory
-    CConsoleMessages messages;
-    CMidPlay midPlay(*sequencer, messages);
-    if (!PlayStyle(midPlay, scratch.Path(), style))
-        return ExitCode::Failure; // the player has said why
-    while (sequencer->IsPlaying())
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    midPlay.Halt();
-    midPlay.Close();
-    if (sequencer->HasLostPort())
-        return Fail("the MIDI output port " + Printable(sequencer->GetOpenedName()) + " has gone.");
-    std::cout << "Played on " << Printable(sequencer->GetOpenedName()) << ".\n";
-    return ExitCode::Success;
+    auto make = [&](const CAuditionScratch&, std::string& failure) {
+        const AudioModuleEntry* audio = LoadAudioModule(failure);
+        std::unique_ptr<CPortSequencer> sequencer;
+        if (audio && !(sequencer = audio->makePortSequencer(options.port)))
+            throw std::bad_alloc(); // the module ran out of memory
+        return sequencer;
+    };
+    return PlayStyleOn(style, make, [](CPortSequencer& sequencer, CMidPlay& midPlay) {
+        while (sequencer.IsPlaying())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        midPlay.Halt();
+        midPlay.Close();
+        if (sequencer.HasLostPort())
+            return Fail("the MIDI output port " + Printable(sequencer.GetOpenedName()) +
+                        " has gone.");
+        std::cout << "Played on " << Printable(sequencer.GetOpenedName()) << ".\n";
+        return ExitCode::Success;
+    });
 }
 
 ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& options) {
     SynthesizerOptions synthesizer;
     synthesizer.soundfont = FindSoundfont(options.soundfont);
     synthesizer.audioDriver = options.driver == "automatic" ? "" : options.driver;
-    CAuditionScratch scratch;
-    if (scratch.Path().empty())
-        return Fail("cannot make a temporary folder.");
-    std::string failure;
-    const std::unique_ptr<CSynthesizerSequencer> sequencer = MakeSynthesizer(synthesizer, failure);
-    if (!sequencer)
-        return Fail(failure);
-    CConsoleMessages messages;
-    CMidPlay midPlay(*sequencer, messages);
-    if (!PlayStyle(midPlay, scratch.Path(), style))
-        return ExitCode::Failure; // the player has said why
-    if (sequencer->WaitWhilePlaying() != SequencerError::None)
-        return Fail(sequencer->GetErrorText(int(SequencerError::Stalled)).value_or("") + ".");
-    midPlay.Halt();
-    midPlay.Close();
-    return ExitCode::Success;
+    auto make = [&](const CAuditionScratch&, std::string& failure) {
+        return MakeSynthesizer(synthesizer, failure);
+    };
+    return PlayStyleOn(style, make, [](CSynthesizerSequencer& sequencer, CMidPlay& midPlay) {
+        if (sequencer.WaitWhilePlaying() != SequencerError::None)
+            return Fail(sequencer.GetErrorText(int(SequencerError::Stalled)).value_or("") + ".");
+        midPlay.Halt();
+        midPlay.Close();
+        return ExitCode::Success;
+    });
 }
 
 // --section: the style that plays the one section of IN, after its SInt section's setup events.
