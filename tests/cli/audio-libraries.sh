@@ -3,7 +3,7 @@
 # PulseAudio, SDL or X11 (the window none but Qt's own X11), and convert, info, models and batch
 # never open the audio module that brings them (the loader's own log of every object it loads),
 # while ports does. A copy of the tool without its module still converts, and ports then fails
-# with the reason.
+# with the reason. The module carries no registry of temporary files of its own.
 #   audio-libraries.sh KORVANE_CLI STYLE [KORVANE_WINDOW]
 set -u
 cli=$1
@@ -33,6 +33,12 @@ for run in "convert $style --model PSR-9000 --by-name -o $work/a.sty" "info $sty
 done
 found=$(loaded "$cli" ports)
 grep -q 'korvane-audio\.so' <<<"$found" || fail "korvane-cli ports does not load the audio module"
+# The module writes no file of its own: it carries no second registry of temporary files, whose
+# signal handler would not know the program's.
+module=$(grep -m1 'korvane-audio\.so' <<<"$found")
+if [ -n "$module" ] && nm -C "$module" | grep -E 'InstallTemporaryFileCleanup|g_temporaries'; then
+    fail "the audio module carries its own registry of temporary files"
+fi
 
 cp "$cli" "$work/korvane-cli"
 "$work/korvane-cli" convert "$style" --model PSR-9000 --by-name -o "$work/b.sty" >/dev/null ||

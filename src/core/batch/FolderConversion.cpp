@@ -201,7 +201,7 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     };
     auto commit = [&] {
         lastCommit.store(Clock::now().time_since_epoch().count());
-        for (const CCommitGroup::Outcome& outcome : group.Commit())
+        for (const CCommitGroup::CommittedFile& outcome : group.Commit())
             commitFailures[indexOfTarget.at(outcome.path)] = outcome.failure;
     };
 

@@ -2,6 +2,7 @@
 #include "platform/ScratchFolder.h"
 
 #include "platform/Paths.h"
+#include "platform/SystemFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -45,6 +46,8 @@ struct CTemporaryNode {
 };
 
 namespace {
+
+using system::WriteAll;
 
 std::atomic<CTemporaryNode*> g_temporaries{nullptr};
 std::atomic<bool> g_ending{false};
@@ -183,23 +186,6 @@ public:
 private:
     int m_descriptor;
 };
-
-bool WriteAll(int descriptor, const std::vector<std::uint8_t>& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Puts the temporary file in place without replacing anything: the kernel refuses an existing
 // name in the same step. File systems without that rename get link and unlink, which refuse an
@@ -509,13 +495,13 @@ std::size_t CCommitGroup::Size() const {
     return m_entries.size();
 }
 
-std::vector<CCommitGroup::Outcome> CCommitGroup::Commit() {
+std::vector<CCommitGroup::CommittedFile> CCommitGroup::Commit() {
     std::vector<std::unique_ptr<Entry>> entries;
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         entries.swap(m_entries);
     }
-    std::vector<Outcome> outcomes;
+    std::vector<CommittedFile> outcomes;
     outcomes.reserve(entries.size());
     if (entries.empty())
         return outcomes;
@@ -590,12 +576,6 @@ std::vector<CCommitGroup::Outcome> CCommitGroup::Commit() {
             outcomes[i].failure = {WriteStage::Replace, folderOf[i]->failure};
     }
     return outcomes;
-}
-
-WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& bytes) {
-    if (!WriteAll(descriptor, bytes))
-        return {WriteStage::Write, errno};
-    return {};
 }
 
 bool CreateFileIfMissing(const std::string& path) {

@@ -68,12 +68,12 @@ public:
                      const AtomicWriteOptions& options = {});
     std::size_t Size() const; // files added and not yet committed
 
-    struct Outcome {
+    struct CommittedFile {
         std::string path; // as given to Add
         WriteFailure failure;
     };
     // One outcome per file, in the order they were added.
-    std::vector<Outcome> Commit();
+    std::vector<CommittedFile> Commit();
 
 private:
     struct Entry;

@@ -64,7 +64,7 @@ FileRead ReadRegularContent(const std::string& path, std::size_t maxBytes, Conte
         filled += std::size_t(got);
     }
     system::CloseDescriptor(fd);
-    if (!result)
+    if (result)
         content.clear();
     return result;
 }

@@ -31,10 +31,11 @@ enum class FileReadOutcome {
     ReadFailed,     // errorCode: the read's own code
 };
 
+// As every result of the core: true when the read failed.
 struct FileRead {
     FileReadOutcome outcome = FileReadOutcome::Read;
     int errorCode = 0;
-    explicit operator bool() const { return outcome == FileReadOutcome::Read; }
+    explicit operator bool() const { return outcome != FileReadOutcome::Read; }
 };
 
 // Reads the whole content of path into content, when path is a regular file of at most maxBytes

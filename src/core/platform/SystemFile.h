@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace korvane::system {
 
@@ -19,6 +20,9 @@ int OpenRegularFile(const std::string& path, int& errorCode, std::uint64_t& size
 long ReadDescriptor(int descriptor, void* into, std::size_t count);
 
 void CloseDescriptor(int descriptor);
+
+// Writes every byte (EINTR retried); false with errno on failure, EIO when nothing goes.
+bool WriteAll(int descriptor, const std::vector<std::uint8_t>& bytes);
 
 // A binary stream over the descriptor, which it then owns; nullptr with errno on failure.
 std::FILE* StreamOfDescriptor(int descriptor);

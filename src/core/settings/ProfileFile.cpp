@@ -268,7 +268,7 @@ bool CProfileFile::WriteStrings(const std::vector<ProfileEntry>& entries) const 
     if (target.exists) {
         std::error_code error;
         if (!fs::is_regular_file(fs::symlink_status(target.path, error)) ||
-            !ReadRegularFile(target.path, kMaxProfileBytes, text))
+            ReadRegularFile(target.path, kMaxProfileBytes, text))
             return false;
     }
 

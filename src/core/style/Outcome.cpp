@@ -5,6 +5,29 @@
 
 namespace korvane {
 
+Outcome ReadOutcome(const std::string& path, const FileRead& read) {
+    if (!read)
+        return {};
+    const bool notRegular = read.outcome == FileReadOutcome::NotRegularFile;
+    return MakeOutcome(notRegular ? Failure::NotRegularFile : Failure::CannotOpen, path,
+                       read.errorCode);
+}
+
+Outcome WriteOutcome(const std::string& path, const WriteFailure& failure) {
+    switch (failure.stage) {
+    case WriteStage::None:
+        return {};
+    case WriteStage::Exists:
+        return MakeOutcome(Failure::Exists, path);
+    case WriteStage::Open:
+        return MakeOutcome(Failure::CannotCreate, path, failure.errorCode);
+    case WriteStage::Write:
+    case WriteStage::Replace:
+        break;
+    }
+    return MakeOutcome(Failure::WriteFailed, path, failure.errorCode);
+}
+
 bool IsNotAStyle(Failure failure) {
     return failure == Failure::NotAStyle || failure == Failure::Type1Midi ||
            failure == Failure::MultitrackMidi || failure == Failure::NonStyleMidi;

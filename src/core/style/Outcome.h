@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
+#include "platform/RegularFile.h"
 
 #include <cstdint>
 #include <functional>
@@ -65,6 +67,14 @@ inline Outcome MakeOutcome(Failure failure, std::string path = {}, int errorCode
     outcome.errorCode = errorCode;
     return outcome;
 }
+
+// The one place where the platform's results become outcomes.
+// What a read of path that stopped with read means: nothing for a read that succeeded,
+// NotRegularFile, or CannotOpen with the system's code (EFBIG for a file too large).
+Outcome ReadOutcome(const std::string& path, const FileRead& read);
+// What a write to path that stopped with failure means: nothing for a write that succeeded,
+// Exists, CannotCreate or WriteFailed with the system's code otherwise.
+Outcome WriteOutcome(const std::string& path, const WriteFailure& failure);
 
 // Reading's failures that mean "this file is no style at all", as opposed to a broken one.
 bool IsNotAStyle(Failure failure);

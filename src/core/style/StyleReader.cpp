@@ -467,16 +467,12 @@ Outcome ReadStyle(const std::string& path, CStyleDocument& document) {
     // Only a regular file is read; a FIFO or device is refused before a byte is read, without
     // waiting for a writer.
     ByteArray bytes;
-    FileRead read;
     try {
-        read = ReadRegularFile(path, kMaxStyleFileBytes, bytes);
+        if (const Outcome read =
+                ReadOutcome(path, ReadRegularFile(path, kMaxStyleFileBytes, bytes)))
+            return read;
     } catch (const std::bad_alloc&) {
         return MakeOutcome(Failure::OutOfMemoryReading, path);
-    }
-    if (!read) {
-        const bool notRegular = read.outcome == FileReadOutcome::NotRegularFile;
-        return MakeOutcome(notRegular ? Failure::NotRegularFile : Failure::CannotOpen, path,
-                           read.errorCode);
     }
     return ReadStyleBytes(bytes, path, document);
 }

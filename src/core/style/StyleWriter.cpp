@@ -316,37 +316,6 @@ Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
                                             : WriteFileAtomically(path, bytes, atomic));
 }
 
-Outcome WriteOutcome(const std::string& path, const WriteFailure& failure) {
-    switch (failure.stage) {
-    case WriteStage::None:
-        return {};
-    case WriteStage::Exists:
-        return MakeOutcome(Failure::Exists, path);
-    case WriteStage::Open:
-        return MakeOutcome(Failure::CannotCreate, path, failure.errorCode);
-    case WriteStage::Write:
-    case WriteStage::Replace:
-        break;
-    }
-    return MakeOutcome(Failure::WriteFailed, path, failure.errorCode);
-}
-
-WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
-                           IMessageBox& messages, const StyleWriteOptions& options) {
-    ByteArray bytes;
-    Outcome outcome =
-        BuildStyleFile(input, options.toStandardOutput ? "standard output" : path, bytes);
-    if (!outcome)
-        outcome = WriteStyleBytes(path, bytes, options);
-    if (outcome.failure == Failure::Exists)
-        return WriteResult::AlreadyExists; // the caller names its own way out
-    if (outcome) {
-        ShowOutcome(messages, outcome);
-        return WriteResult::Failed;
-    }
-    return WriteResult::Ok;
-}
-
 StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const AssignmentSlots& slots,
                                    std::vector<const CCsegRecord*>& csegs,
                                    std::uint16_t resolution) {

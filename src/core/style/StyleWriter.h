@@ -74,23 +74,10 @@ Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, By
 Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
                         const StyleWriteOptions& options = {});
 
-// What a write to path that stopped with failure means: nothing for a write that succeeded,
-// Exists, CannotCreate or WriteFailed with the system's code otherwise.
-Outcome WriteOutcome(const std::string& path, const WriteFailure& failure);
-
 // The writer's input for a document's work: the destination properties (the source ones while
 // there are none), the slots, the assigned sections and the CSEG records, copied into csegs.
 StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const AssignmentSlots& slots,
                                    std::vector<const CCsegRecord*>& csegs,
                                    std::uint16_t resolution);
-
-// Writes the style file: Ok when written, Failed after telling the user why. Nothing is written
-// when no slot has a section (message 57630), or when the resolution cannot be changed. The bytes
-// go to a temporary file in the target folder, which replaces the target only when it is complete;
-// a failed write leaves the target as it was. A link is written through; a folder, device or FIFO,
-// a file the user may not write and a link that leads nowhere are refused with "Cannot open file"
-// and the system's code.
-WriteResult WriteStyleFile(const std::string& path, const StyleWriteInput& input,
-                           IMessageBox& messages, const StyleWriteOptions& options = {});
 
 } // namespace korvane

@@ -192,10 +192,17 @@ TEST_F(StyleWriterTest, ASectionInSeveralSlotsListsEverySlotOnce) {
 
 class StyleFileWriteTest : public StyleWriterTest {
 protected:
-    WriteResult Write(const std::string& path) {
+    // Builds and writes the file as Save does; a failure is shown as Save shows it.
+    Outcome Write(const std::string& path, const StyleWriteOptions& options = {}) {
         csegs = document.GetCsegs();
-        return WriteStyleFile(path, {properties, slots, document.GetAssignedSections(), csegs},
-                              messages);
+        ByteArray bytes;
+        Outcome outcome =
+            BuildStyleFile({properties, slots, document.GetAssignedSections(), csegs}, path, bytes);
+        if (!outcome)
+            outcome = WriteStyleBytes(path, bytes, options);
+        if (outcome && outcome.failure != Failure::Exists)
+            ShowOutcome(messages, outcome);
+        return outcome;
     }
     std::vector<std::string> FolderEntries() const {
         std::vector<std::string> names;
@@ -208,7 +215,7 @@ protected:
 };
 
 TEST_F(StyleFileWriteTest, NothingAssignedWritesNothing) {
-    EXPECT_EQ(Write(folder.File("out.sty")), WriteResult::Failed);
+    EXPECT_TRUE(Write(folder.File("out.sty")));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], (ShownMessage{"You have not assigned anything to save.",
                                                "Sorry...", MessageIcon::None, MessageButtons::Ok}));
@@ -218,7 +225,7 @@ TEST_F(StyleFileWriteTest, NothingAssignedWritesNothing) {
 TEST_F(StyleFileWriteTest, MissingFolderCannotBeOpened) {
     Assign(Section("SInt", B({0})), 0, "SInt");
     const std::string path = folder.File("missing/out.sty");
-    EXPECT_EQ(Write(path), WriteResult::Failed);
+    EXPECT_TRUE(Write(path));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], (ShownMessage{"Cannot open file " + path + ". (0x00000002)",
                                                "Sorry...", MessageIcon::None, MessageButtons::Ok}));
@@ -228,7 +235,7 @@ TEST_F(StyleFileWriteTest, ReplacesAnExistingFileWhole) {
     Assign(Section("SInt", B({0})), 0, "SInt");
     const std::string path = folder.File("out.sty");
     WriteBytes(path, std::string(5000, 'x'));
-    ASSERT_EQ(Write(path), WriteResult::Ok);
+    ASSERT_FALSE(Write(path));
     EXPECT_EQ(ReadByteArray(path), Build());
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"out.sty"});
     EXPECT_TRUE(messages.shown.empty());
@@ -258,7 +265,7 @@ TEST_F(StyleFileWriteTest, TargetsThatCannotBeOpenedKeepTheirContentAndLeaveNoTe
 #endif
     for (const auto& c : cases) {
         messages.shown.clear();
-        EXPECT_EQ(Write(c.path), WriteResult::Failed) << c.path;
+        EXPECT_TRUE(Write(c.path)) << c.path;
         ASSERT_EQ(messages.shown.size(), 1u) << c.path;
         EXPECT_EQ(messages.shown[0],
                   (ShownMessage{"Cannot open file " + c.path + ". (" + c.code + ")", "Sorry...",
@@ -280,7 +287,7 @@ TEST_F(StyleFileWriteTest, LinkIsWrittenThroughAndStaysALink) {
     Assign(Section("SInt", B({0})), 0, "SInt");
     WriteBytes(folder.File("real.sty"), std::string("old"));
     std::filesystem::create_symlink("real.sty", folder.File("link.sty"));
-    ASSERT_EQ(Write(folder.File("link.sty")), WriteResult::Ok);
+    ASSERT_FALSE(Write(folder.File("link.sty")));
     EXPECT_TRUE(std::filesystem::is_symlink(folder.File("link.sty")));
     EXPECT_EQ(ReadByteArray(folder.File("real.sty")), Build());
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"link.sty", "real.sty"}));
@@ -298,11 +305,10 @@ TEST_F(StyleFileWriteTest, ReadOnlyFileIsRefusedAsOpeningItWould) {
     const std::string seen = RunUnprivileged([&] {
         WriteBytes(path, std::string("old"));
         chmod(path.c_str(), 0444);
-        const WriteResult result = Write(path);
-        return std::to_string(int(result)) + " " + messages.shown.at(0).text + " " +
-               ReadBytes(path);
+        const bool failed = bool(Write(path));
+        return std::to_string(failed) + " " + messages.shown.at(0).text + " " + ReadBytes(path);
     });
-    EXPECT_EQ(seen, "-1 Cannot open file " + path + ". (0x0000000D) old");
+    EXPECT_EQ(seen, "1 Cannot open file " + path + ". (0x0000000D) old");
 #endif
 }
 
@@ -310,12 +316,9 @@ TEST_F(StyleFileWriteTest, KeepingAnExistingFileSaysNothingAndWritesNothing) {
     Assign(Section("SInt", B({0})), 0, "SInt");
     const std::string path = folder.File("out.sty");
     WriteBytes(path, std::string("mine"));
-    csegs = document.GetCsegs();
     StyleWriteOptions keep;
     keep.existing = ExistingFile::Keep;
-    EXPECT_EQ(WriteStyleFile(path, {properties, slots, document.GetAssignedSections(), csegs},
-                             messages, keep),
-              WriteResult::AlreadyExists);
+    EXPECT_EQ(Write(path, keep).failure, Failure::Exists);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(ReadBytes(path), "mine");
 }
@@ -330,7 +333,7 @@ TEST_F(StyleFileWriteTest, WrittenFileReadsBackUnderTheDestinationNames) {
     Assign(Section("Main A", mainBytes, &record), 5, "Main B");
     Assign(Section("SInt", B({0x00}), &record), 0, "SInt");
     const std::string path = folder.File("out.sty");
-    ASSERT_EQ(Write(path), WriteResult::Ok);
+    ASSERT_FALSE(Write(path));
 
     CStyleDocument readBack;
     readBack.StartNextFile();
@@ -352,28 +355,23 @@ TEST_F(StyleFileWriteTest, WrittenFileReadsBackUnderTheDestinationNames) {
 }
 
 // The whole file is built in one array of its exact size; when that array cannot be had, the
-// user is told and nothing is written.
+// outcome says so and there are no bytes to write.
 TEST_F(StyleWriterTest, OutputIsBuiltOnceAndRunningOutOfMemoryWritesNothing) {
     CStyleSection& big = Section("Main A", ByteArray(std::size_t(2) << 20, 0x00));
     Assign(big, 1, "Main B");
     const ByteArray built = Build();
     EXPECT_EQ(built.size(), built.capacity());
 
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "korvane-oom-test.sty").string();
-    std::filesystem::remove(path);
-    WriteResult result;
+    Outcome result;
+    ByteArray bytes;
     {
         CFailLargeAllocations guard(std::size_t(1) << 20);
-        result = WriteStyleFile(path, {properties, slots, document.GetAssignedSections(), csegs},
-                                messages);
+        result = BuildStyleFile({properties, slots, document.GetAssignedSections(), csegs},
+                                "out.sty", bytes);
     }
-    EXPECT_EQ(result, WriteResult::Failed);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0],
-              (ShownMessage{"Not enough memory to write file " + path + ".\nNo file was changed.",
-                            "Sorry...", MessageIcon::None, MessageButtons::Ok}));
-    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(OutcomeText(result),
+              "Not enough memory to write file out.sty.\nNo file was changed.");
+    EXPECT_TRUE(bytes.empty());
 }
 
 } // namespace

@@ -10,6 +10,23 @@
 namespace korvane {
 namespace system {
 
+bool WriteAll(int descriptor, const std::vector<std::uint8_t>& bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 int OpenRegularFile(const std::string& path, int& errorCode, std::uint64_t& size) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -62,6 +79,12 @@ std::string CurrentUserNumber() {
 }
 
 void UseUtf8Console() {}
+
+WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& bytes) {
+    if (!system::WriteAll(descriptor, bytes))
+        return {WriteStage::Write, errno};
+    return {};
+}
 
 WriteFailure WriteToStandardOutput(const std::vector<std::uint8_t>& bytes) {
     return WriteToDescriptor(STDOUT_FILENO, bytes);

@@ -285,16 +285,16 @@ std::size_t CCommitGroup::Size() const {
 
 // Windows has no flush of a whole file system for ordinary users, so each file is flushed
 // before the moves, and each move is written through.
-std::vector<CCommitGroup::Outcome> CCommitGroup::Commit() {
+std::vector<CCommitGroup::CommittedFile> CCommitGroup::Commit() {
     std::vector<std::unique_ptr<Entry>> entries;
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         entries.swap(m_entries);
     }
-    std::vector<Outcome> outcomes;
+    std::vector<CommittedFile> outcomes;
     outcomes.reserve(entries.size());
     for (const auto& entry : entries) {
-        Outcome outcome{entry->path, {}};
+        CommittedFile outcome{entry->path, {}};
         CHandle file(CreateFileW(entry->temporary->Path().c_str(), GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
