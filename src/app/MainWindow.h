@@ -54,7 +54,6 @@ public:
 
     const CAssignmentTable& GetAssignmentTable() const { return m_table; }
     const CSettings& GetSettings() const { return m_settings; }
-    const CRecentFiles& GetRecentFiles() const { return m_recentFiles; }
 
     // Runs a modal dialog and returns how it ended (QDialog::Accepted or Rejected). The window
     // runs each dialog through it; tests answer the dialogs by script.
@@ -75,7 +74,6 @@ public:
     ReadResult OpenFile(const std::string& path);
     // The program's arguments after its name: the first names a file to open at start.
     void OpenFromCommandLine(const std::vector<std::string>& arguments);
-    const CAuditionPlayer& GetAudition() const { return m_audition; }
     // Plays the audition on sequencer instead of the one the settings choose (tests).
     void SetAuditionSequencer(ISequencer& sequencer) { m_audition.SetSequencer(sequencer); }
     // Lets the audition's own sequencer load what it needs (the synthesizer's soundfont) in the

@@ -31,8 +31,6 @@ public:
     // On: enabled with text 255, 255, 128. Off: disabled with text 0, 128, 0.
     void SetButtonState(bool on);
 
-    Picture GetPicture() const { return m_picture; }
-
     static constexpr std::uint32_t kOnTextColour = colours::kButtonOnText.ToControlValue();
     static constexpr std::uint32_t kOffTextColour = colours::kButtonOffText.ToControlValue();
 

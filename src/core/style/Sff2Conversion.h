@@ -64,7 +64,6 @@ public:
     // Notes every loss of one converted record of the CSEG whose Sdec text is given.
     void AddRecord(const ByteArray& ctb2, const std::string& sdecText,
                    const std::vector<ConversionLoss>& losses);
-    const std::vector<ConversionNote>& GetNotes() const { return m_notes; }
 
     // "SFF2 style, converted to SFF1", then per channel (in channel order) a line with the
     // channel and its name and one indented line per loss naming the CSEGs it was found in:
