@@ -9,15 +9,14 @@
 #include "cli/CliSupport.h"
 #include "cli/VoiceOptions.h"
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 #include "platform/ScratchFolder.h"
 #include "style/StyleReader.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <new>
 #include <thread>
@@ -39,6 +38,8 @@ struct AuditionOptions {
 };
 
 const char* const kRenderFileName = "render.wav";
+// A render's size: a four-hour style at 44.1 kHz, 16-bit stereo is about 2.5 GB.
+constexpr std::size_t kMaxRenderBytes = std::size_t(4) << 30;
 
 // A private folder for VCTEMP.MID and the render in the user's own audition folder, removed
 // afterwards, also when the command is interrupted.
@@ -67,10 +68,7 @@ bool PlayStyle(CMidPlay& midPlay, const std::string& folder, const ByteArray& st
         FailWith(written);
         return false;
     }
-    midPlay.Load(path);
-    midPlay.SetStarted(true);
-    midPlay.Start();
-    return midPlay.IsOpen();
+    return PlayAuditionFile(midPlay, path);
 }
 
 // The built-in synthesizer, from the audio module; null with the reason when the module cannot
@@ -124,9 +122,8 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
         if (!played)
             return ExitCode::Failure; // the player has said why
 
-        std::ifstream in(synthesizer.wavPath, std::ios::binary);
-        const std::vector<std::uint8_t> wav{std::istreambuf_iterator<char>(in),
-                                            std::istreambuf_iterator<char>()};
+        std::vector<std::uint8_t> wav;
+        ReadRegularFile(synthesizer.wavPath, kMaxRenderBytes, wav); // our own file, just made
         if (const WriteFailure failure = WriteFileAtomically(options.render, wav))
             return Fail("cannot write " + Printable(options.render) + ": " +
                         std::generic_category().message(failure.errorCode));

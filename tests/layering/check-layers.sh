@@ -44,7 +44,7 @@ done
 # Every call to the operating system goes through core/platform, which has a POSIX and a
 # Windows implementation; elsewhere neither a POSIX header nor a POSIX call may appear.
 posix_headers='unistd|fcntl|sys/[a-z_]+|signal|csignal|dirent|pwd|grp|poll|dlfcn|termios|pthread|spawn|syslog|windows|io'
-posix_calls='isatty|fileno|fstat|lstat|fsync|fchmod|fchown|mkstemp|mkostemp|mkfifo|readlink|symlink|getc_unlocked|fdopen|popen|geteuid|getuid|umask|sigaction|sigprocmask|STDOUT_FILENO|STDERR_FILENO|STDIN_FILENO'
+posix_calls='isatty|fileno|fstat|lstat|fsync|fchmod|fchown|mkstemp|mkostemp|mkfifo|readlink|symlink|getc_unlocked|fdopen|popen|geteuid|getuid|umask|setenv|unsetenv|putenv|sigaction|sigprocmask|STDOUT_FILENO|STDERR_FILENO|STDIN_FILENO'
 for folder in core/style core/settings core/assignment core/patterns core/batch core/audition cli app; do
     [ -d "$src/$folder" ] || continue
     if grep -rn -E "^#include *<($posix_headers)(\.h)?>" "$src/$folder"; then

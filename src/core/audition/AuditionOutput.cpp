@@ -2,10 +2,9 @@
 
 #include "audition/AudioModule.h"
 #include "audition/Soundfont.h"
+#include "platform/Environment.h"
 
 #include <system_error>
-
-#include <stdlib.h>
 
 namespace korvane {
 namespace {
@@ -13,7 +12,7 @@ namespace {
 // A JACK server that is not running must not be started behind the user's back. Set on the
 // thread that asks for a sequencer, before the module's threads could read the environment.
 void KeepJackServerStopped() {
-    ::setenv("JACK_NO_START_SERVER", "1", 0);
+    SetEnvironmentDefault("JACK_NO_START_SERVER", "1");
 }
 
 } // namespace

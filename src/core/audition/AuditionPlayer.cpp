@@ -69,9 +69,14 @@ template <typename Write> void CAuditionPlayer::LoadAndPlay(const std::string& p
                          m_settings.auditionFolder.empty());
     if (write(path) != WriteResult::Ok)
         return; // the writer has told the user
-    m_midPlay.Load(path);
-    m_midPlay.SetStarted(true);
-    m_midPlay.Start();
+    PlayAuditionFile(m_midPlay, path);
+}
+
+bool PlayAuditionFile(CMidPlay& midPlay, const std::string& path) {
+    midPlay.Load(path);
+    midPlay.SetStarted(true);
+    midPlay.Start();
+    return midPlay.IsOpen();
 }
 
 void CAuditionPlayer::Pause() {

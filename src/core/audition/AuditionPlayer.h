@@ -20,6 +20,10 @@ std::string AuditionFilePath(const CSettings& settings);
 // it for the default one (the user's cache folder may not exist yet).
 void CreateAuditionFolder(const std::string& folder, bool isDefault);
 
+// Loads the audition file at path into the player and plays it from its start, as Play does;
+// false when the player could not load it (it has said why).
+bool PlayAuditionFile(CMidPlay& midPlay, const std::string& path);
+
 // The three audition buttons, as the window draws them.
 struct AuditionButtons {
     bool play = false;

@@ -2,6 +2,7 @@
 
 #include "audition/QuietBackends.h"
 #include "audition/Soundfont.h"
+#include "platform/Environment.h"
 
 #include <fluidsynth.h>
 
@@ -288,7 +289,7 @@ CSynthesizerSequencer::CSynthesizerSequencer(SynthesizerOptions options)
     // A JACK server that is not running must not be started behind the user's back. Set here, on
     // the constructing thread, before any thread of ours could read the environment.
     if (m_options.wavPath.empty())
-        ::setenv("JACK_NO_START_SERVER", "1", 0);
+        SetEnvironmentDefault("JACK_NO_START_SERVER", "1");
 }
 
 CSynthesizerSequencer::~CSynthesizerSequencer() = default;
