@@ -22,6 +22,7 @@
 #endif
 #ifdef __linux__
 #include <cstddef>
+#include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
@@ -181,14 +182,18 @@ TEST_F(AtomicFileTest, WhereTheSystemLacksTheNoReplaceRenameTheWayAroundReplaces
     keep.replaceExisting = false;
     g_takenName = folder.File("out.sty");
     const pid_t child = fork();
-    if (child == 0) { // renameat2 answers EINVAL, as on file systems that lack it
+    if (child == 0) { // renameat2 and O_TMPFILE refused, as on file systems that lack them
         sock_filter filter[] = {
             BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
             BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 1),
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+            BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         };
-        const sock_fprog program{4, filter};
+        const sock_fprog program{8, filter};
         if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
             prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
             _exit(2);
