@@ -131,6 +131,52 @@ TEST_F(SequencerTest, AnEventSoundsFromItsFrameAndAHeldNoteRingsTwoSecondsAfterT
     EXPECT_LE(seconds, (4608 + 2 * 44100 + 512) / 44100.0);
 }
 
+// Live on JACK: an organ note held for eight seconds from the start. Stop silences it; Play goes
+// on from where it stood and sounds the note again, as the file has no later event that would.
+TEST_F(SequencerTest, AResumeAfterAStopSoundsTheHeldNotesAgain) {
+    CJackServer server;
+    SynthesizerOptions options;
+    options.soundfont = FindSoundfont("");
+    if (!server.IsRunning() || options.soundfont.empty())
+        GTEST_SKIP() << "needs jackd with the dummy backend and a soundfont";
+    options.audioDriver = "jack";
+    std::mutex mutex;
+    float loudest = 0.0f;
+    int blocks = 0;
+    options.onBuffer = [&](const float* left, const float*, int frames, std::int64_t fileFrame) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (int i = 0; fileFrame >= 0 && i < frames; ++i)
+            loudest = std::max(loudest, std::abs(left[i]));
+        blocks += fileFrame >= 0;
+    };
+    auto loudestOfNextBlocks = [&] { // 200 blocks of 64 frames: 0.3 s
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            loudest = 0.0f;
+            blocks = 0;
+        }
+        for (int wait = 0; wait < 1000; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::lock_guard<std::mutex> lock(mutex);
+            if (blocks >= 200)
+                return loudest;
+        }
+        return -1.0f;
+    };
+    const std::string midi = folder.File("held.mid");
+    WriteBytes(midi,
+               OneTrackFile(
+                   B({0x00, 0xC0, 19, 0x00, 0x90, 0x3C, 0x64, 0xBC, 0x00, 0x80, 0x3C, 0x00}), 480));
+    CSynthesizerSequencer sequencer(options);
+    CMidPlay midPlay(sequencer, messages);
+    ASSERT_TRUE(midPlay.Load(midi));
+    EXPECT_GT(loudestOfNextBlocks(), 0.01f);
+    midPlay.Halt();
+    midPlay.Start();
+    EXPECT_GT(loudestOfNextBlocks(), 0.01f);
+    midPlay.Close();
+}
+
 // "GM System On" (F0 7E 7F 09 01 F7) resets the channels: a volume of 0 set before it is gone.
 TEST_F(SequencerTest, ASystemExclusiveMessageReachesTheSynthesizerWhole) {
     const auto samples =
