@@ -11,6 +11,7 @@
 #include "audition/Soundfont.h"
 #include "audition/SynthesizerSequencer.h"
 #include "support/JackServer.h"
+#include "support/StyleBytes.h"
 
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
@@ -22,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -79,7 +81,112 @@ int Peak(const std::vector<std::int16_t>& samples) {
     return peak;
 }
 
-class SequencerTest : public AuditionFixture {};
+class SequencerTest : public AuditionFixture {
+protected:
+    // Renders a file offline; the samples, or nothing when the soundfont is missing.
+    std::optional<std::vector<std::int16_t>> Render(const ByteArray& file,
+                                                    double* seconds = nullptr) {
+        SynthesizerOptions options;
+        options.soundfont = FindSoundfont("");
+        if (options.soundfont.empty())
+            return std::nullopt;
+        const std::string midi = folder.File("render.mid");
+        WriteBytes(midi, file);
+        options.wavPath = midi + ".wav";
+        CSynthesizerSequencer sequencer(options);
+        CMidPlay midPlay(sequencer, messages);
+        EXPECT_TRUE(midPlay.Load(midi));
+        if (seconds)
+            *seconds = sequencer.GetRenderedSeconds();
+        return ReadWavSamples(options.wavPath);
+    }
+};
+
+// A format 0 file of one track (events from the first delta-time on), ended at its last event.
+ByteArray OneTrackFile(ByteArray track, std::uint16_t division) {
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    ByteArray file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1};
+    AppendBigEndian(file, division, 2);
+    file.insert(file.end(), {'M', 'T', 'r', 'k'});
+    AppendBigEndian(file, std::uint32_t(track.size()), 4);
+    file.insert(file.end(), track.begin(), track.end());
+    return file;
+}
+
+// At 120 beats a minute and 480 pulses a quarter a pulse is 44,100 / 960 frames: an organ note
+// (program 20) at pulse 90 falls on frame 4,134, early in the ninth 512-frame block. It sounds
+// from there, not from the next block, and, held, rings the whole two seconds after it.
+TEST_F(SequencerTest, AnEventSoundsFromItsFrameAndAHeldNoteRingsTwoSecondsAfterTheLastEvent) {
+    double seconds = 0.0;
+    const auto samples =
+        Render(OneTrackFile(B({0x00, 0xC0, 19, 0x5A, 0x90, 0x3C, 0x64}), 480), &seconds);
+    if (!samples)
+        GTEST_SKIP() << "no soundfont installed (timgm6mb-soundfont)";
+    const auto first =
+        std::find_if(samples->begin(), samples->end(), [](auto s) { return s != 0; });
+    const long firstFrame = long(first - samples->begin()) / 2;
+    EXPECT_GE(firstFrame, 4134);
+    EXPECT_LE(firstFrame, 4134 + 64); // FluidSynth's own step
+    EXPECT_GE(seconds, (4134 + 2 * 44100) / 44100.0);
+    EXPECT_LE(seconds, (4608 + 2 * 44100 + 512) / 44100.0);
+}
+
+// Live on JACK: an organ note held for eight seconds from the start. Stop silences it; Play goes
+// on from where it stood and sounds the note again, as the file has no later event that would.
+TEST_F(SequencerTest, AResumeAfterAStopSoundsTheHeldNotesAgain) {
+    CJackServer server;
+    SynthesizerOptions options;
+    options.soundfont = FindSoundfont("");
+    if (!server.IsRunning() || options.soundfont.empty())
+        GTEST_SKIP() << "needs jackd with the dummy backend and a soundfont";
+    options.audioDriver = "jack";
+    std::mutex mutex;
+    float loudest = 0.0f;
+    int blocks = 0;
+    options.onBuffer = [&](const float* left, const float*, int frames, std::int64_t fileFrame) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (int i = 0; fileFrame >= 0 && i < frames; ++i)
+            loudest = std::max(loudest, std::abs(left[i]));
+        blocks += fileFrame >= 0;
+    };
+    auto loudestOfNextBlocks = [&] { // 200 blocks of 64 frames: 0.3 s
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            loudest = 0.0f;
+            blocks = 0;
+        }
+        for (int wait = 0; wait < 1000; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::lock_guard<std::mutex> lock(mutex);
+            if (blocks >= 200)
+                return loudest;
+        }
+        return -1.0f;
+    };
+    const std::string midi = folder.File("held.mid");
+    WriteBytes(midi,
+               OneTrackFile(
+                   B({0x00, 0xC0, 19, 0x00, 0x90, 0x3C, 0x64, 0xBC, 0x00, 0x80, 0x3C, 0x00}), 480));
+    CSynthesizerSequencer sequencer(options);
+    CMidPlay midPlay(sequencer, messages);
+    ASSERT_TRUE(midPlay.Load(midi));
+    EXPECT_GT(loudestOfNextBlocks(), 0.01f);
+    midPlay.Halt();
+    midPlay.Start();
+    EXPECT_GT(loudestOfNextBlocks(), 0.01f);
+    midPlay.Close();
+}
+
+// "GM System On" (F0 7E 7F 09 01 F7) resets the channels: a volume of 0 set before it is gone.
+TEST_F(SequencerTest, ASystemExclusiveMessageReachesTheSynthesizerWhole) {
+    const auto samples =
+        Render(OneTrackFile(B({0x00, 0xB0, 0x07, 0x00, 0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01,
+                               0xF7, 0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00}),
+                            480));
+    if (!samples)
+        GTEST_SKIP() << "no soundfont installed (timgm6mb-soundfont)";
+    EXPECT_GT(Peak(*samples), 100); // volume 0 would render silence
+}
 
 TEST_F(SequencerTest, TheSoundfontIsTheConfiguredOneElseTimGM6mbElseTheFirstSf2) {
     const std::string system = folder.File("sf2");
@@ -145,12 +252,7 @@ ByteArray DrumTrack(std::uint8_t msb) {
         const ByteArray on = {0x00, 0x98, note, 0x70, 0x83, 0x60, 0x88, note, 0x00};
         track.insert(track.end(), on.begin(), on.end());
     }
-    const ByteArray end = {0x00, 0xFF, 0x2F, 0x00};
-    track.insert(track.end(), end.begin(), end.end());
-    ByteArray file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
-    AppendBigEndian(file, std::uint32_t(track.size()), 4);
-    file.insert(file.end(), track.begin(), track.end());
-    return file;
+    return OneTrackFile(track, 0x01E0);
 }
 
 TEST_F(SequencerTest, BankSelect127MakesChannel9ADrumKit) {
@@ -243,6 +345,11 @@ TEST(EventSchedulerTest, RepeatingStartsOverAtTheEndUntilSetOff) {
     schedule.Rewind();
     EXPECT_EQ(schedule.NextDue(), 0.0);
 
+    CEventScheduler once; // plays once unless set to repeat
+    once.SetSequence(sequence);
+    once.TakeDue(5.0, [](const CMidiEvent&) {});
+    EXPECT_TRUE(once.Finished());
+
     schedule.SetSequence({{{0.0, on}, {0.04, off}}, 0.05}); // shorter than kShortestRepeat
     schedule.SetRepeat(true);
     sent.clear();
@@ -276,11 +383,7 @@ ByteArray SaxophoneTrack() {
         track.insert(track.end(), bytes.begin(), bytes.end());
         last = tick;
     }
-    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-    ByteArray file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x07, 0x80, 'M', 'T', 'r', 'k'};
-    AppendBigEndian(file, std::uint32_t(track.size()), 4);
-    file.insert(file.end(), track.begin(), track.end());
-    return file;
+    return OneTrackFile(track, 0x0780);
 }
 
 // The style renders to its end; a synthesizer that stops rendering (here: held up in the block
@@ -489,12 +592,23 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         return std::size_t(std::count_if(arrivals.second.begin(), arrivals.second.end(),
                                          [&](const Arrival& a) { return !isSilence(a.bytes); }));
     };
+    // What has come through JACK is waited for, however long a loaded machine takes: the stop's
+    // last message (All Sound Off on channel 16) comes after everything sent before it.
+    const ByteArray last = {0xBF, 120, 0};
+    auto waitFor = [&](auto done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
+    auto endsWithStop = [&] {
+        const std::lock_guard<std::mutex> lock(arrivals.first);
+        return !arrivals.second.empty() && arrivals.second.back().bytes == last;
+    };
     // Play, Pause a few events in, Play: the style again from its start.
     player.Play();
-    for (int wait = 0; wait < 100 && sounding() < 5; ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    waitFor([&] { return sounding() >= 5; });
     player.Pause();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    waitFor(endsWithStop);
     const std::size_t beforePause = sounding();
     player.Play();
     ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
@@ -507,16 +621,7 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_FALSE(sequencer.IsPlaying()) << "playback did not end";
     player.Stop();
-    // Until the last message of the stop (All Sound Off on channel 16) has come through JACK.
-    const ByteArray last = {0xBF, 120, 0};
-    for (int wait = 0; wait < 150; ++wait) {
-        {
-            const std::lock_guard<std::mutex> lock(arrivals.first);
-            if (!arrivals.second.empty() && arrivals.second.back().bytes == last)
-                break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    waitFor([&] { return sounding() >= beforePause + sequence->events.size() && endsWithStop(); });
     input.closePort();
     for (const CMidiEvent& event : sequence->events)
         ASSERT_FALSE(isSilence(event.bytes));

@@ -14,14 +14,14 @@
 #include "support/StyleGenerator.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 #ifndef _WIN32
 #include "support/Unprivileged.h"
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #endif
 
 namespace korvane::testing {
@@ -299,29 +299,37 @@ TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOneWithTheUmasksMode
 #endif
 }
 
-TEST_F(FolderConversionTest, SixtyFourJobsInterruptedBySignalLeaveNoTemporaryFile) {
-    KORVANE_POSIX_ONLY("signals and fork");
-#ifndef _WIN32
-    for (int i = 0; i < 100; ++i)
-        Put("s" + std::to_string(i) + ".sty", Generated(std::uint64_t(i)));
-    job.jobs = 64;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        const pid_t child = fork();
-        if (child == 0) {
-            InstallTemporaryFileCleanup();
-            Convert([signal](std::size_t started, std::size_t, const std::string&) {
-                if (started == 90) // with many files written, none yet named
-                    kill(getpid(), signal);
-            });
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-        for (const std::string& name : OutputNames())
-            EXPECT_EQ(name.find(".korvane-"), std::string::npos) << signal;
-    }
-#endif
+TEST_F(FolderConversionTest, TheVoiceChangesAreWrittenIntoEveryFile) {
+    Put("v.sty", MinimalStyle());
+    At(job.voiceChanges.parts[2], VoiceSetting::Program) = 0x23; // Bass: no section sets it
+    ASSERT_TRUE(Convert());
+    const ByteArray written = ReadByteArray(folder.File("out/v.sty"));
+    const ByteArray sint = Cat({Marker("SInt"), B({0x00, 0xCA, 0x23, 0x00, 0x90, 0x3C})});
+    EXPECT_NE(std::search(written.begin(), written.end(), sint.begin(), sint.end()), written.end());
+}
+
+TEST_F(FolderConversionTest, FilesTakeTheirNamesWhileTheRunGoesOn) {
+    for (const char* name : {"a.sty", "b.sty"})
+        Put(name, MinimalStyle());
+    job.jobs = 1;
+    bool firstNamed = false;
+    ASSERT_TRUE(Convert([&](std::size_t started, std::size_t, const std::string&) {
+        if (started == 1) // the first file is done past the second that commits a group
+            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        else
+            firstNamed = fs::exists(folder.File("out/a.sty"));
+    }));
+    EXPECT_TRUE(firstNamed);
+}
+
+TEST_F(FolderConversionTest, ALinkInTheTargetFolderIsAnExistingFileEvenWhenItLeadsNowhere) {
+    KORVANE_POSIX_ONLY("links");
+    Put("a.sty", MinimalStyle());
+    fs::create_symlink(folder.File("elsewhere.sty"), folder.File("out/a.sty"));
+    const auto summary = Convert();
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->files.at(0).outcome, FileOutcome::SkippedExists);
+    EXPECT_FALSE(fs::exists(folder.File("elsewhere.sty")));
 }
 
 TEST_F(FolderConversionTest, TheSourceFolderAsTargetIsRefusedHoweverItIsSpelt) {

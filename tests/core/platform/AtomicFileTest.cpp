@@ -20,6 +20,14 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #endif
+#ifdef __linux__
+#include <cstddef>
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
 
 namespace korvane::testing {
 namespace {
@@ -167,6 +175,41 @@ TEST_F(AtomicFileTest, WithoutReplacingANameTakenWhileWritingIsLeftToItsOwner) {
     EXPECT_FALSE(WriteFileAtomically(path, kNew, keep));
     EXPECT_EQ(ReadBytes(path), "new");
 }
+
+#ifdef __linux__
+TEST_F(AtomicFileTest, WhereTheSystemLacksTheNoReplaceRenameTheWayAroundReplacesNothingEither) {
+    AtomicWriteOptions keep;
+    keep.replaceExisting = false;
+    g_takenName = folder.File("out.sty");
+    const pid_t child = fork();
+    if (child == 0) { // renameat2 and O_TMPFILE refused, as on file systems that lack them
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+            BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{8, filter};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            _exit(2);
+        const bool fresh = !WriteFileAtomically(folder.File("new.sty"), kNew, keep);
+        SetBeforeReplaceObserver(TakeTheName);
+        const WriteFailure raced = WriteFileAtomically(g_takenName, kNew, keep);
+        _exit(fresh && raced.stage == WriteStage::Exists && raced.errorCode == EEXIST ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadBytes(folder.File("new.sty")), "new");
+    EXPECT_EQ(ReadBytes(g_takenName), "other");
+    EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"new.sty", "out.sty"}));
+}
+#endif
 
 TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
     KORVANE_POSIX_ONLY("signals and fork");

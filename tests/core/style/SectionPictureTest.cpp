@@ -2,9 +2,14 @@
 
 #include "style/SectionPicture.h"
 
+#include "style/SectionPictureCache.h"
+#include "style/StyleProperties.h"
+#include "support/StyleBytes.h"
+
+#include <condition_variable>
 #include <gtest/gtest.h>
 
-namespace korvane {
+namespace korvane::testing {
 namespace {
 
 struct PictureCase {
@@ -68,5 +73,57 @@ TEST(SectionPicture, PairsNotesPerPartAndCountsBarsAndBeats) {
     }
 }
 
+TEST(SectionPicture, ATimeSignatureCountsWithABeatCountAndANoteOfAtMostASixtyFourth) {
+    const std::pair<ByteArray, SectionTiming> signatures[] = {
+        {B({0xFF, 0x58, 0x04, 0x03, 0x06, 0x18, 0x08}), {96, 3, 64}},
+        {B({0xFF, 0x58, 0x04, 0x00, 0x02, 0x18, 0x08}), {96, 4, 4}}, // no beats: 0 would divide
+        {B({0xFF, 0x58, 0x04, 0x05, 0x07, 0x18, 0x08}), {96, 4, 4}},
+    };
+    for (const auto& [signature, timing] : signatures) {
+        CStyleProperties properties;
+        properties.m_division = 96;
+        properties.SetTimeSignature(signature);
+        EXPECT_EQ(TimingOf(&properties), timing) << int(signature[3]);
+    }
+}
+
+TEST(SectionPictureCache, APictureIsKeptPerSectionSizeAndTimingAndALargeOneComesFromTheWorker) {
+    std::mutex mutex;
+    std::condition_variable reported;
+    std::vector<std::uint64_t> ready;
+    CSectionPictureCache cache([&](std::uint64_t serial) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ready.push_back(serial);
+        reported.notify_all();
+    });
+    const ByteArray note = B({0x00, 0x98, 0x24, 0x64, 0x60, 0x88, 0x24, 0x00}); // 96 pulses
+    const SectionTiming four{480, 4, 4}, three{480, 3, 4};
+    CStyleSection small, large;
+    small.CreateData();
+    small.AppendBytes(note.data(), note.size());
+    const auto first = cache.Find(small, four);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->parts[0], (std::vector<PictureNote>{{0, 96, 0x24, 0x64}}));
+    EXPECT_EQ(cache.Find(small, four), first);
+    EXPECT_EQ(cache.Find(small, three)->timing, three);
+    small.AppendBytes(note.data(), note.size());
+    EXPECT_EQ(cache.Find(small, three)->lengthPulses, 192u);
+
+    large.CreateData();
+    for (int i = 0; i < 8193; ++i) // 65,544 bytes
+        large.AppendBytes(note.data(), note.size());
+    EXPECT_EQ(cache.Find(large, four), nullptr);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(
+            reported.wait_for(lock, std::chrono::seconds(60), [&] { return !ready.empty(); }));
+        EXPECT_EQ(ready, std::vector<std::uint64_t>{large.GetSerial()});
+    }
+    const auto picture = cache.Find(large, four);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->parts[0].size(), 8193u);
+    EXPECT_EQ(picture->lengthPulses, 8193u * 96);
+}
+
 } // namespace
-} // namespace korvane
+} // namespace korvane::testing

@@ -3,11 +3,8 @@
 #include "style/StyleVoices.h"
 
 #include "support/StyleBytes.h"
-#include "support/StyleGenerator.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <numeric>
 
 namespace korvane::testing {
 namespace {
@@ -23,51 +20,15 @@ std::vector<ByteArray> Apply(const std::vector<std::pair<std::string, ByteArray>
     return ApplyVoiceChanges(written, changes);
 }
 
-TEST(StyleVoices, GeneratedStyleChangesInPlaceAndInsertsWhatNoSectionSets) {
-    StyleGeneratorOptions options;
-    options.seed = 7;
-    options.compact = true; // three parts: some part is set by no section
-    const GeneratedStyle style = GenerateStyle(options);
-    const ByteArray& sint = style.sections.at(0).eventBytes;
-    const ByteArray& main = style.sections.at(1).eventBytes;
-    ASSERT_EQ(style.sections[0].name, "SInt");
-    int missing = 0; // a part the style does not play: nothing sets it
-    while (std::count(style.channels.begin(), style.channels.end(), kFirstPartChannel + missing))
-        ++missing;
-    const int played = style.channels.at(0) - kFirstPartChannel;
+TEST(StyleVoices, WithoutSIntWhatNoSectionSetsGoesToTheFirstSectionInSlotOrder) {
+    const ByteArray mainB = B({0x00, 0xCA, 0x01, 0x00}), mainA = B({0x00}), fill = B({0x00});
     VoiceChanges changes;
-    At(changes.parts[std::size_t(played)], VoiceSetting::Program) = 35;
-    At(changes.parts[std::size_t(played)], kVolume) = 100;
-    At(changes.parts[std::size_t(missing)], kVolume) = 5;
-
-    const auto out = Apply({{"Main A", main}, {"SInt", sint}}, changes);
-    // Inserted at the start of SInt with its own status; SInt's own bytes follow, two changed.
-    const ByteArray inserted = B({0x00, 0xB0 | (kFirstPartChannel + missing), 0x07, 0x05});
-    ASSERT_EQ(out[1].size(), sint.size() + 4);
-    EXPECT_EQ(ByteArray(out[1].begin(), out[1].begin() + 4), inserted);
-    std::vector<std::size_t> changed;
-    for (std::size_t i = 0; i < sint.size(); ++i)
-        if (out[1][i + 4] != sint[i])
-            changed.push_back(i);
-    const SectionSetup before = ReadSectionSetup(sint);
-    EXPECT_EQ(changed.size(), 2u);
-    const SectionSetup after = ReadSectionSetup(ByteSpan(out[1]).subspan(4));
-    PartSetup expected = before.parts[std::size_t(played)];
-    At(expected, VoiceSetting::Program) = 35;
-    At(expected, kVolume) = 100;
-    EXPECT_EQ(after.parts[std::size_t(played)], expected);
-    for (int p = 0; p < kPartCount; ++p) {
-        if (p != played) {
-            EXPECT_EQ(after.parts[std::size_t(p)], before.parts[std::size_t(p)]) << p;
-        }
-    }
-    // Main A keeps its length; only a program change of the part before its notes may change.
-    ASSERT_EQ(out[0].size(), main.size());
-    const auto mainSetup = ReadSectionSetup(main).parts[std::size_t(played)];
-    const std::size_t mainChanged =
-        std::size_t(std::inner_product(main.begin(), main.end(), out[0].begin(), 0, std::plus<>(),
-                                       [](auto a, auto b) { return int(a != b); }));
-    EXPECT_EQ(mainChanged, At(mainSetup, VoiceSetting::Program).value_or(35) != 35 ? 1u : 0u);
+    At(changes.parts[kBass], VoiceSetting::Program) = 0x23;
+    At(changes.parts[5], kVolume) = 5; // Pad, channel 14: no section sets it
+    const auto out = ApplyVoiceChanges(
+        {{5, "Main B", mainB}, {2, "Main A", mainA}, {9, "Fill In AA", fill}}, changes);
+    EXPECT_EQ(out, (std::vector<ByteArray>{B({0x00, 0xCA, 0x23, 0x00}),
+                                           B({0x00, 0xBD, 0x07, 0x05, 0x00}), B({0x00})}));
 }
 
 struct DamagedCase {
@@ -106,6 +67,12 @@ TEST(StyleVoices, UnusualSetUpsAreReadAsTheyStandAndOnlyTheirValueBytesChange) {
          0x22,
          true,
          B({0x00, 0xBA, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00})},
+        {"a note-on of velocity 0 is no first note",
+         B({0x00, 0x9A, 0x24, 0x00, 0x00, 0xBA, 0x07, 0x50, 0x00}),
+         {n, n, n, 0x50, n, n, n},
+         0x22,
+         false,
+         B({0x00, 0x9A, 0x24, 0x00, 0x00, 0xBA, 0x07, 0x22, 0x00})},
         {"a value above 127",
          B({0x00, 0xBA, 0x07, 0x50, 0x00, 0xBA, 0x0A, 0x90, 0x00}),
          {n, n, n, 0x50, n, n, n},
@@ -151,10 +118,34 @@ TEST(StyleVoices, NamesFollowTheBank) {
     for (const auto& [setup, name] : names)
         EXPECT_EQ(VoiceName(setup), name);
     EXPECT_EQ(PanText(0) + PanText(1) + PanText(64) + PanText(127), "L63L63CR63");
-    EXPECT_EQ(ParseVoiceText("fretless bass")->program, 35);
-    EXPECT_EQ(ParseVoiceText("Bank 8/0, program 36 (Fretless Bass)")->name,
-              "Bank 8/0, program 36 (Fretless Bass)");
-    EXPECT_FALSE(ParseVoiceText("8/0/129"));
+}
+
+TEST(StyleVoices, TypedVoicesAreANameOrBankAndProgramInRange) {
+    const std::pair<const char*, std::optional<std::array<int, 3>>> typed[] = {
+        {"fretless bass", std::array{0, 0, 35}},
+        {"Bank 8/0, program 36 (Fretless Bass)", std::array{8, 0, 35}},
+        {"127/127/128", std::array{127, 127, 127}},
+        {"128/0/1", std::nullopt},
+        {"0/128/1", std::nullopt},
+        {"0/0/0", std::nullopt},
+        {"0/0/129", std::nullopt},
+    };
+    for (const auto& [text, expected] : typed) {
+        const auto parsed = ParseVoiceText(text);
+        ASSERT_EQ(parsed.has_value(), expected.has_value()) << text;
+        if (parsed) {
+            EXPECT_EQ((std::array<int, 3>{parsed->msb, parsed->lsb, parsed->program}), *expected)
+                << text;
+        }
+    }
+}
+
+TEST(StyleVoices, GeneralMidiTakesTheStandardKitAtOrBelow) {
+    const std::pair<int, int> kits[] = {{0, 0},   {1, 0},   {7, 0},   {8, 8},   {15, 8},
+                                        {16, 16}, {24, 24}, {25, 25}, {31, 25}, {32, 32},
+                                        {39, 32}, {40, 40}, {48, 48}, {127, 48}};
+    for (const auto& [program, kit] : kits)
+        EXPECT_EQ(NearestStandardKit(std::uint8_t(program)), kit) << program;
 }
 
 } // namespace
