@@ -526,7 +526,8 @@ StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>&
         // clears the set-id bits.
         if (fchown(descriptor, status.st_uid, status.st_gid) != 0)
             (void)fchown(descriptor, static_cast<uid_t>(-1), status.st_gid);
-        if (fchmod(descriptor, status.st_mode & 07777) != 0) {
+        // A volume without modes (FAT) refuses to set one, and has none to keep.
+        if (fchmod(descriptor, status.st_mode & 07777) != 0 && !VolumeRefuses(errno)) {
             staged.failure = {WriteStage::Write, errno};
             return staged;
         }
