@@ -393,17 +393,6 @@ TEST_F(FolderConversionTest, AMissingTargetIsCreatedButNotItsParents) {
     EXPECT_EQ(ReadByteArray(folder.File("new/a.sty")), ConvertedAlone("a.sty"));
 }
 
-TEST_F(FolderConversionTest, NamesThatAreOneOnACaseBlindVolumeAreFailedButTheFirst) {
-    KORVANE_POSIX_ONLY("a folder where case matters");
-#ifndef _WIN32
-    // Where case matters, each name is its own; a FAT volume is tested by scripts/test.sh.
-    Put("A.sty", Generated(61));
-    Put("a.sty", Generated(62));
-    job.overwrite = true;
-    EXPECT_EQ(Convert()->Count(FileOutcome::Converted), 2u);
-#endif
-}
-
 TEST_F(FolderConversionTest, TargetsLinkedToSourceFilesAreRefusedAndSourcesKept) {
     KORVANE_POSIX_ONLY("links");
 #ifndef _WIN32
