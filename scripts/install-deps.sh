@@ -12,6 +12,7 @@ packages=(
     qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools libqt6help6 libqt6sql6-sqlite
     xvfb xauth fonts-dejavu-core fonts-liberation2
     util-linux  # setpriv: tests that need an unprivileged user run as nobody
+    fusefat dosfstools  # a FAT16 volume through FUSE, the kind a keyboard reads from a USB stick
     libfluidsynth-dev fluidsynth timgm6mb-soundfont librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
     g++-mingw-w64-x86-64-posix googletest wine64 zip  # the Windows build of the core and korvane-cli
 )

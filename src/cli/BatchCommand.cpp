@@ -38,7 +38,7 @@ struct BatchOptions {
 void DrawProgress(std::size_t started, std::size_t total, const std::string& name) {
     constexpr std::size_t kWidth = 30;
     const std::size_t filled = total ? started * kWidth / total : kWidth;
-    std::string shown = PrintableUtf8(name.substr(0, 40));
+    const std::string shown = PrintableUtf8(CutToCharacters(name, 40));
     std::fprintf(stderr, "\r[%s%s] %zu/%zu %-40s", std::string(filled, '#').c_str(),
                  std::string(kWidth - filled, ' ').c_str(), started, total, shown.c_str());
     std::fflush(stderr);

@@ -3,6 +3,8 @@
 #include "platform/DisplayText.h"
 #include "style/StyleReader.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -37,8 +39,16 @@ ExitCode Fail(const std::string& problem) {
     return ExitCode::Failure;
 }
 
+ExitCode FinishStandardOutput() {
+    errno = 0;
+    std::cout.flush();
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
+        return ExitCode::Success;
+    return Fail(OutcomeText(MakeOutcome(Failure::StandardOutputFailed, "standard output", errno)));
+}
+
 ExitCode UsageError(const std::string& problem, const std::string& help) {
-    std::cerr << "korvane-cli: " << problem << "\n" << help;
+    std::cerr << "korvane-cli: " << PrintableUtf8(problem) << "\n" << help;
     return ExitCode::Usage;
 }
 

@@ -28,8 +28,12 @@ bool ReadStyleForCommand(const std::string& path, CStyleDocument& document);
 // Prints "korvane-cli: problem" on stderr and returns ExitCode::Failure.
 ExitCode Fail(const std::string& problem);
 
-// A usage error found after parsing: the problem and the line that points to the help on stderr,
-// exit 2.
+// Flushes what a command printed on standard output: Success when every byte was written,
+// otherwise the failure said on stderr (a full disk, a closed pipe).
+ExitCode FinishStandardOutput();
+
+// A usage error found after parsing: the problem (escaped, as it may quote an option's value)
+// and the line that points to the help on stderr, exit 2.
 ExitCode UsageError(const std::string& problem, const std::string& help);
 
 // Each command adds its subcommand to the application, with its options and their descriptions,

@@ -170,7 +170,7 @@ ExitCode RunInfo(const InfoOptions& options) {
         PrintInfoJson(document, options.notes);
     else
         PrintInfoText(options.path, document, options.notes);
-    return ExitCode::Success;
+    return FinishStandardOutput();
 }
 
 } // namespace

@@ -65,7 +65,7 @@ ExitCode RunVoices(const VoicesOptions& options) {
         std::cout << nlohmann::ordered_json{{"sections", VoicesJson(document)}}.dump() << "\n";
     else
         PrintVoicesText(options.path, document);
-    return ExitCode::Success;
+    return FinishStandardOutput();
 }
 
 } // namespace

@@ -68,6 +68,21 @@ TEST_F(CliTest, InfoJsonDescribesTheStyle) {
     EXPECT_EQ(run.err, "");
 }
 
+TEST_F(CliTest, ReportsThatCannotBeWrittenFailAndOptionValuesAreEscaped) {
+    const std::string path = folder.File("min.sty");
+    WriteBytes(path, MinimalStyle());
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"info", path}, {"info", path, "--json"}, {"voices", path, "--json"}}) {
+        const CliRun full = Run(args, "exec >/dev/full; exec ");
+        EXPECT_EQ(full.exitCode, 1) << args[0];
+        EXPECT_EQ(full.err, "korvane-cli: Cannot write to standard output. (0x0000001C: No "
+                            "space left on device)\n");
+    }
+    const CliRun usage = Run({"convert", path, "--model", "\x1b[31mX", "--by-name", "-o", "x"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_EQ(usage.err.substr(0, 41), "korvane-cli: unknown model '\\x1b[31mX'; '");
+}
+
 TEST_F(CliTest, InfoJsonEscapesTextsAndShowsMissingCsegAsNull) {
     const ByteArray track = Cat({B({0x00, 0xFF, 0x03, 0x04}), T("A\"\xE9\\"), B({0x00}),
                                  Marker("Main A"), B({0x00, 0xFF, 0x2F, 0x00})});
@@ -187,7 +202,8 @@ TEST_F(CliTest, AnOutputPathHoldingPercentCIsReportedAsGiven) {
             InFolder());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "korvane-cli: Sorry... Cannot open file 100%cool/out.sty. (0x00000002)\n");
+    EXPECT_EQ(run.err, "korvane-cli: Sorry... Cannot open file 100%cool/out.sty. (0x00000002: No "
+                       "such file or directory)\n");
     EXPECT_FALSE(std::filesystem::exists(folder.File("100%cool")));
 }
 
@@ -235,9 +251,9 @@ TEST_F(CliTest, ConvertForceRefusesWhatIsNoFile) {
     mkfifo(folder.File("fifo").c_str(), 0644);
     std::filesystem::create_directory(folder.File("folder.sty"));
     for (const auto& [path, code] : std::vector<std::pair<std::string, std::string>>{
-             {folder.File("fifo"), "0x00000016"},
-             {"/dev/null", "0x00000016"},
-             {folder.File("folder.sty"), "0x00000015"}}) {
+             {folder.File("fifo"), "0x00000016: Invalid argument"},
+             {"/dev/null", "0x00000016: Invalid argument"},
+             {folder.File("folder.sty"), "0x00000015: Is a directory"}}) {
         const CliRun run =
             Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", path, "--force"});
         EXPECT_EQ(run.exitCode, 1) << path;
@@ -282,8 +298,8 @@ TEST_F(CliTest, ConvertAsAUserRefusesAReadOnlyFileAndWritesInPlaceInALockedFolde
     const CliRun refused =
         Run({"convert", in, "--model", "PSR-540", "--by-name", "-o", readOnly, "--force"}, prefix);
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.err,
-              "korvane-cli: Sorry... Cannot open file " + readOnly + ". (0x0000000D)\n");
+    EXPECT_EQ(refused.err, "korvane-cli: Sorry... Cannot open file " + readOnly +
+                               ". (0x0000000D: Permission denied)\n");
     EXPECT_EQ(ReadBytes(readOnly), "old");
 
     chmod(locked.c_str(), 0555);
@@ -340,8 +356,9 @@ TEST_F(CliTest, BrokenAndUnreadableFilesFailInfoAndConvert) {
         {folder.File("notrack.sty"), "No track tag.\n"},
         {folder.File("half.sty"), "File half.sty " + damaged},
         {folder.File("folder.sty"),
-         "Cannot open file " + folder.File("folder.sty") + ". (0x00000015)"},
-        {folder.File("fifo.sty"), "Cannot open file " + folder.File("fifo.sty") + ". (0x00000006)"},
+         "Cannot open file " + folder.File("folder.sty") + ". (0x00000015: Is a directory)"},
+        {folder.File("fifo.sty"), "Cannot open file " + folder.File("fifo.sty") +
+                                      ". (0x00000006: No such device or address)"},
     };
     const std::string out = folder.File("out.sty");
     for (const auto& c : cases) {
@@ -477,8 +494,10 @@ TEST_F(CliTest, BatchUsageErrorsAndMissingFolders) {
     const CliRun missing =
         Run({"batch", "--model", "PSR-540", "--copy-all", in, folder.File("nowhere/out")});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "korvane-cli: Sorry... The folder " + folder.File("nowhere/out") +
-                               " does not exist.\nNothing was converted.\n");
+    EXPECT_EQ(missing.err, "korvane-cli: Sorry... Cannot create the folder " +
+                               folder.File("nowhere/out") +
+                               ". (0x00000002: No such file or directory)\nNothing was "
+                               "converted.\n");
     const CliRun same = Run({"batch", "--model", "PSR-540", "--copy-all", in, in + "/"});
     EXPECT_EQ(same.exitCode, 1);
     EXPECT_EQ(same.err, "korvane-cli: Sorry... The folders " + in + " and " + in +

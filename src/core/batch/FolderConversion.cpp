@@ -2,10 +2,12 @@
 
 #include "assignment/ConversionEngine.h"
 #include "assignment/ModelCatalogue.h"
+#include "platform/ErrorCode.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
@@ -42,6 +44,52 @@ constexpr std::chrono::seconds kCommitInterval{1};
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     return NameOfPath(FileSystemPath(folder) / FileSystemPath(name));
+}
+
+// A name as a volume that ignores case compares it: letters of the Latin, Greek and Cyrillic
+// alphabets in one case. Other bytes, and UTF-8 sequences of other characters, stay as they are.
+std::string FoldedName(const std::string& name) {
+    std::string folded = name;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(folded[i]);
+        if (byte < 0x80) {
+            folded[i] = char(std::tolower(byte));
+            continue;
+        }
+        const auto next = i + 1 < folded.size() ? static_cast<unsigned char>(folded[i + 1]) : 0;
+        if ((byte & 0xE0) != 0xC0 || (next & 0xC0) != 0x80)
+            continue;
+        unsigned code = ((byte & 0x1Fu) << 6) | (next & 0x3Fu);
+        if ((code >= 0xC0 && code <= 0xDE && code != 0xD7) || (code >= 0x391 && code <= 0x3AB) ||
+            (code >= 0x410 && code <= 0x42F))
+            code += 0x20;
+        else if (code >= 0x400 && code <= 0x40F)
+            code += 0x50;
+        else if (code >= 0x100 && code <= 0x17F && code % 2 == 0)
+            code += 1; // Latin Extended-A pairs (the few odd pairs stay apart)
+        folded[i] = char(0xC0 | (code >> 6));
+        folded[i + 1] = char(0x80 | (code & 0x3F));
+        ++i;
+    }
+    return folded;
+}
+
+// The most files converted at once: each holds up to three descriptors (the source, the new file,
+// the file it replaces), beside the new files that wait for their commit (half of what the
+// process may open) and a few for the rest of the program.
+unsigned MostJobsForOpenFiles() {
+    constexpr int kKeptAside = 32;
+    return unsigned(std::max(1, (MostOpenFiles() / 2 - kKeptAside) / 3));
+}
+
+bool OutOfDescriptors(const Outcome& outcome) {
+    return (outcome.failure == Failure::CannotOpen || outcome.failure == Failure::CannotCreate) &&
+           (outcome.errorCode == EMFILE || outcome.errorCode == ENFILE);
+}
+
+void ShowFolderFailure(IMessageBox& messages, const std::string& text) {
+    messages.Show(text + "\nNothing was converted.", "Sorry...", MessageIcon::Exclamation,
+                  MessageButtons::Ok);
 }
 
 } // namespace
@@ -150,20 +198,6 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
     // Names are bytes; FileSystemPath gives std::filesystem what each system takes.
     const fs::path source = FileSystemPath(job.sourceFolder);
     const fs::path target = FileSystemPath(job.targetFolder);
-    if (job.createTarget && fs::is_directory(source, error) &&
-        !fs::exists(fs::symlink_status(target, error)))
-        fs::create_directory(target, error);
-    if (!fs::is_directory(target, error)) {
-        messages.Show("The folder " + job.targetFolder + " does not exist.\nNothing was converted.",
-                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
-        return std::nullopt;
-    }
-    if (fs::equivalent(source, target, error)) {
-        messages.Show("The folders " + job.sourceFolder + " and " + job.targetFolder +
-                          " are the same folder.\nNothing was converted.",
-                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
-        return std::nullopt;
-    }
     std::vector<std::string> names;
     fs::directory_iterator entries(source, error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
@@ -172,15 +206,58 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
             names.push_back(name);
     }
     if (error) {
-        messages.Show("Cannot read the folder " + job.sourceFolder + ".\nNothing was converted.",
-                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+        ShowFolderFailure(messages, "Cannot read the folder " + job.sourceFolder + ". (" +
+                                        ErrorCodeText(error.value()) + ")");
         return std::nullopt;
     }
+    if (job.createTarget && !fs::exists(fs::symlink_status(target, error)) &&
+        !fs::create_directory(target, error) && error) {
+        ShowFolderFailure(messages, "Cannot create the folder " + job.targetFolder + ". (" +
+                                        ErrorCodeText(error.value()) + ")");
+        return std::nullopt;
+    }
+    if (!fs::is_directory(target, error)) {
+        ShowFolderFailure(messages, "The folder " + job.targetFolder + " does not exist.");
+        return std::nullopt;
+    }
+    // The folders themselves are compared, however they are spelt ("in", "in/", a link to it).
+    const std::optional<FileIdentity> sourceIdentity = IdentityOf(job.sourceFolder);
+    if (sourceIdentity && sourceIdentity == IdentityOf(job.targetFolder)) {
+        ShowFolderFailure(messages, "The folders " + job.sourceFolder + " and " + job.targetFolder +
+                                        " are the same folder.");
+        return std::nullopt;
+    }
+    RemoveLeftoverTemporaries(job.targetFolder);
     std::sort(names.begin(), names.end());
 
     FolderConversionSummary summary;
     summary.styleFiles = names.size();
     std::vector<std::optional<FileReport>> reports(names.size());
+
+    // Files that would not be written as they should are failed before any is written: a name
+    // that is another file's on the target volume (only the first keeps it), and, where files
+    // are replaced, a target that is one of the source files (through a link) or leads to one.
+    std::vector<FileIdentity> sources;
+    for (const std::string& name : names) {
+        if (const auto identity = IdentityOf(JoinPath(job.sourceFolder, name)))
+            sources.push_back(*identity);
+    }
+    const bool ignoresCase = FolderIgnoresCase(job.targetFolder);
+    std::unordered_map<std::string, std::size_t> firstOfName;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string target = JoinPath(job.targetFolder, names[i]);
+        const auto [first, isFirst] =
+            firstOfName.emplace(ignoresCase ? FoldedName(names[i]) : names[i], i);
+        const std::optional<FileIdentity> identity = IdentityOf(target);
+        if (!isFirst) {
+            Outcome outcome = MakeOutcome(Failure::SameNameOnVolume, target);
+            outcome.reason = names[first->second];
+            reports[i] = ReportOfFile(names[i], outcome, false);
+        } else if (job.overwrite && identity &&
+                   std::find(sources.begin(), sources.end(), *identity) != sources.end()) {
+            reports[i] = ReportOfFile(names[i], MakeOutcome(Failure::IsSourceFile, target), false);
+        }
+    }
     std::atomic<std::size_t> next{0};
     std::mutex progressLock;
     std::size_t started = 0;
@@ -216,13 +293,21 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                 const std::lock_guard<std::mutex> lock(progressLock);
                 progress(++started, names.size(), names[index]);
             }
+            if (reports[index])
+                continue;
             reports[index] = ConvertFolderFile(job, names[index], &group);
+            // The process ran out of descriptors, not the file of anything: once the new files
+            // waiting for their names have them, the file is tried again.
+            if (OutOfDescriptors(reports[index]->failure)) {
+                commit();
+                reports[index] = ConvertFolderFile(job, names[index], &group);
+            }
             if (commitDue())
                 commit();
         }
     };
 
-    unsigned jobs = job.jobs ? job.jobs : DefaultFolderJobs();
+    unsigned jobs = std::min(job.jobs ? job.jobs : DefaultFolderJobs(), MostJobsForOpenFiles());
     jobs = unsigned(std::min<std::size_t>(jobs, std::max<std::size_t>(1, names.size())));
     std::vector<std::thread> workers;
     workers.reserve(jobs);

@@ -88,9 +88,12 @@ using FolderProgress =
 // Runs the job over the style files of the source folder, the given number of files at once
 // (fewer when the system gives no more threads). The files are made durable in groups, each
 // group named only once its files are stored. A set cancel flag lets the files under way finish
-// and starts no more. A source folder that cannot be listed, a target folder that does not exist
-// or is the source folder (by device and inode, however it is spelt) is reported through
-// messages, and nothing is returned.
+// and starts no more. A source folder that cannot be listed, a target folder that cannot be
+// made, does not exist or is the source folder (the folders themselves compared, however they
+// are spelt) is reported through messages, and nothing is returned. Before any file is written,
+// a file whose name is another's on the target volume (one that ignores case) fails, the first
+// of them excepted, and so does, with overwrite, a target that is or leads to a source file.
+// Leftover temporary files of runs that were killed are removed from the target folder.
 std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& job,
                                                      IMessageBox& messages,
                                                      const FolderProgress& progress,

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
@@ -57,11 +59,34 @@ thread_local std::atomic<CTemporaryNode*> t_pCreating{nullptr};
 thread_local std::atomic<bool> t_named{false};
 
 std::atomic<BeforeReplaceObserver> g_beforeReplace{nullptr};
+std::atomic<CreationStepObserver> g_creationStep{nullptr};
+
+constexpr int kVolumeCalls = 6;
+std::atomic<int> g_refusals[kVolumeCalls] = {};
+
+// 0, or the error a test makes the call fail with.
+int Refusal(VolumeCall call) {
+    return g_refusals[int(call)].load();
+}
+
+void CreationStep(int step) {
+    if (const CreationStepObserver observer = g_creationStep.load())
+        observer(step);
+}
+
+// What a volume answers for a way of naming files it does not have: FAT has no links, and FUSE
+// volumes (FAT, NTFS, network shares) may have neither links nor renames that refuse a taken
+// name, nor files without a name.
+bool VolumeRefuses(int code) {
+    return code == EPERM || code == EOPNOTSUPP || code == ENOTSUP || code == EINVAL ||
+           code == ENOSYS;
+}
 
 extern "C" void RemoveTemporariesAndRaise(int signal) {
     g_ending.store(true);
-    // The interrupted creation never resumes; once named, its file may exist.
-    if (CTemporaryNode* own = t_pCreating.load())
+    // The interrupted creation never resumes; once named, its file may exist. A node whose
+    // creation has ended (Live or Free) already says so.
+    if (CTemporaryNode* own = t_pCreating.load(); own && own->state.load() == Creating)
         own->state.store(t_named.load() ? Live : Taken);
     for (bool creating = true; creating;) {
         creating = false;
@@ -93,14 +118,19 @@ CTemporaryNode* TakeTemporaryNode() {
     return node;
 }
 
-// Six random letters or digits, after ".korvane-".
-void NameTemporary(char* letters) {
+// A temporary file's name: ".korvane-", the number of the process that made it, "-", six random
+// letters or digits. The number tells a later run whether the file's maker is gone.
+constexpr char kTemporaryPrefix[] = ".korvane-";
+constexpr std::size_t kRandomLetters = 6;
+
+// Six random letters or digits.
+void NameTemporary(char* letters, std::size_t count) {
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::minstd_rand random(std::random_device{}());
-    for (int i = 0; i < 6; ++i)
+    for (std::size_t i = 0; i < count; ++i)
         letters[i] = kLetters[random() % (sizeof kLetters - 1)];
-    letters[6] = '\0';
+    letters[count] = '\0';
 }
 
 // A registered temporary file: removed (and forgotten) when the write fails, forgotten once it
@@ -108,36 +138,14 @@ void NameTemporary(char* letters) {
 class CTemporaryFile {
 public:
     // mode: as for open(); a new file asks for 0666, from which open() takes away the umask.
-    CTemporaryFile(const std::string& folder, mode_t mode) {
-        const std::string prefix = (folder.empty() ? std::string(".") : folder) + "/.korvane-";
-        if (prefix.size() + 7 > PATH_MAX) {
-            errno = ENAMETOOLONG;
-            return;
-        }
-        m_pNode = TakeTemporaryNode();
-        t_pCreating.store(m_pNode);
-        m_pNode->state.store(Creating);
-        int code = EINTR; // a signal is ending the process: no new file
-        for (int attempt = 0; attempt < 100 && !g_ending.load(); ++attempt) {
-            std::memcpy(m_pNode->path, prefix.data(), prefix.size());
-            NameTemporary(m_pNode->path + prefix.size());
-            t_named.store(true);
-            m_descriptor =
-                open(m_pNode->path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-            code = errno;
-            if (m_descriptor >= 0 || code != EEXIST)
-                break;
-            t_named.store(false); // that name is somebody else's
-        }
-        if (m_descriptor >= 0)
-            m_pNode->state.store(Live);
-        t_named.store(false);
-        t_pCreating.store(nullptr);
-        if (m_descriptor < 0) {
-            m_pNode->state.store(Free);
-            m_pNode = nullptr;
-            errno = code;
-        }
+    CTemporaryFile(const std::string& folder, mode_t mode)
+        : CTemporaryFile((folder.empty() ? std::string(".") : folder) + "/" + kTemporaryPrefix +
+                             std::to_string(getpid()) + "-",
+                         kRandomLetters, mode) {}
+    // The exact name path, made only when nothing holds it; removed like a temporary file until
+    // Keep.
+    static std::unique_ptr<CTemporaryFile> Claim(const std::string& path) {
+        return std::unique_ptr<CTemporaryFile>(new CTemporaryFile(path, 0, 0600));
     }
     ~CTemporaryFile() {
         if (m_descriptor >= 0)
@@ -162,6 +170,48 @@ public:
     void Keep() { m_kept = true; }
 
 private:
+    // prefix followed by letters random letters, tried until a name is free; with no letters,
+    // prefix alone, once.
+    CTemporaryFile(const std::string& prefix, std::size_t letters, mode_t mode) {
+        if (prefix.size() + letters + 1 > PATH_MAX) {
+            errno = ENAMETOOLONG;
+            return;
+        }
+        // Each step's state tells a signal handler landing between two of them what to remove:
+        // the node is Creating until open() has said whether the file exists, and this thread's
+        // t_pCreating names it until its state is final.
+        m_pNode = TakeTemporaryNode();
+        t_pCreating.store(m_pNode);
+        m_pNode->state.store(Creating);
+        CreationStep(0);
+        int code = EINTR; // a signal is ending the process: no new file
+        for (int attempt = 0; attempt < 100 && !g_ending.load(); ++attempt) {
+            std::memcpy(m_pNode->path, prefix.data(), prefix.size());
+            NameTemporary(m_pNode->path + prefix.size(), letters);
+            t_named.store(true);
+            CreationStep(1);
+            m_descriptor =
+                open(m_pNode->path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            code = errno;
+            CreationStep(2);
+            if (m_descriptor >= 0 || code != EEXIST || letters == 0)
+                break;
+            t_named.store(false); // that name is somebody else's
+        }
+        // Taken, not yet Free: no other thread may reuse the node while t_pCreating names it.
+        m_pNode->state.store(m_descriptor >= 0 ? Live : Taken);
+        CreationStep(3);
+        t_named.store(false);
+        CreationStep(4);
+        t_pCreating.store(nullptr);
+        CreationStep(5);
+        if (m_descriptor < 0) {
+            m_pNode->state.store(Free);
+            m_pNode = nullptr;
+            errno = code;
+        }
+    }
+
     CTemporaryNode* m_pNode = nullptr;
     int m_descriptor = -1;
     bool m_kept = false;
@@ -188,16 +238,31 @@ private:
 };
 
 // Puts the temporary file in place without replacing anything: the kernel refuses an existing
-// name in the same step. File systems without that rename get link and unlink, which refuse an
-// existing name as well.
+// name in the same step. Volumes without that rename get link and unlink, which refuse an
+// existing name as well; volumes without links (FAT) get the name claimed first by making it
+// empty, which fails on a taken name, and the temporary file renamed over that empty file.
 int RenameWithoutReplacing(const std::string& from, const std::string& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+    int code = Refusal(VolumeCall::RenameWithoutReplacing);
+    if (code == 0)
+        code = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0
+                   ? 0
+                   : errno;
+    if (code == 0 || !VolumeRefuses(code))
+        return code;
+    code = Refusal(VolumeCall::Link);
+    if (code == 0)
+        code = link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    if (code == 0)
+        unlink(from.c_str());
+    if (code == 0 || !VolumeRefuses(code))
+        return code;
+    const auto claimed = CTemporaryFile::Claim(to);
+    if (claimed->Descriptor() < 0)
         return errno;
-    if (link(from.c_str(), to.c_str()) != 0)
-        return errno;
-    unlink(from.c_str());
+    claimed->Close();
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+        return errno; // the claimed empty file goes with claimed
+    claimed->Keep();
     return 0;
 }
 
@@ -220,12 +285,7 @@ WriteStage StageOfRenameFailure(int code) {
 // process may open, so that reading the sources never runs short.
 std::atomic<int> g_unnamedOpen{0};
 int MostUnnamedOpen() {
-    static const int most = [] {
-        rlimit limit{};
-        if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-            return 1024;
-        return int(std::clamp<rlim_t>(limit.rlim_cur / 2, 0, 1024));
-    }();
+    static const int most = std::clamp(MostOpenFiles() / 2, 0, 1024);
     return most;
 }
 
@@ -236,7 +296,7 @@ class CUnnamedFile {
 public:
     static std::unique_ptr<CUnnamedFile> Create(const std::string& folder) {
         static const bool hasProc = access("/proc/self/fd", X_OK) == 0;
-        if (!hasProc || g_ending.load())
+        if (!hasProc || g_ending.load() || Refusal(VolumeCall::UnnamedFile))
             return nullptr;
         if (g_unnamedOpen.fetch_add(1) >= MostUnnamedOpen()) {
             g_unnamedOpen.fetch_sub(1);
@@ -259,21 +319,55 @@ public:
     CUnnamedFile& operator=(const CUnnamedFile&) = delete;
 
     int Descriptor() const { return m_descriptor; }
-    // Gives the complete file the name target, unless something holds it.
+    // Gives the complete file the name target, unless something holds it. A volume that can
+    // make such a file but not link it gets a named copy, flushed, put in place without
+    // replacing anything.
     WriteFailure Link(const std::string& target) const {
         char path[32];
         std::snprintf(path, sizeof path, "/proc/self/fd/%d", m_descriptor);
         if (const BeforeReplaceObserver observer = g_beforeReplace.load())
             observer(path);
-        if (linkat(AT_FDCWD, path, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-            const int code = errno;
+        int code = Refusal(VolumeCall::LinkUnnamed);
+        if (code == 0)
+            code = linkat(AT_FDCWD, path, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                            : errno;
+        if (code != 0 && VolumeRefuses(code))
+            return LinkCopy(target);
+        if (code != 0)
             return {StageOfRenameFailure(code), code};
-        }
         return {};
     }
 
 private:
     explicit CUnnamedFile(int descriptor) : m_descriptor(descriptor) {}
+
+    WriteFailure LinkCopy(const std::string& target) const {
+        CTemporaryFile copy(FolderOfPath(target), 0666);
+        if (copy.Descriptor() < 0)
+            return {WriteStage::Open, errno};
+        std::vector<std::uint8_t> block(1 << 16);
+        for (off_t at = 0;;) {
+            const ssize_t got = pread(m_descriptor, block.data(), block.size(), at);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return {WriteStage::Write, errno};
+            if (got == 0)
+                break;
+            block.resize(std::size_t(got));
+            if (!WriteAll(copy.Descriptor(), block))
+                return {WriteStage::Write, errno};
+            block.resize(1 << 16);
+            at += got;
+        }
+        if (fsync(copy.Descriptor()) != 0 || !copy.Close())
+            return {WriteStage::Write, errno};
+        if (const int code = RenameWithoutReplacing(copy.Path(), target))
+            return {StageOfRenameFailure(code), code};
+        copy.Keep();
+        return {};
+    }
+
     int m_descriptor;
 };
 
@@ -418,7 +512,8 @@ StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>&
         // clears the set-id bits.
         if (fchown(descriptor, status.st_uid, status.st_gid) != 0)
             (void)fchown(descriptor, static_cast<uid_t>(-1), status.st_gid);
-        if (fchmod(descriptor, status.st_mode & 07777) != 0) {
+        // A volume without modes (FAT) refuses to set one, and has none to keep.
+        if (fchmod(descriptor, status.st_mode & 07777) != 0 && !VolumeRefuses(errno)) {
             staged.failure = {WriteStage::Write, errno};
             return staged;
         }
@@ -463,10 +558,20 @@ WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std:
     return PutInPlace(*staged.temporary, staged.target, options.replaceExisting);
 }
 
+// A folder files of a group go to, opened before their bytes are written: syncfs through it
+// reports every write-back error of its volume since it was opened, which is what the commit
+// must know of its files.
+struct CCommitGroup::Folder {
+    CDescriptor descriptor{-1};
+    dev_t device = 0;
+    std::uint64_t opened = 0; // the order of opening: the earliest of a volume flushes it
+};
+
 struct CCommitGroup::Entry {
     std::string path;   // as given
     std::string target; // the end of its links
     bool replaceExisting = true;
+    std::shared_ptr<Folder> folder;
     std::unique_ptr<CTemporaryFile> temporary;
     std::unique_ptr<CUnnamedFile> unnamed;
 };
@@ -476,6 +581,22 @@ CCommitGroup::~CCommitGroup() = default;
 
 WriteFailure CCommitGroup::Add(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                const AtomicWriteOptions& options) {
+    std::shared_ptr<Folder> folder;
+    {
+        const std::string folderOfTarget = FolderOfPath(ResolveLinkTarget(path).path);
+        const std::string name = folderOfTarget.empty() ? std::string(".") : folderOfTarget;
+        const std::lock_guard<std::mutex> lock(m_lock);
+        std::shared_ptr<Folder>& known = m_folders[name];
+        if (!known) {
+            known = std::make_shared<Folder>();
+            known->descriptor.Reset(open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            struct stat status {};
+            if (known->descriptor.Get() >= 0 && fstat(known->descriptor.Get(), &status) == 0)
+                known->device = status.st_dev;
+            known->opened = m_foldersOpened++;
+        }
+        folder = known;
+    }
     StagedWrite staged = StageWrite(path, bytes, options, false, true);
     if (staged.failure || (!staged.temporary && !staged.unnamed))
         return staged.failure;
@@ -483,6 +604,7 @@ WriteFailure CCommitGroup::Add(const std::string& path, const std::vector<std::u
     entry->path = path;
     entry->target = std::move(staged.target);
     entry->replaceExisting = options.replaceExisting;
+    entry->folder = std::move(folder);
     entry->temporary = std::move(staged.temporary);
     entry->unnamed = std::move(staged.unnamed);
     const std::lock_guard<std::mutex> lock(m_lock);
@@ -500,81 +622,67 @@ std::vector<CCommitGroup::CommittedFile> CCommitGroup::Commit() {
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         entries.swap(m_entries);
+        m_folders.clear(); // files added from now on are flushed through folders opened anew
     }
     std::vector<CommittedFile> outcomes;
     outcomes.reserve(entries.size());
     if (entries.empty())
         return outcomes;
 
-    // The folders the files go to, each open once: one flush of each file system before the
-    // renames stores every file's bytes, one flush of each folder after them stores the names.
-    struct Folder {
-        std::string path;
-        CDescriptor descriptor{-1};
-        dev_t device = 0;
-        int failure = 0; // the file system could not store the bytes
-    };
-    std::vector<std::unique_ptr<Folder>> folders;
-    std::vector<Folder*> folderOf;
-    for (const auto& entry : entries) {
-        const std::string folderOfTarget = FolderOfPath(entry->target);
-        const std::string path = folderOfTarget.empty() ? std::string(".") : folderOfTarget;
-        auto found = std::find_if(folders.begin(), folders.end(),
-                                  [&](const auto& folder) { return folder->path == path; });
-        if (found == folders.end()) {
-            auto folder = std::make_unique<Folder>();
-            folder->path = path;
-            folder->descriptor.Reset(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            struct stat status {};
-            if (folder->descriptor.Get() >= 0 && fstat(folder->descriptor.Get(), &status) == 0)
-                folder->device = status.st_dev;
-            folders.push_back(std::move(folder));
-            found = folders.end() - 1;
-        }
-        folderOf.push_back(found->get());
-    }
+    // One flush of each volume before the renames stores every file's bytes; a volume that
+    // could not store them fails every file of the group on it.
+    std::vector<std::pair<dev_t, Folder*>> earliest; // of each volume
     bool unopened = false;
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        Folder& folder = *folders[i];
-        if (folder.descriptor.Get() < 0) {
+    for (const auto& entry : entries) {
+        Folder* folder = entry->folder.get();
+        if (folder->descriptor.Get() < 0) {
             unopened = true;
             continue;
         }
-        const auto sameDevice =
-            std::find_if(folders.begin(), folders.begin() + long(i), [&](const auto& other) {
-                return other->descriptor.Get() >= 0 && other->device == folder.device;
-            });
-        if (sameDevice != folders.begin() + long(i))
-            folder.failure = (*sameDevice)->failure;
-        else if (syncfs(folder.descriptor.Get()) != 0)
-            folder.failure = errno;
+        auto found = std::find_if(earliest.begin(), earliest.end(),
+                                  [&](const auto& known) { return known.first == folder->device; });
+        if (found == earliest.end())
+            earliest.emplace_back(folder->device, folder);
+        else if (folder->opened < found->second->opened)
+            found->second = folder;
+    }
+    std::vector<std::pair<dev_t, int>> volumeFailures;
+    for (const auto& [device, folder] : earliest) {
+        int code = Refusal(VolumeCall::SyncVolume);
+        if (code == 0 && syncfs(folder->descriptor.Get()) != 0)
+            code = errno;
+        volumeFailures.emplace_back(device, code);
     }
     // A folder this process may write but not read gives no descriptor to flush through.
     if (unopened)
         sync();
 
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        Entry& entry = *entries[i];
-        WriteFailure failure{WriteStage::Write, folderOf[i]->failure};
-        if (!failure.errorCode && entry.unnamed)
-            failure = entry.unnamed->Link(entry.target);
-        else if (!failure.errorCode)
-            failure = PutInPlace(*entry.temporary, entry.target, entry.replaceExisting);
-        entry.temporary.reset(); // removed unless it took its name
-        entry.unnamed.reset();
-        outcomes.push_back({entry.path, failure});
+    for (const auto& entry : entries) {
+        int stored = 0;
+        for (const auto& [device, code] : volumeFailures) {
+            if (entry->folder->descriptor.Get() >= 0 && device == entry->folder->device)
+                stored = code;
+        }
+        WriteFailure failure{WriteStage::Write, stored};
+        if (!stored && entry->unnamed)
+            failure = entry->unnamed->Link(entry->target);
+        else if (!stored)
+            failure = PutInPlace(*entry->temporary, entry->target, entry->replaceExisting);
+        entry->temporary.reset(); // removed unless it took its name
+        entry->unnamed.reset();
+        outcomes.push_back({entry->path, failure});
     }
 
-    for (const auto& folder : folders) {
-        if (folder->descriptor.Get() >= 0 && fsync(folder->descriptor.Get()) != 0)
-            folder->failure = errno;
+    // The names are flushed once per folder. A file that has its name is written whatever this
+    // flush says: the name is there, and reporting it as failed would be untrue.
+    for (const auto& entry : entries) {
+        Folder& folder = *entry->folder;
+        if (folder.descriptor.Get() >= 0 && !Refusal(VolumeCall::SyncFolder))
+            fsync(folder.descriptor.Get());
+        folder.descriptor.Reset(-1); // once
     }
     if (unopened)
         sync();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!outcomes[i].failure && folderOf[i]->failure)
-            outcomes[i].failure = {WriteStage::Replace, folderOf[i]->failure};
-    }
     return outcomes;
 }
 
@@ -653,6 +761,79 @@ CScratchFolder::~CScratchFolder() {
 
 void SetBeforeReplaceObserver(BeforeReplaceObserver observer) {
     g_beforeReplace.store(observer);
+}
+
+void SetCreationStepObserver(CreationStepObserver observer) {
+    g_creationStep.store(observer);
+}
+
+void SetVolumeRefusal(VolumeCall call, int errorCode) {
+    g_refusals[int(call)].store(errorCode);
+}
+
+void RemoveLeftoverTemporaries(const std::string& folder) {
+    const int folderDescriptor =
+        open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderDescriptor < 0)
+        return;
+    DIR* entries = fdopendir(folderDescriptor);
+    if (!entries) {
+        close(folderDescriptor);
+        return;
+    }
+    const std::size_t prefix = std::strlen(kTemporaryPrefix);
+    while (const dirent* entry = readdir(entries)) {
+        // ".korvane-", the maker's number, "-", six letters or digits.
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix, kTemporaryPrefix) != 0)
+            continue;
+        const std::size_t dash = name.find('-', prefix);
+        if (dash == std::string::npos || dash == prefix || dash - prefix > 9 ||
+            name.size() != dash + 1 + kRandomLetters ||
+            name.find_first_not_of("0123456789", prefix) != dash ||
+            !std::all_of(name.begin() + long(dash) + 1, name.end(),
+                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        const pid_t maker = pid_t(std::stol(name.substr(prefix, dash - prefix)));
+        const bool gone = maker != getpid() && kill(maker, 0) != 0 && errno == ESRCH;
+        struct stat status {};
+        if (!gone || fstatat(folderDescriptor, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode))
+            continue;
+        unlinkat(folderDescriptor, entry->d_name, 0);
+    }
+    closedir(entries);
+}
+
+bool FolderIgnoresCase(const std::string& folder) {
+    CTemporaryFile probe(folder, 0600);
+    if (probe.Descriptor() < 0)
+        return true;
+    // The probe's name has lower-case letters ("korvane"); in upper case it is another name
+    // only where case matters.
+    std::string other = probe.Path();
+    const std::size_t name = other.size() - FileNameOfPath(other).size();
+    for (std::size_t i = name; i < other.size(); ++i)
+        other[i] = char(std::toupper(static_cast<unsigned char>(other[i])));
+    // Numbers of files are no help: FUSE volumes number each spelling apart. The name is random,
+    // so only the probe itself answers to it.
+    struct stat upper {};
+    return lstat(other.c_str(), &upper) == 0;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat status {};
+    if (stat(path.empty() ? "." : path.c_str(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity{std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
+}
+
+int MostOpenFiles() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > rlim_t(INT_MAX))
+        return INT_MAX;
+    return int(limit.rlim_cur);
 }
 
 } // namespace korvane

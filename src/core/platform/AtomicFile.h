@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,11 +52,12 @@ WriteFailure WriteFileAtomically(const std::string& path, const std::vector<std:
 // WriteFileAtomically does (same checks, links, owner and mode) to a temporary file beside its
 // target, but does not flush it; Commit then flushes each file system once (syncfs), puts every
 // file in place (without replacing anything where the file's options say so) and flushes each
-// folder once. Until its Commit, no file of the group has its name; temporary files are removed
-// on every failure, on SIGINT, SIGTERM and SIGHUP (see below) and when the group is destroyed
-// uncommitted.
-// Add and Commit may be called from several threads at once; a Commit takes the files added so
-// far, and files added meanwhile wait for the next one.
+// folder once. A file system that could not store the bytes fails every file of the group on it;
+// a file that took its name is never reported as failed afterwards. Until its Commit, no file of
+// the group has its name; temporary files are removed on every failure, on SIGINT, SIGTERM and
+// SIGHUP (see below) and when the group is destroyed uncommitted. Add and Commit may be called from
+// several threads at once; a Commit takes the files added so far, and files added meanwhile wait
+// for the next one.
 class CCommitGroup {
 public:
     CCommitGroup();
@@ -77,8 +80,11 @@ public:
 
 private:
     struct Entry;
+    struct Folder;
     mutable std::mutex m_lock;
     std::vector<std::unique_ptr<Entry>> m_entries;
+    std::map<std::string, std::shared_ptr<Folder>> m_folders; // opened since the last commit
+    std::uint64_t m_foldersOpened = 0;
 };
 
 // Writes every byte to an open descriptor (korvane-cli's standard output); Write stage on error.
@@ -105,10 +111,47 @@ bool CreateFileIfMissing(const std::string& path);
 // already handled is left as it is. korvane-cli and the window call it once at start.
 void InstallTemporaryFileCleanup();
 
+// Removes the temporary files that runs killed before they could clean up left in folder: those
+// whose name says they belong to a process that no longer runs. Files of running processes, and
+// anything else, are left alone.
+void RemoveLeftoverTemporaries(const std::string& folder);
+
+// Whether two names that differ only in case are one name in folder (FAT, exFAT, NTFS, macOS,
+// Windows): found by making a file there and looking it up in the other case. A folder where
+// nothing can be made counts as ignoring case, as no name is then lost by assuming it.
+bool FolderIgnoresCase(const std::string& folder);
+
+// What a name is on its volume, whatever way it is spelt (links followed): equal identities are
+// one file or folder. Empty when the name cannot be looked at.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// The number of files this process may have open at once.
+int MostOpenFiles();
+
 // Called with the temporary file's path once it is complete and just before it takes its name.
 // Lets tests race another writer or interrupt the write at that point; null (the default) calls
 // nothing.
 using BeforeReplaceObserver = void (*)(const char* temporaryPath);
 void SetBeforeReplaceObserver(BeforeReplaceObserver observer);
+
+// Test hooks: the calls a volume may refuse, made to fail with errorCode as such a volume fails
+// them (0 lets the call through), and a point reached at each step of making a temporary file
+// (0 to 5), where a test raises a signal.
+enum class VolumeCall {
+    UnnamedFile,
+    LinkUnnamed,
+    RenameWithoutReplacing,
+    Link,
+    SyncVolume,
+    SyncFolder
+};
+void SetVolumeRefusal(VolumeCall call, int errorCode);
+using CreationStepObserver = void (*)(int step);
+void SetCreationStepObserver(CreationStepObserver observer);
 
 } // namespace korvane

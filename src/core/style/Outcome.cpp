@@ -94,6 +94,10 @@ std::string OutcomeText(const Outcome& outcome, const NameForm& nameForm) {
         return "Cannot write to standard output. " + code;
     case Failure::OutOfMemory:
         return "Not enough memory to convert this file.";
+    case Failure::SameNameOnVolume:
+        return file + " has the same name as " + name(outcome.reason) + " on this volume.";
+    case Failure::IsSourceFile:
+        return path + " is the source file itself.";
     }
     return std::string();
 }

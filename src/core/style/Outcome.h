@@ -40,6 +40,8 @@ enum class Failure {
     CannotCreate,         // the target's name cannot be written
     WriteFailed,          // the bytes could not be stored
     StandardOutputFailed, // korvane-cli's "-o -": standard output took not every byte
+    SameNameOnVolume,     // another file of the folder takes the same name on the target volume
+    IsSourceFile,         // the target is, or leads to, a file being converted
     OutOfMemory,          // anywhere else in a conversion
 };
 
@@ -51,7 +53,8 @@ struct Outcome {
     std::string sections;    // CannotConvertSff2: the CSEG's Sdec text
     int channel = 0;         // CannotConvertSff2: the channel, 1-16; 0 when the record is too short
     std::string channelName; // CannotConvertSff2: the channel's name
-    std::string reason;      // CannotConvertSff2 and ResolutionUnchangeable: why
+    std::string reason;      // CannotConvertSff2 and ResolutionUnchangeable: why;
+                             // SameNameOnVolume: the name of the file that has it
     std::uint16_t resolution = 0; // ResolutionUnchangeable: the resolution asked for
     std::string name;             // NoSuchSection, NoSuchSlot: the name that has none
 

@@ -146,7 +146,8 @@ TEST_F(SaveCommandTest, OverwritingAFifoIsRefusedAndKeepsTheWork) {
     messages.answers.push_back(MessageAnswer::Yes);
     RunSaveCommand(table, settings, dialogs);
     ASSERT_EQ(messages.shown.size(), 2u); // the overwrite question, then the refusal
-    EXPECT_EQ(messages.shown[1].text, "Cannot open file " + fifo + ". (0x00000016)");
+    EXPECT_EQ(messages.shown[1].text,
+              "Cannot open file " + fifo + ". (0x00000016: Invalid argument)");
     EXPECT_EQ(std::filesystem::symlink_status(fifo).type(), std::filesystem::file_type::fifo);
     EXPECT_TRUE(table.GetSlots()[1].assigned);
 #endif

@@ -254,9 +254,10 @@ TEST_F(AuditionPlayerTest, AFolderThatCannotBeWrittenShowsTheWritersMessage) {
     auto check = [&]() -> bool {
         player.Play();
         return sequencer.commands.empty() && messages.shown.size() == 1 &&
-               messages.shown[0] ==
-                   ShownMessage{"Cannot open file " + AuditionFile() + ". (0x0000000D)", "Sorry...",
-                                MessageIcon::None, MessageButtons::Ok} &&
+               messages.shown[0] == ShownMessage{"Cannot open file " + AuditionFile() +
+                                                     ". (0x0000000D: Permission denied)",
+                                                 "Sorry...", MessageIcon::None,
+                                                 MessageButtons::Ok} &&
                player.GetButtons() == AuditionButtons{false, true, true} &&
                !player.GetMidPlay().IsOpen();
     };

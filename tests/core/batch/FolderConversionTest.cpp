@@ -377,14 +377,14 @@ TEST_F(FolderConversionTest, WorkersTheSystemRefusesMeanFewerWorkers) {
 TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
     job.targetFolder = folder.File("nowhere");
     EXPECT_FALSE(Convert());
-    job.targetFolder = folder.File("out");
-    job.sourceFolder = folder.File("none");
+    job.sourceFolder = folder.File("none"); // named first when both are missing
     EXPECT_FALSE(Convert());
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].text,
               "The folder " + folder.File("nowhere") + " does not exist.\nNothing was converted.");
-    EXPECT_EQ(messages.shown[1].text,
-              "Cannot read the folder " + folder.File("none") + ".\nNothing was converted.");
+    EXPECT_EQ(messages.shown[1].text, "Cannot read the folder " + folder.File("none") +
+                                          ". (0x00000002: No such file or directory)\nNothing "
+                                          "was converted.");
 }
 
 // korvane-cli creates a missing target as cp -r does: the folder itself, never its parents.
@@ -393,11 +393,54 @@ TEST_F(FolderConversionTest, AMissingTargetIsCreatedButNotItsParents) {
     job.createTarget = true;
     job.targetFolder = folder.File("gone/new");
     EXPECT_FALSE(Convert());
-    EXPECT_EQ(messages.shown.at(0).text,
-              "The folder " + job.targetFolder + " does not exist.\nNothing was converted.");
+    EXPECT_EQ(messages.shown.at(0).text, "Cannot create the folder " + job.targetFolder +
+                                             ". (0x00000002: No such file or directory)\nNothing "
+                                             "was converted.");
     job.targetFolder = folder.File("new");
     ASSERT_TRUE(Convert());
     EXPECT_EQ(ReadByteArray(folder.File("new/a.sty")), ConvertedAlone("a.sty"));
+}
+
+TEST_F(FolderConversionTest, TargetsLinkedToSourceFilesAreRefusedAndSourcesKept) {
+    KORVANE_POSIX_ONLY("links");
+#ifndef _WIN32
+    const ByteArray a = Generated(63);
+    Put("a.sty", a);
+    Put("b.sty", Generated(64));
+    fs::create_symlink(folder.File("in/a.sty"), folder.File("out/b.sty")); // another source file
+    fs::create_symlink("../in/a.sty", folder.File("out/a.sty"));
+    job.overwrite = true;
+    const auto summary = Convert();
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(FolderSummaryText(*summary, 9),
+              "Converted: 0 of 2 style files.\nSkipped: 0 (exists: 0, not a style: 0)\nFailed: 2\n"
+              "\na.sty (failed): " +
+                  folder.File("out/a.sty") +
+                  " is the source file itself."
+                  "\nb.sty (failed): " +
+                  folder.File("out/b.sty") + " is the source file itself.");
+    EXPECT_EQ(ReadByteArray(folder.File("in/a.sty")), a);
+#endif
+}
+
+TEST_F(FolderConversionTest, ManyJobsStayWithinTheOpenFilesLimit) {
+    KORVANE_POSIX_ONLY("resource limits");
+#ifndef _WIN32
+    for (int i = 0; i < 40; ++i)
+        Put("s" + std::to_string(i) + ".sty", Generated(100 + std::uint64_t(i)));
+    job.jobs = 1024;
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit few{48, 48};
+        setrlimit(RLIMIT_NOFILE, &few);
+        const auto summary = Convert();
+        _exit(summary && summary->Count(FileOutcome::Converted) == 40 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(OutputNames().size(), 40u);
+#endif
 }
 
 TEST_F(FolderConversionTest, AFifoWithAStyleNameIsSkippedWithoutBeingRead) {

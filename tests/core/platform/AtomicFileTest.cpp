@@ -275,6 +275,97 @@ TEST_F(AtomicFileTest, AGroupsFilesTakeTheirNamesAtItsCommitAndNoneWithoutIt) {
     EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"a.sty", "b.sty"}));
 }
 
+#ifndef _WIN32
+// FAT and FUSE volumes: no links, no rename that refuses a taken name, no unnamed files.
+TEST_F(AtomicFileTest, AVolumeWithoutLinksStillWritesNewFilesAndReplacesNoneUnasked) {
+    SetVolumeRefusal(VolumeCall::RenameWithoutReplacing, EINVAL);
+    SetVolumeRefusal(VolumeCall::Link, EPERM);
+    SetVolumeRefusal(VolumeCall::LinkUnnamed, EOPNOTSUPP);
+    AtomicWriteOptions keep;
+    keep.replaceExisting = false;
+    const WriteFailure single = WriteFileAtomically(folder.File("one.sty"), kNew, keep);
+    g_takenName = folder.File("two.sty");
+    SetBeforeReplaceObserver(TakeTheName);
+    const WriteFailure raced = WriteFileAtomically(folder.File("two.sty"), kNew, keep);
+    SetBeforeReplaceObserver(nullptr);
+    CCommitGroup group;
+    group.Add(folder.File("three.sty"), kNew, keep);
+    SetVolumeRefusal(VolumeCall::UnnamedFile, EOPNOTSUPP);
+    group.Add(folder.File("four.sty"), kNew, keep);
+    const std::vector<CCommitGroup::Outcome> outcomes = group.Commit();
+    for (VolumeCall call : {VolumeCall::RenameWithoutReplacing, VolumeCall::Link,
+                            VolumeCall::LinkUnnamed, VolumeCall::UnnamedFile})
+        SetVolumeRefusal(call, 0);
+    EXPECT_FALSE(single);
+    EXPECT_EQ(raced.stage, WriteStage::Exists);
+    EXPECT_EQ(ReadBytes(folder.File("two.sty")), "other");
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_FALSE(outcomes[0].failure);
+    EXPECT_FALSE(outcomes[1].failure);
+    for (const char* name : {"one.sty", "three.sty", "four.sty"})
+        EXPECT_EQ(ReadBytes(folder.File(name)), "new") << name;
+    EXPECT_EQ(Entries(folder.Path()),
+              (std::vector<std::string>{"four.sty", "one.sty", "three.sty", "two.sty"}));
+}
+
+TEST_F(AtomicFileTest, AVolumeThatLostBytesFailsTheGroupButAFolderFlushFailsNoNamedFile) {
+    AtomicWriteOptions keep;
+    keep.replaceExisting = false;
+    CCommitGroup group;
+    group.Add(folder.File("a.sty"), kNew, keep);
+    SetVolumeRefusal(VolumeCall::SyncVolume, EIO);
+    const std::vector<CCommitGroup::Outcome> lost = group.Commit();
+    SetVolumeRefusal(VolumeCall::SyncVolume, 0);
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0].failure.stage, WriteStage::Write);
+    EXPECT_EQ(lost[0].failure.errorCode, EIO);
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
+    group.Add(folder.File("a.sty"), kNew, keep);
+    SetVolumeRefusal(VolumeCall::SyncFolder, EIO);
+    const std::vector<CCommitGroup::Outcome> named = group.Commit();
+    SetVolumeRefusal(VolumeCall::SyncFolder, 0);
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_FALSE(named[0].failure);
+}
+
+TEST_F(AtomicFileTest, ASignalAtAnyStepOfMakingATemporaryFileLeavesNone) {
+    for (int step = 0; step <= 5; ++step) {
+        const pid_t child = fork();
+        if (child == 0) {
+            InstallTemporaryFileCleanup();
+            setenv("KORVANE_TEST_STEP", std::to_string(step).c_str(), 1);
+            SetCreationStepObserver([](int at) {
+                if (at == std::atoi(getenv("KORVANE_TEST_STEP")))
+                    raise(SIGTERM);
+            });
+            WriteFileAtomically(folder.File("out.sty"), kNew);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << step;
+        EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{}) << step;
+    }
+}
+
+TEST_F(AtomicFileTest, LeftoversOfProcessesThatAreGoneAreRemovedAndNothingElse) {
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string mine = ".korvane-" + std::to_string(getpid()) + "-abc123";
+    for (const std::string& name :
+         {".korvane-" + std::to_string(gone) + "-Xy12z9", mine, std::string(".korvane-Ab12c3"),
+          std::string("korvane-1-abcdef")})
+        WriteBytes(folder.File(name), std::string("x"));
+    RemoveLeftoverTemporaries(folder.Path());
+    EXPECT_EQ(Entries(folder.Path()),
+              (std::vector<std::string>{mine, ".korvane-Ab12c3", "korvane-1-abcdef"}));
+    EXPECT_FALSE(FolderIgnoresCase(folder.Path())); // and the probe leaves nothing
+    EXPECT_EQ(Entries(folder.Path()).size(), 3u);
+}
+#endif
+
 TEST_F(AtomicFileTest, RootReplacingAnotherUsersFileKeepsOwnerGroupAndMode) {
     KORVANE_POSIX_ONLY("owners and modes");
 #ifndef _WIN32

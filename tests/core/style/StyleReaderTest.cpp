@@ -335,7 +335,7 @@ TEST_F(RefusedFileTest, MissingFileNamesPathAndErrorCode) {
     const std::string missing = folder.File("none.sty");
     document.StartNextFile();
     EXPECT_EQ(ReadStyleFile(missing, document, messages), ReadResult::Refused);
-    ExpectOnlyMessage("Cannot open file " + missing + ". (0x00000002)");
+    ExpectOnlyMessage("Cannot open file " + missing + ". (0x00000002: No such file or directory)");
 }
 
 TEST_F(RefusedFileTest, FileWithoutMThd) {
@@ -431,20 +431,24 @@ TEST_F(RefusedFileTest, WhatIsNotARegularFileIsRefusedBeforeReading) {
         std::string path;
         const char* code; // empty: read
     };
-    std::vector<Case> cases = {{folder.File("folder.sty"), "0x00000015"}, {style, ""}};
+    std::vector<Case> cases = {{folder.File("folder.sty"), "0x00000015: Is a directory"},
+                               {style, ""}};
 #ifdef _WIN32
-    cases.push_back({"NUL", "0x00000006"}); // Windows has devices by name, and no FIFOs
+    cases.push_back(
+        {"NUL",
+         "0x00000006: No such device or address"}); // Windows has devices by name, and no FIFOs
 #else
     ASSERT_EQ(::mkfifo(folder.File("fifo.sty").c_str(), 0600), 0);
     std::filesystem::create_symlink(style, folder.File("link.sty"));
     std::filesystem::create_directory_symlink(folder.File("folder.sty"), folder.File("dir-link"));
     std::filesystem::create_symlink(folder.File("fifo.sty"), folder.File("fifo-link.sty"));
-    cases.insert(cases.end(), {{folder.File("dir-link"), "0x00000015"},
-                               {folder.File("fifo.sty"), "0x00000006"},
-                               {folder.File("fifo-link.sty"), "0x00000006"},
-                               {"/dev/null", "0x00000006"},
-                               {"/dev/zero", "0x00000006"},
-                               {folder.File("link.sty"), ""}});
+    cases.insert(cases.end(),
+                 {{folder.File("dir-link"), "0x00000015: Is a directory"},
+                  {folder.File("fifo.sty"), "0x00000006: No such device or address"},
+                  {folder.File("fifo-link.sty"), "0x00000006: No such device or address"},
+                  {"/dev/null", "0x00000006: No such device or address"},
+                  {"/dev/zero", "0x00000006: No such device or address"},
+                  {folder.File("link.sty"), ""}});
 #endif
     for (const auto& c : cases) {
         messages.shown.clear();

@@ -227,7 +227,8 @@ TEST_F(StyleFileWriteTest, MissingFolderCannotBeOpened) {
     const std::string path = folder.File("missing/out.sty");
     EXPECT_TRUE(Write(path));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0], (ShownMessage{"Cannot open file " + path + ". (0x00000002)",
+    EXPECT_EQ(messages.shown[0], (ShownMessage{"Cannot open file " + path +
+                                                   ". (0x00000002: No such file or directory)",
                                                "Sorry...", MessageIcon::None, MessageButtons::Ok}));
 }
 
@@ -249,18 +250,21 @@ TEST_F(StyleFileWriteTest, TargetsThatCannotBeOpenedKeepTheirContentAndLeaveNoTe
         std::string path;
         std::string code;
     };
-    std::vector<Case> cases = {{folder.File("out.sty"), "0x00000015"}}; // a folder: EISDIR
+    std::vector<Case> cases = {
+        {folder.File("out.sty"), "0x00000015: Is a directory"}}; // a folder: EISDIR
 #ifdef _WIN32
-    cases.push_back({"NUL", "0x00000016"}); // a device: EINVAL, never replaced
+    cases.push_back({"NUL", "0x00000016: Invalid argument"}); // a device: EINVAL, never replaced
 #else
     mkfifo(folder.File("fifo.sty").c_str(), 0644);
     std::filesystem::create_symlink(folder.File("gone.sty"), folder.File("dangling.sty"));
     cases.insert(cases.end(),
                  {
-                     {folder.File("fifo.sty"), "0x00000016"},     // EINVAL
-                     {"/dev/null", "0x00000016"},                 // never replaced
-                     {folder.File("dangling.sty"), "0x00000002"}, // creates no target
-                     {folder.File(std::string(256, 'x') + ".sty"), "0x00000024"}, // ENAMETOOLONG
+                     {folder.File("fifo.sty"), "0x00000016: Invalid argument"}, // EINVAL
+                     {"/dev/null", "0x00000016: Invalid argument"},             // never replaced
+                     {folder.File("dangling.sty"),
+                      "0x00000002: No such file or directory"}, // creates no target
+                     {folder.File(std::string(256, 'x') + ".sty"),
+                      "0x00000024: File name too long"}, // ENAMETOOLONG
                  });
 #endif
     for (const auto& c : cases) {
@@ -308,7 +312,7 @@ TEST_F(StyleFileWriteTest, ReadOnlyFileIsRefusedAsOpeningItWould) {
         const bool failed = bool(Write(path));
         return std::to_string(failed) + " " + messages.shown.at(0).text + " " + ReadBytes(path);
     });
-    EXPECT_EQ(seen, "1 Cannot open file " + path + ". (0x0000000D) old");
+    EXPECT_EQ(seen, "1 Cannot open file " + path + ". (0x0000000D: Permission denied) old");
 #endif
 }
 

@@ -346,4 +346,33 @@ void SetBeforeReplaceObserver(BeforeReplaceObserver observer) {
     g_beforeReplace.store(observer);
 }
 
+// Windows folders ignore case; its temporary files name no process, so nothing is removed; no
+// call is refused by injection.
+bool FolderIgnoresCase(const std::string&) {
+    return true;
+}
+
+void RemoveLeftoverTemporaries(const std::string&) {}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    // The volume's serial number and the file's index, read from the opened file or folder, so
+    // that "W", "W\\" and "Z:/W/" are one folder.
+    CHandle file(CreateFileW(WideName(path.empty() ? std::string(".") : path).c_str(), 0,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &information))
+        return std::nullopt;
+    return FileIdentity{information.dwVolumeSerialNumber,
+                        (std::uint64_t(information.nFileIndexHigh) << 32) |
+                            information.nFileIndexLow};
+}
+
+int MostOpenFiles() {
+    return 2048; // the C runtime's descriptors
+}
+
+void SetVolumeRefusal(VolumeCall, int) {}
+void SetCreationStepObserver(CreationStepObserver) {}
+
 } // namespace korvane
