@@ -125,7 +125,7 @@ FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& 
                              CCommitGroup* group) try {
     const std::string target = JoinPath(job.targetFolder, name);
     std::error_code error;
-    if (!job.overwrite && fs::exists(fs::symlink_status(FileSystemPath(target), error)))
+    if (!job.overwrite && fs::exists(fs::symlink_status(SystemPath(target), error)))
         return ReportOfFile(name, MakeOutcome(Failure::Exists, target), false);
 
     const ConvertedStyle converted = ConvertForFolder(job, name, target);
@@ -147,9 +147,9 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                                                      const FolderProgress& progress,
                                                      const std::atomic<bool>& cancel) {
     std::error_code error;
-    // Names are bytes; FileSystemPath gives std::filesystem what each system takes.
-    const fs::path source = FileSystemPath(job.sourceFolder);
-    const fs::path target = FileSystemPath(job.targetFolder);
+    // Names are bytes; SystemPath gives std::filesystem what each system takes.
+    const fs::path source = SystemPath(job.sourceFolder);
+    const fs::path target = SystemPath(job.targetFolder);
     if (job.createTarget && fs::is_directory(source, error) &&
         !fs::exists(fs::symlink_status(target, error)))
         fs::create_directory(target, error);
@@ -158,24 +158,20 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
         return std::nullopt;
     }
-    if (fs::equivalent(source, target, error)) {
+    if (SameFolder(job.sourceFolder, job.targetFolder)) {
         messages.Show("The folders " + job.sourceFolder + " and " + job.targetFolder +
                           " are the same folder.\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
         return std::nullopt;
     }
     std::vector<std::string> names;
-    fs::directory_iterator entries(source, error);
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const std::string name = NameOfPath(entries->path().filename());
-        if (IsStyleFileName(name))
-            names.push_back(name);
-    }
-    if (error) {
+    int listError = 0;
+    if (!FolderEntryNames(job.sourceFolder, names, listError)) {
         messages.Show("Cannot read the folder " + job.sourceFolder + ".\nNothing was converted.",
                       "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
         return std::nullopt;
     }
+    std::erase_if(names, [](const std::string& name) { return !IsStyleFileName(name); });
     std::sort(names.begin(), names.end());
 
     FolderConversionSummary summary;
