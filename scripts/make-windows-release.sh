@@ -1,29 +1,48 @@
 #!/usr/bin/env bash
-# Makes korvane-cli-windows-x86_64.zip: korvane-cli.exe (static, so it needs no DLL beside it),
-# the README and the licence, from the mingw-w64 cross build in build-windows/.
+# Makes korvane-cli-VERSION-windows-x86_64.zip: korvane-cli.exe (static, so it needs no DLL beside
+# it; with its icon and version), README-Windows.txt, LICENSE and THIRD-PARTY.md, from the
+# mingw-w64 cross build in build-windows/. Installs only the packages the cross build needs.
 #   scripts/make-windows-release.sh [OUTPUT_FOLDER]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath "${1:-$root}")
 build="$root/build-windows"
-"$root/scripts/install-deps.sh"
+version=$(sed -n 's/^project(Korvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+name="korvane-cli-$version-windows-x86_64"
+
+for licence in LICENSE THIRD-PARTY.md; do
+    [ -f "$root/$licence" ] ||
+        { echo "make-windows-release.sh: $root/$licence is missing; the archive needs it" >&2; exit 1; }
+done
+
+# The cross compiler, the build tools and the two header-only libraries korvane-cli uses (the
+# configure step also reads GoogleTest's sources, for the test programs it would build).
+packages=(g++-mingw-w64-x86-64-posix cmake ninja-build zip libcli11-dev nlohmann-json3-dev googletest)
+missing=()
+for p in "${packages[@]}"; do
+    [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)" = "install ok installed" ] ||
+        missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends "${missing[@]}"
+fi
+
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DKORVANE_GUI=OFF -DKORVANE_AUDITION=OFF -DKORVANE_BENCH=OFF >/dev/null
 cmake --build "$build" --target korvane-cli
-x86_64-w64-mingw32-strip -o "$build/korvane-cli-stripped.exe" "$build/src/cli/korvane-cli.exe"
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-mkdir "$stage/korvane-cli"
-cp "$build/korvane-cli-stripped.exe" "$stage/korvane-cli/korvane-cli.exe"
-cp "$root/README.md" "$stage/korvane-cli/README.md"
-licence=$(find "$root" -maxdepth 1 -type f \( -iname 'LICEN[CS]E*' -o -iname 'COPYING*' \) | head -n 1)
-if [ -n "$licence" ]; then
-    cp "$licence" "$stage/korvane-cli/"
-else
-    echo "make-windows-release.sh: the tree has no licence file; the archive goes without one" >&2
-fi
-rm -f "$out/korvane-cli-windows-x86_64.zip"
-(cd "$stage" && zip -q -r -X "$out/korvane-cli-windows-x86_64.zip" korvane-cli)
-echo "Wrote $out/korvane-cli-windows-x86_64.zip"
+mkdir "$stage/$name"
+x86_64-w64-mingw32-strip -o "$stage/$name/korvane-cli.exe" "$build/src/cli/korvane-cli.exe"
+# Notepad of older Windows shows a text file on one line unless its lines end in CR LF.
+sed 's/$/\r/' "$root/resources/windows/README-Windows.txt" >"$stage/$name/README-Windows.txt"
+cp "$root/LICENSE" "$root/THIRD-PARTY.md" "$stage/$name/"
+rm -f "$out/$name.zip"
+(cd "$stage" && zip -q -r -X "$out/$name.zip" "$name")
+echo "Wrote $out/$name.zip"

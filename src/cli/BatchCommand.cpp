@@ -38,10 +38,12 @@ struct BatchOptions {
 void DrawProgress(std::size_t started, std::size_t total, const std::string& name) {
     constexpr std::size_t kWidth = 30;
     const std::size_t filled = total ? started * kWidth / total : kWidth;
-    const std::string shown = PrintableUtf8(CutToCharacters(name, 40));
-    std::fprintf(stderr, "\r[%s%s] %zu/%zu %-40s", std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, ' ').c_str(), started, total, shown.c_str());
-    std::fflush(stderr);
+    std::string shown = PrintableUtf8(CutToCharacters(name, 40));
+    char counts[48];
+    std::snprintf(counts, sizeof counts, "] %zu/%zu ", started, total);
+    // Through std::cerr, which writes to a Windows console as UTF-16.
+    std::cerr << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << counts
+              << shown << std::string(shown.size() < 40 ? 40 - shown.size() : 0, ' ') << std::flush;
 }
 
 ExitCode RunBatch(const BatchOptions& options) {

@@ -32,9 +32,11 @@ ExitCode RunConvert(ConvertOptions& options) {
     const std::string shownOutput = toStandardOutput ? "standard output" : options.output;
     const std::string exists =
         Printable(options.output) + " already exists; add --force to replace it.";
+    if (const Outcome refused = toStandardOutput ? Outcome() : OutputNameOutcome(options.output))
+        return FailWith(refused);
     std::error_code error;
     if (!toStandardOutput && !options.force &&
-        std::filesystem::exists(FileSystemPath(options.output), error))
+        std::filesystem::exists(SystemPath(options.output), error))
         return Fail(exists);
 
     ByteArray bytes;

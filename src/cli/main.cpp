@@ -3,7 +3,9 @@
 #include "cli/CliSupport.h"
 #include "platform/AtomicFile.h"
 #include "platform/Console.h"
+#include "platform/Paths.h"
 
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
@@ -15,7 +17,25 @@ using namespace korvane::cli;
 
 const std::string kMainHelp = "Run 'korvane-cli --help' for the commands.\n";
 
+// What a double click on korvane-cli.exe shows, in the console Windows made for it.
+const std::string kStartedAloneText =
+    "korvane-cli converts the style files of PSR-series arranger keyboards.\n"
+    "It is a command-line program: open a command prompt or PowerShell in its\n"
+    "folder and type a command, such as\n"
+    "\n"
+    "  korvane-cli models\n"
+    "  korvane-cli info C:\\Styles\\ballad.sty\n"
+    "  korvane-cli convert C:\\Styles\\ballad.sty --model PSR-740 --by-name -o E:\\b.sty\n"
+    "  korvane-cli batch --model PSR-740 --by-name C:\\Styles E:\\STYLES\n"
+    "\n"
+    "'korvane-cli --help' lists every command. A style file dropped on\n"
+    "korvane-cli.exe shows its sections here.\n";
+
 int Run(const std::vector<std::string>& arguments) {
+#ifndef KORVANE_AUDITION
+    if (arguments.size() > 1 && (arguments[1] == "audition" || arguments[1] == "ports"))
+        return int(UsageError(arguments[1] + " is not available in this build", kMainHelp));
+#endif
     CLI::App app("Reads and converts the style files of PSR-series arranger keyboards with the "
                  "rules of the Korvane window: the same reader, the same section assignment and "
                  "the same writer, so a conversion made here gives the bytes the same clicks in "
@@ -77,13 +97,35 @@ int Run(const std::vector<std::string>& arguments) {
     return int(UsageError("no command given", kMainHelp));
 }
 
+// Started from Explorer, the console closes as the program ends: it says what to do (or shows the
+// dropped style's sections) and waits for Enter, so that the text can be read.
+int RunInOwnConsole(const std::vector<std::string>& arguments) {
+    int status = 0;
+    if (arguments.size() == 2)
+        status = Run({arguments[0], "info", arguments[1]});
+    else
+        std::cout << kStartedAloneText;
+    std::cout << "\nPress Enter to close this window." << std::flush;
+    std::string line;
+    std::getline(std::cin, line);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     korvane::InstallTemporaryFileCleanup();
     korvane::UseUtf8Console();
     try {
-        return Run(korvane::ProgramArguments(argc, argv));
+        const std::vector<std::string> arguments = korvane::ProgramArguments(argc, argv);
+        // No command, or a file's name alone: a double click, or a style dropped on the program.
+        std::error_code error;
+        const bool droppedFile =
+            arguments.size() == 2 && !arguments[1].starts_with("-") &&
+            std::filesystem::is_regular_file(korvane::SystemPath(arguments[1]), error);
+        if ((arguments.size() == 1 || droppedFile) && korvane::ConsoleOwnedAlone())
+            return RunInOwnConsole(arguments);
+        return Run(arguments);
     } catch (const std::bad_alloc&) {
         // A style too large for this machine's memory: said plainly, nothing written.
         return int(Fail("Not enough memory to process this file; no file was changed."));

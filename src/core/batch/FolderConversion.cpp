@@ -173,7 +173,7 @@ FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& 
                              CCommitGroup* group) try {
     const std::string target = JoinPath(job.targetFolder, name);
     std::error_code error;
-    if (!job.overwrite && fs::exists(fs::symlink_status(FileSystemPath(target), error)))
+    if (!job.overwrite && fs::exists(fs::symlink_status(SystemPath(target), error)))
         return ReportOfFile(name, MakeOutcome(Failure::Exists, target), false);
 
     const ConvertedStyle converted = ConvertForFolder(job, name, target);
@@ -195,21 +195,17 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
                                                      const FolderProgress& progress,
                                                      const std::atomic<bool>& cancel) {
     std::error_code error;
-    // Names are bytes; FileSystemPath gives std::filesystem what each system takes.
-    const fs::path source = FileSystemPath(job.sourceFolder);
-    const fs::path target = FileSystemPath(job.targetFolder);
+    // Names are bytes; SystemPath gives std::filesystem what each system takes.
+    const fs::path source = SystemPath(job.sourceFolder);
+    const fs::path target = SystemPath(job.targetFolder);
     std::vector<std::string> names;
-    fs::directory_iterator entries(source, error);
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const std::string name = NameOfPath(entries->path().filename());
-        if (IsStyleFileName(name))
-            names.push_back(name);
-    }
-    if (error) {
+    int listError = 0;
+    if (!FolderEntryNames(job.sourceFolder, names, listError)) {
         ShowFolderFailure(messages, "Cannot read the folder " + job.sourceFolder + ". (" +
-                                        ErrorCodeText(error.value()) + ")");
+                                        ErrorCodeText(listError) + ")");
         return std::nullopt;
     }
+    std::erase_if(names, [](const std::string& name) { return !IsStyleFileName(name); });
     if (job.createTarget && !fs::exists(fs::symlink_status(target, error)) &&
         !fs::create_directory(target, error) && error) {
         ShowFolderFailure(messages, "Cannot create the folder " + job.targetFolder + ". (" +
@@ -221,8 +217,7 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
         return std::nullopt;
     }
     // The folders themselves are compared, however they are spelt ("in", "in/", a link to it).
-    const std::optional<FileIdentity> sourceIdentity = IdentityOf(job.sourceFolder);
-    if (sourceIdentity && sourceIdentity == IdentityOf(job.targetFolder)) {
+    if (SameFolder(job.sourceFolder, job.targetFolder)) {
         ShowFolderFailure(messages, "The folders " + job.sourceFolder + " and " + job.targetFolder +
                                         " are the same folder.");
         return std::nullopt;

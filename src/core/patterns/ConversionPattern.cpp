@@ -98,7 +98,7 @@ void ApplyPattern(CAssignmentTable& table, const ConversionPattern& pattern) {
 
 std::optional<ConversionPattern> ReadPatternFile(const std::string& path, IMessageBox& messages) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(FileSystemPath(path), error)) {
+    if (!std::filesystem::is_regular_file(SystemPath(path), error)) {
         messages.Show(path + " is not a configuration file.", "Sorry...", MessageIcon::Exclamation,
                       MessageButtons::Ok);
         return std::nullopt;

@@ -19,8 +19,15 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // The running user's number ("1000"); empty on Windows, which numbers no users.
 std::string CurrentUserNumber();
 
-// Makes the console show UTF-8 text as UTF-8 (Windows consoles start in the OEM code page).
+// Makes the console show the program's UTF-8 text as it is. On Windows, std::cout and std::cerr
+// write to a console through its UTF-16 call, whatever the console's code page (which stays as it
+// was); a pipe or a file gets the UTF-8 bytes.
 void UseUtf8Console();
+
+// Whether the program has its console to itself: Windows made the console for it, as it does for
+// a double click or a file dropped on it in Explorer (a command prompt shares its own). false
+// outside Windows.
+bool ConsoleOwnedAlone();
 
 // Writes every byte to standard output as it is: no line-end translation, even where the
 // stream is in text mode (Windows). Write stage with the system's code on failure.

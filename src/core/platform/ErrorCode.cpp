@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace korvane {
 namespace {
 
@@ -25,13 +29,19 @@ std::string ErrorCodeText(int code) {
     // The number for those who look it up, and the system's words for everyone else.
     char words[256] = {};
 #ifdef _WIN32
-    if (strerror_s(words, sizeof words, code) != 0)
-        return text;
-    const char* said = words;
+    // Windows' codes come from its own calls (GetLastError), so its own words go with them.
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(code), 0, words, sizeof words, nullptr);
+    std::string said(words, length);
+    while (!said.empty() &&
+           (said.back() == '\n' || said.back() == '\r' || said.back() == ' ' || said.back() == '.'))
+        said.pop_back();
+    return said.empty() ? std::string(text) : std::string(text) + ": " + said;
 #else
     const char* said = Said(strerror_r(code, words, sizeof words), words);
-#endif
     return *said ? std::string(text) + ": " + said : std::string(text);
+#endif
 }
 
 } // namespace korvane

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -21,5 +22,28 @@ void CreatePrivateFolder(const std::string& path);
 // other systems the bytes pass as they are.
 std::filesystem::path FileSystemPath(const std::string& name);
 std::string NameOfPath(const std::filesystem::path& path);
+
+// The path std::filesystem's calls are given for a name: FileSystemPath(name), on Windows in its
+// full form with the "\\?\" prefix where the plain form would not reach the file (a path too
+// long for the plain calls, a file named as a device). Only for calls, never for messages.
+std::filesystem::path SystemPath(const std::string& name);
+
+// The names of the entries of folder ("." and ".." left out), in the system's order; false with
+// the system's error code when the folder cannot be read. Reaches folders of any path length.
+bool FolderEntryNames(const std::string& folder, std::vector<std::string>& names, int& errorCode);
+
+// Whether a and b name one folder, however each is spelt (a trailing separator, "." and "..", a
+// link, another drive letter for it): the identity of the folders themselves. false when either
+// cannot be opened.
+bool SameFolder(const std::string& a, const std::string& b);
+
+// Why a file cannot be written under its name on Windows, which would take another file for it:
+// a device's name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case, with any
+// extension) or a name that ends in a dot or blank, which Windows drops.
+enum class FileNameProblem { None, ReservedDeviceName, TrailingDotOrBlank };
+FileNameProblem WindowsNameProblem(const std::string& fileName);
+
+// The problem of path's file name on this system: WindowsNameProblem on Windows, none elsewhere.
+FileNameProblem OutputNameProblem(const std::string& path);
 
 } // namespace korvane

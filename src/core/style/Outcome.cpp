@@ -90,6 +90,13 @@ std::string OutcomeText(const Outcome& outcome, const NameForm& nameForm) {
     case Failure::WriteFailed:
         return "Cannot write file " + path + ". " + code +
                "\nThe disk may be full or protected; no file was changed.";
+    case Failure::ReservedDeviceName:
+        return "Cannot write file " + path + ": " + file +
+               " is a reserved device name on Windows.\nChoose another name; no file was changed.";
+    case Failure::NameEndsInDotOrBlank:
+        return "Cannot write file " + path +
+               ": Windows drops the dots and blanks at the end of a file name.\nChoose another "
+               "name; no file was changed.";
     case Failure::StandardOutputFailed:
         return "Cannot write to standard output. " + code;
     case Failure::OutOfMemory:

@@ -38,6 +38,8 @@ enum class Failure {
     OutOfMemoryWriting,
     Exists,               // the target exists and was to be kept
     CannotCreate,         // the target's name cannot be written
+    ReservedDeviceName,   // the target is named as a device of Windows (NUL, COM1.sty)
+    NameEndsInDotOrBlank, // Windows would write the target without its last dots and blanks
     WriteFailed,          // the bytes could not be stored
     StandardOutputFailed, // korvane-cli's "-o -": standard output took not every byte
     SameNameOnVolume,     // another file of the folder takes the same name on the target volume

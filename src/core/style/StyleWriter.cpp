@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Console.h"
 #include "platform/ErrorCode.h"
+#include "platform/Paths.h"
 #include "style/Resolution.h"
 
 #include <algorithm>
@@ -310,10 +311,24 @@ Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
             return MakeOutcome(Failure::StandardOutputFailed, "standard output", failure.errorCode);
         return {};
     }
+    if (Outcome refused = OutputNameOutcome(path))
+        return refused;
     AtomicWriteOptions atomic;
     atomic.replaceExisting = options.existing == ExistingFile::Replace;
     return WriteOutcome(path, options.group ? options.group->Add(path, bytes, atomic)
                                             : WriteFileAtomically(path, bytes, atomic));
+}
+
+Outcome OutputNameOutcome(const std::string& path) {
+    switch (OutputNameProblem(path)) {
+    case FileNameProblem::None:
+        break;
+    case FileNameProblem::ReservedDeviceName:
+        return MakeOutcome(Failure::ReservedDeviceName, path);
+    case FileNameProblem::TrailingDotOrBlank:
+        return MakeOutcome(Failure::NameEndsInDotOrBlank, path);
+    }
+    return {};
 }
 
 StyleWriteInput DocumentWriteInput(const CStyleDocument& document, const AssignmentSlots& slots,

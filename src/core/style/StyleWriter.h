@@ -70,9 +70,15 @@ Outcome BuildStyleFile(const StyleWriteInput& input, const std::string& path, By
 
 // Writes the bytes to path through a temporary file in the target folder (or to standard
 // output), nothing shown. Fails with Exists (only under ExistingFile::Keep), CannotCreate,
-// WriteFailed or StandardOutputFailed, each with the system's code.
+// WriteFailed or StandardOutputFailed, each with the system's code, or with the refusal of
+// OutputNameOutcome.
 Outcome WriteStyleBytes(const std::string& path, const ByteArray& bytes,
                         const StyleWriteOptions& options = {});
+
+// A name the system would take for another file (a device on Windows, or a name Windows would
+// write without its dots or blanks at the end): ReservedDeviceName or NameEndsInDotOrBlank,
+// nothing for any other name. Checked before anything else is looked at.
+Outcome OutputNameOutcome(const std::string& path);
 
 // The writer's input for a document's work: the destination properties (the source ones while
 // there are none), the slots, the assigned sections and the CSEG records, copied into csegs.

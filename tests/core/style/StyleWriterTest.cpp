@@ -227,9 +227,15 @@ TEST_F(StyleFileWriteTest, MissingFolderCannotBeOpened) {
     const std::string path = folder.File("missing/out.sty");
     EXPECT_TRUE(Write(path));
     ASSERT_EQ(messages.shown.size(), 1u);
+#ifdef _WIN32
+    const std::string code = "0x00000003"; // Windows' "path not found", then its words
+    EXPECT_EQ(messages.shown[0].text.rfind("Cannot open file " + path + ". (" + code + ": ", 0),
+              0u);
+#else
     EXPECT_EQ(messages.shown[0], (ShownMessage{"Cannot open file " + path +
                                                    ". (0x00000002: No such file or directory)",
                                                "Sorry...", MessageIcon::None, MessageButtons::Ok}));
+#endif
 }
 
 TEST_F(StyleFileWriteTest, ReplacesAnExistingFileWhole) {
@@ -250,11 +256,12 @@ TEST_F(StyleFileWriteTest, TargetsThatCannotBeOpenedKeepTheirContentAndLeaveNoTe
         std::string path;
         std::string code;
     };
+#ifdef _WIN32
+    // A folder: "not supported on a directory". Devices are refused by their names.
+    std::vector<Case> cases = {{folder.File("out.sty"), "0x00000150"}};
+#else
     std::vector<Case> cases = {
         {folder.File("out.sty"), "0x00000015: Is a directory"}}; // a folder: EISDIR
-#ifdef _WIN32
-    cases.push_back({"NUL", "0x00000016: Invalid argument"}); // a device: EINVAL, never replaced
-#else
     mkfifo(folder.File("fifo.sty").c_str(), 0644);
     std::filesystem::create_symlink(folder.File("gone.sty"), folder.File("dangling.sty"));
     cases.insert(cases.end(),
@@ -271,9 +278,14 @@ TEST_F(StyleFileWriteTest, TargetsThatCannotBeOpenedKeepTheirContentAndLeaveNoTe
         messages.shown.clear();
         EXPECT_TRUE(Write(c.path)) << c.path;
         ASSERT_EQ(messages.shown.size(), 1u) << c.path;
+#ifdef _WIN32 // the system's words follow the number
+        EXPECT_EQ(messages.shown[0].text.rfind("Cannot open file " + c.path + ". (" + c.code, 0),
+                  0u);
+#else
         EXPECT_EQ(messages.shown[0],
                   (ShownMessage{"Cannot open file " + c.path + ". (" + c.code + ")", "Sorry...",
                                 MessageIcon::None, MessageButtons::Ok}));
+#endif
     }
     EXPECT_EQ(ReadBytes(folder.File("out.sty/keep")), "kept");
 #ifdef _WIN32

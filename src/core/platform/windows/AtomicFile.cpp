@@ -2,9 +2,10 @@
 // allows them. What cannot hold here, said once:
 // - Windows has no owner and mode to keep: a replaced file is a new file that takes the access
 //   rights its folder passes on, as every Windows program's saved file does.
-// - There are no FIFOs; a device name (NUL, CON, COM1) is refused as the POSIX write refuses a
-//   device. Links are not followed: a symbolic link (which only administrators and developer
-//   mode can make) is itself replaced by the new file.
+// - There are no FIFOs; a device's name (NUL, CON, COM1, with any extension) and a name that
+//   ends in a dot or blank (which Windows would drop) are refused. Links are not followed: a
+//   symbolic link (which only administrators and developer mode can make) is itself replaced by the
+//   new file.
 // - Ctrl+C, Ctrl+Break and closing the console window take the place of SIGINT, SIGTERM and
 //   SIGHUP: their handler runs on a thread of its own, removes the temporary files of writes in
 //   progress and lets the process end.
@@ -24,10 +25,14 @@
 namespace korvane {
 namespace {
 
-using system::ErrnoOfWindowsError;
-using system::WideName;
+using system::LongPathForm;
+using system::SystemPathOf;
 
 std::atomic<BeforeReplaceObserver> g_beforeReplace{nullptr};
+
+// ERROR_DIRECTORY_NOT_SUPPORTED ("An operation is not supported on a directory"), which
+// mingw-w64's headers do not name.
+constexpr int kErrorDirectoryNotSupported = 336;
 
 // Temporary files of writes in progress. The console handler runs on its own thread, so a lock
 // is enough; once it has run, no new temporary file is made.
@@ -78,8 +83,10 @@ private:
     HANDLE m_handle;
 };
 
-int LastErrno() {
-    return ErrnoOfWindowsError(GetLastError());
+// Failures carry Windows' own error code (5 access denied, 32 sharing violation), the number a
+// Windows user can look up.
+int LastError() {
+    return int(GetLastError());
 }
 
 bool WriteAll(HANDLE handle, const std::vector<std::uint8_t>& bytes) {
@@ -102,15 +109,15 @@ bool WriteAll(HANDLE handle, const std::vector<std::uint8_t>& bytes) {
 // it has taken its name.
 class CTemporaryFile {
 public:
-    explicit CTemporaryFile(const std::string& folder) {
-        const std::wstring base = WideName(folder.empty() ? std::string(".") : folder);
+    // folder: the full path of the target's folder, without the separator at its end.
+    explicit CTemporaryFile(const std::wstring& folder) {
         static std::atomic<unsigned> counter{0};
         for (int attempt = 0; attempt < 100; ++attempt) {
             const unsigned long long unique =
                 GetTickCount64() * 7919u + GetCurrentProcessId() * 104729u + counter++;
             wchar_t name[32];
             swprintf(name, 32, L"\\.korvane-%06llx", unique & 0xFFFFFF);
-            std::wstring path = base + name;
+            std::wstring path = LongPathForm(folder + name);
             {
                 const std::lock_guard<std::mutex> lock(g_temporariesLock);
                 if (g_ending) {
@@ -160,7 +167,7 @@ WriteFailure WriteInPlace(HANDLE handle, const std::vector<std::uint8_t>& bytes)
     LARGE_INTEGER start{};
     if (!SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) || !SetEndOfFile(handle) ||
         !WriteAll(handle, bytes) || !FlushFileBuffers(handle))
-        return {WriteStage::Write, LastErrno()};
+        return {WriteStage::Write, LastError()};
     return {};
 }
 
@@ -174,10 +181,15 @@ struct StagedWrite {
 StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>& bytes,
                        const AtomicWriteOptions& options, bool flush) {
     StagedWrite staged;
-    staged.target = WideName(path);
+    staged.target = SystemPathOf(path);
+    // The prefixed form would make a file of a device's name, which no other program can open.
+    if (OutputNameProblem(path) != FileNameProblem::None) {
+        staged.failure = {WriteStage::Open, int(ERROR_INVALID_NAME)};
+        return staged;
+    }
     const DWORD attributes = GetFileAttributesW(staged.target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        staged.failure = {WriteStage::Open, EISDIR};
+        staged.failure = {WriteStage::Open, kErrorDirectoryNotSupported};
         return staged;
     }
     // An existing name is opened as the user would open it for writing, which refuses a
@@ -187,7 +199,7 @@ StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>&
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (existing.Valid()) {
         if (GetFileType(existing.Get()) != FILE_TYPE_DISK) {
-            staged.failure = {WriteStage::Open, EINVAL};
+            staged.failure = {WriteStage::Open, int(ERROR_NOT_SUPPORTED)};
             return staged;
         }
         if (!options.replaceExisting) {
@@ -195,14 +207,17 @@ StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>&
             return staged;
         }
     } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-        staged.failure = {WriteStage::Open, LastErrno()};
+        staged.failure = {WriteStage::Open, LastError()};
         return staged;
     }
 
-    auto temporary = std::make_unique<CTemporaryFile>(FolderOfPath(path));
+    // The temporary file goes into the target's own folder, taken from its full path: "Z:name" is
+    // in drive Z's current folder, "\name" at the root of the current drive.
+    auto temporary = std::make_unique<CTemporaryFile>(
+        staged.target.substr(0, staged.target.find_last_of(L'\\')));
     if (!temporary->Created()) {
-        const int code = LastErrno();
-        if (existing.Valid() && options.inPlaceWhenFolderIsLocked && code == EACCES)
+        const int code = LastError();
+        if (existing.Valid() && options.inPlaceWhenFolderIsLocked && code == ERROR_ACCESS_DENIED)
             staged.failure = WriteInPlace(existing.Get(), bytes);
         else
             staged.failure = {WriteStage::Open, code};
@@ -210,7 +225,7 @@ StagedWrite StageWrite(const std::string& path, const std::vector<std::uint8_t>&
     }
     if (!WriteAll(temporary->Handle(), bytes) ||
         (flush && !FlushFileBuffers(temporary->Handle())) || !temporary->Close()) {
-        staged.failure = {WriteStage::Write, LastErrno()};
+        staged.failure = {WriteStage::Write, LastError()};
         return staged;
     }
     staged.temporary = std::move(temporary);
@@ -234,10 +249,13 @@ WriteFailure PutInPlace(CTemporaryFile& temporary, const std::wstring& target,
         const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
                           error == ERROR_LOCK_VIOLATION;
         if (!held || attempt == 10) {
-            const int code = ErrnoOfWindowsError(error);
-            if (code == EEXIST)
-                return {WriteStage::Exists, code};
-            return {code == ENOSPC || code == EIO ? WriteStage::Replace : WriteStage::Open, code};
+            if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+                return {WriteStage::Exists, EEXIST}; // as the check before writing says it
+            const bool nameRefused = held || error == ERROR_FILE_NOT_FOUND ||
+                                     error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+                                     error == ERROR_FILENAME_EXCED_RANGE ||
+                                     error == ERROR_WRITE_PROTECT;
+            return {nameRefused ? WriteStage::Open : WriteStage::Replace, int(error)};
         }
         Sleep(50);
     }
@@ -299,7 +317,7 @@ std::vector<CCommitGroup::CommittedFile> CCommitGroup::Commit() {
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid() || !FlushFileBuffers(file.Get()))
-            outcome.failure = {WriteStage::Replace, LastErrno()};
+            outcome.failure = {WriteStage::Replace, LastError()};
         file.Reset();
         if (!outcome.failure)
             outcome.failure = PutInPlace(*entry->temporary, entry->target, entry->replaceExisting);
@@ -313,8 +331,9 @@ WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& 
     while (written < bytes.size()) {
         const unsigned chunk = unsigned(std::min<std::size_t>(bytes.size() - written, 1u << 30));
         const int n = _write(descriptor, bytes.data() + written, chunk);
-        if (n <= 0)
-            return {WriteStage::Write, n < 0 ? errno : EIO};
+        if (n <= 0) // the C runtime keeps the Windows error of a failed write in _doserrno
+            return {WriteStage::Write,
+                    n < 0 && _doserrno != 0 ? int(_doserrno) : int(ERROR_WRITE_FAULT)};
         written += std::size_t(n);
     }
     return {};
@@ -322,18 +341,18 @@ WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& 
 
 LinkTarget ResolveLinkTarget(const std::string& path) {
     LinkTarget target{path};
-    if (GetFileAttributesW(WideName(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(SystemPathOf(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
         target.exists = true;
         return target;
     }
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        target.errorCode = ErrnoOfWindowsError(error);
+        target.errorCode = int(error);
     return target;
 }
 
 bool CreateFileIfMissing(const std::string& path) {
-    CHandle file(CreateFileW(WideName(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    CHandle file(CreateFileW(SystemPathOf(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return file.Valid();
 }

@@ -10,7 +10,13 @@ namespace korvane::system {
 std::wstring WideName(const std::string& name);
 std::string Utf8Name(const std::wstring& name);
 
-// The C runtime's errno value for a Windows error code (GetLastError).
-int ErrnoOfWindowsError(unsigned long error);
+// The name as every file call here is given it: the full path (GetFullPathNameW, so that
+// "Z:name", "\name" and "/name" mean what they mean to the user, in the folder they name), with
+// the "\\?\" prefix where the plain form would not reach the file: a path too long for the
+// plain calls, or a file that exists under a device's name (NUL.sty, com1.prs).
+std::wstring SystemPathOf(const std::string& path);
+
+// The same for a path already in UTF-16 and already full: the prefix where it is too long.
+std::wstring LongPathForm(std::wstring fullPath);
 
 } // namespace korvane::system
