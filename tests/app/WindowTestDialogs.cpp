@@ -11,6 +11,7 @@
 #include "style/StyleVoices.h"
 #include "support/StyleGenerator.h"
 
+#include <QCompleter>
 #include <QDialog>
 #include <QHelpEngineCore>
 #include <QHelpLink>
@@ -358,12 +359,13 @@ TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVol
                 dialog.rect().contains(QRect(label->mapTo(&dialog, QPoint()), label->size())));
         }
         EXPECT_EQ(Text(dialog, "voiceBox2"), VoiceName(read.parts[2]));
+        // "fretl" typed and "Fretless Bass" picked from the suggestions; a slider moved after.
         auto* bass = In<CMdcText>(dialog, "voiceBox2");
-        bass->setText(QStringLiteral("Fretless Bass"));
-        bass->setModified(true);
-        Q_EMIT bass->editingFinished();
+        bass->setText(QStringLiteral("fretl"));
+        Q_EMIT bass->completer()->activated(QStringLiteral("Fretless Bass"));
         In<QSlider>(dialog, "vol3Slider")->setValue(100);
         EXPECT_EQ(Text(dialog, "vol3Box"), "100");
+        EXPECT_EQ(Text(dialog, "voiceBox2"), "Fretless Bass");
     });
     const std::string changed = openAndSave("changed.sty");
     // Same length; only the bass's bank and program and Chord 1's volume bytes differ.

@@ -25,8 +25,7 @@ TEST_F(WindowPictures, ASectionsTooltipHoldsItsPianoRollWithALanePerPlayingPart)
     const SectionPicture picture = SummariseSection(*mainA.GetData(), {});
     ASSERT_GT(picture.PlayingPartCount(), 0);
     // Each lane names its part and the voice it plays ("Bass: Fretless Bass").
-    const PartVoiceNames voices =
-        SectionVoiceNames(Window().GetAssignmentTable().GetDocument(), mainA);
+    const PartVoiceNames voices = SectionVoiceNames(mainA);
     QStringList lanes;
     for (int part = 0; part < kPartCount; ++part)
         if (picture.Plays(part))
