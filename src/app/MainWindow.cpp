@@ -207,9 +207,8 @@ void CMainDlg::CreateControls() {
         AddButton("storePatternButton", QStringLiteral("Store Pattern"), 174, 37, 70, 16);
 
     m_pSectionLabels = new CSectionLabels(m_table, this);
-    m_pSectionLabels->SetVoiceNames([this](const CStyleSection& section) {
-        return SectionVoiceNames(m_table.GetDocument(), section);
-    });
+    m_pSectionLabels->SetVoiceNames(
+        [](const CStyleSection& section) { return SectionVoiceNames(section); });
     for (int row = 0; row < kSlotCount; ++row) {
         const int y = kRowTop[row];
         const std::string number = std::to_string(row);

@@ -24,11 +24,13 @@ struct InfoOptions {
     bool notes = false;
 };
 
-// --notes: what a section plays, from its picture.
+// --notes: what a section plays, from its picture, each channel's notes in the part its CSEG
+// routes it to.
 SectionPicture NotesOf(const CStyleDocument& document, const CStyleSection& section) {
     const ByteArray* data = section.GetData();
     return SummariseSection(data ? ByteSpan(*data) : ByteSpan(),
-                            TimingOf(document.GetSourceProperties()));
+                            TimingOf(document.GetSourceProperties()),
+                            RoutingOf(section.GetSegment()));
 }
 
 nlohmann::ordered_json NotesJson(const SectionPicture& picture) {
@@ -38,10 +40,18 @@ nlohmann::ordered_json NotesJson(const SectionPicture& picture) {
             parts.push_back({{"part", kPartNames[std::size_t(part)]},
                              {"channel", kFirstPartChannel + part + 1},
                              {"notes", picture.parts[std::size_t(part)].size()}});
-    return {{"bars", picture.bars},
-            {"beats", picture.beats},
-            {"length_text", picture.LengthText()},
-            {"parts", parts}};
+    nlohmann::ordered_json notes = {{"bars", picture.bars},
+                                    {"beats", picture.beats},
+                                    {"length_text", picture.LengthText()},
+                                    {"parts", parts}};
+    // Only where a channel plays that no record routes, so other outputs stay as they were.
+    nlohmann::ordered_json unrouted = nlohmann::ordered_json::array();
+    for (int channel = 0; channel < kChannelCount; ++channel)
+        if (const std::size_t count = picture.unroutedNotes[std::size_t(channel)])
+            unrouted.push_back({{"channel", channel + 1}, {"notes", count}});
+    if (!unrouted.empty())
+        notes["not_routed"] = unrouted;
+    return notes;
 }
 
 // "4 bars, 4/4; Rhythm Main 16, Bass 8" ("no notes" for none).
@@ -51,7 +61,10 @@ std::string NotesText(const SectionPicture& picture) {
         if (picture.Plays(part))
             text += std::string(text.back() == ';' ? " " : ", ") + kPartNames[std::size_t(part)] +
                     " " + std::to_string(picture.parts[std::size_t(part)].size());
-    return text.back() == ';' ? text + " no notes" : text;
+    if (text.back() == ';')
+        text += " no notes";
+    const std::string unrouted = picture.UnroutedText();
+    return unrouted.empty() ? text : text + "; " + unrouted;
 }
 
 // The index of each CSEG record in the document's list, looked up once per section.
@@ -69,33 +82,43 @@ int SegmentIndex(const std::unordered_map<const CCsegRecord*, int>& indexes,
     return found == indexes.end() ? -1 : found->second;
 }
 
+// The object is written as it is made, one section at a time, so a style of many sections takes
+// no more memory than one section's part of it.
 void PrintInfoJson(const CStyleDocument& document, bool notes) {
     const CStyleProperties& p = *document.GetSourceProperties();
     const auto indexes = SegmentIndexes(document);
-    nlohmann::ordered_json info;
-    info["format"] = p.m_format;
-    info["tracks"] = p.m_trackCount;
-    info["division"] = p.m_division;
-    info["properties"] = {{"copyright", DisplayUtf8(p.GetCopyright())},
-                          {"sequence_name", DisplayUtf8(p.GetSequenceName())},
-                          {"tempo", p.GetTempoText()},
-                          {"time_signature", p.GetTimeSignatureText()}};
-    info["sections"] = nlohmann::ordered_json::array();
+    std::ostream& out = std::cout;
+    out << "{\"format\":" << p.m_format << ",\"tracks\":" << p.m_trackCount
+        << ",\"division\":" << p.m_division << ",\"properties\":"
+        << nlohmann::ordered_json{{"copyright", DisplayUtf8(p.GetCopyright())},
+                                  {"sequence_name", DisplayUtf8(p.GetSequenceName())},
+                                  {"tempo", p.GetTempoText()},
+                                  {"time_signature", p.GetTimeSignatureText()}}
+               .dump()
+        << ",\"sections\":[";
+    const char* separator = "";
     for (const CStyleSection* section : document.GetSections()) {
         const int cseg = SegmentIndex(indexes, section->GetSegment());
-        info["sections"].push_back(
-            {{"name", DisplayUtf8(section->GetName())},
-             {"length", section->GetDataLength()},
-             {"cseg", cseg < 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(cseg)}});
+        nlohmann::ordered_json entry = {
+            {"name", DisplayUtf8(section->GetName())},
+            {"length", section->GetDataLength()},
+            {"cseg", cseg < 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(cseg)}};
         if (notes)
-            info["sections"].back()["notes"] = NotesJson(NotesOf(document, *section));
+            entry["notes"] = NotesJson(NotesOf(document, *section));
+        out << separator << entry.dump();
+        separator = ",";
     }
-    info["csegs"] = nlohmann::ordered_json::array();
+    out << "],\"csegs\":[";
+    separator = "";
     for (const CCsegRecord* record : document.GetCsegs()) {
-        info["csegs"].push_back({{"sdec", DisplayUtf8(record->GetSdecText())},
-                                 {"ctab_length", record->GetCtabLength()}});
+        out << separator
+            << nlohmann::ordered_json{{"sdec", DisplayUtf8(record->GetSdecText())},
+                                      {"ctab_length", record->GetCtabLength()}}
+                   .dump();
+        separator = ",";
     }
-    info["voices"] = VoicesJson(document);
+    out << "],\"voices\":";
+    PrintVoicesJson(out, document);
     // Only a converted file has the key, so the output of SFF1 files stays as it was.
     if (const CConversionReport* report = document.GetConversionReport()) {
         nlohmann::ordered_json conversion = {
@@ -113,9 +136,9 @@ void PrintInfoJson(const CStyleDocument& document, bool notes) {
                                               {"name", DisplayUtf8(channel.channelName)},
                                               {"losses", losses}});
         }
-        info["conversion"] = conversion;
+        out << ",\"conversion\":" << conversion.dump();
     }
-    std::cout << info.dump() << "\n";
+    out << "}\n";
 }
 
 void PrintInfoText(const std::string& path, const CStyleDocument& document, bool notes) {

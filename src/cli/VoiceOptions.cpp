@@ -27,12 +27,26 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     }
 }
 
+// A problem found in an option's value, with the value: "PROGRAM must be 1 to 128, not
+// \"Bass=300\"" (CLI11 puts the option's name before it).
+std::string Named(const std::string& problem, const std::string& value) {
+    return problem.empty() ? problem : problem + ", not \"" + value + "\"";
+}
+
+// A flag is on by being given: "--gm-voices=0" would read as on to one and off to another.
+std::string FlagWithoutValue(const std::string& value) {
+    return value == "true" ? std::string() : "takes no value, not \"" + value + "\"";
+}
+
 const char* const kUnknownPart =
     "unknown part; use Rhythm Sub, Rhythm Main, Bass, Chord 1, Chord 2, Pad, Phrase 1, Phrase 2 "
     "or a channel 9 to 16";
 
+// What one option set, to find a part and setting given twice.
+using SetSettings = std::array<std::array<bool, kVoiceSettingCount>, kPartCount>;
+
 // PART=PROGRAM[,MSB,LSB] into part's values; the problem, or empty.
-std::string ParseVoice(const std::string& text, VoiceChanges* changes) {
+std::string ParseVoice(const std::string& text, VoiceChanges* changes, SetSettings* set = nullptr) {
     const auto equals = text.rfind('=');
     if (equals == std::string::npos)
         return "expected PART=PROGRAM[,MSB,LSB]";
@@ -52,6 +66,11 @@ std::string ParseVoice(const std::string& text, VoiceChanges* changes) {
         if (!msb || !lsb)
             return "MSB and LSB must be 0 to 127";
     }
+    if (set) {
+        for (VoiceSetting setting :
+             {VoiceSetting::BankMsb, VoiceSetting::BankLsb, VoiceSetting::Program})
+            (*set)[std::size_t(part)][std::size_t(setting)] = true;
+    }
     if (changes) {
         PartSetup& setup = changes->parts[std::size_t(part)];
         At(setup, VoiceSetting::BankMsb) = std::uint8_t(*msb);
@@ -62,7 +81,7 @@ std::string ParseVoice(const std::string& text, VoiceChanges* changes) {
 }
 
 // PART:volume=V,pan=P,reverb=R,chorus=C (any of the four) into part's values.
-std::string ParseMix(const std::string& text, VoiceChanges* changes) {
+std::string ParseMix(const std::string& text, VoiceChanges* changes, SetSettings* set = nullptr) {
     const auto colon = text.find(':');
     if (colon == std::string::npos)
         return "expected PART:volume=V,pan=P,reverb=R,chorus=C";
@@ -71,6 +90,7 @@ std::string ParseMix(const std::string& text, VoiceChanges* changes) {
         return kUnknownPart;
     static const std::array<const char*, kMixerSettingCount> kKeys = {"volume", "pan", "reverb",
                                                                       "chorus"};
+    SetSettings own{};
     for (const std::string& pair : Split(text.substr(colon + 1), ',')) {
         const auto equals = pair.find('=');
         const std::string key = pair.substr(0, equals);
@@ -78,14 +98,48 @@ std::string ParseMix(const std::string& text, VoiceChanges* changes) {
         while (setting < kKeys.size() && key != kKeys[setting])
             ++setting;
         if (equals == std::string::npos || setting == kKeys.size())
-            return "expected volume=V, pan=P, reverb=R or chorus=C, not \"" + pair + "\"";
+            return "expected volume=V, pan=P, reverb=R or chorus=C in each pair";
         const auto value = Number(pair.substr(equals + 1), 0, 127);
         if (!value)
             return key + " must be 0 to 127";
+        const auto index = std::size_t(int(VoiceSetting::Volume) + int(setting));
+        if (own[std::size_t(part)][index])
+            return key + " is given twice";
+        own[std::size_t(part)][index] = true;
+        if (set)
+            (*set)[std::size_t(part)][index] = true;
         if (changes)
             At(changes->parts[std::size_t(part)],
                VoiceSetting(int(VoiceSetting::Volume) + int(setting))) = std::uint8_t(*value);
     }
+    return {};
+}
+
+constexpr std::array<const char*, kVoiceSettingCount> kSettingWords = {
+    "voice", "voice", "voice", "volume", "pan", "reverb", "chorus"};
+
+// The option and value that set a part's setting that an earlier one set already; empty when
+// none does.
+std::string RepeatedSetting(const VoiceOptions& options) {
+    SetSettings earlier{};
+    auto check = [&earlier](const char* option, const std::string& value, auto parse) {
+        SetSettings set{};
+        parse(value, nullptr, &set);
+        for (std::size_t p = 0; p < kPartCount; ++p)
+            for (std::size_t s = 0; s < kVoiceSettingCount; ++s) {
+                if (set[p][s] && earlier[p][s])
+                    return std::string(option) + " \"" + value + "\": the " + kSettingWords[s] +
+                           " of " + kPartNames[p] + " is given twice";
+                earlier[p][s] = earlier[p][s] || set[p][s];
+            }
+        return std::string();
+    };
+    for (const std::string& voice : options.voices)
+        if (auto problem = check("--voice", voice, ParseVoice); !problem.empty())
+            return problem;
+    for (const std::string& mix : options.mixes)
+        if (auto problem = check("--mix", mix, ParseMix); !problem.empty())
+            return problem;
     return {};
 }
 
@@ -100,19 +154,26 @@ void AddVoiceOptions(CLI::App& command, VoiceOptions& options) {
                     "128, MSB and LSB the bank (default 0,0: General MIDI); e.g. --voice "
                     "Bass=36 (Fretless Bass), --voice \"Rhythm Sub=1,127,0\" (Standard Kit). "
                     "Repeat for more parts")
-        ->check([](const std::string& text) { return ParseVoice(text, nullptr); })
+        ->check([](const std::string& text) { return Named(ParseVoice(text, nullptr), text); })
         ->allow_extra_args(false);
     command
         .add_option("--mix", options.mixes,
                     "PART:volume=V,pan=P,reverb=R,chorus=C: mixer values 0 to 127 of a part in "
                     "the new style, any of the four (pan 64 is the centre); e.g. --mix "
                     "\"Chord 1:volume=90\". Repeat for more parts")
-        ->check([](const std::string& text) { return ParseMix(text, nullptr); })
+        ->check([](const std::string& text) { return Named(ParseMix(text, nullptr), text); })
         ->allow_extra_args(false);
-    command.add_flag("--gm-voices", options.generalMidiVoices,
-                     "use General MIDI voices: every melodic part to bank 0/0 keeping its "
-                     "program, every drum part to the nearest standard kit, for keyboards that "
-                     "lack the newer banks");
+    command
+        .add_flag("--gm-voices", options.generalMidiVoices,
+                  "use General MIDI voices: every melodic part to bank 0/0 keeping its "
+                  "program, every drum part to the nearest standard kit, for keyboards that "
+                  "lack the newer banks")
+        ->check(FlagWithoutValue);
+    // A part's setting given twice would leave the user guessing which one counts.
+    command.parse_complete_callback([&options] {
+        if (const std::string problem = RepeatedSetting(options); !problem.empty())
+            throw CLI::ValidationError(problem);
+    });
 }
 
 VoiceChanges VoiceChangesOf(const VoiceOptions& options) {

@@ -6,6 +6,8 @@
 #include "platform/DisplayText.h"
 #include "style/StyleReader.h"
 
+#include <nlohmann/json.hpp>
+
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -37,7 +39,9 @@ void PrintVoicesText(const std::string& path, const CStyleDocument& document) {
     std::cout << "File: " << PrintableUtf8(path) << "\n";
     for (const CStyleSection* section : document.GetSections()) {
         const ByteArray* data = section->GetData();
-        const SectionSetup setup = ReadSectionSetup(data ? ByteSpan(*data) : ByteSpan());
+        const ByteSpan bytes = data ? ByteSpan(*data) : ByteSpan();
+        const SectionSetup setup = ReadSectionSetup(bytes);
+        const auto routed = ReadRoutedPrograms(bytes, RoutingOf(section->GetSegment()));
         std::cout << PrintableUtf8(section->GetName()) << "\n";
         for (int p = 0; p < kPartCount; ++p) {
             const PartSetup& part = setup.parts[std::size_t(p)];
@@ -50,6 +54,8 @@ void PrintVoicesText(const std::string& path, const CStyleDocument& document) {
                 const std::string shown = m == 1 && value ? PanText(*value) : Text(value);
                 line << " " << MixerNames()[std::size_t(m)] << " " << std::setw(3) << shown;
             }
+            if (const std::string note = RoutedProgramText(routed[std::size_t(p)]); !note.empty())
+                line << " (" << note << ")";
             std::cout << line.str() << "\n";
         }
         if (setup.problem != TrackProblem::None)
@@ -61,20 +67,25 @@ ExitCode RunVoices(const VoicesOptions& options) {
     CStyleDocument document;
     if (!ReadStyleForCommand(options.path, document))
         return ExitCode::Failure;
-    if (options.json)
-        std::cout << nlohmann::ordered_json{{"sections", VoicesJson(document)}}.dump() << "\n";
-    else
+    if (options.json) {
+        std::cout << "{\"sections\":";
+        PrintVoicesJson(std::cout, document);
+        std::cout << "}\n";
+    } else
         PrintVoicesText(options.path, document);
     return FinishStandardOutput();
 }
 
 } // namespace
 
-nlohmann::ordered_json VoicesJson(const CStyleDocument& document) {
-    nlohmann::ordered_json sections = nlohmann::ordered_json::array();
+void PrintVoicesJson(std::ostream& out, const CStyleDocument& document) {
+    const char* separator = "";
+    out << "[";
     for (const CStyleSection* section : document.GetSections()) {
         const ByteArray* data = section->GetData();
-        const SectionSetup setup = ReadSectionSetup(data ? ByteSpan(*data) : ByteSpan());
+        const ByteSpan bytes = data ? ByteSpan(*data) : ByteSpan();
+        const SectionSetup setup = ReadSectionSetup(bytes);
+        const auto routed = ReadRoutedPrograms(bytes, RoutingOf(section->GetSegment()));
         nlohmann::ordered_json parts = nlohmann::ordered_json::array();
         for (int p = 0; p < kPartCount; ++p) {
             const PartSetup& part = setup.parts[std::size_t(p)];
@@ -88,14 +99,22 @@ nlohmann::ordered_json VoicesJson(const CStyleDocument& document) {
                              {"pan", Value(At(part, VoiceSetting::Pan))},
                              {"reverb", Value(At(part, VoiceSetting::Reverb))},
                              {"chorus", Value(At(part, VoiceSetting::Chorus))}});
+            // Only where a routed channel sets a program, so other outputs stay as they were.
+            nlohmann::ordered_json programs = nlohmann::ordered_json::array();
+            for (const RoutedProgram& program : routed[std::size_t(p)])
+                programs.push_back(
+                    {{"channel", program.channel + 1}, {"program", program.program + 1}});
+            if (!programs.empty())
+                parts.back()["routed_programs"] = programs;
         }
         nlohmann::ordered_json entry = {{"name", DisplayUtf8(section->GetName())},
                                         {"parts", parts}};
         if (setup.problem != TrackProblem::None)
             entry["damaged"] = DamageNote(setup);
-        sections.push_back(entry);
+        out << separator << entry.dump();
+        separator = ",";
     }
-    return sections;
+    out << "]";
 }
 
 Command AddVoicesCommand(CLI::App& app) {

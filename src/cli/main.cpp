@@ -91,8 +91,20 @@ int Run(const std::vector<std::string>& arguments) {
         return int(UsageError(error.what(), kMainHelp));
     }
     for (const Command& command : commands) {
-        if (command.app->parsed())
+        if (!command.app->parsed())
+            continue;
+        try {
             return int(command.run());
+        } catch (const std::bad_alloc&) {
+            // A style too large for this machine's memory: said plainly; only a command that
+            // writes files can say that it changed none.
+            const std::string name = command.app->get_name();
+            const bool readsOnly =
+                name == "info" || name == "voices" || name == "models" || name == "ports";
+            return int(Fail(readsOnly ? "Not enough memory to process this file."
+                                      : "Not enough memory to process this file; no file was "
+                                        "changed."));
+        }
     }
     return int(UsageError("no command given", kMainHelp));
 }
@@ -127,7 +139,10 @@ int main(int argc, char** argv) {
             return RunInOwnConsole(arguments);
         return Run(arguments);
     } catch (const std::bad_alloc&) {
-        // A style too large for this machine's memory: said plainly, nothing written.
+        // Before any command ran: nothing was written.
         return int(Fail("Not enough memory to process this file; no file was changed."));
+    } catch (const std::exception& error) {
+        // Never an abort with the library's words: what stopped the run, as a failure.
+        return int(Fail(std::string("stopped by an unexpected error: ") + error.what()));
     }
 }

@@ -12,6 +12,7 @@
 #include "style/StyleVoices.h"
 #include "support/StyleBytes.h"
 
+#include <QCompleter>
 #include <QDialog>
 #include <QHelpEngineCore>
 #include <QHelpLink>
@@ -356,12 +357,13 @@ TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVol
         EXPECT_EQ(Text(dialog, "voiceBox2"), "Electric Bass (finger)");
         // The sections disagree on the bass volume: no value is shown for it.
         EXPECT_EQ(Text(dialog, "vol2Box"), "");
+        // "fretl" typed and "Fretless Bass" picked from the suggestions; a slider moved after.
         auto* bass = In<CMdcText>(dialog, "voiceBox2");
-        bass->setText(QStringLiteral("Fretless Bass"));
-        bass->setModified(true);
-        Q_EMIT bass->editingFinished();
+        bass->setText(QStringLiteral("fretl"));
+        Q_EMIT bass->completer()->activated(QStringLiteral("Fretless Bass"));
         In<QSlider>(dialog, "vol3Slider")->setValue(100);
         EXPECT_EQ(Text(dialog, "vol3Box"), "100");
+        EXPECT_EQ(Text(dialog, "voiceBox2"), "Fretless Bass");
     });
     Click(Button("voicesButton"));
     dialogs.choices.push_back(PathOf("changed.sty"));

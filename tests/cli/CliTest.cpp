@@ -400,6 +400,63 @@ TEST_F(CliTest, StyleTooLargeForMemoryIsAFileError) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("out.sty")));
 }
 
+// Parts whose notes are on channels 1 to 8, which the Ctab records route to 9 to 16: info
+// --notes counts each part's notes as the generator wrote them.
+TEST_F(CliTest, InfoNotesCountsEachPartByItsRouting) {
+    StyleGeneratorOptions options;
+    options.seed = 5;
+    options.routeLowChannels = true;
+    options.sectionNames = {"SInt", "Main A", "Fill In AA", "Ending A"};
+    const GeneratedStyle style = GenerateStyle(options);
+    const std::string path = folder.File("routed.sty");
+    ASSERT_TRUE(WriteGeneratedStyle(style, path));
+    const char* const parts[] = {"Rhythm Sub", "Rhythm Main", "Bass",     "Chord 1",
+                                 "Chord 2",    "Pad",         "Phrase 1", "Phrase 2"};
+    std::string expected;
+    for (const GeneratedSection& section : style.sections) {
+        std::string counts;
+        for (int p = 0; p < 8; ++p)
+            if (const int notes = section.notesPerChannel[std::size_t(p)])
+                counts += (counts.empty() ? "" : ", ") + std::string(parts[p]) + " " +
+                          std::to_string(notes);
+        expected += (counts.empty() ? "no notes" : counts) + "\n";
+    }
+    const CliRun run = Run({"info", path, "--notes"});
+    std::string shown; // each notes line after its length
+    for (std::size_t at = run.out.find("\n    "); at != std::string::npos;
+         at = run.out.find("\n    ", at + 1)) {
+        const std::size_t from = run.out.find("; ", at) + 2;
+        shown += run.out.substr(from, run.out.find('\n', from) + 1 - from);
+    }
+    EXPECT_EQ(shown, expected);
+    EXPECT_NE(expected.find("Bass"), std::string::npos);
+}
+
+// A part's setting given twice, a flag given a value, a wrong value: usage errors that name the
+// option and the value.
+TEST_F(CliTest, VoiceOptionsGivenTwiceOrWithAValueAreUsageErrors) {
+    const std::string in = Generated({"SInt", "Main A"}, "two.sty");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--voice", "Bass=36", "--voice", "11=40"},
+         "--voice \"11=40\": the voice of Bass is given twice"},
+        {{"--mix", "Pad:pan=1", "--mix", "Bass:volume=100,volume=90"},
+         "--mix: volume is given twice, not \"Bass:volume=100,volume=90\""},
+        {{"--mix", "Bass:reverb=9", "--mix", "Bass:reverb=9"},
+         "--mix \"Bass:reverb=9\": the reverb of Bass is given twice"},
+        {{"--gm-voices=0"}, "--gm-voices: takes no value, not \"0\""},
+        {{"--voice", "Bass=300"}, "--voice: PROGRAM must be 1 to 128, not \"Bass=300\""},
+    };
+    for (const auto& [options, problem] : cases) {
+        std::vector<std::string> args = {
+            "convert", in, "--model", "PSR-540", "--by-name", "-o", folder.File("out.sty")};
+        args.insert(args.end(), options.begin(), options.end());
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "korvane-cli: " + problem +
+                               "\nRun 'korvane-cli convert --help' for its options.\n");
+    }
+}
+
 // Every command's help is written from its options: the usage line names the arguments it needs.
 TEST_F(CliTest, EveryCommandHasHelp) {
     const struct {

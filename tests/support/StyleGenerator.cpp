@@ -180,6 +180,7 @@ public:
               int velocity) {
         if (time >= m_end)
             return;
+        ++m_notes[channel & 0x0F];
         std::uint32_t off = std::min(time + std::max<std::uint32_t>(length, 1), m_end);
         auto k = static_cast<std::uint8_t>(std::clamp(key, 0, 127));
         Channel(time, kOrderNoteOn,
@@ -190,6 +191,7 @@ public:
         else
             Channel(off, kOrderNoteOff, {static_cast<std::uint8_t>(0x80 | channel), k, 64});
     }
+    const std::array<int, 16>& Notes() const { return m_notes; }
     void SetEnd(std::uint32_t end) { m_end = end; }
     std::uint32_t End() const { return m_end; }
 
@@ -245,6 +247,7 @@ public:
     std::size_t Gaps() const { return m_events.size() + 1; }
 
 private:
+    std::array<int, 16> m_notes{};
     bool m_zeroVelocityOff;
     std::vector<PendingEvent> m_events;
     int m_sequence = 0;
@@ -393,9 +396,14 @@ std::uint32_t SafeTempo(int bpm) {
     return value;
 }
 
-ByteArray CtabData(const PartInfo& info, CRandom& random) {
+// The channel a part's notes are on: its own, or with routeLowChannels the one 8 below it.
+std::uint8_t SourceChannel(const PartInfo& info, const StyleGeneratorOptions& options) {
+    return static_cast<std::uint8_t>(options.routeLowChannels ? info.channel - 8 : info.channel);
+}
+
+ByteArray CtabData(const PartInfo& info, std::uint8_t source, CRandom& random) {
     ByteArray data;
-    data.push_back(info.channel);                            // source channel
+    data.push_back(source);                                  // source channel
     AppendText(data, info.ctabName);                         // part name, eight characters
     data.push_back(info.channel);                            // destination channel
     data.push_back(0x00);                                    // editable
@@ -517,7 +525,7 @@ std::vector<std::string> ChooseSectionNames(const StyleGeneratorOptions& options
 ByteArray SectionBytes(const std::string& name, int restKind, const std::vector<PartInfo>& parts,
                        const std::vector<Voice>& voices, std::uint32_t division, const Meter& meter,
                        int bpm, bool zeroVelocityOff, const StyleGeneratorOptions& options,
-                       CRandom& random) {
+                       CRandom& random, std::array<int, 16>& notes) {
     const std::uint32_t beat = division * 4 / static_cast<std::uint32_t>(meter.denominator);
     const std::uint32_t bar = beat * static_cast<std::uint32_t>(meter.numerator);
     CSectionBuilder builder(zeroVelocityOff);
@@ -553,10 +561,12 @@ ByteArray SectionBytes(const std::string& name, int restKind, const std::vector<
             builder.Other(at, kOrderMeta, MetaEvent(0x51, TempoData(SafeTempo(changed))));
         }
         for (std::size_t p = 0; p < parts.size(); ++p) {
+            PartInfo source = parts[p];
+            source.channel = SourceChannel(parts[p], options);
             if (random.Chance(15)) // a voice change for this section only
-                builder.Program(0, parts[p].channel,
+                builder.Program(0, source.channel,
                                 static_cast<std::uint8_t>(voices[p].program + 1));
-            AddPartEvents(builder, parts[p], name, division, meter, bars, random);
+            AddPartEvents(builder, source, name, division, meter, bars, random);
         }
     }
     int restAt = -1;
@@ -567,6 +577,7 @@ ByteArray SectionBytes(const std::string& name, int restKind, const std::vector<
         restAt = random.Chance(50) ? gaps - 1 : random.Range(1, gaps - 1);
         restLength = LongRest(restKind == 3, random);
     }
+    notes = builder.Notes();
     return builder.Encode(restAt, restLength);
 }
 
@@ -674,7 +685,7 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
         section.name = name;
         section.eventBytes =
             SectionBytes(name, restKind[s], parts, voices, style.properties.division, meter, bpm,
-                         zeroVelocityOff, options, random);
+                         zeroVelocityOff, options, random, section.notesPerChannel);
         if (HoldsMarkerOrEndOfTrack(section.eventBytes))
             std::abort(); // the encoder lengthens such delta-times; reaching here is a bug
         ByteArray marker = MetaEvent(0x06, TextData(name));
@@ -709,7 +720,7 @@ GeneratedStyle GenerateStyle(const StyleGeneratorOptions& options) {
                 style.sections[i].cseg = g;
             }
         for (const PartInfo& info : parts) {
-            ByteArray data = CtabData(info, random);
+            ByteArray data = CtabData(info, SourceChannel(info, options), random);
             if (options.sff2) {
                 const ByteArray ctb2 = Ctb2Data(data, info, random);
                 AppendTag(cseg.ctb2Bytes, "Ctb2");

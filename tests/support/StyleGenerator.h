@@ -3,6 +3,7 @@
 #include "style/ByteTypes.h"
 #include "style/MidiTrack.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -45,6 +46,9 @@ struct StyleGeneratorOptions {
     // every channel record is a Ctb2 chunk, some of 51 bytes, some with guitar rules; the
     // GeneratedCseg's ctabBytes are then the Ctab chunks they convert to.
     bool sff2 = false;
+    // The parts' notes (and their section-only program changes) on channels 1 to 8, which the
+    // Ctab records route to the parts' channels 9 to 16; "SInt" sets the voices up on 9 to 16.
+    bool routeLowChannels = false;
     // Damaged variants. They change the bytes only; the expected structure stays that of the
     // whole file.
     std::size_t truncateAt = 0; // keep only this many bytes (0: all)
@@ -66,6 +70,7 @@ struct GeneratedSection {
     std::string name;
     ByteArray eventBytes; // the track bytes after the marker text up to the next marker's FF
     int cseg = -1;        // index of the CSEG whose Sdec names this section, -1 for none
+    std::array<int, 16> notesPerChannel{}; // the notes it plays on each channel 1-16
 };
 
 struct GeneratedCseg {

@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStringList>
@@ -45,9 +46,6 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
     QStringList names;
     for (const VoiceChoice& choice : VoiceChoices())
         names << QString::fromStdString(choice.name);
-    auto* completer = new QCompleter(names, this);
-    completer->setCaseSensitivity(Qt::CaseInsensitive);
-    completer->setFilterMode(Qt::MatchContains);
 
     auto* grid = new QGridLayout(panel);
     grid->addWidget(MakeDialogLabel(panel, "sectionHeader", "SECTION", kCaptionText, kCaptionBack),
@@ -72,12 +70,35 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
         voice->setMinimumWidth(
             fontMetrics().horizontalAdvance(QStringLiteral("Bank 0/112, program 128 (Tenor Sax)")) +
             16);
+        // One list per box: a pick (click, or arrows and Enter) is applied to the box it was
+        // made in.
+        auto* completer = new QCompleter(names, voice);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setFilterMode(Qt::MatchContains);
         voice->setCompleter(completer);
         voice->setReadOnly(m_form.readOnly);
         voice->setPlaceholderText(QStringLiteral("name, or MSB/LSB/program"));
-        connect(voice, &QLineEdit::editingFinished, this, [this, row] { ChooseVoice(row); });
+        connect(completer, qOverload<const QString&>(&QCompleter::activated), this,
+                [this, row](const QString& picked) { ChooseVoice(row, picked); });
+        connect(voice, &QLineEdit::editingFinished, this,
+                [this, row, voice] { ChooseVoice(row, voice->text()); });
         m_voiceBoxes[std::size_t(row)] = voice;
-        grid->addWidget(voice, row + 1, 1);
+        auto* message = new QLabel(panel);
+        message->setObjectName(QStringLiteral("voiceMessage") + number);
+        message->setWordWrap(true);
+        message->setStyleSheet(QStringLiteral("color: rgb(255, 255, 128)"));
+        message->hide();
+        m_voiceMessages[std::size_t(row)] = message;
+        auto* voiceCell = new QVBoxLayout;
+        voiceCell->setSpacing(0);
+        voiceCell->addWidget(voice);
+        voiceCell->addWidget(message);
+        grid->addLayout(voiceCell, row + 1, 1);
+        auto* routed = new QLabel(panel);
+        routed->setObjectName(QStringLiteral("routedNote") + number);
+        routed->setStyleSheet(QStringLiteral("color: rgb(255, 255, 128)"));
+        m_routedNotes[std::size_t(row)] = routed;
+        grid->addWidget(routed, row + 1, 2 + kMixerSettingCount);
 
         for (int control = 0; control < kMixerSettingCount; ++control) {
             const QString name =
@@ -137,17 +158,21 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
     Render();
 }
 
-void CVoicesDlg::ChooseVoice(int part) {
-    CMdcText* box = m_voiceBoxes[std::size_t(part)];
-    if (m_form.readOnly || !box->isModified())
+void CVoicesDlg::ChooseVoice(int part, const QString& text) {
+    QLabel* message = m_voiceMessages[std::size_t(part)];
+    // Leaving a box that shows what will be saved changes nothing.
+    if (m_form.readOnly || text == m_shownVoices[std::size_t(part)]) {
+        message->hide();
         return;
-    box->setModified(false);
-    // A text that names no voice is put back to what will be saved.
-    if (const auto choice = ParseVoiceText(box->GetText())) {
+    }
+    const VoiceTextReading reading = ReadVoiceText(text.toStdString());
+    message->setText(QString::fromStdString(reading.refusal));
+    message->setVisible(!reading.choice);
+    if (reading.choice) {
         PartSetup& setup = m_changes.parts[std::size_t(part)];
-        At(setup, VoiceSetting::BankMsb) = choice->msb;
-        At(setup, VoiceSetting::BankLsb) = choice->lsb;
-        At(setup, VoiceSetting::Program) = choice->program;
+        At(setup, VoiceSetting::BankMsb) = reading.choice->msb;
+        At(setup, VoiceSetting::BankLsb) = reading.choice->lsb;
+        At(setup, VoiceSetting::Program) = reading.choice->program;
     }
     Render();
 }
@@ -157,12 +182,18 @@ void CVoicesDlg::Render() {
     for (int row = 0; row < kPartCount; ++row) {
         const PartSetup& part = shown.parts[std::size_t(row)];
         CMdcText* voice = m_voiceBoxes[std::size_t(row)];
-        if (!voice->hasFocus() || !voice->isModified()) {
-            voice->SetText(VoiceDiffers(shown, row) ? kDiffers : VoiceName(part));
+        const QString name =
+            QString::fromStdString(VoiceDiffers(shown, row) ? kDiffers : VoiceName(part));
+        m_shownVoices[std::size_t(row)] = name;
+        // A refused text stays for the user to mend, with its reason under it.
+        if (m_voiceMessages[std::size_t(row)]->isHidden()) {
+            voice->SetText(name.toStdString());
             // A long name shows its start; the whole name is the tooltip.
             voice->setCursorPosition(0);
             voice->setToolTip(voice->text());
         }
+        m_routedNotes[std::size_t(row)]->setText(
+            QString::fromStdString(shown.routedPrograms[std::size_t(row)]));
         for (int control = 0; control < kMixerSettingCount; ++control) {
             const VoiceSetting setting = MixerSetting(control);
             const auto& value = At(part, setting);

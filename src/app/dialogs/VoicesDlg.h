@@ -7,6 +7,7 @@
 #include <array>
 
 class QCheckBox;
+class QLabel;
 class QSlider;
 
 namespace korvane {
@@ -27,12 +28,17 @@ public:
     const VoiceChanges& GetChanges() const { return m_changes; }
 
 private:
-    void ChooseVoice(int part);
+    // Applies a voice text typed or picked for a part; a text that names no voice stays in the
+    // box with the reason under it.
+    void ChooseVoice(int part, const QString& text);
     void Render();
 
     VoicesForm m_form;
     VoiceChanges m_changes;
     std::array<CMdcText*, kPartCount> m_voiceBoxes{};
+    std::array<QLabel*, kPartCount> m_voiceMessages{}; // why a text was refused, under its box
+    std::array<QString, kPartCount> m_shownVoices{};   // what Render last put in each box
+    std::array<QLabel*, kPartCount> m_routedNotes{};
     std::array<std::array<QSlider*, kMixerSettingCount>, kPartCount> m_sliders{};
     std::array<std::array<CMdcText*, kMixerSettingCount>, kPartCount> m_valueBoxes{};
     QCheckBox* m_pGeneralMidi = nullptr;

@@ -134,6 +134,8 @@ QString SectionPictureHtml(const QString& name, const SectionPicture& picture, c
                                QString::fromStdString(picture.LengthText()).toHtmlEscaped());
     if (picture.damaged)
         heading += QStringLiteral(" &nbsp; (damaged at byte %1)").arg(picture.damagedAt);
+    if (const std::string unrouted = picture.UnroutedText(); !unrouted.empty())
+        heading += QStringLiteral("<br>") + QString::fromStdString(unrouted).toHtmlEscaped();
     return QStringLiteral(
                "<div style=\"white-space:pre\">%1</div><div><img "
                "src=\"data:image/png;base64,%2\" alt=\"%3\" width=\"%4\" height=\"%5\"></div>")

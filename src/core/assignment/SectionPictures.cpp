@@ -23,14 +23,12 @@ SectionTiming SectionTimingIn(const CStyleDocument& document, const CStyleSectio
     return TimingOf(properties ? properties : document.GetSourceProperties());
 }
 
-PartVoiceNames SectionVoiceNames(const CStyleDocument& document, const CStyleSection& section) {
-    auto setupOf = [](const CStyleSection* of) {
-        const ByteArray* data = of ? of->GetData() : nullptr;
-        return ReadSectionSetup(data ? ByteSpan(*data) : ByteSpan()).parts;
-    };
-    const StyleSetup own = setupOf(&section);
-    const CStyleSection* setup = document.FindSection(kSetupSectionName);
-    const StyleSetup first = setup && setup != &section ? setupOf(setup) : StyleSetup{};
+PartVoiceNames SectionVoiceNames(const CStyleSection& section) {
+    const ByteArray* data = section.GetData();
+    const StyleSetup own = ReadSectionSetup(data ? ByteSpan(*data) : ByteSpan()).parts;
+    // The "SInt" of the section's own file, which may be one opened before the current one.
+    const FileSetup* fileSetup = section.GetFileSetup();
+    const StyleSetup first = fileSetup ? fileSetup->parts : StyleSetup{};
     PartVoiceNames names;
     for (std::size_t part = 0; part < kPartCount; ++part) {
         PartSetup sounding = first[part];

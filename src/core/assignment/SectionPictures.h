@@ -21,10 +21,10 @@ const CStyleSection* SectionAtLabel(const CAssignmentTable& table, LabelColumn c
 // earlier file in the new style's (the destination properties), as it will be written.
 SectionTiming SectionTimingIn(const CStyleDocument& document, const CStyleSection& section);
 
-// The voice each part of a section plays as Play This Section plays it: the section's own set-up
-// over that of the "SInt" section sent before it, named as the Voices dialog names it ("Fretless
-// Bass"); empty where neither sets one.
+// The voice each part of a section plays: the section's own set-up over that of the "SInt"
+// section of the file it was read from, named as the Voices dialog names it ("Fretless Bass");
+// empty where neither sets one.
 using PartVoiceNames = std::array<std::string, kPartCount>;
-PartVoiceNames SectionVoiceNames(const CStyleDocument& document, const CStyleSection& section);
+PartVoiceNames SectionVoiceNames(const CStyleSection& section);
 
 } // namespace korvane

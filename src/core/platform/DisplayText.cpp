@@ -76,6 +76,29 @@ std::string BytesFromDisplay(const std::string& original, const std::string& sho
     return shown == DisplayUtf8(original) ? original : shown;
 }
 
+std::optional<std::string> BytesLikeOriginal(const std::string& original,
+                                             const std::string& edited) {
+    if (edited == original || IsUtf8(original))
+        return edited;
+    if (edited == DisplayUtf8(original))
+        return original;
+    std::string latin1;
+    for (std::size_t i = 0; i < edited.size();) {
+        const std::size_t length = Utf8SequenceLength(edited, i);
+        const auto lead = static_cast<std::uint8_t>(edited[i]);
+        // U+0000 to U+00FF: one byte, or C2/C3 and one more.
+        if (length == 1)
+            latin1 += edited[i];
+        else if (length == 2 && lead <= 0xC3)
+            latin1 +=
+                char(((lead & 0x03) << 6) | (static_cast<std::uint8_t>(edited[i + 1]) & 0x3F));
+        else
+            return std::nullopt;
+        i += length;
+    }
+    return latin1;
+}
+
 std::string CutToCharacters(const std::string& bytes, std::size_t most) {
     if (bytes.size() <= most)
         return bytes;

@@ -91,9 +91,13 @@ bool CTrackWalker::Next(TrackEvent& event) {
         dataLength = std::size_t(ChannelDataLength(status));
         if (dataLength > size - at)
             return Fail(TrackProblem::LongerThanTrack, at);
-        for (std::size_t i = at; i < at + dataLength; ++i)
-            if (m_track[i] >= 0x80)
+        for (std::size_t i = at; i < at + dataLength; ++i) {
+            if (m_track[i] < 0x80)
+                continue;
+            if (!m_stepOverStrayData)
                 return Fail(TrackProblem::StatusAsData, i, m_track[i]);
+            event.strayData = true;
+        }
     } else if (status == 0xFF) {
         if (at == size)
             return Fail(TrackProblem::CutMetaType, event.offset);

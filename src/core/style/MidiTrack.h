@@ -62,6 +62,7 @@ struct TrackEvent {
     std::size_t length = 0;      // the message's bytes from offset, the delta-time not counted
     std::uint8_t status = 0;     // 8n..En, F0, F7 or FF; under running status the one repeated
     bool runningStatus = false;  // the status byte was left out
+    bool strayData = false;      // a data byte of 80 or more, stepped over (StepOverStrayData)
     std::uint8_t metaType = 0;   // FF events: the type byte
     std::size_t dataOffset = 0;  // where data starts
     ByteSpan data;               // channel: its 1 or 2 data bytes; meta and sysex: the bytes
@@ -124,6 +125,10 @@ public:
     void SetMetaLength(MetaLength metaLength) { m_metaLength = metaLength; }
     // Forgets the running status, so that the next message must name its own.
     void ForgetRunningStatus() { m_runningStatus = 0; }
+    // For reading what a section plays, not for copying it: a channel message whose data byte is
+    // 80 or more (a controller value of EE, say) is returned with strayData set and the walk goes
+    // on after it, instead of stopping with StatusAsData.
+    void StepOverStrayData() { m_stepOverStrayData = true; }
 
 private:
     bool Fail(TrackProblem problem, std::size_t at, std::uint8_t byte = 0);
@@ -133,6 +138,7 @@ private:
     std::size_t m_at = 0;
     std::uint64_t m_tick = 0;
     std::uint8_t m_runningStatus = 0;
+    bool m_stepOverStrayData = false;
     TrackProblem m_problem = TrackProblem::None;
     std::size_t m_problemAt = 0;
     std::uint8_t m_problemByte = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorCode.h"
 #include "platform/Paths.h"
+#include "style/StyleSection.h"
 
 namespace korvane {
 
@@ -64,6 +65,9 @@ std::string OutcomeText(const Outcome& outcome, const NameForm& nameForm) {
         return "File " + file +
                " is damaged: it ends in the middle of its data.\nCannot process "
                "further.";
+    case Failure::TooManySections:
+        return "File " + file + " has more than " + std::to_string(kMaxSections) +
+               " sections; a style has a few dozen.\nCannot process further.";
     case Failure::CannotConvertSff2: {
         const std::string channel = outcome.channel == 0
                                         ? std::string("a record too short to name its channel")

@@ -27,6 +27,7 @@ enum class Failure {
     CsegWithoutSdec,   // a CSEG chunk that does not start with Sdec
     Damaged,           // the file ends in the middle of its data
     CannotConvertSff2, // an SFF2 channel record that SFF1 cannot hold
+    TooManySections,   // more sections than kMaxSections: no style, and memory beyond its size
     OutOfMemoryReading,
     // --- assigning ---
     NoSectionMatches, // no section of the style went to a slot of the model

@@ -2,6 +2,8 @@
 
 #include "platform/DisplayText.h"
 
+#include <tuple>
+
 namespace korvane {
 
 namespace {
@@ -18,6 +20,25 @@ bool RefusesTempo(const PropertiesColumn& shown, const PropertiesColumn& typed,
     messages.Show("A style cannot hold the tempo " + typed.tempo +
                       ".\nTempos from 4 to 60000000 BPM fit. Nothing was changed.",
                   "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+    return true;
+}
+
+// The sequence name and copyright of a column in their originals' encodings; false, after the
+// message, when an edited one has characters that its original's encoding lacks.
+bool KeepsEncoding(const PropertiesColumn& shown, PropertiesColumn& typed, IMessageBox& messages) {
+    for (auto [original, edited, what] :
+         {std::tuple{&shown.sequenceName, &typed.sequenceName, "sequence name"},
+          std::tuple{&shown.copyright, &typed.copyright, "copyright"}}) {
+        if (const auto bytes = BytesLikeOriginal(*original, *edited)) {
+            *edited = *bytes;
+            continue;
+        }
+        messages.Show(std::string("The ") + what + " \"" + *edited +
+                          "\" has characters that its original's encoding, Latin-1, lacks.\n"
+                          "Use Latin-1 characters only. Nothing was changed.",
+                      "Sorry...", MessageIcon::Exclamation, MessageButtons::Ok);
+        return false;
+    }
     return true;
 }
 
@@ -55,9 +76,13 @@ void ApplyPropertiesColumn(CStyleProperties& properties, const PropertiesColumn&
 }
 
 bool ApplyPropertiesForm(CStyleDocument& document, const PropertiesForm& shown,
-                         const PropertiesForm& typed, IMessageBox& messages) {
-    if (RefusesTempo(shown.source, typed.source, messages) ||
-        RefusesTempo(shown.destination, typed.destination, messages))
+                         const PropertiesForm& edited, IMessageBox& messages) {
+    if (RefusesTempo(shown.source, edited.source, messages) ||
+        RefusesTempo(shown.destination, edited.destination, messages))
+        return false;
+    PropertiesForm typed = edited;
+    if (!KeepsEncoding(shown.source, typed.source, messages) ||
+        !KeepsEncoding(shown.destination, typed.destination, messages))
         return false;
     if (!document.GetSourceProperties() && CreatesProperties(typed.source))
         document.ResetSourceProperties();

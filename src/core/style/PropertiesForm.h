@@ -47,8 +47,10 @@ void ApplyPropertiesColumn(CStyleProperties& properties, const PropertiesColumn&
                            const PropertiesColumn& typed);
 
 // OK on the dialog: both columns, the source first; missing properties are created, empty, as
-// CreatesProperties says. A changed tempo box that the tempo event cannot hold is refused
-// through messages and nothing is applied; returns whether the form was applied.
+// CreatesProperties says. A changed tempo box that the tempo event cannot hold, or an edited
+// sequence name or copyright that its original's encoding (Latin-1 where the original was not
+// UTF-8) cannot hold, is refused through messages and nothing is applied; returns whether the
+// form was applied.
 bool ApplyPropertiesForm(CStyleDocument& document, const PropertiesForm& shown,
                          const PropertiesForm& typed, IMessageBox& messages);
 

@@ -33,20 +33,36 @@ std::string SectionPicture::LengthText() const {
            std::to_string(timing.denominator);
 }
 
+std::string SectionPicture::UnroutedText() const {
+    std::string text;
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        const std::size_t notes = unroutedNotes[std::size_t(channel)];
+        if (notes == 0)
+            continue;
+        text += (text.empty() ? "Channel " : "; Channel ") + std::to_string(channel + 1) +
+                ", not routed: " + std::to_string(notes) + (notes == 1 ? " note" : " notes");
+    }
+    return text;
+}
+
 namespace {
 
-// The notes sounding on each part and key, oldest first: indexes into the part's notes.
+// The notes sounding on each channel and key, oldest first: (part, index into the part's notes).
 class COpenNotes {
 public:
-    void Push(int part, int key, std::size_t note) {
-        m_queues[Index(part, key)].items.push_back(note);
+    struct Open {
+        int part = 0;
+        std::size_t note = 0;
+    };
+    void Push(int channel, int key, Open open) {
+        m_queues[Index(channel, key)].items.push_back(open);
     }
-    // The oldest note of that part and key, if one sounds.
-    bool Pop(int part, int key, std::size_t& note) {
-        Queue& queue = m_queues[Index(part, key)];
+    // The oldest note of that channel and key, if one sounds.
+    bool Pop(int channel, int key, Open& open) {
+        Queue& queue = m_queues[Index(channel, key)];
         if (queue.head == queue.items.size())
             return false;
-        note = queue.items[queue.head++];
+        open = queue.items[queue.head++];
         if (queue.head == queue.items.size()) {
             queue.items.clear();
             queue.head = 0;
@@ -54,41 +70,50 @@ public:
         return true;
     }
     template <typename F> void ForEachOpen(F f) const {
-        for (std::size_t i = 0; i < m_queues.size(); ++i)
-            for (std::size_t at = m_queues[i].head; at < m_queues[i].items.size(); ++at)
-                f(int(i / 128), m_queues[i].items[at]);
+        for (const Queue& queue : m_queues)
+            for (std::size_t at = queue.head; at < queue.items.size(); ++at)
+                f(queue.items[at]);
     }
 
 private:
     struct Queue {
-        std::vector<std::size_t> items;
+        std::vector<Open> items;
         std::size_t head = 0;
     };
-    static std::size_t Index(int part, int key) { return std::size_t(part * 128 + key); }
-    std::array<Queue, kPartCount * 128> m_queues;
+    static std::size_t Index(int channel, int key) { return std::size_t(channel * 128 + key); }
+    std::vector<Queue> m_queues = std::vector<Queue>(kChannelCount * 128);
 };
 
 } // namespace
 
-SectionPicture SummariseSection(ByteSpan bytes, const SectionTiming& timing) {
+SectionPicture SummariseSection(ByteSpan bytes, const SectionTiming& timing,
+                                const PartRouting& routing) {
     SectionPicture picture;
     picture.timing = timing;
     COpenNotes open;
     CTrackWalker walker(bytes);
+    walker.StepOverStrayData();
     TrackEvent event;
     while (walker.Next(event)) {
-        const int part = PartOfChannel(event.Channel());
         const std::uint8_t kind = event.status & 0xF0;
-        if (part < 0 || (kind != 0x80 && kind != 0x90))
+        if (event.strayData || (kind != 0x80 && kind != 0x90))
             continue;
+        const int channel = event.status & 0x0F;
+        const int part = routing.PartOf(channel);
         const int key = event.data[0];
-        std::size_t index = 0;
+        const bool noteOn = kind == 0x90 && event.data[1] != 0;
+        if (part < 0) {
+            picture.unroutedNotes[std::size_t(channel)] += noteOn ? 1 : 0;
+            continue;
+        }
         auto& notes = picture.parts[std::size_t(part)];
-        if (kind == 0x90 && event.data[1] != 0) {
-            open.Push(part, key, notes.size());
+        COpenNotes::Open ended;
+        if (noteOn) {
+            open.Push(channel, key, {part, notes.size()});
             notes.push_back({event.tick, 0, std::uint8_t(key), event.data[1]});
-        } else if (open.Pop(part, key, index)) {
-            notes[index].length = event.tick - notes[index].start;
+        } else if (open.Pop(channel, key, ended)) {
+            PictureNote& note = picture.parts[std::size_t(ended.part)][ended.note];
+            note.length = event.tick - note.start;
         }
     }
     // A section ends with the delta-time before the next marker: the walk reads it and stops at
@@ -102,8 +127,8 @@ SectionPicture SummariseSection(ByteSpan bytes, const SectionTiming& timing) {
         picture.damaged = true;
         picture.damagedAt = walker.ProblemAt();
     }
-    open.ForEachOpen([&](int part, std::size_t index) {
-        PictureNote& note = picture.parts[std::size_t(part)][index];
+    open.ForEachOpen([&](const COpenNotes::Open& held) {
+        PictureNote& note = picture.parts[std::size_t(held.part)][held.note];
         note.length = picture.lengthPulses - note.start;
     });
 
@@ -111,8 +136,13 @@ SectionPicture SummariseSection(ByteSpan bytes, const SectionTiming& timing) {
     const std::uint64_t beat =
         std::max<std::uint64_t>(1, whole / std::uint64_t(timing.denominator));
     const std::uint64_t bar = beat * std::uint64_t(timing.numerator);
+    // A few pulses off a whole bar is a whole bar, not "0 bars 4 beats".
+    const std::uint64_t slack = beat / 16;
+    const std::uint64_t rest = picture.lengthPulses % bar;
     picture.bars = picture.lengthPulses / bar;
-    picture.beats = (picture.lengthPulses % bar + beat - 1) / beat;
+    if (bar - rest <= slack)
+        ++picture.bars;
+    picture.beats = rest <= slack || bar - rest <= slack ? 0 : (rest + beat - 1) / beat;
     return picture;
 }
 

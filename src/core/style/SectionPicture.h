@@ -4,6 +4,7 @@
 // section's length in bars and beats. Read with the event walker, linear in the section's bytes.
 
 #include "style/MidiTrack.h"
+#include "style/PartRouting.h"
 #include "style/StyleParts.h"
 
 #include <array>
@@ -38,6 +39,8 @@ struct PictureNote {
 struct SectionPicture {
     SectionTiming timing;
     std::array<std::vector<PictureNote>, kPartCount> parts; // by start, then by key's end
+    // The notes of each channel that no Ctab record routes to a part: the keyboard plays none.
+    std::array<std::size_t, kChannelCount> unroutedNotes{};
     std::uint64_t lengthPulses = 0; // the delta-times' sum, the one before the next marker with
     std::uint64_t bars = 0;         // whole bars
     std::uint64_t beats = 0;        // beats beyond the whole bars, a started one counted
@@ -46,14 +49,20 @@ struct SectionPicture {
 
     bool Plays(int part) const { return !parts[std::size_t(part)].empty(); }
     int PlayingPartCount() const;
-    // "4 bars, 4/4", "1 bar 2 beats, 3/4".
+    // "4 bars, 4/4", "1 bar 2 beats, 3/4". A length within a sixteenth of a beat of a whole bar
+    // counts as that bar.
     std::string LengthText() const;
+    // The channels with notes that no record routes: "Channel 4, not routed: 12 notes", joined by
+    // "; "; empty when every note has its part.
+    std::string UnroutedText() const;
 };
 
 // Pairs each note-on with its note-off (a note-on of velocity 0 is one) on the same channel and
-// key, first in first out; a note without its end is held to the section's end. Notes on
-// channels 1 to 8 are not part of the picture. A damaged section gives what was read before the
-// damage.
-SectionPicture SummariseSection(ByteSpan bytes, const SectionTiming& timing);
+// key, first in first out; a note without its end is held to the section's end. Each note goes to
+// the part that routing sends its channel to; a channel routed to no part is counted in
+// unroutedNotes. A channel message with a data byte of 80 or more is stepped over. A damaged
+// section gives what was read before the damage.
+SectionPicture SummariseSection(ByteSpan bytes, const SectionTiming& timing,
+                                const PartRouting& routing = OwnChannelRouting());
 
 } // namespace korvane

@@ -28,7 +28,8 @@ void CSectionPictureCache::Store(const Key& key, std::shared_ptr<const SectionPi
 
 std::shared_ptr<const SectionPicture> CSectionPictureCache::Find(const CStyleSection& section,
                                                                  const SectionTiming& timing) {
-    const Key key{section.GetSerial(), section.GetDataLength(), timing};
+    const Key key{section.GetSerial(), section.GetDataLength(), timing,
+                  RoutingOf(section.GetSegment())};
     std::unique_lock<std::mutex> lock(m_mutex);
     if (const auto found = m_entries.find(key.serial);
         found != m_entries.end() && found->second.key == key)
@@ -37,7 +38,7 @@ std::shared_ptr<const SectionPicture> CSectionPictureCache::Find(const CStyleSec
     if (!data || data->size() <= kLargeSection) {
         lock.unlock();
         auto picture = std::make_shared<const SectionPicture>(
-            SummariseSection(data ? ByteSpan(*data) : ByteSpan(), timing));
+            SummariseSection(data ? ByteSpan(*data) : ByteSpan(), timing, key.routing));
         lock.lock();
         Store(key, picture);
         return picture;
@@ -60,8 +61,8 @@ void CSectionPictureCache::Work() {
         Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
         lock.unlock();
-        auto picture =
-            std::make_shared<const SectionPicture>(SummariseSection(job.bytes, job.key.timing));
+        auto picture = std::make_shared<const SectionPicture>(
+            SummariseSection(job.bytes, job.key.timing, job.key.routing));
         job.bytes = ByteArray();
         lock.lock();
         Store(job.key, std::move(picture));

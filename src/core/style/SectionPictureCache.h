@@ -30,7 +30,8 @@ public:
     CSectionPictureCache(const CSectionPictureCache&) = delete;
     CSectionPictureCache& operator=(const CSectionPictureCache&) = delete;
 
-    // The section's picture when it is known; otherwise nullptr, and the worker computes it.
+    // The section's picture, its notes routed by its CSEG's Ctab records, when it is known;
+    // otherwise nullptr, and the worker computes it.
     std::shared_ptr<const SectionPicture> Find(const CStyleSection& section,
                                                const SectionTiming& timing);
 
@@ -39,6 +40,7 @@ private:
         std::uint64_t serial;
         std::size_t size;
         SectionTiming timing;
+        PartRouting routing;
         bool operator==(const Key&) const = default;
     };
     struct Entry {

@@ -1,5 +1,7 @@
 #include "style/StyleReader.h"
 
+#include "style/StyleVoices.h"
+
 #include "platform/ErrorCode.h"
 #include "platform/Paths.h"
 #include "platform/RegularFile.h"
@@ -115,6 +117,8 @@ private:
     int ParseHeaderMeta(std::uint8_t type);
     ByteArray ReadStoredEvent(std::uint8_t type, bool withFollowingByte);
     ReadResult ReadSections();
+    // Gives every section of the file the set-up of its "SInt" section.
+    void KeepFileSetup();
     ReadResult ReadCsegChunks(Tag tag);
     void IndexSections();
     void ResolveSdec(std::string_view text, CCsegRecord* record);
@@ -158,6 +162,7 @@ ReadResult CStyleFileReader::Read() {
         return Fail(Failure::NonStyleMidi, ReadResult::Refused);
     if (ReadResult result = ReadSections(); result != ReadResult::Ok)
         return result;
+    KeepFileSetup();
 
     if (!IsTag(m_in.ReadTag(), "CASM"))
         return Fail(Failure::NoCasm, ReadResult::Damaged);
@@ -167,6 +172,15 @@ ReadResult CStyleFileReader::Read() {
     m_casmEnd = m_in.Position() + casmLength;
     IndexSections();
     return ReadCsegChunks(m_in.ReadTag());
+}
+
+void CStyleFileReader::KeepFileSetup() {
+    auto setup = std::make_shared<FileSetup>();
+    if (const CStyleSection* first = m_document.FindSection(kSetupSectionName))
+        setup->parts =
+            ReadSectionSetup(first->GetData() ? ByteSpan(*first->GetData()) : ByteSpan()).parts;
+    for (CStyleSection* section : m_document.GetSections())
+        section->SetFileSetup(setup);
 }
 
 int CStyleFileReader::ScanHeaderEvents() {
@@ -296,6 +310,8 @@ ReadResult CStyleFileReader::ReadSections() {
             const std::string name = SectionName(m_in.ReadText(m_in.ReadByte()));
             if (m_in.AtEnd())
                 break;
+            if (m_document.GetSections().size() == kMaxSections)
+                return Fail(Failure::TooManySections, ReadResult::Refused);
             m_current = &m_document.AppendSection(name);
         } else if (type == 0x2F) {
             m_in.ReadByte(); // the end-of-track length byte

@@ -3,6 +3,7 @@
 #include "style/ByteTypes.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,9 +11,15 @@
 namespace korvane {
 
 class CCsegRecord;
+struct FileSetup;
 
 // The marker text buffer holds 63 bytes and its terminator; longer marker texts are cut.
 constexpr std::size_t kMaxSectionNameLength = 63;
+
+// The most sections a file may have. A keyboard's style has a few dozen; each section costs a few
+// hundred bytes however few bytes it has in the file, so without a bound a file of tiny
+// sections would take many times its size in memory.
+constexpr std::size_t kMaxSections = std::size_t(1) << 17;
 
 // One source section: the stretch of the track between its marker event and the next marker or
 // the end of the track, kept as raw bytes and never decoded.
@@ -40,6 +47,12 @@ public:
     // Appends count event bytes at once.
     void AppendBytes(const std::uint8_t* bytes, std::size_t count);
 
+    // The set-up of the file the section was read from (its "SInt"), shared by that file's
+    // sections, so that a section kept from an earlier file still knows its voices; nullptr when
+    // the section was not read from a file.
+    const FileSetup* GetFileSetup() const { return m_pFileSetup.get(); }
+    void SetFileSetup(std::shared_ptr<const FileSetup> setup) { m_pFileSetup = std::move(setup); }
+
     CCsegRecord* GetSegment() const { return m_pSegment; }
     void SetSegment(CCsegRecord* segment) { m_pSegment = segment; }
 
@@ -55,6 +68,7 @@ private:
     std::optional<ByteArray> m_pData;
     CCsegRecord* m_pSegment = nullptr; // not owned: the document's CSEG list owns the records
     std::vector<std::uint32_t> m_pDestinations;
+    std::shared_ptr<const FileSetup> m_pFileSetup;
 };
 
 // One CSEG chunk of the CASM chunk: its Ctab chunks as read, tags and lengths included. The reader

@@ -30,10 +30,12 @@ template <class Visit>
 TrackProblem VisitSetup(ByteSpan bytes, std::size_t& problemAt, Visit&& visit) {
     std::array<bool, kPartCount> playing{};
     CTrackWalker walker(bytes);
+    // A value byte of 80 or more is no setting: the event is passed over, its bytes kept.
+    walker.StepOverStrayData();
     TrackEvent event;
     while (walker.Next(event)) {
         const int part = event.Channel() - kFirstPartChannel;
-        if (part < 0 || part >= kPartCount || playing[std::size_t(part)])
+        if (part < 0 || part >= kPartCount || playing[std::size_t(part)] || event.strayData)
             continue;
         const std::size_t dataAt = std::size_t(event.data.data() - bytes.data());
         switch (event.status & 0xF0) {
@@ -192,6 +194,7 @@ struct DrumKit {
     const char* name;
     bool standard; // one of the kits every GM-era keyboard has at MSB 127
 };
+// The kits of bank MSB 127, by their 0-based program numbers.
 constexpr std::array<DrumKit, 9> kDrumKits = {{{0, "Standard Kit", true},
                                                {1, "Standard Kit 2", false},
                                                {8, "Room Kit", true},
@@ -201,6 +204,8 @@ constexpr std::array<DrumKit, 9> kDrumKits = {{{0, "Standard Kit", true},
                                                {32, "Jazz Kit", true},
                                                {40, "Brush Kit", true},
                                                {48, "Classic Kit", true}}};
+// The sound-effect kits of bank MSB 126.
+constexpr std::array<DrumKit, 2> kEffectKits = {{{0, "SFX Kit 1", false}, {1, "SFX Kit 2", false}}};
 
 std::string Number(const std::optional<std::uint8_t>& value) {
     return value ? std::to_string(*value) : std::string("-");
@@ -226,12 +231,15 @@ const char* GeneralMidiName(std::uint8_t program) {
     return kGeneralMidiNames[program & 0x7F];
 }
 
-const char* DrumKitName(std::uint8_t program) {
-    for (const DrumKit& kit : kDrumKits) {
-        if (kit.program == program)
-            return kit.name;
-    }
-    return nullptr;
+const char* DrumKitName(std::uint8_t msb, std::uint8_t program) {
+    const auto find = [program](const auto& kits) -> const char* {
+        for (const DrumKit& kit : kits) {
+            if (kit.program == program)
+                return kit.name;
+        }
+        return nullptr;
+    };
+    return msb == 127 ? find(kDrumKits) : msb == 126 ? find(kEffectKits) : nullptr;
 }
 
 std::uint8_t NearestStandardKit(std::uint8_t program) {
@@ -259,12 +267,12 @@ std::string VoiceName(const PartSetup& part) {
     const std::uint8_t bankLsb = lsb.value_or(0);
     if (bankMsb == 0 && bankLsb == 0)
         return GeneralMidiName(*program);
-    if (bankMsb == 127 && DrumKitName(*program))
-        return DrumKitName(*program);
-    const char* hint =
-        IsDrumBank(bankMsb) ? DrumKitName(NearestStandardKit(*program)) : GeneralMidiName(*program);
-    return "Bank " + std::to_string(bankMsb) + "/" + std::to_string(bankLsb) + ", program " +
-           std::to_string(*program + 1) + " (" + hint + ")";
+    if (const char* kit = DrumKitName(bankMsb, *program))
+        return kit;
+    const std::string name = "Bank " + std::to_string(bankMsb) + "/" + std::to_string(bankLsb) +
+                             ", program " + std::to_string(*program + 1);
+    // A drum bank's other programs are kits of their own, not the GM voice of that number.
+    return IsDrumBank(bankMsb) ? name : name + " (" + GeneralMidiName(*program) + ")";
 }
 
 std::string PanText(std::uint8_t pan) {
@@ -287,15 +295,16 @@ const std::vector<VoiceChoice>& VoiceChoices() {
     return choices;
 }
 
-std::optional<VoiceChoice> ParseVoiceText(const std::string& text) {
+VoiceTextReading ReadVoiceText(const std::string& text) {
     auto lower = [](std::string t) {
         std::transform(t.begin(), t.end(), t.begin(),
                        [](unsigned char c) { return char(std::tolower(c)); });
         return t;
     };
+    const std::string typed = lower(text);
     for (const VoiceChoice& choice : VoiceChoices()) {
-        if (lower(choice.name) == lower(text))
-            return choice;
+        if (lower(choice.name) == typed)
+            return {choice, {}};
     }
     // The first three numbers; what follows them (a name as a hint) is not read.
     std::vector<int> numbers;
@@ -309,9 +318,16 @@ std::optional<VoiceChoice> ParseVoiceText(const std::string& text) {
             value = std::min(1000, value * 10 + (text[i] - '0'));
         numbers.push_back(value);
     }
-    if (numbers.size() < 3 || numbers[0] > 127 || numbers[1] > 127 || numbers[2] < 1 ||
-        numbers[2] > 128)
-        return std::nullopt;
+    if (text.find_first_not_of(' ') == std::string::npos)
+        return {std::nullopt, "Type a voice name from the list, or bank MSB/LSB/program."};
+    if (numbers.size() < 3)
+        return {std::nullopt, "No voice is called \"" + text +
+                                  "\": pick a name from the list, or type bank MSB/LSB/program "
+                                  "such as 0/0/36."};
+    if (numbers[0] > 127 || numbers[1] > 127)
+        return {std::nullopt, "The bank MSB and LSB are 0 to 127."};
+    if (numbers[2] < 1 || numbers[2] > 128)
+        return {std::nullopt, "The program is 1 to 128."};
     VoiceChoice choice;
     choice.msb = std::uint8_t(numbers[0]);
     choice.lsb = std::uint8_t(numbers[1]);
@@ -321,7 +337,38 @@ std::optional<VoiceChoice> ParseVoiceText(const std::string& text) {
     At(setup, VoiceSetting::BankLsb) = choice.lsb;
     At(setup, VoiceSetting::Program) = choice.program;
     choice.name = VoiceName(setup);
-    return choice;
+    return {choice, {}};
+}
+
+std::array<std::vector<RoutedProgram>, kPartCount> ReadRoutedPrograms(ByteSpan sectionBytes,
+                                                                      const PartRouting& routing) {
+    std::array<std::optional<std::uint8_t>, kChannelCount> first{};
+    CTrackWalker walker(sectionBytes);
+    walker.StepOverStrayData();
+    TrackEvent event;
+    while (walker.Next(event)) {
+        const int channel = event.Channel();
+        if ((event.status & 0xF0) == 0xC0 && !event.strayData && !first[std::size_t(channel)])
+            first[std::size_t(channel)] = event.data[0];
+    }
+    std::array<std::vector<RoutedProgram>, kPartCount> programs;
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        const int part = routing.PartOf(channel);
+        const auto& program = first[std::size_t(channel)];
+        // A part's own channel is its voice, read as such.
+        if (part >= 0 && program && channel != kFirstPartChannel + part)
+            programs[std::size_t(part)].push_back({channel, *program});
+    }
+    return programs;
+}
+
+std::string RoutedProgramText(const std::vector<RoutedProgram>& programs) {
+    std::string text;
+    for (const RoutedProgram& routed : programs)
+        text += (text.empty() ? "" : "; ") + std::string("channel ") +
+                std::to_string(routed.channel + 1) + " routed here sets its own program " +
+                std::to_string(routed.program + 1);
+    return text;
 }
 
 bool VoiceChanges::IsEmpty() const {
@@ -358,6 +405,15 @@ SavedVoices VoicesAsSaved(const std::vector<WrittenSection>& sections) {
     for (const WrittenSection& section : sections)
         setups.push_back(ReadSectionSetup(section.bytes));
     saved.parts = setups[StartingSection(sections)].parts;
+    for (const WrittenSection& section : sections) {
+        const auto routed = ReadRoutedPrograms(section.bytes, section.routing);
+        for (std::size_t p = 0; p < kPartCount; ++p) {
+            const std::string text = RoutedProgramText(routed[p]);
+            std::string& shown = saved.routedPrograms[p];
+            if (!text.empty() && shown.find(text) == std::string::npos)
+                shown += (shown.empty() ? "" : "; ") + text;
+        }
+    }
     for (std::size_t p = 0; p < kPartCount; ++p) {
         for (std::size_t s = 0; s < kVoiceSettingCount; ++s) {
             std::optional<std::uint8_t> seen;
@@ -435,6 +491,24 @@ std::vector<ByteArray> ApplyVoiceChanges(const std::vector<WrittenSection>& sect
         });
     }
 
+    // A voice's three events go in together: where one of them is inserted, the section that
+    // takes it gets the others it lacks too, or it would sound a bank without its program.
+    const std::size_t starting = StartingSection(sections);
+    const StyleSetup startingSetup = ReadSectionSetup(sections[starting].bytes).parts;
+    auto inserts = [&](std::size_t p, std::size_t s) {
+        if (!changes.parts[p][s])
+            return false;
+        if (!present[p][s])
+            return true;
+        if (s > std::size_t(VoiceSetting::Program) || startingSetup[p][s])
+            return false;
+        for (std::size_t voice = 0; voice <= std::size_t(VoiceSetting::Program); ++voice) {
+            if (changes.parts[p][voice] && !present[p][voice])
+                return true;
+        }
+        return false;
+    };
+
     // Inserted: each event names its status, so the section's first event, which names its own,
     // reads as before.
     ByteArray inserted;
@@ -442,7 +516,7 @@ std::vector<ByteArray> ApplyVoiceChanges(const std::vector<WrittenSection>& sect
         const auto channel = std::uint8_t(kFirstPartChannel + p);
         for (int s = 0; s < kVoiceSettingCount; ++s) {
             const auto& chosen = changes.parts[std::size_t(p)][std::size_t(s)];
-            if (!chosen || present[std::size_t(p)][std::size_t(s)])
+            if (!inserts(std::size_t(p), std::size_t(s)))
                 continue;
             const std::uint8_t value = valueToWrite(p, VoiceSetting(s), *chosen);
             if (VoiceSetting(s) == VoiceSetting::Program)
@@ -453,7 +527,7 @@ std::vector<ByteArray> ApplyVoiceChanges(const std::vector<WrittenSection>& sect
                                  std::uint8_t(kControllers[std::size_t(s)]), value});
         }
     }
-    ByteArray& start = out[StartingSection(sections)];
+    ByteArray& start = out[starting];
     start.insert(start.begin(), inserted.begin(), inserted.end());
     return out;
 }

@@ -12,6 +12,7 @@
 #include "style/AssignmentSlot.h"
 #include "style/ByteTypes.h"
 #include "style/MidiTrack.h"
+#include "style/PartRouting.h"
 #include "style/StyleParts.h"
 
 #include <array>
@@ -48,14 +49,21 @@ struct SectionSetup {
 };
 SectionSetup ReadSectionSetup(ByteSpan sectionBytes);
 
+// The set-up a file's sections play after: its "SInt" section's, kept with each of its sections.
+struct FileSetup {
+    StyleSetup parts{};
+};
+
 // --- names --------------------------------------------------------------------------------
 // General MIDI's name of a program 0-127.
 const char* GeneralMidiName(std::uint8_t program);
-// The drum kit of bank MSB 127 at that program, or nullptr where no standard kit is.
-const char* DrumKitName(std::uint8_t program);
-// A voice's name: the GM name for bank 0/0, the kit name for MSB 127, else
-// "Bank MSB/LSB, program N (GM name)" with N counted from 1. A program change without a bank
-// select, or a bank select without a program change, says so; a set-up with neither is empty.
+// The drum kit of a drum bank (MSB 127: the standard kits, MSB 126: the sound-effect kits) at
+// that program, or nullptr where the bank has no kit of that number or is no drum bank.
+const char* DrumKitName(std::uint8_t msb, std::uint8_t program);
+// A voice's name: the GM name for bank 0/0, the kit name where a drum bank has one, else
+// "Bank MSB/LSB, program N" with N counted from 1 and, for a melodic bank, the GM name of the
+// program after it in brackets. A program change without a bank select, or a bank select without
+// a program change, says so; a set-up with neither is empty.
 std::string VoiceName(const PartSetup& part);
 // Pan as the keyboard shows it: L63 ... C ... R63.
 std::string PanText(std::uint8_t pan);
@@ -70,8 +78,16 @@ struct VoiceChoice {
 // The 128 GM voices, then the standard drum kits.
 const std::vector<VoiceChoice>& VoiceChoices();
 // A voice typed: a name of VoiceChoices() in any case, or three numbers for MSB, LSB and program
-// (1 to 128) such as "127/0/1" or "Bank 8/0, program 36 (Fretless Bass)"; none for anything else.
-std::optional<VoiceChoice> ParseVoiceText(const std::string& text);
+// (1 to 128) such as "127/0/1" or "Bank 8/0, program 36 (Fretless Bass)". Anything else is
+// refused with the reason, in words for the one who typed it.
+struct VoiceTextReading {
+    std::optional<VoiceChoice> choice;
+    std::string refusal; // empty when a voice was read
+};
+VoiceTextReading ReadVoiceText(const std::string& text);
+inline std::optional<VoiceChoice> ParseVoiceText(const std::string& text) {
+    return ReadVoiceText(text).choice;
+}
 
 // --- "Use General MIDI voices" -----------------------------------------------------------
 // Drum kits are bank MSB 126 or 127.
@@ -87,7 +103,21 @@ struct WrittenSection {
     int slot = 0;
     std::string name;
     ByteSpan bytes;
+    PartRouting routing = OwnChannelRouting(); // as the section's CSEG routes its channels
 };
+
+// A program change on a channel that a section routes to a part other than its own channel's:
+// the keyboard plays that channel's notes on the part, with that channel's own voice.
+struct RoutedProgram {
+    int channel = 0; // 0-15
+    std::uint8_t program = 0;
+    bool operator==(const RoutedProgram&) const = default;
+};
+// Each part's routed programs in one section, first program of each channel, channel order.
+std::array<std::vector<RoutedProgram>, kPartCount> ReadRoutedPrograms(ByteSpan sectionBytes,
+                                                                      const PartRouting& routing);
+// "channel 4 routed here sets its own program 25", joined by "; "; empty for none.
+std::string RoutedProgramText(const std::vector<RoutedProgram>& programs);
 
 // The values to write over the style's own, part by part; none keeps what the style has.
 struct VoiceChanges {
@@ -105,6 +135,8 @@ struct VoiceChanges {
 struct SavedVoices {
     StyleSetup parts{};
     std::array<std::array<bool, kVoiceSettingCount>, kPartCount> differs{};
+    // Per part, what its routed channels set in the written sections (RoutedProgramText).
+    std::array<std::string, kPartCount> routedPrograms{};
 };
 SavedVoices VoicesAsSaved(const std::vector<WrittenSection>& sections);
 // Whether the voice (bank and program) of a part differs between sections.
@@ -113,7 +145,9 @@ bool VoiceDiffers(const SavedVoices& voices, int part);
 // The sections' bytes with the changes written in, in the order given. A set-up event that
 // exists gets its data byte changed in place, so every other byte and every running status stay;
 // a setting that no written section sets is inserted, each event with its own status byte and a
-// delta-time of 0, at the start of the section written to "SInt", else of the first section.
+// delta-time of 0, at the start of the section written to "SInt", else of the first section. A
+// voice goes in whole: where its bank select or program change is inserted, that section also
+// gets whichever of bank MSB, LSB and program change it does not set itself.
 std::vector<ByteArray> ApplyVoiceChanges(const std::vector<WrittenSection>& sections,
                                          const VoiceChanges& changes);
 

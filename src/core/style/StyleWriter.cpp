@@ -174,8 +174,8 @@ std::vector<WrittenSection> WrittenSections(const StyleWriteInput& input) {
         if (!section)
             continue;
         const ByteArray* data = section->GetData();
-        sections.push_back(
-            {slot, input.slots[slot].destinationName, data ? ByteSpan(*data) : ByteSpan()});
+        sections.push_back({slot, input.slots[slot].destinationName,
+                            data ? ByteSpan(*data) : ByteSpan(), RoutingOf(section->GetSegment())});
     }
     return sections;
 }

@@ -29,7 +29,8 @@ VoicesForm VoicesFormFromDocument(const CStyleDocument& document, const Assignme
     if (!shown && !document.GetSections().empty())
         shown = document.GetSections().front();
     if (shown && shown->GetData())
-        form.sections.push_back({0, shown->GetName(), ByteSpan(*shown->GetData())});
+        form.sections.push_back(
+            {0, shown->GetName(), ByteSpan(*shown->GetData()), RoutingOf(shown->GetSegment())});
     return form;
 }
 

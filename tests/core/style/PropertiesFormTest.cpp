@@ -189,5 +189,28 @@ TEST(PropertiesFormTest, TempoTheEventCannotHoldIsRefused) {
                                          "to 60000000 BPM fit. Nothing was changed.");
 }
 
+// A Latin-1 sequence name edited in the box (which shows and gives back UTF-8) is written in
+// Latin-1; a character Latin-1 lacks is refused. The copyright, untouched, keeps its bytes.
+TEST(PropertiesFormTest, AnEditedTextKeepsItsOriginalsEncoding) {
+    testing::CScriptedMessageBox messages;
+    CStyleDocument document;
+    document.ResetSourceProperties().SetSequenceName("Caf\xE9 M\xFCsik");
+    document.GetSourceProperties()->SetCopyright("\xA9 Zo\xEB");
+    const PropertiesForm shown = PropertiesFormFromDocument(document);
+    PropertiesForm typed = shown;
+    typed.source.sequenceName = "Caf\xC3\xA9 M\xC3\xBCsik 2";
+    EXPECT_TRUE(ApplyPropertiesForm(document, shown, typed, messages));
+    EXPECT_EQ(document.GetSourceProperties()->GetSequenceName(), "Caf\xE9 M\xFCsik 2");
+    EXPECT_EQ(document.GetSourceProperties()->GetCopyright(), "\xA9 Zo\xEB");
+
+    typed.source.sequenceName = "Caf\xC3\xA9 \xE2\x82\xAC"; // a euro sign
+    EXPECT_FALSE(ApplyPropertiesForm(document, shown, typed, messages));
+    EXPECT_EQ(document.GetSourceProperties()->GetSequenceName(), "Caf\xE9 M\xFCsik 2");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The sequence name \"Caf\xC3\xA9 \xE2\x82\xAC\" has characters that its original's "
+              "encoding, Latin-1, lacks.\nUse Latin-1 characters only. Nothing was changed.");
+}
+
 } // namespace
 } // namespace korvane

@@ -55,6 +55,20 @@ TEST(SectionPicture, PairsNotesPerPartAndCountsBarsAndBeats) {
          0,
          "0 bars, 4/4",
          true},
+        {"a controller value of EE is stepped over, and the notes after it count",
+         {0x00, 0xBB, 0x0B, 0xEE, 0x00, 0x9B, 0x40, 0x64, 0x83, 0x60, 0x8B, 0x40, 0x00, 0x00},
+         common,
+         {{{}, {}, {}, {{0, 480, 0x40, 0x64}}}},
+         480,
+         "0 bars 1 beat, 4/4",
+         false},
+        {"8 pulses short of a bar is a bar",
+         {0x00, 0x99, 0x24, 0x64, 0x8E, 0x78, 0x89, 0x24, 0x00, 0x00},
+         common,
+         {{{}, {{0, 1912, 0x24, 0x64}}}},
+         1912,
+         "1 bar, 4/4",
+         false},
         {"no notes",
          {0x00, 0xC9, 0x05, 0x8B, 0x20},
          SectionTiming{480, 6, 8},
@@ -123,6 +137,38 @@ TEST(SectionPictureCache, APictureIsKeptPerSectionSizeAndTimingAndALargeOneComes
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->parts[0].size(), 8193u);
     EXPECT_EQ(picture->lengthPulses, 8193u * 96);
+}
+
+// Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14); a record cut
+// before its destination routes nothing.
+TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
+    ByteArray ctab;
+    for (const auto& [source, destination] : {std::pair{0x03, 0x0B}, std::pair{0x0C, 0x0D}}) {
+        const ByteArray chunk = {
+            'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x1B, std::uint8_t(source),
+            'P', 'a', 'r', 't', ' ',  ' ',  ' ',  ' ',  std::uint8_t(destination)};
+        ctab.insert(ctab.end(), chunk.begin(), chunk.end());
+        ctab.insert(ctab.end(), 17, 0x00);
+    }
+    const ByteArray cut = {'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x02, 0x09, 'P'};
+    ctab.insert(ctab.end(), cut.begin(), cut.end());
+    const PartRouting routing = RoutingOfCtab(&ctab);
+    std::array<std::int8_t, 16> expected;
+    expected.fill(-1);
+    expected[3] = 3;
+    expected[12] = 5;
+    EXPECT_EQ(routing.partOfChannel, expected);
+
+    // Channels 4, 13 and 10 each play one note of 96 pulses.
+    const ByteArray section = {0x00, 0x93, 0x3C, 0x64, 0x00, 0x9C, 0x40, 0x64, 0x00,
+                               0x99, 0x24, 0x64, 0x60, 0x83, 0x3C, 0x00, 0x00, 0x8C,
+                               0x40, 0x00, 0x00, 0x89, 0x24, 0x00, 0x00};
+    const SectionPicture picture = SummariseSection(section, {480, 4, 4}, routing);
+    std::array<std::vector<PictureNote>, kPartCount> parts;
+    parts[3] = {{0, 96, 0x3C, 0x64}};
+    parts[5] = {{0, 96, 0x40, 0x64}};
+    EXPECT_EQ(picture.parts, parts);
+    EXPECT_EQ(picture.UnroutedText(), "Channel 10, not routed: 1 note");
 }
 
 } // namespace

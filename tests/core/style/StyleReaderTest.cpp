@@ -509,6 +509,23 @@ TEST_F(StyleReaderTest, CraftedSdecShapesResolveLikeASearchOfTheText) {
     }
 }
 
+// 131,072 sections read; one more is refused, for each costs memory however small it is.
+TEST_F(StyleReaderTest, AFileOfMoreSectionsThanAStyleMayHaveIsRefused) {
+    for (const std::size_t count : {std::size_t(131072), std::size_t(131073)}) {
+        ByteArray track = B({0x00});
+        for (std::size_t i = 0; i < count; ++i) // markers of empty names, without events
+            track.insert(track.end(), {0xFF, 0x06, 0x00});
+        track.insert(track.end(), {0xFF, 0x2F, 0x00});
+        messages.shown.clear();
+        EXPECT_EQ(Read(Style(track, Cseg("SInt", {}))), count == 131072 ? 0 : -1);
+        if (count == 131072)
+            EXPECT_EQ(Sections().size(), count);
+        else
+            ExpectOnlyMessage("File test.sty has more than 131072 sections; a style has a few "
+                              "dozen.\nCannot process further.");
+    }
+}
+
 TEST_F(RefusedFileTest, EveryTruncationOfAStyleEndsWithAResult) {
     const ByteArray whole = MinimalStyle();
     for (std::size_t length = 0; length < whole.size(); ++length) {

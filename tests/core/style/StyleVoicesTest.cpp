@@ -111,13 +111,51 @@ TEST(StyleVoices, NamesFollowTheBank) {
         {{0, 0, 35, n, n, n, n}, "Fretless Bass"},
         {{127, 0, 8, n, n, n, n}, "Room Kit"},
         {{8, 0, 35, n, n, n, n}, "Bank 8/0, program 36 (Fretless Bass)"},
-        {{127, 0, 9, n, n, n, n}, "Bank 127/0, program 10 (Room Kit)"},
+        {{127, 0, 9, n, n, n, n}, "Bank 127/0, program 10"},
+        {{127, 0, 2, n, n, n, n}, "Bank 127/0, program 3"},
+        {{127, 0, 24, n, n, n, n}, "Electronic Kit"},
+        {{126, 0, 1, n, n, n, n}, "SFX Kit 2"},
+        {{126, 0, 24, n, n, n, n}, "Bank 126/0, program 25"},
         {{n, n, 35, n, n, n, n}, "Program 36, bank unchanged"},
         {{127, n, n, n, n, n, n}, "Bank 127/-, no program change"},
     };
     for (const auto& [setup, name] : names)
         EXPECT_EQ(VoiceName(setup), name);
     EXPECT_EQ(PanText(0) + PanText(1) + PanText(64) + PanText(127), "L63L63CR63");
+    EXPECT_EQ(ParseVoiceText("fretless bass")->program, 35);
+    EXPECT_EQ(ParseVoiceText("Bank 8/0, program 36 (Fretless Bass)")->name,
+              "Bank 8/0, program 36 (Fretless Bass)");
+    EXPECT_FALSE(ParseVoiceText("8/0/129"));
+    EXPECT_EQ(ReadVoiceText("8/0/129").refusal, "The program is 1 to 128.");
+    EXPECT_EQ(ReadVoiceText("200/0/1").refusal, "The bank MSB and LSB are 0 to 127.");
+    EXPECT_EQ(ReadVoiceText("Flut").refusal,
+              "No voice is called \"Flut\": pick a name from the list, or type bank "
+              "MSB/LSB/program such as 0/0/36.");
+}
+
+// Main A, written first, sets no bass voice; Main B changes the bass program. A new bass voice
+// puts bank and program together into Main A, and Main B's program byte becomes 35 in place.
+TEST(StyleVoices, AVoiceIsInsertedWhole) {
+    VoiceChanges changes;
+    At(changes.parts[kBass], VoiceSetting::BankMsb) = 0;
+    At(changes.parts[kBass], VoiceSetting::BankLsb) = 0;
+    At(changes.parts[kBass], VoiceSetting::Program) = 35;
+    const auto out = Apply(
+        {{"Main A", B({0x00, 0x9A, 0x24, 0x64, 0x00})}, {"Main B", B({0x00, 0xCA, 0x05, 0x00})}},
+        changes);
+    EXPECT_EQ(out[0], B({0x00, 0xBA, 0x00, 0x00, 0x00, 0xBA, 0x20, 0x00, 0x00, 0xCA, 0x23, 0x00,
+                         0x9A, 0x24, 0x64, 0x00}));
+    EXPECT_EQ(out[1], B({0x00, 0xCA, 0x23, 0x00}));
+}
+
+// Channel 3 routed to Bass changes its program; channel 11 is Bass's own and not named.
+TEST(StyleVoices, ARoutedChannelsOwnProgramIsNamed) {
+    PartRouting routing = OwnChannelRouting();
+    routing.partOfChannel[2] = kBass;
+    const auto programs = ReadRoutedPrograms(
+        B({0x00, 0xCA, 0x05, 0x00, 0xC2, 0x18, 0x00, 0xC2, 0x19, 0x00}), routing);
+    EXPECT_EQ(RoutedProgramText(programs[kBass]), "channel 3 routed here sets its own program 25");
+    EXPECT_TRUE(programs[0].empty());
 }
 
 TEST(StyleVoices, TypedVoicesAreANameOrBankAndProgramInRange) {
