@@ -3,6 +3,7 @@
 
 #include "audition/AudioModule.h"
 #include "audition/AuditionPlayer.h"
+#include "audition/RenderedWav.h"
 #include "audition/SectionAudition.h"
 #include "audition/Soundfont.h"
 #include "cli/AssignmentOptions.h"
@@ -15,9 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <new>
 #include <thread>
@@ -124,12 +123,9 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
         if (!played)
             return ExitCode::Failure; // the player has said why
 
-        std::ifstream in(synthesizer.wavPath, std::ios::binary);
-        const std::vector<std::uint8_t> wav{std::istreambuf_iterator<char>(in),
-                                            std::istreambuf_iterator<char>()};
-        if (const WriteFailure failure = WriteFileAtomically(options.render, wav))
-            return Fail("cannot write " + Printable(options.render) + ": " +
-                        std::generic_category().message(failure.errorCode));
+        if (const auto problem = KeepRenderedWav(synthesizer.wavPath, options.render,
+                                                 sequencer.GetRenderedSeconds()))
+            return Fail(Printable(*problem) + ".");
         std::printf("Rendered %s: %.1f seconds.\n", Printable(options.render).c_str(),
                     sequencer.GetRenderedSeconds());
         return ExitCode::Success;

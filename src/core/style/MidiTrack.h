@@ -124,6 +124,10 @@ public:
     void SetMetaLength(MetaLength metaLength) { m_metaLength = metaLength; }
     // Forgets the running status, so that the next message must name its own.
     void ForgetRunningStatus() { m_runningStatus = 0; }
+    // After StatusAsData: steps over the damaged channel message (its status and as many data
+    // bytes as its kind has, the stray one among them), keeping its time and the running status,
+    // so that the walk goes on from the next event. False after any other problem.
+    bool StepOverDamagedMessage();
 
 private:
     bool Fail(TrackProblem problem, std::size_t at, std::uint8_t byte = 0);
@@ -136,6 +140,8 @@ private:
     TrackProblem m_problem = TrackProblem::None;
     std::size_t m_problemAt = 0;
     std::uint8_t m_problemByte = 0;
+    std::size_t m_damagedEnd = 0;    // StatusAsData: where the damaged message ends
+    std::uint64_t m_damagedTick = 0; // and its time
 };
 
 } // namespace korvane
