@@ -13,6 +13,7 @@ packages=(
     xvfb xauth fonts-dejavu-core fonts-liberation2
     util-linux  # setpriv: tests that need an unprivileged user run as nobody
     libfluidsynth-dev fluidsynth timgm6mb-soundfont librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
+    libglib2.0-dev  # FluidSynth's libraries log through GLib; the audio module quiets it
     g++-mingw-w64-x86-64-posix googletest wine64 zip  # the Windows build of the core and korvane-cli
 )
 

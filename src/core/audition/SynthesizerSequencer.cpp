@@ -4,6 +4,7 @@
 #include "audition/Soundfont.h"
 
 #include <fluidsynth.h>
+#include <glib.h>
 
 #include <algorithm>
 #include <array>
@@ -52,6 +53,8 @@ void KeepLogError(int, const char* message, void*) {
 
 void QuietLog(int, const char*, void*) {}
 
+void QuietLibraryLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 void RouteFluidLog() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -60,6 +63,10 @@ void RouteFluidLog() {
         fluid_set_log_function(FLUID_WARN, QuietLog, nullptr);
         fluid_set_log_function(FLUID_INFO, QuietLog, nullptr);
         fluid_set_log_function(FLUID_DBG, QuietLog, nullptr);
+        // The libraries under FluidSynth (libinstpatch reading a soundfont) log through GLib,
+        // whose own handler prints "** CRITICAL **" lines; what they say, FluidSynth's error
+        // says again, so it goes nowhere.
+        g_log_set_default_handler(QuietLibraryLog, nullptr);
     });
 }
 

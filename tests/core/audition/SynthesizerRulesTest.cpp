@@ -134,6 +134,24 @@ TEST_F(SynthesizerRulesTest, ARenderWhoseNotesMadeNoSoundFails) {
     EXPECT_EQ(sequencer.GetRenderedSeconds(), 0.0);
 }
 
+// What the libraries under FluidSynth log about a damaged soundfont reaches no terminal.
+TEST_F(SynthesizerRulesTest, ADamagedSoundfontIsToldOnlyThroughMidPlay) {
+    SynthesizerOptions options;
+    options.soundfont = folder.File("damaged.sf2");
+    WriteBytes(options.soundfont, std::string("RIFF\x10\0\0\0sfbkLIST\x04\0\0\0INFO", 24));
+    options.wavPath = folder.File("render.wav");
+    CSynthesizerSequencer sequencer(options);
+    CMidPlay midPlay(sequencer, messages);
+    ::testing::internal::CaptureStderr();
+    midPlay.Load(WriteMidi(kLongNote));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text.rfind("Couldn't load music file(the soundfont " +
+                                               options.soundfont + " could not be loaded",
+                                           0),
+              0u);
+}
+
 // The render is read back whole and checked before it replaces the file the user named.
 TEST(RenderedWavTest, OnlyACompleteRenderReplacesTheOutput) {
     CTemporaryFolder folder;
