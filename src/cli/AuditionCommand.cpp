@@ -161,8 +161,9 @@ ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& option
         return MakeSynthesizer(synthesizer, failure);
     };
     return PlayStyleOn(style, make, [](CSynthesizerSequencer& sequencer, CMidPlay& midPlay) {
-        if (sequencer.WaitWhilePlaying() != SequencerError::None)
-            return Fail(sequencer.GetErrorText(int(SequencerError::Stalled)).value_or("") + ".");
+        if (const SequencerError error = sequencer.WaitWhilePlaying();
+            error != SequencerError::None)
+            return Fail(sequencer.GetErrorText(int(error)).value_or("") + ".");
         midPlay.Halt();
         midPlay.Close();
         return ExitCode::Success;

@@ -448,7 +448,11 @@ CSynthesizerSequencer::CSynthesizerSequencer(SynthesizerOptions options)
         ::setenv("JACK_NO_START_SERVER", "1", 0);
 }
 
-CSynthesizerSequencer::~CSynthesizerSequencer() = default;
+CSynthesizerSequencer::~CSynthesizerSequencer() {
+    // Deleting a driver waits for its audio thread: a stalled one is given up instead.
+    if (m_pEngine && m_options.wavPath.empty() && HasStalled())
+        GiveUp();
+}
 
 double CSynthesizerSequencer::GetRenderedSeconds() const {
     return m_renderedSeconds;

@@ -134,6 +134,28 @@ TEST_F(SynthesizerRulesTest, ARenderWhoseNotesMadeNoSoundFails) {
     EXPECT_EQ(sequencer.GetRenderedSeconds(), 0.0);
 }
 
+// A render that is slow (a block takes longer than the stall time, working all along) is waited
+// for: only a synthesizer that makes no progress at all is given up.
+TEST_F(SynthesizerRulesTest, ASlowRenderIsNotTakenForAStalledOne) {
+    SynthesizerOptions options;
+    options.soundfont = soundfont;
+    options.wavPath = folder.File("render.wav");
+    options.stallSeconds = 0.2;
+    auto blocks = std::make_shared<std::atomic<int>>(0);
+    options.onBuffer = [blocks](auto...) {
+        if (++*blocks > 2)
+            return;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+        while (std::chrono::steady_clock::now() < end) {
+        }
+    };
+    CSynthesizerSequencer sequencer(options);
+    CMidPlay midPlay(sequencer, messages);
+    midPlay.Load(WriteMidi(kLongNote));
+    EXPECT_EQ(messages.shown.size(), 0u) << messages.shown[0].text;
+    EXPECT_GT(sequencer.GetRenderedSeconds(), 2.0);
+}
+
 // What the libraries under FluidSynth log about a damaged soundfont reaches no terminal.
 TEST_F(SynthesizerRulesTest, ADamagedSoundfontIsToldOnlyThroughMidPlay) {
     SynthesizerOptions options;
