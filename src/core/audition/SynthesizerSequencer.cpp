@@ -2,6 +2,7 @@
 
 #include "audition/QuietBackends.h"
 #include "audition/Soundfont.h"
+#include "platform/ThreadClock.h"
 
 #include <fluidsynth.h>
 #include <glib.h>
@@ -19,9 +20,6 @@
 #include <optional>
 #include <thread>
 #include <vector>
-
-#include <pthread.h>
-#include <time.h>
 
 namespace korvane {
 namespace {
@@ -167,24 +165,16 @@ private:
     std::atomic<std::size_t> m_tail{0};
 };
 
-// The processor time a thread has used, in nanoseconds; -1 once it has ended.
-std::int64_t ThreadTime(clockid_t clock) {
-    timespec time{};
-    if (clock_gettime(clock, &time) != 0)
-        return -1;
-    return std::int64_t(time.tv_sec) * 1000000000 + time.tv_nsec;
-}
-
 // Tells a stalled thread from a slow one: it has stalled when neither its work nor the processor
 // time it used moved for the stall time. A thread whose time cannot be read has ended.
 class CProgressWatch {
 public:
-    CProgressWatch(double stallSeconds, std::optional<clockid_t> clock)
-        : m_stall(stallSeconds), m_hasClock(clock.has_value()), m_clock(clock.value_or(0)),
-          m_time(m_hasClock ? ThreadTime(m_clock) : 0), m_since(Clock::now()) {}
+    CProgressWatch(double stallSeconds, CThreadClock clock)
+        : m_stall(stallSeconds), m_clock(clock), m_time(clock.Nanoseconds()),
+          m_since(Clock::now()) {}
     bool Stalled(std::uint64_t work) {
-        const std::int64_t time = m_hasClock ? ThreadTime(m_clock) : 0;
-        if (work != m_work || time != m_time || time < 0) {
+        const std::int64_t time = m_clock.Nanoseconds();
+        if (work != m_work || time != m_time) {
             m_work = work;
             m_time = time;
             m_since = Clock::now();
@@ -195,20 +185,11 @@ public:
 
 private:
     std::chrono::duration<double> m_stall;
-    bool m_hasClock;
-    clockid_t m_clock;
+    CThreadClock m_clock;
     std::int64_t m_time;
     std::uint64_t m_work = 0;
     Clock::time_point m_since;
 };
-
-// The processor clock of a thread that is still joinable.
-std::optional<clockid_t> ClockOfThread(std::thread& thread) {
-    clockid_t clock{};
-    if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0)
-        return std::nullopt;
-    return clock;
-}
 
 std::int16_t ToSample(float value) {
     return std::int16_t(std::lround(std::clamp(value, -1.0f, 32767.0f / 32768.0f) * 32768.0f));
@@ -399,7 +380,7 @@ struct CSynthesizerSequencer::Loading {
     std::shared_ptr<Engine> engine;
     SequencerError error = SequencerError::None;
     std::string reason;
-    std::optional<clockid_t> clock; // of the loading thread, whose only progress is its work
+    CThreadClock clock; // of the loading thread, whose only progress is its work
 
     void Load(const SynthesizerOptions& options);
 };
@@ -465,7 +446,7 @@ void CSynthesizerSequencer::Prepare() {
         auto loading = std::make_shared<Loading>();
         // Detached: a load that takes long never holds up the window's thread or its exit.
         std::thread thread([loading, options = m_options] { loading->Load(options); });
-        loading->clock = ClockOfThread(thread);
+        loading->clock = CThreadClock(thread);
         thread.detach();
         m_pLoading = std::move(loading);
     } catch (...) {
@@ -616,7 +597,7 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
     };
     auto job = std::make_shared<Job>();
     std::shared_ptr<Engine> engine = m_pEngine;
-    std::optional<clockid_t> clock;
+    CThreadClock clock;
     try {
         std::thread thread([job, engine, path = m_options.wavPath,
                             soundfont = m_options.soundfont] {
@@ -705,7 +686,7 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
             job->done = true;
             job->finished.notify_all();
         });
-        clock = ClockOfThread(thread);
+        clock = CThreadClock(thread);
         thread.detach();
     } catch (const std::system_error&) {
         return Fail(SequencerError::Failed, "the synthesizer could not be started");
