@@ -14,6 +14,7 @@ packages=(
     util-linux  # setpriv: tests that need an unprivileged user run as nobody
     fusefat dosfstools  # a FAT16 volume through FUSE, the kind a keyboard reads from a USB stick
     libfluidsynth-dev fluidsynth timgm6mb-soundfont librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2
+    libglib2.0-dev  # FluidSynth's libraries log through GLib; the audio module quiets it
     g++-mingw-w64-x86-64-posix googletest wine64 zip  # the Windows build of the core and korvane-cli
 )
 

@@ -3,6 +3,7 @@
 
 #include "audition/AudioModule.h"
 #include "audition/AuditionPlayer.h"
+#include "audition/RenderedWav.h"
 #include "audition/SectionAudition.h"
 #include "audition/Soundfont.h"
 #include "cli/AssignmentOptions.h"
@@ -122,11 +123,9 @@ ExitCode Render(const ByteArray& style, const AuditionOptions& options) {
         if (!played)
             return ExitCode::Failure; // the player has said why
 
-        std::vector<std::uint8_t> wav;
-        ReadRegularFile(synthesizer.wavPath, kMaxRenderBytes, wav); // our own file, just made
-        if (const WriteFailure failure = WriteFileAtomically(options.render, wav))
-            return Fail("cannot write " + Printable(options.render) + ": " +
-                        std::generic_category().message(failure.errorCode));
+        if (const auto problem = KeepRenderedWav(synthesizer.wavPath, options.render,
+                                                 sequencer.GetRenderedSeconds()))
+            return Fail(Printable(*problem) + ".");
         std::printf("Rendered %s: %.1f seconds.\n", Printable(options.render).c_str(),
                     sequencer.GetRenderedSeconds());
         return ExitCode::Success;
@@ -162,8 +161,9 @@ ExitCode PlayOnSynthesizer(const ByteArray& style, const AuditionOptions& option
         return MakeSynthesizer(synthesizer, failure);
     };
     return PlayStyleOn(style, make, [](CSynthesizerSequencer& sequencer, CMidPlay& midPlay) {
-        if (sequencer.WaitWhilePlaying() != SequencerError::None)
-            return Fail(sequencer.GetErrorText(int(SequencerError::Stalled)).value_or("") + ".");
+        if (const SequencerError error = sequencer.WaitWhilePlaying();
+            error != SequencerError::None)
+            return Fail(sequencer.GetErrorText(int(error)).value_or("") + ".");
         midPlay.Halt();
         midPlay.Close();
         return ExitCode::Success;

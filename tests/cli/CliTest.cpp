@@ -643,6 +643,20 @@ TEST_F(CliTest, AuditionRendersTheConvertedStyleToAWavFile) {
     EXPECT_EQ(bytes.substr(8, 4), "WAVE");
 }
 
+// A render whose file cannot be written (here: the file size limit, as a full disk) fails, claims
+// no sound and leaves the output as it was.
+TEST_F(CliTest, ARenderThatCannotBeWrittenFailsAndKeepsTheOutput) {
+    const std::string in = Generated({"Main A"}, "in.sty");
+    const std::string wav = folder.File("keep.wav");
+    WriteBytes(wav, std::string("the old render"));
+    const CliRun run = RunCli({"audition", in, "--model", "PSR-9000", "--by-name", "--render", wav},
+                              folder, "ulimit -f 64; trap '' XFSZ; exec ");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("render.wav: File too large)"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadBytes(wav) == "the old render") << "the output was replaced";
+}
+
 TEST_F(CliTest, AuditionFailuresAndUsageErrors) {
     const std::string in = Generated({"Main A"}, "in.sty");
     const std::string wav = folder.File("out.wav");

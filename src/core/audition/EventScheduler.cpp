@@ -11,6 +11,11 @@ void CEventScheduler::SetSequence(CMidiSequence sequence) {
     Rewind();
 }
 
+void CEventScheduler::SwapSequence(CMidiSequence& sequence) {
+    std::swap(m_sequence, sequence);
+    Rewind();
+}
+
 void CEventScheduler::Rewind() {
     m_nextEvent = 0;
     m_reachedSeconds = 0.0;

@@ -14,6 +14,9 @@ class CEventScheduler {
 public:
     // Takes the events to play and rewinds.
     void SetSequence(CMidiSequence sequence);
+    // Takes the events of sequence, leaving the old ones there, and rewinds: the audio thread
+    // takes a new file without freeing the old one's memory.
+    void SwapSequence(CMidiSequence& sequence);
     // Back to the first event at time 0.
     void Rewind();
     // Repeating: once the sequence's whole length has passed, it starts over from its first

@@ -25,13 +25,19 @@ std::uint32_t BigEndian(const ByteArray& bytes, std::size_t at, int count) {
     return value;
 }
 
-// Reads one track's events up to its end-of-track event or the end of its chunk. A damaged
-// event ends the track there: what came before still plays.
+// Reads one track's events up to its end-of-track event or the end of its chunk. A channel
+// message with a data byte of 80 or more is stepped over (a keyboard plays on after it); any
+// other damaged event ends the track there: what came before still plays.
 std::uint64_t ReadTrack(ByteSpan track, std::vector<TickEvent>& events) {
     CTrackWalker walker(track);
     TrackEvent event;
     std::uint64_t tick = 0;
-    while (walker.Next(event)) {
+    for (;;) {
+        if (!walker.Next(event)) {
+            if (walker.StepOverDamagedMessage())
+                continue;
+            break;
+        }
         tick = event.tick;
         if (event.IsMetaEvent()) {
             if (event.metaType == 0x2F)

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-class RtMidiOut;
-
 namespace korvane {
+
+class CMidiOutput;
 
 // The MIDI output ports of every backend RtMidi has (ALSA, JACK), by the names a port setting
 // uses.
@@ -24,9 +24,10 @@ std::vector<std::string> FindOutputPorts();
 // A playback thread takes the events from the event scheduler by one steady clock, from the moment
 // play started, so that no error builds up from event to event, and checks every quarter second
 // that the port is still there; stop ends the thread at once and sends All Notes Off and All
-// Sound Off on all sixteen channels. The port stays open for the sequencer's life: RtMidi's JACK
-// backend unregisters a port before it stops using it in the JACK process callback, so each
-// close can meet a callback that is still running.
+// Sound Off on all sixteen channels. The port stays open for the sequencer's life. A JACK port is
+// played through a client of our own rather than RtMidi's, whose close unregisters the port and
+// frees its buffers while JACK's process thread may still be in its callback: ours stops the
+// callback (deactivates the client) before anything the callback uses goes.
 class CPortSequencer : public CCommandSequencer {
 public:
     explicit CPortSequencer(std::string portName);
@@ -56,7 +57,7 @@ private:
 
     std::string m_portName;
     std::string m_openedName; // the full name of the port that was opened
-    std::unique_ptr<RtMidiOut> m_pOut;
+    std::unique_ptr<CMidiOutput> m_pOut;
     CEventScheduler m_schedule; // the playback thread's while it runs
 
     std::thread m_playback;

@@ -3,6 +3,7 @@
 #include "platform/RegularFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -34,6 +35,9 @@ std::optional<std::string> CheckSoundfont(const std::string& path) {
     if (path.empty())
         return "no soundfont found";
     const RegularFileOpen opened = OpenRegularFile(path);
+    // A FIFO, device or socket: said as such, not by the code the refusal carries.
+    if (!opened.stream && opened.errorCode == ENXIO)
+        return "the soundfont " + path + " is not a regular file";
     if (!opened.stream) {
         return "the soundfont " + path +
                " cannot be read: " + std::generic_category().message(opened.errorCode);

@@ -3,10 +3,13 @@
 #include "audition/QuietBackends.h"
 #include "audition/Soundfont.h"
 #include "platform/Environment.h"
+#include "platform/ThreadClock.h"
 
 #include <fluidsynth.h>
+#include <glib.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -49,6 +52,8 @@ void KeepLogError(int, const char* message, void*) {
 
 void QuietLog(int, const char*, void*) {}
 
+void QuietLibraryLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 void RouteFluidLog() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -57,6 +62,10 @@ void RouteFluidLog() {
         fluid_set_log_function(FLUID_WARN, QuietLog, nullptr);
         fluid_set_log_function(FLUID_INFO, QuietLog, nullptr);
         fluid_set_log_function(FLUID_DBG, QuietLog, nullptr);
+        // The libraries under FluidSynth (libinstpatch reading a soundfont) log through GLib,
+        // whose own handler prints "** CRITICAL **" lines; what they say, FluidSynth's error
+        // says again, so it goes nowhere.
+        g_log_set_default_handler(QuietLibraryLog, nullptr);
     });
 }
 
@@ -117,6 +126,72 @@ void SendEvent(fluid_synth_t* synth, const ByteArray& message) {
     }
 }
 
+// The one wording of a synthesizer given up, wherever it happened.
+constexpr const char* kStalledText = "the synthesizer stopped making progress";
+
+// What the caller's thread asks of the rendering thread.
+struct EngineCommand {
+    enum Kind : std::uint8_t { Load, Rewind, Play, Stop };
+    Kind kind = Stop;
+    CMidiSequence* sequence = nullptr; // Load: swapped with the one the schedule holds
+    bool repeat = false;               // Play
+};
+
+// A ring of one writer and one reader, as FluidSynth hands events to its mixer: the caller's
+// thread pushes, the rendering thread takes, and neither ever waits for the other.
+template <typename T, std::size_t N> class CHandOverRing {
+public:
+    bool Push(const T& item) {
+        const std::size_t head = m_head.load(std::memory_order_relaxed);
+        if (head - m_tail.load(std::memory_order_acquire) == N)
+            return false;
+        m_items[head % N] = item;
+        m_head.store(head + 1, std::memory_order_release);
+        return true;
+    }
+    bool Take(T& item) {
+        const std::size_t tail = m_tail.load(std::memory_order_relaxed);
+        if (tail == m_head.load(std::memory_order_acquire))
+            return false;
+        item = m_items[tail % N];
+        m_tail.store(tail + 1, std::memory_order_release);
+        return true;
+    }
+    std::size_t Pushed() const { return m_head.load(std::memory_order_relaxed); }
+    std::size_t Taken() const { return m_tail.load(std::memory_order_acquire); }
+
+private:
+    std::array<T, N> m_items{};
+    std::atomic<std::size_t> m_head{0};
+    std::atomic<std::size_t> m_tail{0};
+};
+
+// Tells a stalled thread from a slow one: it has stalled when neither its work nor the processor
+// time it used moved for the stall time. A thread whose time cannot be read has ended.
+class CProgressWatch {
+public:
+    CProgressWatch(double stallSeconds, CThreadClock clock)
+        : m_stall(stallSeconds), m_clock(clock), m_time(clock.Nanoseconds()),
+          m_since(Clock::now()) {}
+    bool Stalled(std::uint64_t work) {
+        const std::int64_t time = m_clock.Nanoseconds();
+        if (work != m_work || time != m_time) {
+            m_work = work;
+            m_time = time;
+            m_since = Clock::now();
+            return false;
+        }
+        return Clock::now() - m_since > m_stall;
+    }
+
+private:
+    std::chrono::duration<double> m_stall;
+    CThreadClock m_clock;
+    std::int64_t m_time;
+    std::uint64_t m_work = 0;
+    Clock::time_point m_since;
+};
+
 std::int16_t ToSample(float value) {
     return std::int16_t(std::lround(std::clamp(value, -1.0f, 32767.0f / 32768.0f) * 32768.0f));
 }
@@ -147,42 +222,107 @@ std::vector<std::uint8_t> WavHeader(std::uint64_t frames) {
 
 } // namespace
 
-// FluidSynth's objects and where the playback stands. The rendering thread (the audio driver's,
-// or the offline render's) and the caller share the schedule and the flags under lock.
+// FluidSynth's objects and where the playback stands. The schedule and the playing flags belong
+// to the rendering thread (the audio driver's, or the offline render's), which takes the caller's
+// commands from the ring before each block and publishes its progress through atomics.
 struct CSynthesizerSequencer::Engine {
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     fluid_audio_driver_t* driver = nullptr;
+    std::shared_ptr<void> standIn; // the tests' audio in place of the driver
     std::function<void(const float*, const float*, int, std::int64_t)> onBuffer;
 
-    std::timed_mutex lock;
+    CHandOverRing<EngineCommand, 64> commands;
+    // The caller's: each sequence handed over with the number of its command. Once the rendering
+    // thread has taken that command, the holder keeps the sequence it replaced, freed here.
+    std::vector<std::pair<std::size_t, std::unique_ptr<CMidiSequence>>> handedOver;
+
+    // The rendering thread's alone.
     CEventScheduler schedule;
     bool playing = false;
     bool silenced = false;  // a stop silenced every channel after events went out
     std::int64_t frame = 0; // the file's position of the next frame rendered while playing
-    // Frames rendered in all: the watchdog's measure of progress.
-    std::atomic<std::uint64_t> renderedFrames{0};
+
+    // Published by the rendering thread.
+    std::atomic<std::uint64_t> renderedFrames{0}; // the measure of progress
+    std::atomic<Clock::rep> lastBlock{Clock::now().time_since_epoch().count()};
+    std::atomic<bool> finished{true}; // not playing, or every event sent
+    std::atomic<int> activeVoices{0};
+    std::atomic<std::uint64_t> notesSounded{0};
+    // The commands taken before the last block: what finished and activeVoices reflect.
+    std::atomic<std::size_t> settledCommands{0};
+    // Set by the caller when it gave the synthesizer up: every later block is silence.
+    std::atomic<bool> abandoned{false};
 
     ~Engine() {
         if (driver)
             delete_fluid_audio_driver(driver); // the audio thread ends here
+        standIn.reset();
         if (synth)
             delete_fluid_synth(synth);
         if (settings)
             delete_fluid_settings(settings);
     }
 
+    void Send(const ByteArray& bytes) {
+        if (bytes.size() >= 3 && (bytes[0] & 0xF0) == 0x90 && (bytes[2] & 0x7F) != 0)
+            notesSounded.fetch_add(1, std::memory_order_relaxed);
+        SendEvent(synth, bytes);
+    }
+
+    void Silence() {
+        fluid_synth_all_notes_off(synth, -1);
+        fluid_synth_all_sounds_off(synth, -1);
+    }
+
+    // The caller's commands, in the order given.
+    void TakeCommands() {
+        EngineCommand command;
+        while (commands.Take(command)) {
+            switch (command.kind) {
+            case EngineCommand::Load:
+            case EngineCommand::Rewind:
+                if (playing || schedule.ReachedSeconds() > 0.0)
+                    Silence();
+                if (command.kind == EngineCommand::Load)
+                    schedule.SwapSequence(*command.sequence);
+                else
+                    schedule.Rewind();
+                playing = false;
+                silenced = false;
+                frame = 0;
+                break;
+            case EngineCommand::Play:
+                if (!playing && silenced) {
+                    // A resume after a stop: the notes the stop cut sound again.
+                    for (const CMidiEvent& note : schedule.SoundingNotes())
+                        Send(note.bytes);
+                }
+                silenced = false;
+                schedule.SetRepeat(command.repeat);
+                playing = true;
+                break;
+            case EngineCommand::Stop:
+                if (playing)
+                    silenced = true;
+                playing = false;
+                Silence();
+                break;
+            }
+        }
+    }
+
     // Renders frames frames through render(offset, count), handing the synthesizer each event
     // just before the frame it falls on. FluidSynth applies an event from its next 64-frame step,
-    // so an event sounds at most 1.5 ms after its sample. The caller holds lock.
+    // so an event sounds at most 1.5 ms after its sample.
     template <typename Render> void RenderFrames(int frames, Render&& render) {
+        TakeCommands();
         int done = 0;
         while (done < frames) {
             int count = frames - done;
             if (playing) {
-                schedule.TakeDue(
-                    (double(frame) + 0.5) / kSampleRate,
-                    [this](const CMidiEvent& event) { SendEvent(synth, event.bytes); });
+                schedule.TakeDue((double(frame) + 0.5) / kSampleRate,
+                                 [this](const CMidiEvent& event) { Send(event.bytes); });
                 if (!schedule.Finished()) {
                     const std::int64_t next = std::llround(schedule.NextDue() * kSampleRate);
                     count =
@@ -194,7 +334,11 @@ struct CSynthesizerSequencer::Engine {
             if (playing)
                 frame += count;
         }
+        finished = !playing || schedule.Finished();
+        activeVoices = fluid_synth_get_active_voice_count(synth);
+        settledCommands = commands.Taken();
         renderedFrames += std::uint64_t(frames);
+        lastBlock = Clock::now().time_since_epoch().count();
     }
 
     // The audio driver's callback: one block of the live playback.
@@ -205,33 +349,26 @@ struct CSynthesizerSequencer::Engine {
             std::fill(out[i], out[i] + length, 0.0f);
         for (int i = 0; i < effectCount; ++i)
             std::fill(effects[i], effects[i] + length, 0.0f);
+        if (engine->abandoned)
+            return FLUID_OK;
         effectCount = std::min(effectCount, kMostBuffers);
         outCount = std::min(outCount, kMostBuffers);
         int result = FLUID_OK;
-        std::int64_t fileFrame = -1;
-        {
-            const std::lock_guard<std::timed_mutex> lock(engine->lock);
-            fileFrame = engine->playing ? engine->frame : -1;
-            engine->RenderFrames(length, [&](int offset, int count) {
-                float* effectsAt[kMostBuffers];
-                float* outAt[kMostBuffers];
-                for (int i = 0; i < effectCount; ++i)
-                    effectsAt[i] = effects[i] + offset;
-                for (int i = 0; i < outCount; ++i)
-                    outAt[i] = out[i] + offset;
-                if (fluid_synth_process(engine->synth, count, effectCount, effectsAt, outCount,
-                                        outAt) != FLUID_OK)
-                    result = FLUID_FAILED;
-            });
-        }
+        const std::int64_t fileFrame = engine->playing ? engine->frame : -1;
+        engine->RenderFrames(length, [&](int offset, int count) {
+            float* effectsAt[kMostBuffers];
+            float* outAt[kMostBuffers];
+            for (int i = 0; i < effectCount; ++i)
+                effectsAt[i] = effects[i] + offset;
+            for (int i = 0; i < outCount; ++i)
+                outAt[i] = out[i] + offset;
+            if (fluid_synth_process(engine->synth, count, effectCount, effectsAt, outCount,
+                                    outAt) != FLUID_OK)
+                result = FLUID_FAILED;
+        });
         if (engine->onBuffer && outCount >= 2)
             engine->onBuffer(out[0], out[1], length, fileFrame);
         return result;
-    }
-
-    void Silence() {
-        fluid_synth_all_notes_off(synth, -1);
-        fluid_synth_all_sounds_off(synth, -1);
     }
 };
 
@@ -244,6 +381,7 @@ struct CSynthesizerSequencer::Loading {
     std::shared_ptr<Engine> engine;
     SequencerError error = SequencerError::None;
     std::string reason;
+    CThreadClock clock; // of the loading thread, whose only progress is its work
 
     void Load(const SynthesizerOptions& options);
 };
@@ -292,7 +430,11 @@ CSynthesizerSequencer::CSynthesizerSequencer(SynthesizerOptions options)
         SetEnvironmentDefault("JACK_NO_START_SERVER", "1");
 }
 
-CSynthesizerSequencer::~CSynthesizerSequencer() = default;
+CSynthesizerSequencer::~CSynthesizerSequencer() {
+    // Deleting a driver waits for its audio thread: a stalled one is given up instead.
+    if (m_pEngine && m_options.wavPath.empty() && HasStalled())
+        GiveUp();
+}
 
 double CSynthesizerSequencer::GetRenderedSeconds() const {
     return m_renderedSeconds;
@@ -304,7 +446,9 @@ void CSynthesizerSequencer::Prepare() {
     try {
         auto loading = std::make_shared<Loading>();
         // Detached: a load that takes long never holds up the window's thread or its exit.
-        std::thread([loading, options = m_options] { loading->Load(options); }).detach();
+        std::thread thread([loading, options = m_options] { loading->Load(options); });
+        loading->clock = CThreadClock(thread);
+        thread.detach();
         m_pLoading = std::move(loading);
     } catch (...) {
         // No thread (or memory) to spare: the first open loads instead.
@@ -312,15 +456,44 @@ void CSynthesizerSequencer::Prepare() {
 }
 
 SequencerError CSynthesizerSequencer::GiveUp() {
-    // The rendering thread is stuck inside FluidSynth: its objects cannot be deleted (that would
-    // wait for it), so they are left to it for good; the next open makes new ones.
-    // They stay reachable from a list that is never destroyed, since destroying it at exit
-    // would wait for the stuck thread too.
-    static auto* const abandoned = new std::vector<std::shared_ptr<Engine>>;
-    static std::mutex abandonedLock;
-    const std::lock_guard<std::mutex> lock(abandonedLock);
-    abandoned->push_back(std::move(m_pEngine));
-    return Fail(SequencerError::Stalled, "the synthesizer stopped making progress");
+    // Silent from its next block on, whatever it was asked before. Its objects are deleted on a
+    // thread of their own: deleting a driver waits for the audio thread, which may be stuck.
+    m_pEngine->abandoned = true;
+    std::shared_ptr<Engine> engine = std::move(m_pEngine);
+    try {
+        std::thread([engine = std::move(engine)]() mutable { engine.reset(); }).detach();
+    } catch (...) {
+        // No thread to spare: it stays silent, and is never deleted, rather than wait here.
+        new std::shared_ptr<Engine>(std::move(engine));
+    }
+    return Fail(SequencerError::Stalled, kStalledText);
+}
+
+bool CSynthesizerSequencer::HasStalled() {
+    const Clock::time_point lastBlock{Clock::duration(m_pEngine->lastBlock.load())};
+    return Clock::now() - lastBlock > std::chrono::duration<double>(m_options.stallSeconds);
+}
+
+SequencerError CSynthesizerSequencer::Hand(int kind, std::unique_ptr<CMidiSequence> sequence) {
+    Engine& engine = *m_pEngine;
+    if (m_options.wavPath.empty() && HasStalled())
+        return GiveUp();
+    const std::size_t taken = engine.commands.Taken();
+    std::erase_if(engine.handedOver, [&](const auto& held) { return held.first < taken; });
+    EngineCommand command;
+    command.kind = EngineCommand::Kind(kind);
+    command.sequence = sequence.get();
+    command.repeat = IsRepeating();
+    const std::size_t number = engine.commands.Pushed();
+    if (sequence)
+        engine.handedOver.emplace_back(number, std::move(sequence));
+    if (!engine.commands.Push(command)) {
+        // The rendering thread took none of the last commands: it is stuck.
+        if (command.sequence)
+            engine.handedOver.pop_back();
+        return GiveUp();
+    }
+    return SequencerError::None;
 }
 
 SequencerError CSynthesizerSequencer::StartEngine() {
@@ -332,12 +505,15 @@ SequencerError CSynthesizerSequencer::StartEngine() {
         loading->Load(m_options);
     }
     {
+        // A load is waited for while its thread works, however slowly.
+        CProgressWatch watch(m_options.stallSeconds, loading->clock);
         std::unique_lock<std::mutex> lock(loading->mutex);
-        if (!loading->loaded.wait_for(lock, std::chrono::duration<double>(m_options.stallSeconds),
-                                      [&] { return loading->done; })) {
-            m_pLoading = loading; // the next open looks again
-            return Fail(SequencerError::Stalled,
-                        "the soundfont " + m_options.soundfont + " is still loading");
+        while (!loading->loaded.wait_for(lock, std::chrono::milliseconds(20),
+                                         [&] { return loading->done; })) {
+            if (watch.Stalled(0)) {
+                m_pLoading = loading; // the next open looks again
+                return Fail(SequencerError::Stalled, kStalledText);
+            }
         }
         // A load that failed is reported once; the next open loads again.
         if (!loading->engine)
@@ -345,7 +521,13 @@ SequencerError CSynthesizerSequencer::StartEngine() {
     }
     std::shared_ptr<Engine> engine = std::move(loading->engine);
 
-    if (m_options.wavPath.empty()) {
+    if (m_options.startAudio) {
+        engine->standIn =
+            m_options.startAudio([engine = engine.get()](int frames, float* left, float* right) {
+                float* out[] = {left, right};
+                Engine::Process(engine, frames, 0, nullptr, 2, out);
+            });
+    } else if (m_options.wavPath.empty()) {
         std::vector<std::string> offered;
         fluid_settings_foreach_option(engine->settings, "audio.driver", &offered, CollectOption);
         std::vector<std::string> drivers;
@@ -374,6 +556,7 @@ SequencerError CSynthesizerSequencer::StartEngine() {
                             (tried.empty() ? std::string("none") : tried) + ")" +
                             (detail.empty() ? "" : ": " + detail));
     }
+    engine->lastBlock = Clock::now().time_since_epoch().count(); // the audio starts from here
     m_pEngine = std::move(engine);
     return SequencerError::None;
 }
@@ -382,32 +565,15 @@ SequencerError CSynthesizerSequencer::OpenFile(const std::string&, const ByteArr
                                                const CMidiSequence& sequence) {
     if (const SequencerError error = StartEngine(); error != SequencerError::None)
         return error;
-    std::unique_lock<std::timed_mutex> lock(m_pEngine->lock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::duration<double>(m_options.stallSeconds)))
-        return GiveUp();
-    m_pEngine->schedule.SetSequence(sequence);
-    m_pEngine->frame = 0;
-    m_pEngine->playing = false;
-    m_pEngine->silenced = false;
     m_rendered = false;
-    return SequencerError::None;
+    return Hand(EngineCommand::Load, std::make_unique<CMidiSequence>(sequence));
 }
 
 SequencerError CSynthesizerSequencer::Rewind() {
     if (!m_pEngine)
         return Fail(SequencerError::NotOpen, "no music file is open");
-    std::unique_lock<std::timed_mutex> lock(m_pEngine->lock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::duration<double>(m_options.stallSeconds)))
-        return GiveUp();
-    Engine& engine = *m_pEngine;
-    if (engine.playing || engine.schedule.ReachedSeconds() > 0.0)
-        engine.Silence();
-    engine.playing = false;
-    engine.silenced = false;
-    engine.schedule.Rewind();
-    engine.frame = 0;
     m_rendered = false;
-    return SequencerError::None;
+    return Hand(EngineCommand::Rewind);
 }
 
 SequencerError CSynthesizerSequencer::Play() {
@@ -415,30 +581,8 @@ SequencerError CSynthesizerSequencer::Play() {
         return Fail(SequencerError::NotOpen, "no music file is open");
     if (!m_options.wavPath.empty())
         return m_rendered ? SequencerError::None : RenderToFile();
-    std::uint64_t rendered = 0;
-    {
-        std::unique_lock<std::timed_mutex> lock(m_pEngine->lock, std::defer_lock);
-        if (!lock.try_lock_for(std::chrono::duration<double>(m_options.stallSeconds)))
-            return GiveUp();
-        Engine& engine = *m_pEngine;
-        if (!engine.playing && engine.silenced) {
-            // A resume after a stop: the notes the stop cut sound again.
-            for (const CMidiEvent& note : engine.schedule.SoundingNotes())
-                SendEvent(engine.synth, note.bytes);
-        }
-        engine.silenced = false;
-        engine.schedule.SetRepeat(IsRepeating());
-        engine.playing = true;
-        rendered = engine.renderedFrames;
-    }
-    // The synthesizer must show it renders: a block after this one.
-    const auto deadline = Clock::now() + std::chrono::duration<double>(m_options.stallSeconds);
-    while (m_pEngine->renderedFrames == rendered) {
-        if (Clock::now() > deadline)
-            return GiveUp();
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return SequencerError::None;
+    // Returns at once: a synthesizer that renders nothing is given up at a later command.
+    return Hand(EngineCommand::Play);
 }
 
 SequencerError CSynthesizerSequencer::RenderToFile() {
@@ -454,20 +598,28 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
     };
     auto job = std::make_shared<Job>();
     std::shared_ptr<Engine> engine = m_pEngine;
+    CThreadClock clock;
     try {
-        std::thread([job, engine, path = m_options.wavPath] {
+        std::thread thread([job, engine, path = m_options.wavPath,
+                            soundfont = m_options.soundfont] {
             std::string failure;
             std::uint64_t frames = 0;
+            int peak = 0;
             std::FILE* file = std::fopen(path.c_str(), "wb");
             if (!file) {
                 failure = "cannot write " + path + ": " + std::strerror(errno);
             } else {
+                int writeError = 0;
+                auto write = [&](const void* data, std::size_t size, std::size_t count) {
+                    if (writeError == 0 && std::fwrite(data, size, count, file) != count)
+                        writeError = errno ? errno : EIO;
+                    return writeError == 0;
+                };
                 std::vector<std::uint8_t> header = WavHeader(0);
-                bool written = std::fwrite(header.data(), 1, header.size(), file) == header.size();
+                write(header.data(), 1, header.size());
                 std::vector<float> left(kRenderBlock), right(kRenderBlock);
                 std::vector<std::int16_t> samples;
                 auto renderBlock = [&] {
-                    const std::lock_guard<std::timed_mutex> lock(engine->lock);
                     const std::int64_t fileFrame = engine->frame;
                     engine->RenderFrames(kRenderBlock, [&](int offset, int count) {
                         fluid_synth_write_float(engine->synth, count, left.data(), offset, 1,
@@ -480,25 +632,28 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
                         samples.push_back(ToSample(right[std::size_t(i)]));
                     }
                 };
-                {
-                    const std::lock_guard<std::timed_mutex> lock(engine->lock);
-                    // A render plays the file once, whatever the play asked for.
-                    engine->schedule.SetRepeat(false);
-                    engine->playing = true;
-                }
+                auto loudest = [&](std::size_t from) {
+                    for (std::size_t i = from; i < samples.size(); ++i)
+                        peak = std::max(peak, std::abs(int(samples[i])));
+                };
+                // The commands given so far; then a render plays the file once, whatever the
+                // play asked for.
+                engine->TakeCommands();
+                engine->schedule.SetRepeat(false);
+                engine->playing = true;
                 // The events: every block is written as it is rendered.
-                while (written && !job->abandoned && !engine->schedule.Finished() &&
+                while (writeError == 0 && !job->abandoned && !engine->schedule.Finished() &&
                        double(frames) < kLongestRenderSeconds * kSampleRate) {
                     samples.clear();
                     renderBlock();
-                    written =
-                        std::fwrite(samples.data(), 2, samples.size(), file) == samples.size();
+                    loudest(0);
+                    write(samples.data(), 2, samples.size());
                     frames += kRenderBlock;
                 }
                 // The release: until everything has fallen silent, at most two seconds, cut
                 // after the last sound.
                 samples.clear();
-                while (written && !job->abandoned &&
+                while (writeError == 0 && !job->abandoned &&
                        double(samples.size() / 2) < kLongestReleaseSeconds * kSampleRate) {
                     const std::size_t before = samples.size();
                     renderBlock();
@@ -512,42 +667,46 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
                 while (kept > 0 && std::abs(int(samples[kept - 1])) <= kSilentLevel)
                     --kept;
                 kept += kept % 2;
-                if (written)
-                    written = std::fwrite(samples.data(), 2, kept, file) == kept;
+                loudest(0);
+                write(samples.data(), 2, kept);
                 frames += kept / 2;
                 header = WavHeader(frames);
-                written = written && std::fseek(file, 0, SEEK_SET) == 0 &&
-                          std::fwrite(header.data(), 1, header.size(), file) == header.size();
-                if (std::fclose(file) != 0 || !written)
-                    failure = "cannot write " + path + ": " + std::strerror(errno);
+                if (writeError == 0 && std::fseek(file, 0, SEEK_SET) != 0)
+                    writeError = errno;
+                write(header.data(), 1, header.size());
+                if (std::fclose(file) != 0 && writeError == 0)
+                    writeError = errno ? errno : EIO;
+                if (writeError != 0)
+                    failure = "cannot write " + path + ": " + std::strerror(writeError);
+                else if (engine->notesSounded > 0 && peak <= kSilentLevel)
+                    failure = "the soundfont " + soundfont + " made no sound for the style's notes";
             }
             const std::lock_guard<std::mutex> lock(job->mutex);
             job->frames = frames;
             job->failure = failure;
             job->done = true;
             job->finished.notify_all();
-        }).detach();
+        });
+        clock = CThreadClock(thread);
+        thread.detach();
     } catch (const std::system_error&) {
         return Fail(SequencerError::Failed, "the synthesizer could not be started");
     }
 
-    std::uint64_t progress = engine->renderedFrames;
-    auto lastProgress = Clock::now();
+    CProgressWatch watch(m_options.stallSeconds, clock);
     std::unique_lock<std::mutex> lock(job->mutex);
     while (
         !job->finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return job->done; })) {
-        if (engine->renderedFrames != progress) {
-            progress = engine->renderedFrames;
-            lastProgress = Clock::now();
-        } else if (Clock::now() - lastProgress >
-                   std::chrono::duration<double>(m_options.stallSeconds)) {
+        if (watch.Stalled(engine->renderedFrames)) {
             job->abandoned = true;
             lock.unlock();
+            m_renderedSeconds = 0.0;
             return GiveUp();
         }
     }
     m_rendered = true;
-    m_renderedSeconds = double(job->frames) / kSampleRate;
+    // A render that failed claims no sound.
+    m_renderedSeconds = job->failure.empty() ? double(job->frames) / kSampleRate : 0.0;
     if (!job->failure.empty())
         return Fail(SequencerError::Failed, job->failure);
     return SequencerError::None;
@@ -556,25 +715,16 @@ SequencerError CSynthesizerSequencer::RenderToFile() {
 SequencerError CSynthesizerSequencer::WaitWhilePlaying() try {
     if (!m_pEngine || !m_options.wavPath.empty())
         return SequencerError::None;
-    const auto stall = std::chrono::duration<double>(m_options.stallSeconds);
-    std::uint64_t progress = m_pEngine->renderedFrames;
-    auto lastProgress = Clock::now();
     std::optional<Clock::time_point> releaseEnd;
     while (!releaseEnd || Clock::now() < *releaseEnd) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (m_pEngine->renderedFrames != progress) {
-            progress = m_pEngine->renderedFrames;
-            lastProgress = Clock::now();
-        } else if (Clock::now() - lastProgress > stall) {
+        if (HasStalled())
             return GiveUp();
-        }
+        Engine& engine = *m_pEngine;
         if (!releaseEnd) {
-            std::unique_lock<std::timed_mutex> lock(m_pEngine->lock, std::defer_lock);
-            if (!lock.try_lock_for(stall))
-                return GiveUp();
-            if (!m_pEngine->playing || m_pEngine->schedule.Finished())
+            if (engine.settledCommands == engine.commands.Pushed() && engine.finished)
                 releaseEnd = Clock::now() + std::chrono::seconds(2);
-        } else if (fluid_synth_get_active_voice_count(m_pEngine->synth) == 0) {
+        } else if (engine.activeVoices == 0) {
             break;
         }
     }
@@ -586,15 +736,7 @@ SequencerError CSynthesizerSequencer::WaitWhilePlaying() try {
 SequencerError CSynthesizerSequencer::Stop() {
     if (!m_pEngine)
         return SequencerError::None;
-    std::unique_lock<std::timed_mutex> lock(m_pEngine->lock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::duration<double>(m_options.stallSeconds)))
-        return GiveUp();
-    Engine& engine = *m_pEngine;
-    if (engine.playing)
-        engine.silenced = true;
-    engine.playing = false;
-    engine.Silence();
-    return SequencerError::None;
+    return Hand(EngineCommand::Stop);
 }
 
 void CSynthesizerSequencer::CloseFile() {

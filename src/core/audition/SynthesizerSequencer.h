@@ -22,8 +22,15 @@ struct SynthesizerOptions {
     // not throw: it runs inside the audio module.
     std::function<void(const float* left, const float* right, int frames, std::int64_t fileFrame)>
         onBuffer;
-    // How long the synthesizer may render nothing before a play gives up on it.
+    // How long the synthesizer may make no progress before it is given up: no block rendered,
+    // and, for a load or a render, no processor time used by the thread that does it, so that a
+    // slow machine is waited for and only a stalled synthesizer is given up.
     double stallSeconds = 3.0;
+    // Stands in for the audio driver where set (tests): it is given the function that renders
+    // one block of the live playback into two channels and returns what keeps that audio going;
+    // releasing it ends the calls for good, as deleting a driver does.
+    std::function<std::shared_ptr<void>(std::function<void(int frames, float* left, float* right)>)>
+        startAudio;
 };
 
 // The drivers an automatic choice tries, in turn.
@@ -32,8 +39,11 @@ inline constexpr const char* kAutomaticAudioDrivers[] = {"pipewire", "pulseaudio
 // The built-in synthesizer: FluidSynth with a General MIDI soundfont and XG bank select (so that
 // MSB 127 selects a drum kit), fed the style's events by the event scheduler at their sample
 // positions, on the audio driver's thread or, offline, on a render thread of its own. The
-// synthesizer and soundfont load at the first open and stay loaded. A synthesizer that stops
-// rendering is given up (left to itself) after stallSeconds; the next open makes a new one.
+// synthesizer and soundfont load at the first open and stay loaded. Commands reach the rendering
+// thread through a lock-free ring, so that neither thread ever waits on the other, and every call
+// of FluidSynth is made on the rendering thread. A synthesizer that makes no progress for
+// stallSeconds is given up: it is silenced at once, released on a thread of its own (so that a
+// stuck audio driver holds up nobody), and the next open makes a new one.
 class CSynthesizerSequencer : public CCommandSequencer {
 public:
     explicit CSynthesizerSequencer(SynthesizerOptions options);
@@ -65,6 +75,10 @@ private:
     SequencerError StartEngine();
     SequencerError RenderToFile();
     SequencerError GiveUp();
+    // Hands a command to the rendering thread; gives the synthesizer up when it has stalled.
+    SequencerError Hand(int kind, std::unique_ptr<CMidiSequence> sequence = nullptr);
+    // Whether the live synthesizer rendered no block for the stall time.
+    bool HasStalled();
 
     SynthesizerOptions m_options;
     std::shared_ptr<Engine> m_pEngine;

@@ -12,11 +12,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -712,37 +714,103 @@ void InstallTemporaryFileCleanup() {
     }
 }
 
-CScratchFolder::CScratchFolder(const std::string& base, const std::string& prefix,
+namespace {
+
+std::atomic<ScratchStepObserver> g_scratchStep{nullptr};
+
+void ScratchStep(int step) {
+    if (const ScratchStepObserver observer = g_scratchStep.load())
+        observer(step);
+}
+
+// A folder where nobody else can rename or replace what is put in it: a real folder (no link),
+// ours, and closed to everyone else.
+bool IsPrivateFolder(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == geteuid() && (status.st_mode & 077) == 0;
+}
+
+// How long a scratch folder stays unlocked between its making and its lock, at most.
+constexpr int kYoungestLeftoverSeconds = 60;
+
+// Removes the scratch folders of runs that are gone: ours, named prefix and six letters, unlocked
+// (a run holds its folder's lock until it ends, however it ends) and not made just now.
+void RemoveLeftovers(const std::string& base, const std::string& prefix) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(base, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string path = entry.path().string();
+        CDescriptor folder(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat status {};
+        if (folder.Get() < 0 || fstat(folder.Get(), &status) != 0 || status.st_uid != geteuid() ||
+            time(nullptr) - status.st_mtime < kYoungestLeftoverSeconds ||
+            flock(folder.Get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        std::filesystem::remove_all(path, error);
+    }
+}
+
+} // namespace
+
+CScratchFolder::CScratchFolder(const std::string& requestedBase, const std::string& prefix,
                                const std::vector<std::string>& fileNames) {
+    // A folder others may write (another user's /tmp/korvane-UID, mode 777) could have our files
+    // renamed or replaced: the system's temporary folder, whose sticky bit keeps a private folder
+    // ours, takes its place.
+    const std::string base = IsPrivateFolder(requestedBase) ? requestedBase : std::string("/tmp");
+    RemoveLeftovers(base, prefix);
     const std::string folder = base + "/" + prefix + "XXXXXX";
     std::size_t longest = 0;
     for (const std::string& name : fileNames)
         longest = std::max(longest, name.size());
     if (folder.size() + 1 + longest >= PATH_MAX)
         return;
-    // The folder's name is registered before mkdtemp makes it, as a temporary file's is.
+    // The folder's name is registered before mkdtemp makes it, as a temporary file's is. The
+    // order below lets a signal land anywhere: until the node is Live and no longer this
+    // thread's, the handler settles it by t_named.
     CTemporaryNode* node = TakeTemporaryNode();
     node->folder.store(true);
+    ScratchStep(1);
     t_pCreating.store(node);
+    ScratchStep(2);
     node->state.store(Creating);
+    ScratchStep(3);
     std::memcpy(node->path, folder.c_str(), folder.size() + 1);
     t_named.store(true);
+    ScratchStep(4);
     const bool made = !g_ending.load() && mkdtemp(node->path) != nullptr;
-    node->state.store(made ? Live : Free);
-    t_named.store(false);
-    t_pCreating.store(nullptr);
-    if (!made) {
+    ScratchStep(5);
+    if (made) {
+        node->state.store(Live);
+        ScratchStep(6);
+        t_pCreating.store(nullptr);
+        ScratchStep(7);
+        t_named.store(false);
+    } else {
+        t_named.store(false);
+        node->state.store(Free);
+        t_pCreating.store(nullptr);
         node->folder.store(false);
         return;
     }
+    ScratchStep(8);
     m_path = node->path;
     m_pNodes.push_back(node);
+    // Locked while this run lives, so that a later run tells it from the leftover of a dead one.
+    m_lock = open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (m_lock >= 0)
+        flock(m_lock, LOCK_EX | LOCK_NB);
+    ScratchStep(9);
     for (const std::string& name : fileNames) {
         CTemporaryNode* file = TakeTemporaryNode();
         const std::string path = FilePath(name);
         std::memcpy(file->path, path.c_str(), path.size() + 1);
         file->state.store(Live);
         m_pNodes.push_back(file);
+        ScratchStep(10);
     }
 }
 
@@ -757,6 +825,12 @@ CScratchFolder::~CScratchFolder() {
         (*node)->folder.store(false);
         (*node)->state.store(Free);
     }
+    if (m_lock >= 0)
+        close(m_lock);
+}
+
+void SetScratchStepObserver(ScratchStepObserver observer) {
+    g_scratchStep.store(observer);
 }
 
 void SetBeforeReplaceObserver(BeforeReplaceObserver observer) {

@@ -57,6 +57,15 @@ bool CTrackWalker::Fail(TrackProblem problem, std::size_t at, std::uint8_t byte)
     return false;
 }
 
+bool CTrackWalker::StepOverDamagedMessage() {
+    if (m_problem != TrackProblem::StatusAsData)
+        return false;
+    m_problem = TrackProblem::None;
+    m_at = m_damagedEnd;
+    m_tick = m_damagedTick;
+    return true;
+}
+
 bool CTrackWalker::Next(TrackEvent& event) {
     if (m_problem != TrackProblem::None || m_at == m_track.size())
         return false;
@@ -94,8 +103,11 @@ bool CTrackWalker::Next(TrackEvent& event) {
         for (std::size_t i = at; i < at + dataLength; ++i) {
             if (m_track[i] < 0x80)
                 continue;
-            if (!m_stepOverStrayData)
+            if (!m_stepOverStrayData) {
+                m_damagedEnd = at + dataLength;
+                m_damagedTick = event.tick;
                 return Fail(TrackProblem::StatusAsData, i, m_track[i]);
+            }
             event.strayData = true;
         }
     } else if (status == 0xFF) {

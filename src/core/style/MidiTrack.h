@@ -129,6 +129,10 @@ public:
     // 80 or more (a controller value of EE, say) is returned with strayData set and the walk goes
     // on after it, instead of stopping with StatusAsData.
     void StepOverStrayData() { m_stepOverStrayData = true; }
+    // After StatusAsData: steps over the damaged channel message (its status and as many data
+    // bytes as its kind has, the stray one among them), keeping its time and the running status,
+    // so that the walk goes on from the next event. False after any other problem.
+    bool StepOverDamagedMessage();
 
 private:
     bool Fail(TrackProblem problem, std::size_t at, std::uint8_t byte = 0);
@@ -142,6 +146,8 @@ private:
     TrackProblem m_problem = TrackProblem::None;
     std::size_t m_problemAt = 0;
     std::uint8_t m_problemByte = 0;
+    std::size_t m_damagedEnd = 0;    // StatusAsData: where the damaged message ends
+    std::uint64_t m_damagedTick = 0; // and its time
 };
 
 } // namespace korvane

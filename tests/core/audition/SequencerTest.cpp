@@ -496,7 +496,7 @@ TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
          },
          AuditionFile(),
          "Couldn't load music file(the soundfont " + folder.File("fifo.sf2") +
-             " cannot be read: No such device or address)"},
+             " is not a regular file)"},
         {"a missing file", [] { return std::make_unique<CPortSequencer>("any"); }, missing,
          "Couldn't load music file(cannot read " + missing + ": No such file or directory)"},
         {"a folder", [] { return std::make_unique<CPortSequencer>("any"); },

@@ -1,0 +1,84 @@
+// The scratch folder: private wherever it is asked for, gone whatever instant a signal ends the
+// run, and the leftovers of runs killed outright removed by the next.
+
+#include "platform/ScratchFolder.h"
+#include "platform/AtomicFile.h"
+
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace korvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+int g_stopAt = 0;
+
+TEST(ScratchFolderTest, ASignalAtAnyStepOfItsMakingLeavesNoFolder) {
+    CTemporaryFolder folder;
+    for (g_stopAt = 1; g_stopAt <= 10; ++g_stopAt) {
+        const pid_t child = fork();
+        if (child == 0) {
+            InstallTemporaryFileCleanup();
+            SetScratchStepObserver([](int step) {
+                if (step == g_stopAt)
+                    raise(SIGTERM);
+            });
+            CScratchFolder scratch(folder.Path(), "scratch-", {"VCTEMP.MID"});
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << g_stopAt;
+        EXPECT_TRUE(fs::is_empty(folder.Path())) << "a signal at step " << g_stopAt;
+    }
+}
+
+// Another user's folder, or one open to all, is not used; a private one is.
+TEST(ScratchFolderTest, AFolderOthersMayWriteIsReplacedByAPrivateOne) {
+    CTemporaryFolder folder;
+    const std::string shared = folder.File("korvane-0");
+    fs::create_directory(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
+    {
+        CScratchFolder scratch(shared, "scratch-", {});
+        ASSERT_FALSE(scratch.Path().empty());
+        EXPECT_EQ(fs::path(scratch.Path()).parent_path(), "/tmp");
+        EXPECT_TRUE(fs::is_empty(shared));
+    }
+    ASSERT_EQ(chmod(shared.c_str(), 0700), 0);
+    CScratchFolder scratch(shared, "scratch-", {});
+    EXPECT_EQ(fs::path(scratch.Path()).parent_path(), shared);
+}
+
+TEST(ScratchFolderTest, TheLeftoversOfKilledRunsAreRemovedAndLiveOnesKept) {
+    CTemporaryFolder folder;
+    const std::string dead = folder.File("scratch-Ab12Cd");
+    const std::string live = folder.File("scratch-Ef34Gh");
+    for (const std::string& path : {dead, live}) {
+        fs::create_directory(path);
+        WriteBytes(path + "/render.wav", std::string("RIFF"));
+        const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), hourAgo, 0), 0);
+    }
+    const int lock = open(live.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    {
+        CScratchFolder scratch(folder.Path(), "scratch-", {});
+        EXPECT_FALSE(fs::exists(dead));
+        EXPECT_TRUE(fs::exists(live + "/render.wav"));
+    }
+    close(lock);
+}
+
+} // namespace
+} // namespace korvane::testing
