@@ -193,7 +193,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
                          "\ndriver=jack\n[PSR Model]\nmodel=2\n"
                          "[Style Base]\nfolder=" +
                          Folder() + "\n[Audit Location]\nfolder=" + DefaultAuditionFolder() +
-                         "\n[Most Recently Used]\nsize=0\n");
+                         "\n[Most Recently Used]\nsize=8\n");
     // The audition's sequencer reads these at its next open.
     EXPECT_EQ(Window().GetSettings().auditionOutput, "PSR-540 MIDI 1");
     EXPECT_EQ(Window().GetSettings().soundfont, PathOf("sf/b c.sf2"));
@@ -351,11 +351,13 @@ TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVol
     const SectionSetup read = ReadSectionSetup(style.sections[0].eventBytes);
     Answer(QDialog::Accepted, [&](QDialog& dialog) {
         dialog.adjustSize();
-        // What is drawn, not what is stored: each caption whole, inside the dialog.
+        // What is drawn, not what is stored: each caption whole, inside the grid's panel (which
+        // scrolls on a small screen).
+        auto* panel = In<QWidget>(dialog, "voicesPanel");
         for (CLabelControl* label : dialog.findChildren<CLabelControl*>()) {
             EXPECT_EQ(label->text(), label->GetShownCaption()) << label->objectName().toStdString();
             EXPECT_TRUE(
-                dialog.rect().contains(QRect(label->mapTo(&dialog, QPoint()), label->size())));
+                panel->rect().contains(QRect(label->mapTo(panel, QPoint()), label->size())));
         }
         EXPECT_EQ(Text(dialog, "voiceBox2"), VoiceName(read.parts[2]));
         auto* bass = In<CMdcText>(dialog, "voiceBox2");

@@ -2,6 +2,7 @@
 
 #include "app/controls/MdcText.h"
 #include "app/dialogs/DialogLabel.h"
+#include "app/dialogs/ScreenFit.h"
 
 #include <QCheckBox>
 #include <QCompleter>
@@ -9,6 +10,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStringList>
@@ -128,13 +130,26 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
     side->addStretch();
     side->addWidget(buttons);
 
+    // The grid scrolls where the screen is too small for it, so that OK and Cancel stay on it.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("voicesScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(panel);
+    scroller->setMinimumSize(panel->minimumSizeHint().boundedTo(QSize(320, 200)));
     auto* left = new QVBoxLayout;
-    left->addWidget(panel);
+    left->addWidget(scroller);
     left->addWidget(m_pGeneralMidi);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
     layout->addLayout(side);
     Render();
+    // As large as the grid wants, within the screen it opens on.
+    const QSize whole = panel->sizeHint() + QSize(m_pGeneralMidi->sizeHint().width() / 8 +
+                                                      buttons->sizeHint().width() + 48,
+                                                  m_pGeneralMidi->sizeHint().height() + 40);
+    resize(whole);
+    FitToScreen(*this, parent);
 }
 
 void CVoicesDlg::ChooseVoice(int part) {
