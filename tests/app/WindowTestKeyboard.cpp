@@ -1,13 +1,16 @@
-// The keyboard, dragging and the status bar: each wired to the table once.
+// The keyboard, dragging and the status bar, each wired to the table once; the dialogs' small
+// rules (default answers, file types, help pages, screen size).
 
 #include "WindowTestFixture.h"
 
 #include "app/dialogs/ScreenFit.h"
+#include "app/platform/QtFileDialogs.h"
 #include "app/platform/QtMessageBox.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
@@ -65,6 +68,22 @@ TEST_F(WindowKeyboard, TheStatusBarSaysWhereSaveWrote) {
     Click(Button("saveButton"));
     EXPECT_EQ(Find<QStatusBar>("statusBar")->currentMessage().toStdString(),
               "Saved " + PathOf("out.sty") + " (1 section for PSR-9000)");
+}
+
+TEST_F(WindowKeyboard, TheFileDialogsNameAStyleAStyleFile) {
+    WriteStyle("pop.sty", {"SInt"});
+    EXPECT_EQ(CStyleFileTypes().type(QFileInfo(QString::fromStdString(PathOf("pop.sty")))),
+              QString("Style File"));
+}
+
+TEST(HelpPages, F1InAMessageBoxOrFileDialogOpensThePageOfWhatItBelongsTo) {
+    QDialog properties;
+    properties.setObjectName("propertiesDialog");
+    QMessageBox refusal(QMessageBox::Warning, "Sorry...", "", QMessageBox::Ok, &properties);
+    QFileDialog save;
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    EXPECT_EQ(CMainDlg::HelpPageOf(&refusal), QString("properties.html"));
+    EXPECT_EQ(CMainDlg::HelpPageOf(&save), QString("assigning.html"));
 }
 
 TEST(QtMessageBox, QuestionsDefaultToNo) {

@@ -24,6 +24,17 @@ constexpr Colour kCaptionText{255, 255, 128};
 constexpr Colour kCaptionBack{53, 106, 106};
 const char* const kDiffers = "(differs between sections)";
 
+// A scroll area that asks for room for the whole grid; only a screen too small for it makes it
+// scroll.
+class CGridScroller : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+    }
+};
+
 VoiceSetting MixerSetting(int control) {
     return VoiceSetting(int(VoiceSetting::Volume) + control);
 }
@@ -131,7 +142,7 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
     side->addWidget(buttons);
 
     // The grid scrolls where the screen is too small for it, so that OK and Cancel stay on it.
-    auto* scroller = new QScrollArea(this);
+    auto* scroller = new CGridScroller(this);
     scroller->setObjectName(QStringLiteral("voicesScroller"));
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
@@ -145,10 +156,7 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
     layout->addLayout(side);
     Render();
     // As large as the grid wants, within the screen it opens on.
-    const QSize whole = panel->sizeHint() + QSize(m_pGeneralMidi->sizeHint().width() / 8 +
-                                                      buttons->sizeHint().width() + 48,
-                                                  m_pGeneralMidi->sizeHint().height() + 40);
-    resize(whole);
+    resize(sizeHint());
     FitToScreen(*this, parent);
 }
 
