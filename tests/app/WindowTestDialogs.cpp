@@ -311,6 +311,27 @@ TEST_F(DialogTest, PropertiesCancelLeavesBothRecordsUntouched) {
     EXPECT_EQ(*document.GetSourceProperties()->GetTempo(), tempo);
 }
 
+TEST_F(DialogTest, ARefusedTempoOpensTheDialogAgainOnTheTempoWithEveryEdit) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
+    int runs = 0;
+    Window().SetDialogRunner([&](QDialog& dialog) {
+        if (++runs == 1) {
+            Type(dialog, "sourceCopyright", "(C) Me");
+            Type(dialog, "sourceTempo", "2");
+            return int(QDialog::Accepted);
+        }
+        auto* tempo = In<CMdcText>(dialog, "sourceTempo");
+        EXPECT_EQ(dialog.focusWidget(), tempo);
+        EXPECT_EQ(tempo->selectedText(), QString("2"));
+        EXPECT_EQ(Text(dialog, "sourceCopyright"), "(C) Me");
+        return int(QDialog::Rejected);
+    });
+    Action("propertiesAction")->trigger();
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(messages.shown.size(), 1u); // the refusal
+}
+
 TEST_F(DialogTest, PropertiesWithoutAFileCreateSourcePropertiesFromTypedValues) {
     StartWindow();
     Answer(QDialog::Accepted, [&](QDialog& dialog) {
