@@ -27,19 +27,25 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QScopedValueRollback>
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -117,15 +123,23 @@ CMainDlg::CMainDlg(IMessageBox* messages, IFileDialogs* fileDialogs, IFolderBrow
 
     CreateMenu();
     CreateControls();
+    m_pStatusBar = new QStatusBar(this);
+    m_pStatusBar->setObjectName(QStringLiteral("statusBar"));
+    m_pStatusBar->setSizeGripEnabled(false);
+    m_pStatusBar->setPalette(m_pMenuBar->palette());
+    m_pStatusBar->setAutoFillBackground(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setMenuBar(m_pMenuBar);
     layout->addWidget(m_pClientArea);
+    layout->addWidget(m_pStatusBar);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     Initialise(startFolder);
+    // F1 in any dialog or message box of the program opens that dialog's help page.
+    qApp->installEventFilter(this);
 }
 
 CMainDlg::~CMainDlg() = default;
@@ -223,6 +237,20 @@ void CMainDlg::CreateControls() {
                 [this, row] { OnSourceLabelClick(row); });
         connect(m_pDestinations[row], &CLabelControl::clicked, this,
                 [this, row] { OnDestinationLabelClick(row); });
+        // Their arrow and Tab keys are taken by the window's event filter.
+        m_pSources[row]->SetKeyboardClickable();
+        m_pDestinations[row]->SetKeyboardClickable();
+        m_pSources[row]->SetDragSource();
+        connect(m_pSources[row], &CLabelControl::dragStarted, this,
+                [this, row] { StartSectionDrag(row); });
+        m_pDestinations[row]->SetDropTarget(QString::fromLatin1(kSectionMimeType));
+        connect(m_pDestinations[row], &CLabelControl::dropped, this,
+                [this, row](const QByteArray& data) {
+                    bool number = false;
+                    const int sourceRow = data.toInt(&number);
+                    if (number && sourceRow >= 0 && sourceRow < kSlotCount)
+                        OnSectionDropped(sourceRow, row);
+                });
         m_pSectionLabels->Watch(m_pSources[row], LabelColumn::Source, row);
         m_pSectionLabels->Watch(m_pDestinations[row], LabelColumn::Destination, row);
         m_pSectionLabels->Watch(m_pAssignments[row], LabelColumn::Assignment, row);
@@ -288,6 +316,31 @@ void CMainDlg::CreateControls() {
     connect(m_pStopButton, &QPushButton::clicked, this, &CMainDlg::OnAuditionStop);
     connect(m_pModelSelector, &QComboBox::currentIndexChanged, this, &CMainDlg::OnModelChange);
 
+    // Every button says what it does and its key.
+    const std::pair<QWidget*, const char*> tips[] = {
+        {m_pOpenButton, "Open a style file (Ctrl+O)"},
+        {autoConvert, "Convert with the stored pattern"},
+        {storePattern, "Store the assignments as the conversion pattern"},
+        {m_pExitButton, "Exit Korvane (Ctrl+Q)"},
+        {m_pPlayButton, "Play the style being built (Space)"},
+        {m_pPauseButton, "Pause (Space)"},
+        {m_pStopButton, "Stop"},
+        {save, "Save the new style (Ctrl+S)"},
+        {properties, "Style properties"},
+        {help, "Help (F1)"},
+        {preferences, "Preferences"},
+        {voices, "Voices and mixer of the parts"},
+        {copyAll, "Assign every section to the slot of its row"},
+        {clear, "Clear the work (Ctrl+Z undoes it)"},
+    };
+    for (const auto& [button, tip] : tips)
+        button->setToolTip(QString::fromLatin1(tip));
+
+    // Space plays or pauses, except where a text box or a focused section takes the key.
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    space->setObjectName(QStringLiteral("playPauseShortcut"));
+    connect(space, &QShortcut::activated, this, &CMainDlg::OnPlayOrPause);
+
     // X11 window managers offer no system menu to extend, so the About entry is the client area's
     // context menu.
     auto* aboutEntry = new QAction(QStringLiteral("&About Korvane..."), m_pClientArea);
@@ -314,18 +367,21 @@ void CMainDlg::CreateMenu() {
     m_pMenuBar->setPalette(menuColours);
 
     QMenu* file = m_pMenuBar->addMenu(QStringLiteral("&File"));
-    connect(AddMenuItem(file, "openAction", QStringLiteral("&Open")), &QAction::triggered, this,
-            &CMainDlg::OnOpen);
+    QAction* open = AddMenuItem(file, "openAction", QStringLiteral("&Open"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &CMainDlg::OnOpen);
     file->addSeparator();
-    connect(AddMenuItem(file, "saveAction", QStringLiteral("&Save style")), &QAction::triggered,
-            this, &CMainDlg::OnSave);
+    QAction* save = AddMenuItem(file, "saveAction", QStringLiteral("&Save style"));
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, &CMainDlg::OnSave);
     file->addSeparator();
     m_pRecentMenu = file->addMenu(QStringLiteral("&Recent files"));
     m_pRecentMenu->setObjectName(QStringLiteral("recentFilesMenu"));
     m_pRecentMenu->menuAction()->setObjectName(QStringLiteral("recentFilesAction"));
     file->addSeparator();
-    connect(AddMenuItem(file, "exitAction", QStringLiteral("E&xit")), &QAction::triggered, this,
-            &CMainDlg::OnExit);
+    QAction* exit = AddMenuItem(file, "exitAction", QStringLiteral("E&xit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, &CMainDlg::OnExit);
 
     QMenu* edit = m_pMenuBar->addMenu(QStringLiteral("&Edit"));
     connect(AddMenuItem(edit, "copyAllAction", QStringLiteral("&Copy All")), &QAction::triggered,
@@ -335,6 +391,14 @@ void CMainDlg::CreateMenu() {
     connect(m_pAssignByNameAction, &QAction::triggered, this, &CMainDlg::OnAssignByName);
     connect(AddMenuItem(edit, "clearAction", QStringLiteral("C&lear")), &QAction::triggered, this,
             &CMainDlg::OnClear);
+    edit->addSeparator();
+    QAction* undo = AddMenuItem(edit, "undoAction", QStringLiteral("&Undo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(undo, &QAction::triggered, this, &CMainDlg::OnUndo);
+    QAction* redo = AddMenuItem(edit, "redoAction", QStringLiteral("&Redo"));
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(redo, &QAction::triggered, this, &CMainDlg::OnRedo);
     edit->addSeparator();
     // Convert has no command: choosing it does nothing.
     AddMenuItem(edit, "convertAction", QStringLiteral("Con&vert"));
@@ -352,7 +416,7 @@ void CMainDlg::CreateMenu() {
             &QAction::triggered, this, &CMainDlg::OnPreferences);
 
     QMenu* help = m_pMenuBar->addMenu(QStringLiteral("&Help"));
-    // F1 opens the contents from the window and, through RunDialog, from every dialog.
+    // F1 opens the contents from the window; in a dialog the event filter opens its own page.
     m_pHelpContentsAction = AddMenuItem(help, "contentsAction", QStringLiteral("&Contents"));
     m_pHelpContentsAction->setShortcut(QKeySequence(Qt::Key_F1));
     connect(m_pHelpContentsAction, &QAction::triggered, this, &CMainDlg::OnHelpContents);
@@ -409,6 +473,7 @@ void CMainDlg::Render() {
         m_pAssignments[row]->SetTextColour(assignment.textColour.ToControlValue());
     }
     m_pFileNameLabel->SetCaption(m_table.GetFileNameLabel());
+    m_pStatusBar->showMessage(QString::fromStdString(DisplayUtf8(m_table.GetStatusText())));
     m_pAssignByNameAction->setEnabled(m_table.GetDocument().HasSectionList());
     // An SFF2 style converted as it was read tells what the conversion left out.
     const CConversionReport* report = m_table.GetDocument().GetConversionReport();
@@ -550,6 +615,100 @@ void CMainDlg::OnClear() {
     Render();
 }
 
+void CMainDlg::OnUndo() {
+    m_table.Undo();
+    Render();
+}
+
+void CMainDlg::OnRedo() {
+    m_table.Redo();
+    Render();
+}
+
+void CMainDlg::OnSectionDropped(int sourceRow, int slot) {
+    m_table.AssignPair(sourceRow, slot);
+    Render();
+}
+
+void CMainDlg::StartSectionDrag(int sourceRow) {
+    if (m_table.GetSourceLabel(sourceRow).caption.empty())
+        return;
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kSectionMimeType), QByteArray::number(sourceRow));
+    data->setText(m_pSources[sourceRow]->GetShownCaption());
+    auto* drag = new QDrag(m_pSources[sourceRow]);
+    drag->setMimeData(data);
+    drag->setPixmap(m_pSources[sourceRow]->grab());
+    drag->exec(Qt::CopyAction);
+}
+
+QString CMainDlg::HelpPageOf(const QWidget* window) {
+    if (const auto* box = qobject_cast<const QMessageBox*>(window))
+        return box->parentWidget() ? HelpPageOf(box->parentWidget()->window())
+                                   : QStringLiteral("index.html");
+    if (const auto* files = qobject_cast<const QFileDialog*>(window))
+        return files->acceptMode() == QFileDialog::AcceptSave ? QStringLiteral("assigning.html")
+                                                              : QStringLiteral("window.html");
+    static const std::pair<const char*, const char*> kPages[] = {
+        {"propertiesDialog", "properties.html"},
+        {"voicesDialog", "voices.html"},
+        {"preferencesDialog", "configuration.html"},
+        {"conversionDialog", "patterns.html"},
+        {"folderProgress", "folder.html"}};
+    for (const auto& [name, page] : kPages) {
+        if (window && window->objectName() == QLatin1String(name))
+            return QString::fromLatin1(page);
+    }
+    return QStringLiteral("index.html");
+}
+
+void CMainDlg::ShowHelpPage(const QString& fileName) {
+    ShowHelp(CHelpWindow::Tab::Contents);
+    if (m_pHelpWindow)
+        m_pHelpWindow->ShowNamedPage(fileName);
+}
+
+bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F1) {
+        const auto* widget = qobject_cast<const QWidget*>(watched);
+        const QWidget* window = widget ? widget->window() : nullptr;
+        // The window's own F1 is Help, Contents; the help viewer has its own keys.
+        if (window && window != this && window != m_pHelpWindow) {
+            ShowHelpPage(HelpPageOf(window));
+            return true;
+        }
+    }
+    for (int row = 0; row < kSlotCount; ++row) {
+        const bool source = watched == m_pSources[row];
+        if (!source && watched != m_pDestinations[row])
+            continue;
+        const auto& column = source ? m_pSources : m_pDestinations;
+        switch (key->key()) {
+        case Qt::Key_Up:
+            column[(row + kSlotCount - 1) % kSlotCount]->setFocus(Qt::OtherFocusReason);
+            return true;
+        case Qt::Key_Down:
+            column[(row + 1) % kSlotCount]->setFocus(Qt::OtherFocusReason);
+            return true;
+        case Qt::Key_Tab:
+            (source ? static_cast<QWidget*>(m_pDestinations[row]) : m_pExitButton)
+                ->setFocus(Qt::TabFocusReason);
+            return true;
+        case Qt::Key_Backtab:
+            if (source)
+                return QDialog::eventFilter(watched, event);
+            m_pSources[row]->setFocus(Qt::BacktabFocusReason);
+            return true;
+        default:
+            return QDialog::eventFilter(watched, event);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CMainDlg::OnSourceLabelClick(int row) {
     m_table.ClickSource(row);
     Render();
@@ -566,7 +725,6 @@ void CMainDlg::OnModelChange(int modelIndex) {
 }
 
 int CMainDlg::RunDialog(QDialog& dialog) {
-    dialog.addAction(m_pHelpContentsAction);
     return m_runDialog ? m_runDialog(dialog) : dialog.exec();
 }
 
@@ -576,20 +734,25 @@ void CMainDlg::OnAbout() {
 }
 
 void CMainDlg::OnVoices() {
-    CStyleDocument& document = m_table.GetDocument();
-    VoicesForm form = VoicesFormFromDocument(document, m_table.GetSlots());
+    VoicesForm form = VoicesFormFromDocument(m_table.GetDocument(), m_table.GetSlots());
     const bool readOnly = form.readOnly;
     CVoicesDlg dialog(std::move(form), this);
     if (RunDialog(dialog) == QDialog::Accepted && !readOnly)
-        document.SetVoiceChanges(dialog.GetChanges());
+        m_table.ApplyVoiceChanges(dialog.GetChanges());
 }
 
 void CMainDlg::OnProperties() {
+    using Refusal = CAssignmentTable::PropertiesRefusal;
     const PropertiesForm shown = PropertiesFormFromDocument(m_table.GetDocument());
     CPropertiesDlg dialog(shown, this);
-    if (RunDialog(dialog) != QDialog::Accepted)
-        return;
-    ApplyPropertiesForm(m_table.GetDocument(), shown, dialog.GetForm(), m_messages);
+    // A refused tempo opens the dialog again as the user left it, on the tempo box.
+    while (RunDialog(dialog) == QDialog::Accepted) {
+        const Refusal refusal = m_table.ApplyProperties(shown, dialog.GetForm());
+        if (refusal == Refusal::None)
+            break;
+        dialog.SelectTempo(refusal == Refusal::DestinationTempo);
+    }
+    Render();
 }
 
 void CMainDlg::OnConversions() {
@@ -609,10 +772,13 @@ void CMainDlg::OnPreferences() {
     if (RunDialog(dialog) != QDialog::Accepted)
         return;
     const PreferencesValues values = dialog.GetValues();
+    const int defaultModelBefore = m_settings.defaultModel;
     // A new recent-list size keeps as many of the files as it allows.
     ApplyPreferences(m_settings, m_recentFiles, values);
     RebuildRecentMenu();
-    m_table.RequestModelChange(values.model);
+    // Only a new default model is a model change; other settings leave the selector alone.
+    if (values.model != defaultModelBefore)
+        m_table.RequestModelChange(values.model);
     Render();
 }
 
@@ -790,6 +956,14 @@ void CMainDlg::OnAuditionPause() {
 void CMainDlg::OnAuditionStop() {
     m_audition.Stop();
     Render();
+}
+
+void CMainDlg::OnPlayOrPause() {
+    const AuditionButtons buttons = m_audition.GetButtons();
+    if (buttons.pause)
+        OnAuditionPause();
+    else if (buttons.play)
+        OnAuditionPlay();
 }
 
 void CMainDlg::OnPlaySection(int row) {

@@ -25,6 +25,7 @@ class QAction;
 class QComboBox;
 class QMenu;
 class QMenuBar;
+class QStatusBar;
 class QWidget;
 
 namespace korvane {
@@ -67,6 +68,9 @@ public:
     }
     // The help collection to show; by default the one beside the program.
     void SetHelpCollection(const QString& collectionFile) { m_helpCollection = collectionFile; }
+    // The help page (file name) that F1 opens in a window of the program: the dialog's own page;
+    // a message box's owner's; for the main window the start page.
+    static QString HelpPageOf(const QWidget* window);
     // The help viewer, once a help command has made it.
     CHelpWindow* GetHelpWindow() const { return m_pHelpWindow; }
 
@@ -88,6 +92,8 @@ public:
     void OnCopyAll();
     void OnAssignByName();
     void OnClear();
+    void OnUndo();
+    void OnRedo();
     void OnVoices();
     void OnProperties();
     void OnConversions();
@@ -101,12 +107,18 @@ public:
     void OnAuditionPlay();
     void OnAuditionPause();
     void OnAuditionStop();
+    // Space: Pause while playing, else Play.
+    void OnPlayOrPause();
     // Play This Section, from a source label's context menu.
     void OnPlaySection(int row);
     // The section pictures of the labels' tooltips.
     CSectionLabels* GetSectionLabels() const { return m_pSectionLabels; }
     void OnSourceLabelClick(int row);
     void OnDestinationLabelClick(int slot);
+    // A source row dragged onto a slot: that section is assigned there, as by two clicks.
+    void OnSectionDropped(int sourceRow, int slot);
+    // What a dragged section carries: its source row, in decimal.
+    static constexpr const char* kSectionMimeType = "application/x-korvane-section";
     void OnModelChange(int modelIndex);
     void OnRecentFile(const std::string& path);
 
@@ -114,6 +126,9 @@ public:
     void done(int result) override;
 
 protected:
+    // The section columns' keys: Up and Down move within a column, Tab and Shift+Tab between
+    // the source and destination columns.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -131,7 +146,10 @@ private:
     void ConvertEntireFolder();
     int RunDialog(QDialog& dialog);
     void ShowHelp(CHelpWindow::Tab tab);
+    // F1 in a dialog, a message box or a file dialog: the help page that explains it.
+    void ShowHelpPage(const QString& fileName);
     void RebuildRecentMenu();
+    void StartSectionDrag(int sourceRow);
 
     // Dialog units of the dialog font, converted to pixels.
     QRect FromDialogUnits(int x, int y, int width, int height) const;
@@ -164,6 +182,7 @@ private:
     int m_baseUnitX = 0;
     int m_baseUnitY = 0;
     QMenuBar* m_pMenuBar = nullptr;
+    QStatusBar* m_pStatusBar = nullptr;
     QAction* m_pAssignByNameAction = nullptr;
     QWidget* m_pClientArea = nullptr;
     QComboBox* m_pModelSelector = nullptr;

@@ -54,6 +54,19 @@ TEST_F(WindowAudition, PlayPauseAndStopDriveTheSequencerAndTheButtons) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(WindowAudition, SpacePlaysAndPausesUnlessASectionHasTheFocus) {
+    StartWithStyle();
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window())); // shortcuts answer the active window
+    QTest::keyClick(Button("openButton"), Qt::Key_Space);
+    ExpectButtons(false, true, true);
+    QTest::keyClick(Button("openButton"), Qt::Key_Space);
+    ExpectButtons(true, false, true);
+    QTest::keyClick(Source(0), Qt::Key_Space); // selects the section
+    ExpectButtons(true, false, true);
+    EXPECT_EQ(Window().GetAssignmentTable().GetSelectedSource(), 0);
+}
+
 TEST_F(WindowAudition, OpenWhilePlayingClosesTheSequencerAndSwitchesAllOff) {
     StartWithStyle();
     Click(Button("playButton"));

@@ -195,7 +195,7 @@ TEST_F(DialogTest, PreferencesOkWritesTheAuditionOutputAndSoundfont) {
                          "\ndriver=jack\n[PSR Model]\nmodel=2\n"
                          "[Style Base]\nfolder=" +
                          Folder() + "\n[Audit Location]\nfolder=" + DefaultAuditionFolder() +
-                         "\n[Most Recently Used]\nsize=0\n");
+                         "\n[Most Recently Used]\nsize=8\n");
     // The audition's sequencer reads these at its next open.
     EXPECT_EQ(Window().GetSettings().auditionOutput, "PSR-540 MIDI 1");
     EXPECT_EQ(Window().GetSettings().soundfont, PathOf("sf/b c.sf2"));
@@ -313,6 +313,27 @@ TEST_F(DialogTest, PropertiesCancelLeavesBothRecordsUntouched) {
     EXPECT_EQ(*document.GetSourceProperties()->GetTempo(), tempo);
 }
 
+TEST_F(DialogTest, ARefusedTempoOpensTheDialogAgainOnTheTempoWithEveryEdit) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
+    int runs = 0;
+    Window().SetDialogRunner([&](QDialog& dialog) {
+        if (++runs == 1) {
+            Type(dialog, "sourceCopyright", "(C) Me");
+            Type(dialog, "sourceTempo", "2");
+            return int(QDialog::Accepted);
+        }
+        auto* tempo = In<CMdcText>(dialog, "sourceTempo");
+        EXPECT_EQ(dialog.focusWidget(), tempo);
+        EXPECT_EQ(tempo->selectedText(), QString("2"));
+        EXPECT_EQ(Text(dialog, "sourceCopyright"), "(C) Me");
+        return int(QDialog::Rejected);
+    });
+    Action("propertiesAction")->trigger();
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(messages.shown.size(), 1u); // the refusal
+}
+
 TEST_F(DialogTest, PropertiesWithoutAFileCreateSourcePropertiesFromTypedValues) {
     StartWindow();
     Answer(QDialog::Accepted, [&](QDialog& dialog) {
@@ -348,11 +369,13 @@ TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVol
     Assign(1, 1);
     Answer(QDialog::Accepted, [&](QDialog& dialog) {
         dialog.adjustSize();
-        // What is drawn, not what is stored: each caption whole, inside the dialog.
+        // What is drawn, not what is stored: each caption whole, inside the grid's panel (which
+        // scrolls on a small screen).
+        auto* panel = In<QWidget>(dialog, "voicesPanel");
         for (CLabelControl* label : dialog.findChildren<CLabelControl*>()) {
             EXPECT_EQ(label->text(), label->GetShownCaption()) << label->objectName().toStdString();
             EXPECT_TRUE(
-                dialog.rect().contains(QRect(label->mapTo(&dialog, QPoint()), label->size())));
+                panel->rect().contains(QRect(label->mapTo(panel, QPoint()), label->size())));
         }
         EXPECT_EQ(Text(dialog, "voiceBox2"), "Electric Bass (finger)");
         // The sections disagree on the bass volume: no value is shown for it.

@@ -106,7 +106,8 @@ TEST_F(WindowStartUp, TheMenuBarHoldsEveryItemInOrder) {
     StartWindow();
     const std::vector<std::pair<QString, QStringList>> expected = {
         {"&File", {"&Open", "-", "&Save style", "-", "&Recent files", "-", "E&xit"}},
-        {"&Edit", {"&Copy All", "Assign by &Name", "C&lear", "-", "Con&vert"}},
+        {"&Edit",
+         {"&Copy All", "Assign by &Name", "C&lear", "-", "&Undo", "&Redo", "-", "Con&vert"}},
         {"&View", {"Voices", "&Properties", "-", "&Conversions", "-", "Preferences"}},
         {"&Help", {"&Contents", "&Search...", "&Index...", "-", "&About Korvane"}}};
     const QList<QAction*> menus = Find<QMenuBar>("menuBar")->actions();

@@ -31,9 +31,19 @@ public:
     void SetBackColour(std::uint32_t colour);
     std::uint32_t GetBackColour() const;
     void SetSunken(bool sunken);
+    // A label of the section columns: it takes the focus, Space and Enter click it, and it draws
+    // the focus as a dotted frame.
+    void SetKeyboardClickable();
+    // Dragging from the label (past the platform's drag distance) emits dragStarted instead of a
+    // click.
+    void SetDragSource();
+    // Drops of mimeType onto the label are accepted and emit dropped with their data.
+    void SetDropTarget(const QString& mimeType);
 
 Q_SIGNALS:
     void clicked();
+    void dragStarted();
+    void dropped(const QByteArray& data);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -42,6 +52,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     // A double click is one click to this control, not two.
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FitCaption();
@@ -50,6 +66,10 @@ private:
     QString m_shown;
     QString m_note;
     bool m_pressed = false;
+    bool m_keyboardClickable = false;
+    bool m_dragSource = false;
+    QPoint m_pressedAt;
+    QString m_dropMimeType;
 };
 
 } // namespace korvane

@@ -21,13 +21,14 @@ struct AboutLine {
 };
 
 // Top to bottom; the release and service pack first, a gap, then the credits.
-constexpr std::array<AboutLine, 6> kLines = {{
+constexpr std::array<AboutLine, 7> kLines = {{
     {"releaseLabel", "Korvane Release 1.1"},
     {"servicePackLabel", "Service Pack 1"},
     {"designCredit", "Design: the Korvane project"},
     {"developmentCredit", "Development: the Korvane developers"},
     {"innovationCredit", "Built on Qt, CLI11 and FluidSynth"},
-    {"contactLabel", "Contact: korvane@example.org"},
+    {"licenceLabel", "Licence: see the LICENSE file"},
+    {"commandLineLabel", "Command line: korvane-cli --help"},
 }};
 
 } // namespace

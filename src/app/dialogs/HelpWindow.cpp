@@ -17,11 +17,14 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+
+#include "app/dialogs/ScreenFit.h"
 
 #include <utility>
 
@@ -57,6 +60,8 @@ CHelpWindow::CHelpWindow(const QString& collectionFile, QWidget* parent)
     setObjectName(QStringLiteral("helpWindow"));
     setWindowTitle(QStringLiteral("Korvane Help"));
     resize(900, 600);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     m_pEngine = new QHelpEngine(collectionFile, this);
     m_pEngine->setReadOnly(false);
@@ -151,6 +156,8 @@ void CHelpWindow::ShowTab(Tab tab) {
         m_pEngine->searchEngine()->queryWidget()->setFocus();
     else if (tab == Tab::Index)
         m_pIndexFilter->setFocus();
+    if (!isVisible())
+        FitToScreen(*this, parentWidget());
     show();
     raise();
     activateWindow();
@@ -166,6 +173,18 @@ QUrl CHelpWindow::GetCurrentPage() const {
 
 void CHelpWindow::ShowPage(const QUrl& page) {
     m_pBrowser->setSource(page);
+}
+
+void CHelpWindow::ShowNamedPage(const QString& fileName) {
+    const QList<QUrl> pages = m_pEngine->files(m_pEngine->registeredDocumentations().value(0),
+                                               QString(), QStringLiteral("html"));
+    for (const QUrl& page : pages) {
+        if (page.path().endsWith(QLatin1Char('/') + fileName)) {
+            ShowPage(page);
+            break;
+        }
+    }
+    ShowTab(Tab::Contents);
 }
 
 void CHelpWindow::Search(const QString& typed) {

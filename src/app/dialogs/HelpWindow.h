@@ -31,6 +31,8 @@ public:
     QHelpEngine& GetEngine() { return *m_pEngine; }
     QUrl GetCurrentPage() const;
     void ShowPage(const QUrl& page);
+    // Shows the window on the page of that file name (such as "voices.html").
+    void ShowNamedPage(const QString& fileName);
     // Runs a full-text search for the words typed, as the search tab's button does. While the
     // window's own indexing runs, the search waits for it: an index half built finds nothing.
     void Search(const QString& typed);

@@ -85,6 +85,8 @@ CPropertiesDlg::ColumnBoxes CPropertiesDlg::MakeColumn(const char* prefix,
         auto* box = new CMdcText(this);
         box->setObjectName(QString::fromLatin1(prefix) + QString::fromLatin1(kRows[row].name));
         box->SetText(*texts[row]);
+        // A long text opens at its start, not scrolled to its end.
+        box->setCursorPosition(0);
         if (!kRows[row].editable) {
             // Shown only: drawn on the dialog's colour and left out of the tab order.
             box->setReadOnly(true);
@@ -102,6 +104,12 @@ CPropertiesDlg::ColumnBoxes CPropertiesDlg::MakeColumn(const char* prefix,
 PropertiesColumn CPropertiesDlg::ReadColumn(const ColumnBoxes& boxes) {
     return {boxes[0]->GetText(), boxes[1]->GetText(), boxes[2]->GetText(), boxes[3]->GetText(),
             boxes[4]->GetText(), boxes[5]->GetText(), boxes[6]->GetText()};
+}
+
+void CPropertiesDlg::SelectTempo(bool destination) {
+    CMdcText* tempo = (destination ? m_destination : m_source)[3];
+    tempo->setFocus();
+    tempo->selectAll();
 }
 
 PropertiesForm CPropertiesDlg::GetForm() const {

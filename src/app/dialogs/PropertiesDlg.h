@@ -20,6 +20,8 @@ public:
     explicit CPropertiesDlg(const PropertiesForm& form, QWidget* parent = nullptr);
 
     PropertiesForm GetForm() const;
+    // Gives the tempo box of one column the focus, its text selected (a refused tempo).
+    void SelectTempo(bool destination);
 
 private:
     using ColumnBoxes = std::array<CMdcText*, 7>;

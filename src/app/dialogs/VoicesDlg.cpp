@@ -2,6 +2,7 @@
 
 #include "app/controls/MdcText.h"
 #include "app/dialogs/DialogLabel.h"
+#include "app/dialogs/ScreenFit.h"
 
 #include <QCheckBox>
 #include <QCompleter>
@@ -10,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStringList>
@@ -22,6 +24,17 @@ namespace {
 constexpr Colour kCaptionText{255, 255, 128};
 constexpr Colour kCaptionBack{53, 106, 106};
 const char* const kDiffers = "(differs between sections)";
+
+// A scroll area that asks for room for the whole grid; only a screen too small for it makes it
+// scroll.
+class CGridScroller : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+    }
+};
 
 VoiceSetting MixerSetting(int control) {
     return VoiceSetting(int(VoiceSetting::Volume) + control);
@@ -149,13 +162,23 @@ CVoicesDlg::CVoicesDlg(VoicesForm form, QWidget* parent)
     side->addStretch();
     side->addWidget(buttons);
 
+    // The grid scrolls where the screen is too small for it, so that OK and Cancel stay on it.
+    auto* scroller = new CGridScroller(this);
+    scroller->setObjectName(QStringLiteral("voicesScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(panel);
+    scroller->setMinimumSize(panel->minimumSizeHint().boundedTo(QSize(320, 200)));
     auto* left = new QVBoxLayout;
-    left->addWidget(panel);
+    left->addWidget(scroller);
     left->addWidget(m_pGeneralMidi);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
     layout->addLayout(side);
     Render();
+    // As large as the grid wants, within the screen it opens on.
+    resize(sizeHint());
+    FitToScreen(*this, parent);
 }
 
 void CVoicesDlg::ChooseVoice(int part, const QString& text) {

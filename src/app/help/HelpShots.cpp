@@ -128,6 +128,9 @@ QByteArray SampleStyle() {
 }
 
 bool Save(QWidget& widget, const QString& path) {
+    // The whole dialog, as a screen large enough for it shows it.
+    widget.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    widget.resize(widget.sizeHint().expandedTo(widget.size()));
     widget.show();
     QApplication::processEvents();
     if (!widget.grab().save(path)) {

@@ -26,6 +26,12 @@ std::optional<std::string> RunDialog(QFileDialog& dialog) {
 
 } // namespace
 
+QString CStyleFileTypes::type(const QFileInfo& info) const {
+    if (info.isFile() && info.suffix().compare(QLatin1String("sty"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Style File");
+    return QFileIconProvider::type(info);
+}
+
 CSaveFileDialog::CSaveFileDialog(QWidget* owner, const QString& folder)
     : QFileDialog(owner, QStringLiteral("Save As"), folder) {
     setAcceptMode(QFileDialog::AcceptSave);
@@ -76,6 +82,7 @@ std::optional<std::string> CQtFileDialogs::GetOpenFileName(const std::string& fo
     // The descriptions already name their patterns; Qt would add them a second time.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtNameFilters(filters));
+    dialog.setIconProvider(&m_types);
     return RunDialog(dialog);
 }
 
@@ -84,6 +91,7 @@ std::optional<std::string> CQtFileDialogs::GetSaveFileName(const std::string& fo
                                                            const std::vector<FileFilter>& filters) {
     CSaveFileDialog dialog(m_pOwner, FromBytes(folder));
     dialog.setNameFilters(QtNameFilters(filters));
+    dialog.setIconProvider(&m_types);
     if (!initialName.empty()) {
         dialog.selectFile(FromBytes(initialName));
     }

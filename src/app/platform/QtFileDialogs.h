@@ -3,6 +3,7 @@
 #include "platform/FileDialogs.h"
 
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QStringList>
 
 namespace korvane {
@@ -17,6 +18,13 @@ public:
     CSaveFileDialog(QWidget* owner, const QString& folder);
 
     void accept() override;
+};
+
+// The file dialogs' Type column in Korvane's words: a ".sty" file is a "Style File" (as the
+// filter says), whatever type the desktop has installed for the extension ("TeX document").
+class CStyleFileTypes : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override;
 };
 
 // Open and save dialogs as Qt's QFileDialog, owned by the window given at construction.
@@ -36,6 +44,7 @@ public:
 
 private:
     QWidget* m_pOwner;
+    CStyleFileTypes m_types;
 };
 
 } // namespace korvane

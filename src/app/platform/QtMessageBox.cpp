@@ -40,6 +40,9 @@ std::unique_ptr<QMessageBox> CQtMessageBox::MakeBox(QWidget* owner, const std::s
                                              qtButtons, owner);
     // Texts name files and sections; they are shown as written, never as markup.
     box->setTextFormat(Qt::PlainText);
+    // Every question discards, overwrites or starts a long run: Enter answers No.
+    if (buttons == MessageButtons::YesNo)
+        box->setDefaultButton(QMessageBox::No);
     return box;
 }
 

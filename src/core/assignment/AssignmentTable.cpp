@@ -24,8 +24,12 @@ bool CAssignmentTable::HasAssignments() const {
     return std::any_of(m_slots.begin(), m_slots.end(), [](const auto& s) { return s.assigned; });
 }
 
+bool CAssignmentTable::HasUnsavedWork() const {
+    return HasAssignments() || m_workEdited;
+}
+
 bool CAssignmentTable::ConfirmEnd() {
-    return !HasAssignments() ||
+    return !HasUnsavedWork() ||
            m_messages.Show("Discard the assignments made so far?", "Alert...",
                            MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
@@ -46,14 +50,16 @@ SectionLayout CAssignmentTable::GetShownLayout() const {
 void CAssignmentTable::ApplyPlan(const ConversionPlan& plan) {
     if (plan.steps.empty())
         return;
-    korvane::ApplyPlan(m_document, plan, m_slots);
-    // The table looks as if the pairs had been clicked: the last step's source stays selected.
-    if (m_selectedSource >= 0)
-        m_source[m_selectedSource].textColour = colours::kSourcePlain;
-    m_selectedSource = plan.steps.back().row;
-    m_source[m_selectedSource].textColour = colours::kSourceSelected;
-    for (const PlanStep& step : plan.steps)
-        ShowAssigned(step.slot);
+    AsOneStep([&] {
+        korvane::ApplyPlan(m_document, plan, m_slots);
+        // The table looks as if the pairs had been clicked: the last step's source stays selected.
+        if (m_selectedSource >= 0)
+            m_source[m_selectedSource].textColour = colours::kSourcePlain;
+        m_selectedSource = plan.steps.back().row;
+        m_source[m_selectedSource].textColour = colours::kSourceSelected;
+        for (const PlanStep& step : plan.steps)
+            ShowAssigned(step.slot);
+    });
 }
 
 void CAssignmentTable::AssignByName() {
@@ -61,6 +67,117 @@ void CAssignmentTable::AssignByName() {
     // Slots assigned from earlier files keep their sections.
     std::erase_if(plan.steps, [&](const PlanStep& step) { return m_slots[step.slot].assigned; });
     ApplyPlan(plan);
+}
+
+CAssignmentTable::Snapshot CAssignmentTable::TakeSnapshot() const {
+    return {m_document.TakeSnapshot(),
+            m_source,
+            m_destination,
+            m_assignment,
+            m_fileNameLabel,
+            m_auditionColour,
+            m_playEnabled,
+            m_buttons,
+            m_selectedModel,
+            m_selectedSource,
+            m_slots,
+            m_sourceFileName,
+            m_workEdited};
+}
+
+void CAssignmentTable::RestoreSnapshot(Snapshot snapshot) {
+    m_document.RestoreSnapshot(snapshot.document);
+    m_source = snapshot.source;
+    m_destination = snapshot.destination;
+    m_assignment = snapshot.assignment;
+    m_fileNameLabel = snapshot.fileNameLabel;
+    m_auditionColour = snapshot.auditionColour;
+    m_buttons = snapshot.buttons;
+    m_selectedModel = snapshot.selectedModel;
+    m_selectedSource = snapshot.selectedSource;
+    m_slots = snapshot.slots;
+    m_sourceFileName = snapshot.sourceFileName;
+    m_workEdited = snapshot.workEdited;
+    // What plays was written from the work before; a work that can no longer play stops it.
+    m_playEnabled = snapshot.playEnabled;
+    if (!m_playEnabled && onStopAudition)
+        onStopAudition();
+}
+
+template <typename Change> void CAssignmentTable::AsOneStep(Change&& change) {
+    if (m_stepDepth > 0) {
+        change();
+        return;
+    }
+    Snapshot before = TakeSnapshot();
+    ++m_stepDepth;
+    try {
+        change();
+    } catch (...) {
+        --m_stepDepth;
+        throw;
+    }
+    --m_stepDepth;
+    const bool changed = !before.document.SameWork(m_document.TakeSnapshot()) ||
+                         before.slots != m_slots || before.workEdited != m_workEdited;
+    if (changed)
+        m_history.Record(std::move(before));
+}
+
+void CAssignmentTable::Undo() {
+    if (CanUndo())
+        RestoreSnapshot(m_history.Undo(TakeSnapshot()));
+}
+
+void CAssignmentTable::Redo() {
+    if (CanRedo())
+        RestoreSnapshot(m_history.Redo(TakeSnapshot()));
+}
+
+CAssignmentTable::PropertiesRefusal CAssignmentTable::ApplyProperties(const PropertiesForm& shown,
+                                                                      const PropertiesForm& typed) {
+    bool applied = false;
+    AsOneStep([&] {
+        const CStyleDocument::Snapshot before = m_document.TakeSnapshot();
+        applied = ApplyPropertiesForm(m_document, shown, typed, m_messages);
+        if (!before.SameWork(m_document.TakeSnapshot()))
+            m_workEdited = true;
+    });
+    if (applied)
+        return PropertiesRefusal::None;
+    // The source column is checked first, as the form is applied.
+    const bool sourceRefused = typed.source.tempo != shown.source.tempo &&
+                               !typed.source.tempo.empty() &&
+                               !CStyleProperties::IsStorableTempoText(typed.source.tempo);
+    return sourceRefused ? PropertiesRefusal::SourceTempo : PropertiesRefusal::DestinationTempo;
+}
+
+void CAssignmentTable::ApplyVoiceChanges(const VoiceChanges& changes) {
+    AsOneStep([&] {
+        if (changes == m_document.GetVoiceChanges())
+            return;
+        m_document.SetVoiceChanges(changes);
+        m_workEdited = true;
+    });
+}
+
+void CAssignmentTable::FinishSave(const std::string& path) {
+    int sections = 0;
+    for (const AssignmentSlot& slot : m_slots)
+        sections += slot.assigned ? 1 : 0;
+    const auto& names = ModelNames();
+    const bool known = m_selectedModel >= 0 && m_selectedModel < int(names.size());
+    m_statusText = "Saved " + path + " (" + std::to_string(sections) +
+                   (sections == 1 ? " section" : " sections") +
+                   (known ? " for " + names[m_selectedModel] : std::string()) + ")";
+    ClearWork();
+    m_history.Forget();
+}
+
+void CAssignmentTable::ReportOpened(const std::string& path) {
+    const std::size_t sections = m_document.GetSections().size();
+    m_statusText = "Opened " + path + " (" + std::to_string(sections) +
+                   (sections == 1 ? " section)" : " sections)");
 }
 
 void CAssignmentTable::SelectModel(int modelIndex) {
@@ -86,6 +203,10 @@ void CAssignmentTable::ClickSource(int row) {
 }
 
 void CAssignmentTable::ClickDestination(int slot) {
+    AsOneStep([&] { ClickDestinationStep(slot); });
+}
+
+void CAssignmentTable::ClickDestinationStep(int slot) {
     if (!m_document.HasSectionList()) {
         m_messages.Show(kOpenFirst, "Alert...", MessageIcon::Exclamation, MessageButtons::Ok);
         return;
@@ -142,10 +263,12 @@ void CAssignmentTable::CopyAll() {
         return;
     }
     const int rows = std::min<int>(kSlotCount, int(m_document.GetSections().size()));
-    for (int row = 0; row < rows; ++row) {
-        ClickSource(row);
-        ClickDestination(row);
-    }
+    AsOneStep([&] {
+        for (int row = 0; row < rows; ++row) {
+            ClickSource(row);
+            ClickDestination(row);
+        }
+    });
 }
 
 bool CAssignmentTable::ColumnsMatch() const {
@@ -157,13 +280,15 @@ bool CAssignmentTable::ColumnsMatch() const {
 }
 
 void CAssignmentTable::RequestModelChange(int modelIndex) {
-    m_selectedModel = modelIndex;
+    if (modelIndex == m_selectedModel)
+        return;
     if (HasAssignments()) {
-        // The selector keeps the new model; the next Clear shows its layout.
+        // The selector goes back to the model whose layout the slots hold.
         m_messages.Show("You have made assignments. You should save or\nclear your work before "
                         "changing PSR models.",
                         "Alert", MessageIcon::None, MessageButtons::Ok);
     } else {
+        m_selectedModel = modelIndex;
         ShowLayout();
     }
     SetButton(SwitchedButton::CopyAll, ColumnsMatch());
@@ -179,10 +304,12 @@ void CAssignmentTable::ShowLayout() {
         m_destination[slot].caption = layout[slot];
 }
 
-void CAssignmentTable::ResetSourceColumn() {
+void CAssignmentTable::ResetSourceColumn(bool stopAudition) {
     for (auto& label : m_source)
         label = {"", colours::kSourcePlain};
     m_selectedSource = -1;
+    if (!stopAudition)
+        return;
     m_auditionColour = colours::kAuditionPlain;
     m_playEnabled = false;
     if (onStopAudition)
@@ -190,6 +317,10 @@ void CAssignmentTable::ResetSourceColumn() {
 }
 
 void CAssignmentTable::Clear() {
+    AsOneStep([&] { ClearWork(); });
+}
+
+void CAssignmentTable::ClearWork() {
     ResetSourceColumn();
     ShowLayout();
     for (auto& label : m_assignment)
@@ -199,16 +330,19 @@ void CAssignmentTable::Clear() {
     m_selectedSource = -1;
     m_fileNameLabel.clear();
     m_buttons.fill(false);
+    m_workEdited = false;
 }
 
 void CAssignmentTable::PrepareForOpen(const std::string& fileName) {
+    m_history.Forget();
     m_document.StartNextFile();
     m_sourceFileName = fileName;
     m_fileNameLabel = fileName;
 }
 
 void CAssignmentTable::DropFailedOpen() {
-    ResetSourceColumn();
+    // The assignments of earlier files stay, and so does their audition.
+    ResetSourceColumn(false);
     m_fileNameLabel.clear();
     m_document.PruneSourceSections();
     SetButton(SwitchedButton::CopyAll, false);

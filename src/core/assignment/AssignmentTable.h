@@ -2,8 +2,10 @@
 
 #include "assignment/Colours.h"
 #include "assignment/ConversionEngine.h"
+#include "assignment/UndoHistory.h"
 #include "platform/MessageBox.h"
 #include "style/AssignmentSlot.h"
+#include "style/PropertiesForm.h"
 #include "style/StyleDocument.h"
 
 #include <array>
@@ -78,9 +80,36 @@ public:
     // selector keeps the new entry), else the new layout is shown; Copy All follows the columns.
     void RequestModelChange(int modelIndex);
     void Clear();
-    // Ending the program (Exit, the close box, Escape, Enter): with slots assigned and not yet
-    // saved (Save clears them), asks whether to discard them. Returns whether the program may end.
+    // Ending the program (Exit, the close box, Escape, Enter): with unsaved work (slots assigned,
+    // or Properties or Voices changed; Save clears them all), asks whether to discard it. Returns
+    // whether the program may end.
     bool ConfirmEnd();
+    bool HasUnsavedWork() const;
+
+    // --- the history of the work -------------------------------------------------------------
+    // Every change of the work is one step: a destination click that assigns or frees, Copy All,
+    // Assign by Name, a plan (pattern replay), Clear, Properties OK, Voices OK. Undo takes the
+    // whole work back to before the step: slots, sections and their slots, properties, voices,
+    // the columns. Opening a file and saving cut the history: the document they leave is not the
+    // one the earlier steps were taken on.
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return m_history.CanUndo(); }
+    bool CanRedo() const { return m_history.CanRedo(); }
+    // Properties OK as one step. A tempo box the style cannot hold is refused with a message and
+    // nothing is applied; the dialog then opens again on that box with every edit kept.
+    enum class PropertiesRefusal { None, SourceTempo, DestinationTempo };
+    PropertiesRefusal ApplyProperties(const PropertiesForm& shown, const PropertiesForm& typed);
+    // Voices OK as one step.
+    void ApplyVoiceChanges(const VoiceChanges& changes);
+
+    // --- what the status bar says --------------------------------------------------------------
+    const std::string& GetStatusText() const { return m_statusText; }
+    // After a successful write to path: says where it went, then clears the work for the next
+    // conversion (not a step of the history).
+    void FinishSave(const std::string& path);
+    // After Open read path: says what it read.
+    void ReportOpened(const std::string& path);
     // Writes the selected model's layout into the destination column, all labels plain.
     void ShowLayout();
     // Button state on, for commands that switch buttons themselves (Auto Convert).
@@ -99,7 +128,31 @@ public:
     std::function<void()> onStopAudition;
 
 private:
-    void ResetSourceColumn();
+    // Everything the table holds, as it stood before or after a step.
+    struct Snapshot {
+        CStyleDocument::Snapshot document;
+        std::array<LabelState, kSlotCount> source;
+        std::array<LabelState, kSlotCount> destination;
+        std::array<LabelState, kSlotCount> assignment;
+        std::string fileNameLabel;
+        Colour auditionColour;
+        bool playEnabled = false;
+        std::array<bool, kSwitchedButtonCount> buttons{};
+        int selectedModel = -1;
+        int selectedSource = -1;
+        AssignmentSlots slots;
+        std::string sourceFileName;
+        bool workEdited = false;
+    };
+    Snapshot TakeSnapshot() const;
+    void RestoreSnapshot(Snapshot snapshot);
+    // Runs change as one step of the history, recorded when it changed the work; steps run inside
+    // another (Copy All's clicks) belong to it.
+    template <typename Change> void AsOneStep(Change&& change);
+    void ClickDestinationStep(int slot);
+    void ClearWork();
+    // The source column emptied; with stopAudition also the audition switched off.
+    void ResetSourceColumn(bool stopAudition = true);
     // The assigned slot's labels, buttons and Play, as an assignment leaves them.
     void ShowAssigned(int slot);
     void SetButton(SwitchedButton button, bool on) { m_buttons.at(int(button)) = on; }
@@ -117,6 +170,10 @@ private:
     int m_selectedSource = -1;
     AssignmentSlots m_slots;
     std::string m_sourceFileName;
+    bool m_workEdited = false; // Properties or Voices changed since the last Clear
+    std::string m_statusText;
+    CUndoHistory<Snapshot> m_history;
+    int m_stepDepth = 0;
 };
 
 } // namespace korvane

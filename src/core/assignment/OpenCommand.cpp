@@ -28,6 +28,7 @@ ReadResult OpenStyleFile(CAssignmentTable& table, CSettings& settings, const std
         return result;
     }
     table.ShowOpenedSections();
+    table.ReportOpened(path);
     return ReadResult::Ok;
 }
 

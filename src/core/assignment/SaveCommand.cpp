@@ -82,7 +82,7 @@ void RunSaveCommand(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
             result = WriteWork(table, path);
         }
         if (result == WriteResult::Ok)
-            table.Clear();
+            table.FinishSave(path);
         return; // a failed write has been reported and leaves the work as it was
     }
 }

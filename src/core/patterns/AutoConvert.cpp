@@ -27,7 +27,7 @@ void RunAutoConvert(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
         return;
     }
 
-    settings.styleFolder = settings.conversionSourceFolder;
+    settings.styleFolder = ConversionFolderShown(settings.conversionSourceFolder);
     RunOpenCommand(table, settings, dialogs);
     settings.conversionSourceFolder = settings.styleFolder;
     if (!table.GetDocument().HasSectionList())
@@ -38,7 +38,7 @@ void RunAutoConvert(CAssignmentTable& table, CSettings& settings, IFileDialogs& 
          {SwitchedButton::Clear, SwitchedButton::Save, SwitchedButton::Properties})
         table.SwitchButtonOn(button);
 
-    settings.saveFolder = settings.conversionTargetFolder;
+    settings.saveFolder = ConversionFolderShown(settings.conversionTargetFolder);
     RunSaveCommand(table, settings, dialogs);
     settings.conversionTargetFolder = settings.saveFolder;
 }

@@ -113,9 +113,13 @@ std::optional<ConversionPattern> ReadPatternFile(const std::string& path, IMessa
     return settings.pattern;
 }
 
+std::string ConversionFolderShown(const std::string& folder) {
+    return folder == "none" ? std::string() : folder;
+}
+
 ConversionFolders ProposedConversionFolders(const CSettings& settings) {
     auto orDefault = [&](const std::string& folder) {
-        return folder.empty() ? settings.defaultStyleLocation : folder;
+        return folder.empty() ? settings.defaultStyleLocation : ConversionFolderShown(folder);
     };
     return {orDefault(settings.conversionSourceFolder), orDefault(settings.conversionTargetFolder)};
 }

@@ -63,8 +63,12 @@ struct ConversionFolders {
     std::string to;
 };
 
+// A conversion folder as a dialog shows it or starts in: a folder never set (the key's "none")
+// is nothing.
+std::string ConversionFolderShown(const std::string& folder);
+
 // The folders the dialog proposes: each conversion folder, or the default style location when it
-// is empty.
+// is empty; one never set is shown empty.
 ConversionFolders ProposedConversionFolders(const CSettings& settings);
 
 // Browse: the folder browser with the title, starting in folder; a confirmed, non-empty path

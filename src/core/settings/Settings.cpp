@@ -115,7 +115,7 @@ void ReadSettingsFile(CSettings& settings, const std::string& path,
     settings.defaultModel = static_cast<int>(
         LeadingInteger(ReadKey(file, "PSR Model", "model", "0", kNumberCharacters)));
     settings.recentListSize = static_cast<int>(
-        LeadingInteger(ReadKey(file, "Most Recently Used", "size", "0", kNumberCharacters)));
+        LeadingInteger(ReadKey(file, "Most Recently Used", "size", "8", kNumberCharacters)));
 
     settings.pattern = {};
     settings.patternLoaded = false;

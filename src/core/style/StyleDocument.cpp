@@ -30,7 +30,7 @@ const std::vector<CStyleSection*>& CStyleDocument::GetSections() const {
 }
 
 CStyleSection& CStyleDocument::AppendSection(const std::string& name) {
-    auto section = std::make_unique<CStyleSection>();
+    auto section = std::make_shared<CStyleSection>();
     section->SetName(name);
     section->CreateData();
     CStyleSection& added = *section;
@@ -132,6 +132,57 @@ void CStyleDocument::Release() {
     m_pDestinationProperties.reset();
     m_conversionReport.reset();
     m_voiceChanges = {};
+}
+
+bool CStyleDocument::Snapshot::SameWork(const Snapshot& other) const {
+    return sourceProperties == other.sourceProperties &&
+           destinationProperties == other.destinationProperties && sections == other.sections &&
+           destinations == other.destinations && sectionList == other.sectionList &&
+           csegList == other.csegList && assigned == other.assigned &&
+           voiceChanges == other.voiceChanges;
+}
+
+CStyleDocument::Snapshot CStyleDocument::TakeSnapshot() const {
+    Snapshot snapshot;
+    if (m_pSourceProperties)
+        snapshot.sourceProperties = *m_pSourceProperties;
+    if (m_pDestinationProperties)
+        snapshot.destinationProperties = *m_pDestinationProperties;
+    snapshot.sections = m_sections;
+    for (const auto& section : m_sections)
+        snapshot.destinations.push_back(section->GetDestinations());
+    snapshot.sectionList = m_sectionList;
+    snapshot.csegList = m_csegList;
+    snapshot.assigned = m_assigned;
+    snapshot.conversionReport = m_conversionReport;
+    snapshot.voiceChanges = m_voiceChanges;
+    return snapshot;
+}
+
+void CStyleDocument::RestoreSnapshot(const Snapshot& snapshot) {
+    auto restore = [](const std::optional<CStyleProperties>& from) {
+        return from ? std::make_unique<CStyleProperties>(*from) : nullptr;
+    };
+    m_pSourceProperties = restore(snapshot.sourceProperties);
+    m_pDestinationProperties = restore(snapshot.destinationProperties);
+    m_sections = snapshot.sections;
+    for (std::size_t i = 0; i < m_sections.size(); ++i) {
+        CStyleSection& section = *m_sections[i];
+        while (section.IsAssigned())
+            section.RemoveDestination(section.GetDestinations().front());
+        for (std::uint32_t slot : snapshot.destinations[i])
+            section.AddDestination(slot);
+    }
+    m_sectionList = snapshot.sectionList;
+    m_csegList = snapshot.csegList;
+    m_csegView.clear();
+    if (m_csegList) {
+        for (const auto& record : *m_csegList)
+            m_csegView.push_back(record.get());
+    }
+    m_assigned = snapshot.assigned;
+    m_conversionReport = snapshot.conversionReport;
+    m_voiceChanges = snapshot.voiceChanges;
 }
 
 void CStyleDocument::ReleaseSection(const CStyleSection* section) {

@@ -100,14 +100,36 @@ public:
     // Sections alive in the document, each counted once (for tests of the lifetimes).
     std::size_t GetLiveSectionCount() const { return m_sections.size(); }
 
+    // --- the work as it stood, for undo --------------------------------------------------------
+    // Sections and records are shared with the document rather than copied: their names and
+    // bytes never change once read, so a snapshot costs a few pointers and the properties, and
+    // keeps alive what the document has since released.
+    struct Snapshot {
+        std::optional<CStyleProperties> sourceProperties;
+        std::optional<CStyleProperties> destinationProperties;
+        std::vector<std::shared_ptr<CStyleSection>> sections;
+        std::vector<std::vector<std::uint32_t>> destinations; // of each of sections
+        std::optional<std::vector<CStyleSection*>> sectionList;
+        std::optional<std::vector<std::shared_ptr<CCsegRecord>>> csegList;
+        std::vector<CStyleSection*> assigned;
+        std::optional<CConversionReport> conversionReport;
+        VoiceChanges voiceChanges;
+        // The same work: properties, voices, sections and their slots; the conversion report
+        // follows the sections.
+        bool SameWork(const Snapshot& other) const;
+    };
+    Snapshot TakeSnapshot() const;
+    void RestoreSnapshot(const Snapshot& snapshot);
+
 private:
     void ReleaseSection(const CStyleSection* section);
 
     std::unique_ptr<CStyleProperties> m_pSourceProperties;
     std::unique_ptr<CStyleProperties> m_pDestinationProperties;
-    std::vector<std::unique_ptr<CStyleSection>> m_sections; // every live section, owned once
+    // Every live section, owned once by the document; an undo snapshot may hold it too.
+    std::vector<std::shared_ptr<CStyleSection>> m_sections;
     std::optional<std::vector<CStyleSection*>> m_sectionList;
-    std::optional<std::vector<std::unique_ptr<CCsegRecord>>> m_csegList;
+    std::optional<std::vector<std::shared_ptr<CCsegRecord>>> m_csegList;
     std::vector<const CCsegRecord*> m_csegView; // the records of m_csegList, for readers
     std::vector<CStyleSection*> m_assigned;
     std::optional<CConversionReport> m_conversionReport;

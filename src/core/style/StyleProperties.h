@@ -15,6 +15,7 @@ public:
     CStyleProperties() = default;
     CStyleProperties(const CStyleProperties&) = default;
     CStyleProperties& operator=(const CStyleProperties&) = default;
+    bool operator==(const CStyleProperties&) const = default;
 
     std::uint16_t m_format = 0;
     std::uint16_t m_trackCount = 0;

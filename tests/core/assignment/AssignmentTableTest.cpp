@@ -5,6 +5,7 @@
 
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
+#include "style/PropertiesForm.h"
 #include "style/StyleReader.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StyleBytes.h"
@@ -264,10 +265,10 @@ TEST_F(AssignmentTableTest, ModelChangeIsRefusedWhileSlotsAreAssigned) {
                             "before changing PSR models.",
                             "Alert", MessageIcon::None, MessageButtons::Ok}));
     EXPECT_EQ(table.GetDestinationLabel(15).caption, "Fill In DD"); // unchanged
-    EXPECT_EQ(table.GetSelectedModel(), ModelIndex("PSR-540"));
-    table.Clear();
-    EXPECT_EQ(table.GetDestinationLabel(3).caption, "Main B");
-    EXPECT_EQ(table.GetDestinationLabel(7).caption, "");
+    // The selector shows the model whose layout the slots hold.
+    EXPECT_EQ(table.GetSelectedModel(), ModelIndex("PSR-9000"));
+    table.RequestModelChange(ModelIndex("PSR-9000")); // the model in use: no change, no message
+    EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 TEST_F(AssignmentTableTest, ModelChangeWithOnlyASourceSelectedRedrawsTheColumn) {
@@ -334,6 +335,79 @@ TEST_F(AssignmentTableTest, EndingAsksOnlyWhileSlotsAreAssigned) {
     EXPECT_EQ(messages.shown,
               (std::vector(2, ShownMessage{"Discard the assignments made so far?", "Alert...",
                                            MessageIcon::Question, MessageButtons::YesNo})));
+}
+
+// Each step of the work is undone and redone whole; clicks that change nothing are no step.
+TEST_F(AssignmentTableTest, UndoAndRedoWalkTheStepsOfTheWork) {
+    Open({"SInt", "Main A", "Main B"});
+    table.ClickDestination(2); // "No input section selected.": no step
+    EXPECT_FALSE(table.CanUndo());
+    table.AssignPair(1, 1);
+    table.AssignPair(2, 1); // Main B replaces Main A
+    table.Clear();
+    EXPECT_FALSE(table.GetDocument().HasSectionList());
+
+    table.Undo(); // before Clear: the file and Main B in slot 1
+    EXPECT_EQ(table.GetSourceLabel(2).caption, "Main B");
+    EXPECT_EQ(table.GetDocument().GetLiveSectionCount(), 3u);
+    EXPECT_EQ(table.GetSlots()[1], (AssignmentSlot{true, "Main B", "Main A"}));
+    EXPECT_EQ(table.GetAssignmentLabel(1).caption, "a.sty Main B");
+    table.Undo(); // before the replacement
+    EXPECT_EQ(table.GetSlots()[1], (AssignmentSlot{true, "Main A", "Main A"}));
+    EXPECT_EQ(Section("Main A")->GetDestinations(), std::vector<std::uint32_t>{1});
+    EXPECT_TRUE(Section("Main B")->GetDestinations().empty());
+    EXPECT_EQ(table.GetDocument().GetAssignedSections(),
+              std::vector<CStyleSection*>{Section("Main A")});
+    table.Undo();
+    EXPECT_FALSE(table.HasAssignments());
+    EXPECT_FALSE(table.CanUndo());
+
+    table.Redo();
+    table.Redo();
+    EXPECT_EQ(table.GetSlots()[1], (AssignmentSlot{true, "Main B", "Main A"}));
+    EXPECT_EQ(table.GetDocument().GetAssignedSections(),
+              std::vector<CStyleSection*>{Section("Main B")});
+    table.AssignPair(1, 1); // a new step forgets the Clear that could be redone
+    EXPECT_FALSE(table.CanRedo());
+}
+
+TEST_F(AssignmentTableTest, CopyAllIsOneStepAndOpenCutsTheHistory) {
+    Open({"SInt", "Main A", "Fill In AA"});
+    table.CopyAll();
+    table.Undo();
+    EXPECT_FALSE(table.HasAssignments());
+    table.Redo();
+    EXPECT_EQ(table.GetDocument().GetAssignedSections().size(), 3u);
+    Open({"Main B"}, "b.sty");
+    EXPECT_FALSE(table.CanUndo());
+}
+
+// Properties and Voices changes are steps and unsaved work; a refused tempo applies nothing.
+TEST_F(AssignmentTableTest, PropertiesAndVoicesChangesAreUndoneAndAskBeforeEnding) {
+    Open({"SInt"});
+    PropertiesForm shown = PropertiesFormFromDocument(table.GetDocument());
+    PropertiesForm typed = shown;
+    typed.source.copyright = "(C) Me";
+    typed.destination.tempo = "2";
+    EXPECT_EQ(table.ApplyProperties(shown, typed),
+              CAssignmentTable::PropertiesRefusal::DestinationTempo);
+    EXPECT_FALSE(table.CanUndo());
+    typed.destination.tempo = "";
+    EXPECT_EQ(table.ApplyProperties(shown, typed), CAssignmentTable::PropertiesRefusal::None);
+    EXPECT_EQ(table.GetDocument().GetSourceProperties()->GetCopyright(), "(C) Me");
+    messages.answers = {MessageAnswer::No};
+    EXPECT_FALSE(table.ConfirmEnd());
+    table.Undo();
+    EXPECT_EQ(table.GetDocument().GetSourceProperties()->GetCopyright(), "");
+    EXPECT_TRUE(table.ConfirmEnd());
+
+    VoiceChanges voices;
+    voices.generalMidiVoices = true;
+    table.ApplyVoiceChanges(voices);
+    EXPECT_TRUE(table.HasUnsavedWork());
+    table.Undo();
+    EXPECT_EQ(table.GetDocument().GetVoiceChanges(), VoiceChanges{});
+    EXPECT_FALSE(table.HasUnsavedWork());
 }
 
 } // namespace

@@ -63,6 +63,7 @@ TEST_F(OpenCommandTest, ChosenFileFillsTheSourceColumnAndMovesTheFolders) {
     EXPECT_TRUE(table.IsButtonOn(SwitchedButton::Voices));
     EXPECT_FALSE(table.IsButtonOn(SwitchedButton::Save));
     EXPECT_FALSE(table.IsButtonOn(SwitchedButton::StorePattern));
+    EXPECT_EQ(table.GetStatusText(), "Opened " + path + " (2 sections)");
 
     RunOpenCommand(table, settings, dialogs); // the next dialog starts in that folder
     EXPECT_EQ(dialogs.opened.back().folder, folder.File("styles"));
@@ -121,6 +122,7 @@ TEST_F(OpenCommandTest, FailedReadEmptiesTheColumnAndKeepsEarlierAssignments) {
         EXPECT_TRUE(table.GetSlots()[1].assigned) << c.name;
         EXPECT_EQ(table.GetAssignmentLabel(1).caption, "good.sty Main A") << c.name;
         EXPECT_TRUE(table.IsButtonOn(SwitchedButton::Save)) << c.name;
+        EXPECT_TRUE(table.IsPlayEnabled()) << c.name; // the earlier assignment still plays
         messages.shown.clear();
         table.ClickSource(1);
         ASSERT_EQ(messages.shown.size(), 1u);

@@ -76,6 +76,9 @@ TEST_F(SaveCommandTest, NameWithoutExtensionGetsSty) {
     EXPECT_EQ(SectionNamesOfFile(folder.File("mystyle.sty")), std::vector<std::string>{"Main A"});
     EXPECT_TRUE(messages.shown.empty());
     ExpectWorkCleared();
+    EXPECT_EQ(table.GetStatusText(),
+              "Saved " + folder.File("mystyle.sty") + " (1 section for PSR-9000)");
+    EXPECT_FALSE(table.CanUndo()); // what is saved is not undone
 }
 
 TEST_F(SaveCommandTest, NameWithAnExtensionIsUsedAsChosen) {

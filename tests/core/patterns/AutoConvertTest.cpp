@@ -97,6 +97,9 @@ TEST_F(AutoConvertTest, CancellingOpenWithNothingOpenStops) {
     EXPECT_EQ(dialogs.opened.size(), 1u);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(settings.conversionSourceFolder, folder.File("in"));
+    settings.conversionSourceFolder = "none"; // never set: the dialog starts in no folder
+    Run();
+    EXPECT_EQ(dialogs.opened.back().folder, "");
 }
 
 TEST_F(AutoConvertTest, TheWholeFolderQuestionRunsTheFolderConversionOnlyOnYes) {

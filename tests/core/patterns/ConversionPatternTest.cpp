@@ -211,6 +211,8 @@ TEST_F(PatternTest, ConversionsProposeTheStyleLocationForEmptyFoldersAndOkWrites
     const ConversionFolders proposed = ProposedConversionFolders(settings);
     EXPECT_EQ(proposed.from, "/styles");
     EXPECT_EQ(proposed.to, "/out");
+    settings.conversionTargetFolder = "none"; // the key was never written
+    EXPECT_EQ(ProposedConversionFolders(settings).to, "");
 
     ConfirmConversions(settings, {"/in,1", "/out%d"}, true, false);
     EXPECT_EQ(settings.conversionSourceFolder, "/in,1");

@@ -37,7 +37,7 @@ TEST_F(PreferencesTest, DialogOpensOnTheCurrentValues) {
               (PreferencesValues{5, "/styles", "/tmp/a", "4", "synthesizer", "", ""}));
     Load("[Audition]\noutput=My Port\nsoundfont=/sf/x.sf2\n");
     EXPECT_EQ(PreferencesFromSettings(m_settings),
-              (PreferencesValues{0, m_folder.Path(), DefaultAuditionFolder(), "0", "My Port",
+              (PreferencesValues{0, m_folder.Path(), DefaultAuditionFolder(), "8", "My Port",
                                  "/sf/x.sf2", ""}));
 }
 
@@ -148,13 +148,13 @@ TEST_F(PreferencesTest, RecentFilesKeepTheNewestUpToTheSize) {
 }
 
 TEST_F(PreferencesTest, RecentListOfSizeZeroKeepsNothing) {
-    Load("[Recent File List]\nFile1=/kept.sty\n");
+    Load("[Most Recently Used]\nsize=0\n[Recent File List]\nFile1=/kept.sty\n");
     CRecentFiles recent;
     recent.Load(m_settings);
     EXPECT_TRUE(recent.GetFiles().empty());
     recent.Add(m_settings, "/x.sty");
     EXPECT_TRUE(recent.GetFiles().empty());
-    EXPECT_EQ(FileBytes(), "[Recent File List]\nFile1=/kept.sty\n");
+    EXPECT_EQ(FileBytes(), "[Most Recently Used]\nsize=0\n[Recent File List]\nFile1=/kept.sty\n");
     // A huge size keeps at most sixteen.
     m_settings.recentListSize = 999;
     EXPECT_EQ(CRecentFiles::Capacity(m_settings), 16);

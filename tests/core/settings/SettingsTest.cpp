@@ -46,7 +46,7 @@ void ExpectDefaults(const CSettings& settings, const std::string& startFolder) {
     EXPECT_EQ(settings.saveFolder, startFolder);
     EXPECT_EQ(settings.auditionFolder, DefaultAuditionFolder());
     EXPECT_EQ(settings.defaultModel, 0);
-    EXPECT_EQ(settings.recentListSize, 0);
+    EXPECT_EQ(settings.recentListSize, 8);
     EXPECT_EQ(settings.pattern, decltype(settings.pattern){});
     EXPECT_FALSE(settings.patternLoaded);
     EXPECT_EQ(settings.conversionSourceFolder, "none");

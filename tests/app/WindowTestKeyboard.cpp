@@ -1,0 +1,101 @@
+// The keyboard, dragging and the status bar, each wired to the table once; the dialogs' small
+// rules (default answers, file types, help pages, screen size).
+
+#include "WindowTestFixture.h"
+
+#include "app/dialogs/ScreenFit.h"
+#include "app/platform/QtFileDialogs.h"
+#include "app/platform/QtMessageBox.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStatusBar>
+
+namespace korvane::testing {
+namespace {
+
+using WindowKeyboard = WindowTest;
+
+// Down and Space pick a section, Tab goes over to its slot, Enter assigns; Ctrl+Z and Ctrl+Y.
+TEST_F(WindowKeyboard, ASectionIsAssignedUndoneAndRedoneWithKeysAlone) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A"}));
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window())); // shortcuts answer the active window
+    Source(0)->setFocus();
+    auto key = [](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(code), modifiers);
+    };
+    key(Qt::Key_Down);
+    key(Qt::Key_Space);
+    EXPECT_EQ(Window().GetAssignmentTable().GetSelectedSource(), 1);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Destination(1));
+    key(Qt::Key_Return);
+    EXPECT_EQ(Assignment(1)->GetCaption(), "pop.sty Main A");
+    EXPECT_TRUE(Window().isVisible()); // Enter on a slot is its click, not the window's OK
+    key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Assignment(1)->GetCaption(), "");
+    key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Assignment(1)->GetCaption(), "pop.sty Main A");
+}
+
+TEST_F(WindowKeyboard, ASectionDraggedOntoSlotsIsAssignedToEach) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A"}));
+    for (int slot : {1, 5}) {
+        QMimeData data;
+        data.setData("application/x-korvane-section", "1");
+        // As a drag does: the slot accepts it as it enters, then takes the drop.
+        QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Destination(slot), &enter);
+        QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Destination(slot), &drop);
+    }
+    EXPECT_EQ(Assignment(1)->GetCaption(), "pop.sty Main A");
+    EXPECT_EQ(Assignment(5)->GetCaption(), "pop.sty Main A");
+}
+
+TEST_F(WindowKeyboard, TheStatusBarSaysWhereSaveWrote) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A"}));
+    Assign(1, 1);
+    dialogs.choices.push_back(PathOf("out.sty"));
+    Click(Button("saveButton"));
+    EXPECT_EQ(Find<QStatusBar>("statusBar")->currentMessage().toStdString(),
+              "Saved " + PathOf("out.sty") + " (1 section for PSR-9000)");
+}
+
+TEST_F(WindowKeyboard, TheFileDialogsNameAStyleAStyleFile) {
+    WriteStyle("pop.sty", {"SInt"});
+    EXPECT_EQ(CStyleFileTypes().type(QFileInfo(QString::fromStdString(PathOf("pop.sty")))),
+              QString("Style File"));
+}
+
+TEST(HelpPages, F1InAMessageBoxOrFileDialogOpensThePageOfWhatItBelongsTo) {
+    QDialog properties;
+    properties.setObjectName("propertiesDialog");
+    QMessageBox refusal(QMessageBox::Warning, "Sorry...", "", QMessageBox::Ok, &properties);
+    QFileDialog save;
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    EXPECT_EQ(CMainDlg::HelpPageOf(&refusal), QString("properties.html"));
+    EXPECT_EQ(CMainDlg::HelpPageOf(&save), QString("assigning.html"));
+}
+
+TEST(QtMessageBox, QuestionsDefaultToNo) {
+    const auto box = CQtMessageBox::MakeBox(nullptr, "Discard?", "Alert...", MessageIcon::Question,
+                                            MessageButtons::YesNo);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+}
+
+TEST(ScreenFit, AWindowIsCappedToTheFreeAreaOfItsScreen) {
+    EXPECT_EQ(SizeOnScreen(QSize(1944, 900), QRect(0, 0, 1280, 990)), QSize(1280, 900));
+    EXPECT_EQ(SizeOnScreen(QSize(900, 1200), QRect(0, 30, 1280, 990)), QSize(900, 990));
+}
+
+} // namespace
+} // namespace korvane::testing
