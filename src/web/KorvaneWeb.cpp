@@ -8,6 +8,7 @@
 #include "assignment/SectionPictures.h"
 #include "audition/EventScheduler.h"
 #include "audition/MidiFile.h"
+#include "batch/FolderConversion.h"
 #include "platform/DisplayText.h"
 #include "style/Outcome.h"
 #include "style/SectionPicture.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <string>
 #include <vector>
@@ -292,46 +294,105 @@ val WebReadStyle(const val& array, const std::string& name) {
 // Reads, plans and builds a new style, as korvane-cli convert and batch do. options: model (a
 // name of the catalogue), rule ("byName", "copyAll" or "byNames"), pairs ([from, to] names for
 // byNames), resolution (0 keeps the source's), voices (as the session's setVoiceChanges).
-val WebConvert(const val& array, const std::string& name, const val& options) {
-    ByteArray input = BytesOf(array);
+namespace {
+
+struct WebConversion {
+    Outcome outcome;
+    ByteArray bytes;
+    int sections = 0;
+    val report = val::null(); // the SFF2 report
+};
+
+WebConversion ConvertBytes(ByteArray& input, const std::string& name, const val& options) {
     const std::string model = options["model"].as<std::string>();
     const std::string rule =
         options["rule"].isUndefined() ? "byName" : options["rule"].as<std::string>();
     const int resolution =
         options["resolution"].isUndefined() ? 0 : options["resolution"].as<int>();
-    Outcome outcome;
-    ByteArray bytes;
-    int sections = 0;
-    val report = val::null();
+    WebConversion converted;
     try {
         CStyleDocument document;
         document.StartNextFile();
-        outcome = ReadStyleBytes(input, name, document);
-        if (!outcome) {
-            report = ReportOf(document);
-            document.SetVoiceChanges(VoiceChangesOf(options["voices"]));
-            const SectionLayout& layout = LayoutOfModel(model);
-            const ConversionPlan plan =
-                rule == "copyAll"   ? PlanCopyAll(document, layout)
-                : rule == "byNames" ? PlanByNames(document, layout, PairsOf(options["pairs"]))
-                                    : PlanByName(document, layout);
-            const AssignmentSlots slots = ApplyPlan(document, plan);
-            sections = int(std::count_if(slots.begin(), slots.end(),
-                                         [](const auto& slot) { return slot.assigned; }));
-            if (sections == 0)
-                outcome = MakeOutcome(Failure::NoSectionMatches, name);
-            else
-                outcome =
-                    BuildPlannedStyle(document, slots, std::uint16_t(resolution), name, bytes);
-        }
+        converted.outcome = ReadStyleBytes(input, name, document);
+        if (converted.outcome)
+            return converted;
+        converted.report = ReportOf(document);
+        document.SetVoiceChanges(VoiceChangesOf(options["voices"]));
+        const SectionLayout& layout = LayoutOfModel(model);
+        const ConversionPlan plan = rule == "copyAll" ? PlanCopyAll(document, layout)
+                                    : rule == "byNames"
+                                        ? PlanByNames(document, layout, PairsOf(options["pairs"]))
+                                        : PlanByName(document, layout);
+        const AssignmentSlots slots = ApplyPlan(document, plan);
+        converted.sections = int(std::count_if(slots.begin(), slots.end(),
+                                               [](const auto& slot) { return slot.assigned; }));
+        converted.outcome = converted.sections == 0
+                                ? MakeOutcome(Failure::NoSectionMatches, name)
+                                : BuildPlannedStyle(document, slots, std::uint16_t(resolution),
+                                                    name, converted.bytes);
     } catch (const std::bad_alloc&) {
-        bytes.clear();
-        outcome = MakeOutcome(Failure::OutOfMemory, name);
+        converted.bytes.clear();
+        converted.outcome = MakeOutcome(Failure::OutOfMemory, name);
     }
-    val result = OutcomeOf(outcome);
-    result.set("bytes", outcome ? val::null() : ArrayOfBytes(bytes));
-    result.set("sections", sections);
-    result.set("report", report);
+    return converted;
+}
+
+} // namespace
+
+// Reads, plans and builds a new style, as korvane-cli convert does. options: model (a name of
+// the catalogue), rule ("byName", "copyAll" or "byNames"), pairs ([from, to] names for byNames),
+// resolution (0 keeps the source's), voices (as the session's setVoiceChanges).
+val WebConvert(const val& array, const std::string& name, const val& options) {
+    ByteArray input = BytesOf(array);
+    const WebConversion converted = ConvertBytes(input, name, options);
+    val result = OutcomeOf(converted.outcome);
+    result.set("bytes", converted.outcome ? val::null() : ArrayOfBytes(converted.bytes));
+    result.set("sections", converted.sections);
+    result.set("report", converted.report);
+    return result;
+}
+
+// Converts many styles as korvane-cli batch converts a folder: files is an array of
+// {name, bytes}; the style files among them (by extension) are converted in name order with
+// the options of convert. Returns each file's result ({name, bytes or null, text}) and the
+// summary as batch prints it.
+val WebConvertMany(const val& files, const val& options) {
+    struct Input {
+        std::string name;
+        val bytes;
+    };
+    std::vector<Input> inputs;
+    const int count = files["length"].as<int>();
+    for (int i = 0; i < count; ++i) {
+        const std::string name = files[i]["name"].as<std::string>();
+        if (IsStyleFileName(name))
+            inputs.push_back({name, files[i]["bytes"]});
+    }
+    std::stable_sort(inputs.begin(), inputs.end(),
+                     [](const Input& a, const Input& b) { return a.name < b.name; });
+    FolderConversionSummary summary;
+    summary.styleFiles = inputs.size();
+    val results = val::array();
+    for (const Input& input : inputs) {
+        ByteArray bytes = BytesOf(input.bytes);
+        const WebConversion converted = ConvertBytes(bytes, input.name, options);
+        FileReport report;
+        report.name = input.name;
+        report.outcome =
+            converted.outcome ? OutcomeOfFile(converted.outcome.failure) : FileOutcome::Converted;
+        report.failure = converted.outcome;
+        report.fromSff2 = !converted.report.isNull();
+        val result = val::object();
+        result.set("name", DisplayUtf8(input.name));
+        result.set("bytes", converted.outcome ? val::null() : ArrayOfBytes(converted.bytes));
+        result.set("text", FileReportText(report, DisplayUtf8));
+        results.call<void>("push", result);
+        summary.files.push_back(std::move(report));
+    }
+    val result = val::object();
+    result.set("files", results);
+    result.set("summary",
+               FolderSummaryText(summary, std::numeric_limits<std::size_t>::max(), DisplayUtf8));
     return result;
 }
 
@@ -603,6 +664,7 @@ EMSCRIPTEN_BINDINGS(korvane) {
     emscripten::function("parseVoice", &WebParseVoice);
     emscripten::function("readStyle", &WebReadStyle);
     emscripten::function("convert", &WebConvert);
+    emscripten::function("convertMany", &WebConvertMany);
     emscripten::class_<CWebSession>("Session")
         .constructor<>()
         .function("open", &CWebSession::Open)

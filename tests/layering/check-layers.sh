@@ -19,7 +19,7 @@ declare -A allowed=(
     [core/patterns]="platform style settings assignment"
     [core/batch]="platform style settings assignment patterns"
     [cli]="cli platform style settings assignment audition patterns batch"
-    [web]="platform style settings assignment patterns audition"
+    [web]="platform style settings assignment patterns audition batch"
 )
 
 for folder in "${!allowed[@]}"; do
