@@ -61,6 +61,7 @@ function render() {
         });
     }
     $('fileName').textContent = state.fileName;
+    $('report').textContent = state.report || '';
     $('keyboard').selectedIndex = state.model;
     for (const [button, key] of Object.entries(switched)) setButton($(button), state.buttons[key]);
     $('auditionLabel').style.color = rgb(state.auditionColour);
@@ -253,7 +254,7 @@ function loadScript(src) {
 async function newSynthesizer(rate) {
     const JSSynth = await loadSynthesizer();
     const synth = new JSSynth.Synthesizer();
-    synth.init(rate);
+    synth.init(rate, { midiBankSelect: 'xg' }); // as the desktop's synthesizer: styles select XG banks
     await synth.loadSFont(soundfont.slice(0));
     return synth;
 }
@@ -312,7 +313,9 @@ $('render').onclick = async () => {
     const made = styleScheduler();
     if (!made) return;
     const offline = await newSynthesizer(44100);
-    download(renderWav(offline, made), `${baseName()}-${modelName()}.wav`, 'audio/wav');
+    // libfluidsynth.js's own module tells how many voices still sound.
+    const voices = () => globalThis.Module._fluid_synth_get_active_voice_count(offline.getRawSynthesizer());
+    download(renderWav(offline, made, voices), `${baseName()}-${modelName()}.wav`, 'audio/wav');
     made.delete();
     offline.close();
 };

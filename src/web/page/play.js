@@ -153,28 +153,48 @@ export class SynthPlayer {
     stop() { this.pauseNode(); }
 }
 
-// Renders a scheduler's events offline into a 16-bit stereo 44.1 kHz WAV file: the style's length
-// and one second for the last notes to fade.
-export function renderWav(synth, scheduler) {
-    const rate = 44100, block = 1024;
-    const total = Math.ceil((scheduler.duration() + 1) * rate / block) * block;
+// Renders a scheduler's events offline into a 16-bit stereo 44.1 kHz WAV file, as --render does:
+// the events once, then the release until everything has fallen silent (at most two seconds),
+// cut after the last sound. activeVoices tells how many voices of the synthesizer still sound.
+export function renderWav(synth, scheduler, activeVoices = () => 0) {
+    const rate = 44100, block = 512, silent = 4;
     const left = new Float32Array(block), right = new Float32Array(block);
-    const wav = new DataView(new ArrayBuffer(44 + total * 4));
-    const text = (offset, value) => [...value].forEach((c, i) => wav.setUint8(offset + i, c.charCodeAt(0)));
-    text(0, 'RIFF'); wav.setUint32(4, 36 + total * 4, true); text(8, 'WAVE');
-    text(12, 'fmt '); wav.setUint32(16, 16, true); wav.setUint16(20, 1, true); wav.setUint16(22, 2, true);
-    wav.setUint32(24, rate, true); wav.setUint32(28, rate * 4, true); wav.setUint16(32, 4, true);
-    wav.setUint16(34, 16, true); text(36, 'data'); wav.setUint32(40, total * 4, true);
-    scheduler.rewind();
-    const sample = (value) => Math.max(-32768, Math.min(32767, Math.round(value * 32767)));
-    for (let frame = 0; frame < total; frame += block) {
+    const sample = (value) => Math.round(Math.max(-1, Math.min(32767 / 32768, value)) * 32768);
+    const blocks = [];
+    const renderBlock = (frame) => {
         for (const [, bytes] of scheduler.takeDue((frame + block) / rate)) sendToSynthesizer(synth, bytes);
         synth.render([left, right]);
+        const samples = new Int16Array(block * 2);
         for (let i = 0; i < block; ++i) {
-            wav.setInt16(44 + (frame + i) * 4, sample(left[i]), true);
-            wav.setInt16(46 + (frame + i) * 4, sample(right[i]), true);
+            samples[2 * i] = sample(left[i]);
+            samples[2 * i + 1] = sample(right[i]);
         }
+        blocks.push(samples);
+        return samples;
+    };
+    scheduler.rewind();
+    scheduler.setRepeat(false);
+    let frames = 0;
+    for (; !scheduler.finished() && frames < 3600 * rate; frames += block) renderBlock(frames);
+    const eventBlocks = blocks.length;
+    for (let released = 0; released < 2 * rate; released += block) {
+        const quiet = renderBlock(frames + released).every((value) => Math.abs(value) <= silent);
+        if (quiet && activeVoices() === 0) break;
     }
+    const release = blocks.splice(eventBlocks).reduce((all, part) => [...all, ...part], []);
+    let kept = release.length;
+    while (kept > 0 && Math.abs(release[kept - 1]) <= silent) --kept;
+    kept += kept % 2;
+    const samples = blocks.length * block * 2 + kept;
+    const wav = new DataView(new ArrayBuffer(44 + samples * 2));
+    const text = (offset, value) => [...value].forEach((c, i) => wav.setUint8(offset + i, c.charCodeAt(0)));
+    text(0, 'RIFF'); wav.setUint32(4, 36 + samples * 2, true); text(8, 'WAVE');
+    text(12, 'fmt '); wav.setUint32(16, 16, true); wav.setUint16(20, 1, true); wav.setUint16(22, 2, true);
+    wav.setUint32(24, rate, true); wav.setUint32(28, rate * 4, true); wav.setUint16(32, 4, true);
+    wav.setUint16(34, 16, true); text(36, 'data'); wav.setUint32(40, samples * 2, true);
+    let at = 44;
+    for (const part of [...blocks, release.slice(0, kept)])
+        for (const value of part) { wav.setInt16(at, value, true); at += 2; }
     synth.midiAllSoundsOff();
     return new Uint8Array(wav.buffer);
 }
