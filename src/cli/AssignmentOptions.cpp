@@ -3,9 +3,9 @@
 #include "assignment/ModelCatalogue.h"
 #include "patterns/ConversionPattern.h"
 #include "platform/DisplayText.h"
-#include "style/StyleReader.h"
 
-#include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace korvane::cli {
 
@@ -64,44 +64,43 @@ ExitCode FailWith(const Outcome& outcome) {
 ExitCode ConvertInput(const AssignmentOptions& options, const VoiceChanges& voices,
                       std::uint16_t resolution, const std::string& target, ByteArray& bytes,
                       int& sections) {
-    CConsoleMessages messages;
-    std::optional<ConversionPattern> pattern;
-    if (!options.pattern.empty() && !(pattern = ReadPatternFile(options.pattern, messages)))
-        return ExitCode::Failure;
-
-    CStyleDocument document;
-    document.StartNextFile();
-    if (const Outcome read = ReadStyle(options.input, document))
-        return FailWith(read);
-    document.SetVoiceChanges(voices);
-    const SectionLayout& layout = LayoutOfModel(options.model);
-    ConversionPlan plan;
-    if (options.copyAll) {
-        plan = PlanCopyAll(document, layout);
-    } else if (options.byName) {
-        plan = PlanByName(document, layout);
-    } else if (pattern) {
-        plan = PlanByNames(document, layout, {pattern->begin(), pattern->end()});
-    } else {
-        std::vector<PatternStep> pairs;
-        for (const auto& [from, to] : options.pairs) {
-            if (FindPlanRow(document, from) < 0)
-                return Fail(Printable(options.input) + " has no section '" + Printable(from) +
-                            "' among its first 16.");
-            if (FindPlanSlot(layout, to) < 0)
-                return Fail(options.model + " has no slot '" + Printable(to) + "'.");
-            pairs.push_back({from, to});
-        }
-        plan = PlanByNames(document, layout, pairs);
+    ConversionRequest request;
+    request.path = options.input;
+    request.layout = LayoutOfModel(options.model);
+    request.rule = options.copyAll  ? PlanRule::CopyAll
+                   : options.byName ? PlanRule::ByName
+                                    : PlanRule::ByNames;
+    if (!options.pattern.empty()) {
+        CConsoleMessages messages;
+        const std::optional<ConversionPattern> pattern = ReadPatternFile(options.pattern, messages);
+        if (!pattern)
+            return ExitCode::Failure;
+        request.pairs.assign(pattern->begin(), pattern->end());
     }
-    const AssignmentSlots slots = ApplyPlan(document, plan);
-    sections =
-        int(std::count_if(slots.begin(), slots.end(), [](const auto& s) { return s.assigned; }));
-    if (sections == 0)
+    // Pairs typed on the command line are checked: a typing error fails instead of going unseen.
+    for (const auto& [from, to] : options.pairs)
+        request.pairs.push_back({from, to});
+    request.everyPairMatches = !options.pairs.empty();
+    request.resolution = resolution;
+    request.target = target;
+    request.voiceChanges = voices;
+
+    ConvertedStyle converted = ConvertStyle(request);
+    sections = converted.sections;
+    switch (converted.outcome.failure) {
+    case Failure::None:
+        bytes = std::move(converted.bytes);
+        return ExitCode::Success;
+    case Failure::NoSectionMatches:
         return ExitCode::Success; // the caller says what nothing assigned means to it
-    if (const Outcome built = BuildPlannedStyle(document, slots, resolution, target, bytes))
-        return FailWith(built);
-    return ExitCode::Success;
+    case Failure::NoSuchSection:
+        return Fail(Printable(options.input) + " has no section '" +
+                    Printable(converted.outcome.name) + "' among its first 16.");
+    case Failure::NoSuchSlot:
+        return Fail(options.model + " has no slot '" + Printable(converted.outcome.name) + "'.");
+    default:
+        return FailWith(converted.outcome);
+    }
 }
 
 } // namespace korvane::cli

@@ -20,14 +20,6 @@ namespace {
 
 using namespace korvane;
 
-class CDiscardMessages : public IMessageBox {
-public:
-    MessageAnswer Show(const std::string&, const std::string&, MessageIcon,
-                       MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-};
-
 // The destination names the rewritten file uses, one per slot.
 const char* const kDestinations[] = {"SInt",     "Main A", "Fill In AA", "Intro A",
                                      "Ending A", "Main B", "Fill In BB", "Fill In BA"};
@@ -38,17 +30,10 @@ constexpr std::size_t kMaxAssigned = sizeof kDestinations / sizeof kDestinations
     std::abort();
 }
 
-ReadResult ReadBytes(const std::uint8_t* data, std::size_t size, CStyleDocument& document) {
-    CDiscardMessages messages;
+// Reads the bytes as a style; true when the whole style was read.
+bool ReadBytes(const std::uint8_t* data, std::size_t size, CStyleDocument& document) {
     document.StartNextFile();
-    // fmemopen refuses an empty buffer; an empty file is a temporary file with nothing in it.
-    std::FILE* stream =
-        size ? ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb") : std::tmpfile();
-    if (!stream)
-        std::abort();
-    const ReadResult result = ReadStyleStream(stream, "fuzz.sty", document, messages);
-    std::fclose(stream);
-    return result;
+    return !ReadStyleBytes(ByteArray(data, data + size), "fuzz.sty", document);
 }
 
 bool SameBytes(const ByteArray* a, const ByteArray* b) {
@@ -104,7 +89,7 @@ void CheckProperties(const CStyleProperties& written, const CStyleProperties& re
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CStyleDocument document;
-    if (ReadBytes(data, size, document) != ReadResult::Ok)
+    if (!ReadBytes(data, size, document))
         return 0;
 
     // Assign up to eight sections of distinct names to slots in file order; sections of equal
@@ -132,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         BuildStyleBytes({properties, slots, document.GetAssignedSections(), csegs});
 
     CStyleDocument reread;
-    if (ReadBytes(bytes.data(), bytes.size(), reread) != ReadResult::Ok)
+    if (!ReadBytes(bytes.data(), bytes.size(), reread))
         Fail("the written file does not read");
     const std::vector<CStyleSection*>& again = reread.GetSections();
     if (again.size() != slot)
@@ -166,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     CStyleDocument scaled;
-    if (ReadBytes(rescaled.data(), rescaled.size(), scaled) != ReadResult::Ok)
+    if (!ReadBytes(rescaled.data(), rescaled.size(), scaled))
         Fail("the rescaled file does not read");
     if (scaled.GetSections().size() != slot)
         Fail("the rescaled file has other sections");

@@ -44,8 +44,16 @@ SectionLayout CAssignmentTable::GetShownLayout() const {
 }
 
 void CAssignmentTable::ApplyPlan(const ConversionPlan& plan) {
+    if (plan.steps.empty())
+        return;
+    korvane::ApplyPlan(m_document, plan, m_slots);
+    // The table looks as if the pairs had been clicked: the last step's source stays selected.
+    if (m_selectedSource >= 0)
+        m_source[m_selectedSource].textColour = colours::kSourcePlain;
+    m_selectedSource = plan.steps.back().row;
+    m_source[m_selectedSource].textColour = colours::kSourceSelected;
     for (const PlanStep& step : plan.steps)
-        AssignPair(step.row, step.slot);
+        ShowAssigned(step.slot);
 }
 
 void CAssignmentTable::AssignByName() {
@@ -107,14 +115,18 @@ void CAssignmentTable::ClickDestination(int slot) {
 
     m_document.Assign(*section, std::uint32_t(slot));
     m_slots[slot] = {true, sourceName, destinationName};
+    m_document.EnsureDestinationProperties();
+    ShowAssigned(slot);
+}
+
+void CAssignmentTable::ShowAssigned(int slot) {
     m_destination[slot].textColour = colours::kDestinationHighlighted;
     m_playEnabled = true;
     m_auditionColour = colours::kAuditionHighlighted;
-    m_assignment[slot].caption = m_sourceFileName + " " + sourceName;
+    m_assignment[slot].caption = m_sourceFileName + " " + m_slots[slot].sourceName;
     SetButton(SwitchedButton::StorePattern, true);
     SetButton(SwitchedButton::Save, true);
     SetButton(SwitchedButton::Clear, true);
-    m_document.EnsureDestinationProperties();
 }
 
 void CAssignmentTable::Unassign(int slot) {

@@ -68,7 +68,8 @@ public:
     void AssignPair(int sourceRow, int slot);
     // The layout the destination column shows, for the plans made on this table's document.
     SectionLayout GetShownLayout() const;
-    // Carries out a plan made on this table's document step by step, as the pairs' clicks would.
+    // Carries out a plan made on this table's document through the engine's ApplyPlan, and shows
+    // it as the pairs' clicks would.
     void ApplyPlan(const ConversionPlan& plan);
     // Assign by Name: the engine's plan for the open file and the layout shown, on slots still
     // free.
@@ -99,6 +100,8 @@ public:
 
 private:
     void ResetSourceColumn();
+    // The assigned slot's labels, buttons and Play, as an assignment leaves them.
+    void ShowAssigned(int slot);
     void SetButton(SwitchedButton button, bool on) { m_buttons.at(int(button)) = on; }
 
     IMessageBox& m_messages;

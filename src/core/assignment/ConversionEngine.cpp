@@ -71,8 +71,7 @@ ConversionPlan PlanByNames(const CStyleDocument& document, const SectionLayout& 
     return plan;
 }
 
-AssignmentSlots ApplyPlan(CStyleDocument& document, const ConversionPlan& plan) {
-    AssignmentSlots slots;
+void ApplyPlan(CStyleDocument& document, const ConversionPlan& plan, AssignmentSlots& slots) {
     for (const PlanStep& step : plan.steps) {
         const std::string name = document.GetSections().at(step.row)->GetName();
         CStyleSection* section = document.FindSection(name);
@@ -84,6 +83,11 @@ AssignmentSlots ApplyPlan(CStyleDocument& document, const ConversionPlan& plan) 
         slots[step.slot] = {true, name, plan.layout.at(step.slot)};
         document.EnsureDestinationProperties();
     }
+}
+
+AssignmentSlots ApplyPlan(CStyleDocument& document, const ConversionPlan& plan) {
+    AssignmentSlots slots;
+    ApplyPlan(document, plan, slots);
     return slots;
 }
 
@@ -93,12 +97,38 @@ Outcome BuildPlannedStyle(const CStyleDocument& document, const AssignmentSlots&
     return BuildStyleFile(DocumentWriteInput(document, slots, csegs, resolution), target, bytes);
 }
 
-ConvertedStyle ConvertStyleFile(const ConversionRequest& request) {
+namespace {
+
+// A plan by the request's pairs; with everyPairMatches, the first pair without its section or slot
+// ends the conversion with its outcome.
+ConversionPlan PlanByRequestPairs(const CStyleDocument& document, const ConversionRequest& request,
+                                  Outcome& outcome) {
+    if (request.everyPairMatches) {
+        for (const PatternStep& pair : request.pairs) {
+            if (FindPlanRow(document, pair.from) < 0) {
+                outcome = MakeOutcome(Failure::NoSuchSection, request.path);
+                outcome.name = pair.from;
+                return {};
+            }
+            if (FindPlanSlot(request.layout, pair.to) < 0) {
+                outcome = MakeOutcome(Failure::NoSuchSlot, request.path);
+                outcome.name = pair.to;
+                return {};
+            }
+        }
+    }
+    return PlanByNames(document, request.layout, request.pairs);
+}
+
+} // namespace
+
+ConvertedStyle ConvertStyle(const ConversionRequest& request) {
     ConvertedStyle converted;
     try {
         CStyleDocument document;
         document.StartNextFile();
-        converted.outcome = ReadStyle(request.path, document);
+        converted.outcome = request.bytes ? ReadStyleBytes(*request.bytes, request.path, document)
+                                          : ReadStyle(request.path, document);
         if (converted.outcome)
             return converted;
         converted.fromSff2 = document.GetConversionReport() != nullptr;
@@ -112,7 +142,9 @@ ConvertedStyle ConvertStyleFile(const ConversionRequest& request) {
             plan = PlanCopyAll(document, request.layout);
             break;
         case PlanRule::ByNames:
-            plan = PlanByNames(document, request.layout, request.pairs);
+            plan = PlanByRequestPairs(document, request, converted.outcome);
+            if (converted.outcome)
+                return converted;
             break;
         }
         const AssignmentSlots slots = ApplyPlan(document, plan);

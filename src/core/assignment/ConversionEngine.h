@@ -7,6 +7,7 @@
 #include "style/StyleWriter.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,7 +49,10 @@ ConversionPlan PlanByNames(const CStyleDocument& document, const SectionLayout& 
                            const std::vector<PatternStep>& pairs);
 
 // Carries the plan out on the document: each step assigns the first section of its row's name to
-// its slot, replacing what held it. Returns the slots as the writer takes them.
+// its slot, replacing what held it; slots not in the plan keep what they hold. The slots are
+// those the writer takes.
+void ApplyPlan(CStyleDocument& document, const ConversionPlan& plan, AssignmentSlots& slots);
+// The same on empty slots; returns them.
 AssignmentSlots ApplyPlan(CStyleDocument& document, const ConversionPlan& plan);
 
 // The new style's bytes for the document's assignment: the one path from slots to bytes that
@@ -67,18 +71,29 @@ struct ConvertedStyle {
 // How a headless conversion makes its plan from the style it read.
 enum class PlanRule { ByName, CopyAll, ByNames };
 
+// What to convert and how. The style is read from bytes when they are given (a caller without a
+// file system, such as the web page), otherwise from the file at path; path names the style in
+// the outcome either way.
 struct ConversionRequest {
-    std::string path; // the style file to read
+    std::string path;               // the style file to read, or the name of the bytes
+    std::optional<ByteArray> bytes; // the style's bytes in memory; read instead of path
     SectionLayout layout;
     PlanRule rule = PlanRule::ByName;
     std::vector<PatternStep> pairs; // PlanRule::ByNames
-    std::uint16_t resolution = 0;   // 0 keeps the source's
-    std::string target;             // names the new file in the outcome
-    VoiceChanges voiceChanges;      // written into the parts' setup events
+    // PlanRule::ByNames: a pair whose section is not among the first 16 fails the conversion
+    // (NoSuchSection), and so does a pair whose slot the layout lacks (NoSuchSlot); otherwise such
+    // a pair is passed over.
+    bool everyPairMatches = false;
+    std::uint16_t resolution = 0; // 0 keeps the source's
+    std::string target;           // names the new file in the outcome
+    VoiceChanges voiceChanges;    // written into the parts' setup events
 };
 
-// Reads the file and builds the new style's bytes. Fails as the reader does, with
-// NoSectionMatches when the plan assigns nothing, as the writer does, or with OutOfMemory.
-ConvertedStyle ConvertStyleFile(const ConversionRequest& request);
+// The one conversion call of the window's Save and Play, Auto Convert, korvane-cli, folder
+// conversion and the web page: reads the style (bytes or file, by the reader's rules), plans the
+// request's rule on it, applies the plan and builds the new style's bytes. Fails as the reader
+// does, with NoSuchSection or NoSuchSlot (see everyPairMatches), with NoSectionMatches when the
+// plan assigns nothing, as the writer does, or with OutOfMemory; nothing is thrown.
+ConvertedStyle ConvertStyle(const ConversionRequest& request);
 
 } // namespace korvane

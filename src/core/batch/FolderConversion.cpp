@@ -118,7 +118,7 @@ ConvertedStyle ConvertForFolder(const FolderConversionJob& job, const std::strin
     request.resolution = job.resolution;
     request.target = target;
     request.voiceChanges = job.voiceChanges;
-    return ConvertStyleFile(request);
+    return ConvertStyle(request);
 }
 
 FileReport ConvertFolderFile(const FolderConversionJob& job, const std::string& name,

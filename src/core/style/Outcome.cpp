@@ -55,6 +55,10 @@ std::string OutcomeText(const Outcome& outcome, const NameForm& nameForm) {
         return "No section of this style matches a slot of the model.";
     case Failure::NothingAssigned:
         return "You have not assigned anything to save.";
+    case Failure::NoSuchSection:
+        return path + " has no section '" + name(outcome.name) + "' among its first 16.";
+    case Failure::NoSuchSlot:
+        return "The model has no slot '" + name(outcome.name) + "'.";
     case Failure::ResolutionUnchangeable:
         return "Cannot write " + path + " at " + std::to_string(outcome.resolution) +
                " pulses per quarter note: " + outcome.reason + ".\nNo file was written.";

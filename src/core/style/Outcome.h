@@ -29,6 +29,8 @@ enum class Failure {
     // --- assigning ---
     NoSectionMatches, // no section of the style went to a slot of the model
     NothingAssigned,  // the writer was given no slot with a section
+    NoSuchSection,    // a pair names a section that is not among the style's first 16
+    NoSuchSlot,       // a pair names a slot the model lacks
     // --- writing ---
     ResolutionUnchangeable,
     OutOfMemoryWriting,
@@ -49,6 +51,7 @@ struct Outcome {
     std::string channelName; // CannotConvertSff2: the channel's name
     std::string reason;      // CannotConvertSff2 and ResolutionUnchangeable: why
     std::uint16_t resolution = 0; // ResolutionUnchangeable: the resolution asked for
+    std::string name;             // NoSuchSection, NoSuchSlot: the name that has none
 
     explicit operator bool() const { return failure != Failure::None; } // true when it failed
     bool operator==(const Outcome&) const = default;

@@ -434,9 +434,9 @@ void CStyleFileReader::ResolveSdec(std::string_view text, CCsegRecord* record) {
 
 } // namespace
 
-namespace {
-
 Outcome ReadStyleBytes(const ByteArray& bytes, const std::string& path, CStyleDocument& document) {
+    if (bytes.size() > kMaxStyleFileBytes)
+        return MakeOutcome(Failure::CannotOpen, path, EFBIG);
     try {
         CStyleFileReader reader(bytes, path, document);
         reader.Read();
@@ -446,8 +446,6 @@ Outcome ReadStyleBytes(const ByteArray& bytes, const std::string& path, CStyleDo
         return MakeOutcome(Failure::OutOfMemoryReading, path);
     }
 }
-
-} // namespace
 
 ReadResult ReadResultOf(Failure failure) {
     switch (failure) {
@@ -463,18 +461,6 @@ ReadResult ReadResultOf(Failure failure) {
     default:
         return ReadResult::Refused;
     }
-}
-
-Outcome ReadStyleFromStream(std::FILE* stream, const std::string& path, CStyleDocument& document) {
-    ByteArray bytes;
-    try {
-        std::uint8_t block[1 << 16];
-        for (std::size_t got; (got = std::fread(block, 1, sizeof block, stream)) > 0;)
-            bytes.insert(bytes.end(), block, block + got);
-    } catch (const std::bad_alloc&) {
-        return MakeOutcome(Failure::OutOfMemoryReading, path);
-    }
-    return ReadStyleBytes(bytes, path, document);
 }
 
 Outcome ReadStyle(const std::string& path, CStyleDocument& document) {
@@ -493,14 +479,6 @@ Outcome ReadStyle(const std::string& path, CStyleDocument& document) {
                            read.errorCode);
     }
     return ReadStyleBytes(bytes, path, document);
-}
-
-ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
-                           IMessageBox& messages) {
-    const Outcome outcome = ReadStyleFromStream(stream, path, document);
-    if (outcome)
-        ShowOutcome(messages, outcome);
-    return ReadResultOf(outcome.failure);
 }
 
 ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages) {

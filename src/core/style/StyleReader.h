@@ -5,7 +5,6 @@
 #include "style/StyleDocument.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 
 namespace korvane {
@@ -26,16 +25,13 @@ ReadResult ReadResultOf(Failure failure);
 // document for the next file (CStyleDocument::StartNextFile); what was read up to a failure stays
 // in the document. A folder, FIFO or device is refused as NotRegularFile before a byte is read.
 Outcome ReadStyle(const std::string& path, CStyleDocument& document);
-// The same on an open stream (the caller keeps it); path names the file in the outcome.
-Outcome ReadStyleFromStream(std::FILE* stream, const std::string& path, CStyleDocument& document);
+// The same on a style's bytes in memory, by the same rules (a style over kMaxStyleFileBytes is
+// refused as too large); path only names the style in the outcome.
+Outcome ReadStyleBytes(const ByteArray& bytes, const std::string& path, CStyleDocument& document);
 
 // Reads the style file at path into the document. The caller has prepared the document for the
 // next file (CStyleDocument::StartNextFile). Every failure has been shown through messages before
 // the call returns; what was read up to the failure stays in the document.
 ReadResult ReadStyleFile(const std::string& path, CStyleDocument& document, IMessageBox& messages);
-
-// The same on an open stream (the caller keeps it); path names the file in messages.
-ReadResult ReadStyleStream(std::FILE* stream, const std::string& path, CStyleDocument& document,
-                           IMessageBox& messages);
 
 } // namespace korvane

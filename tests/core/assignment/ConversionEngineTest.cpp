@@ -2,6 +2,7 @@
 // whole conversion without a window.
 
 #include "assignment/ConversionEngine.h"
+#include "assignment/ModelCatalogue.h"
 
 #include "support/StyleBytes.h"
 #include "support/StyleGenerator.h"
@@ -9,7 +10,10 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <tuple>
 
 namespace korvane::testing {
 namespace {
@@ -58,7 +62,7 @@ TEST_F(ConversionEngineTest, ALaterStepReplacesTheSectionOfItsSlot) {
     EXPECT_NE(document.GetDestinationProperties(), nullptr);
 }
 
-TEST(ConvertStyleFile, EveryOutcomeOfAWholeConversion) {
+TEST(ConvertStyle, EveryOutcomeOfAWholeConversion) {
     CTemporaryFolder folder;
     StyleGeneratorOptions options;
     options.sectionNames = {"SInt", "Main A"};
@@ -81,13 +85,60 @@ TEST(ConvertStyleFile, EveryOutcomeOfAWholeConversion) {
         ConversionRequest request;
         request.path = folder.File(c.name);
         request.layout = kLayout;
-        const ConvertedStyle converted = ConvertStyleFile(request);
+        const ConvertedStyle converted = ConvertStyle(request);
         EXPECT_EQ(converted.outcome.failure, c.failure) << c.name;
         EXPECT_EQ(converted.outcome.errorCode, c.errorCode) << c.name;
         EXPECT_EQ(converted.outcome.path, c.failure == Failure::None ? "" : request.path);
         EXPECT_EQ(converted.sections, c.sections) << c.name;
         EXPECT_EQ(converted.bytes.empty(), c.failure != Failure::None) << c.name;
     }
+}
+
+ByteArray FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A style in memory converts as korvane-cli converted examples/ballad.sty into the golden file.
+TEST(ConvertStyle, BytesInMemoryGiveTheGoldenStyle) {
+    ConversionRequest request;
+    request.path = "ballad.sty";
+    request.bytes = FileBytes(KORVANE_SOURCE_DIR "/examples/ballad.sty");
+    request.layout = LayoutOfModel("PSR-540");
+    const ConvertedStyle converted = ConvertStyle(request);
+    ASSERT_FALSE(converted.outcome) << OutcomeText(converted.outcome);
+    const ByteArray golden = FileBytes(KORVANE_SOURCE_DIR "/tests/cli/golden/ballad.PSR-540.sty");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(converted.bytes, golden);
+    EXPECT_EQ(converted.sections, 7);
+}
+
+TEST(ConvertStyle, PairsThatMustMatchNameWhatIsMissing) {
+    StyleGeneratorOptions options;
+    options.sectionNames = {"SInt", "Main A"};
+    ConversionRequest request;
+    request.path = "in.sty";
+    request.bytes = GenerateStyle(options).bytes;
+    request.layout = kLayout;
+    request.rule = PlanRule::ByNames;
+    request.everyPairMatches = true;
+    for (const auto& [pairs, failure, name] :
+         std::vector<std::tuple<std::vector<PatternStep>, Failure, std::string>>{
+             {{{"Main A", "SInt"}, {"Main B", "SInt"}, {"SInt", "Main Z"}},
+              Failure::NoSuchSection,
+              "Main B"},
+             {{{"Main A", "SInt"}, {"SInt", "Main Z"}, {"Main B", "SInt"}},
+              Failure::NoSuchSlot,
+              "Main Z"}}) {
+        request.pairs = pairs;
+        const Outcome outcome = ConvertStyle(request).outcome;
+        EXPECT_EQ(outcome.failure, failure);
+        EXPECT_EQ(outcome.name, name);
+        EXPECT_EQ(outcome.path, "in.sty");
+    }
+    // Without the check the pairs that match are carried out.
+    request.everyPairMatches = false;
+    EXPECT_EQ(ConvertStyle(request).sections, 1);
 }
 
 } // namespace
