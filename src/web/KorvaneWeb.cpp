@@ -8,6 +8,7 @@
 #include "assignment/SectionPictures.h"
 #include "audition/EventScheduler.h"
 #include "audition/MidiFile.h"
+#include "audition/SectionAudition.h"
 #include "batch/FolderConversion.h"
 #include "platform/DisplayText.h"
 #include "style/Outcome.h"
@@ -21,9 +22,7 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -86,29 +85,6 @@ private:
     val m_shown = val::array();
 };
 
-// A read stream over bytes in memory: the reader reads styles front to back from a stream.
-class CMemoryStream {
-public:
-    explicit CMemoryStream(ByteArray& bytes) {
-        // fmemopen refuses an empty buffer: an empty file is a one-byte buffer read to its end.
-        static unsigned char none = 0;
-        m_stream =
-            bytes.empty() ? fmemopen(&none, 1, "rb") : fmemopen(bytes.data(), bytes.size(), "rb");
-        if (m_stream && bytes.empty())
-            std::fgetc(m_stream);
-    }
-    ~CMemoryStream() {
-        if (m_stream)
-            std::fclose(m_stream);
-    }
-    CMemoryStream(const CMemoryStream&) = delete;
-    CMemoryStream& operator=(const CMemoryStream&) = delete;
-    std::FILE* Get() const { return m_stream; }
-
-private:
-    std::FILE* m_stream = nullptr;
-};
-
 const char* FailureName(Failure failure) {
     switch (failure) {
     case Failure::None:
@@ -137,6 +113,10 @@ const char* FailureName(Failure failure) {
         return "CannotConvertSff2";
     case Failure::OutOfMemoryReading:
         return "OutOfMemoryReading";
+    case Failure::NoSuchSection:
+        return "NoSuchSection";
+    case Failure::NoSuchSlot:
+        return "NoSuchSlot";
     case Failure::NoSectionMatches:
         return "NoSectionMatches";
     case Failure::NothingAssigned:
@@ -164,14 +144,6 @@ val OutcomeOf(const Outcome& outcome) {
     result.set("failure", std::string(FailureName(outcome.failure)));
     result.set("message", outcome ? OutcomeText(outcome, DisplayUtf8) : std::string());
     return result;
-}
-
-// Reads a style from bytes into a document prepared for it; name names it in the outcome.
-Outcome ReadStyleBytes(ByteArray& bytes, const std::string& name, CStyleDocument& document) {
-    CMemoryStream stream(bytes);
-    if (!stream.Get())
-        return MakeOutcome(Failure::OutOfMemoryReading, name);
-    return ReadStyleFromStream(stream.Get(), name, document);
 }
 
 val TextList(const std::vector<std::string>& texts) {
@@ -272,12 +244,7 @@ val WebReadStyle(const val& array, const std::string& name) {
     ByteArray bytes = BytesOf(array);
     CStyleDocument document;
     document.StartNextFile();
-    Outcome outcome;
-    try {
-        outcome = ReadStyleBytes(bytes, name, document);
-    } catch (const std::bad_alloc&) {
-        outcome = MakeOutcome(Failure::OutOfMemoryReading, name);
-    }
+    const Outcome outcome = ReadStyleBytes(bytes, name, document);
     val result = OutcomeOf(outcome);
     std::vector<std::string> names;
     if (!outcome) {
@@ -291,64 +258,40 @@ val WebReadStyle(const val& array, const std::string& name) {
 
 // --- a whole conversion ---------------------------------------------------------------------
 
-// Reads, plans and builds a new style, as korvane-cli convert and batch do. options: model (a
-// name of the catalogue), rule ("byName", "copyAll" or "byNames"), pairs ([from, to] names for
-// byNames), resolution (0 keeps the source's), voices (as the session's setVoiceChanges).
 namespace {
 
-struct WebConversion {
-    Outcome outcome;
-    ByteArray bytes;
-    int sections = 0;
-    val report = val::null(); // the SFF2 report
-};
-
-WebConversion ConvertBytes(ByteArray& input, const std::string& name, const val& options) {
-    const std::string model = options["model"].as<std::string>();
+// The engine's one conversion call on bytes, with the options of convert.
+ConvertedStyle ConvertBytes(ByteArray bytes, const std::string& name, const val& options) {
+    ConversionRequest request;
+    request.path = name;
+    request.target = name;
+    request.bytes = std::move(bytes);
+    request.layout = LayoutOfModel(options["model"].as<std::string>());
     const std::string rule =
         options["rule"].isUndefined() ? "byName" : options["rule"].as<std::string>();
-    const int resolution =
-        options["resolution"].isUndefined() ? 0 : options["resolution"].as<int>();
-    WebConversion converted;
-    try {
-        CStyleDocument document;
-        document.StartNextFile();
-        converted.outcome = ReadStyleBytes(input, name, document);
-        if (converted.outcome)
-            return converted;
-        converted.report = ReportOf(document);
-        document.SetVoiceChanges(VoiceChangesOf(options["voices"]));
-        const SectionLayout& layout = LayoutOfModel(model);
-        const ConversionPlan plan = rule == "copyAll" ? PlanCopyAll(document, layout)
-                                    : rule == "byNames"
-                                        ? PlanByNames(document, layout, PairsOf(options["pairs"]))
-                                        : PlanByName(document, layout);
-        const AssignmentSlots slots = ApplyPlan(document, plan);
-        converted.sections = int(std::count_if(slots.begin(), slots.end(),
-                                               [](const auto& slot) { return slot.assigned; }));
-        converted.outcome = converted.sections == 0
-                                ? MakeOutcome(Failure::NoSectionMatches, name)
-                                : BuildPlannedStyle(document, slots, std::uint16_t(resolution),
-                                                    name, converted.bytes);
-    } catch (const std::bad_alloc&) {
-        converted.bytes.clear();
-        converted.outcome = MakeOutcome(Failure::OutOfMemory, name);
-    }
-    return converted;
+    request.rule = rule == "copyAll"   ? PlanRule::CopyAll
+                   : rule == "byNames" ? PlanRule::ByNames
+                                       : PlanRule::ByName;
+    request.pairs = PairsOf(options["pairs"]);
+    request.resolution =
+        std::uint16_t(options["resolution"].isUndefined() ? 0 : options["resolution"].as<int>());
+    request.voiceChanges = VoiceChangesOf(options["voices"]);
+    return ConvertStyle(request);
 }
 
 } // namespace
 
 // Reads, plans and builds a new style, as korvane-cli convert does. options: model (a name of
 // the catalogue), rule ("byName", "copyAll" or "byNames"), pairs ([from, to] names for byNames),
-// resolution (0 keeps the source's), voices (as the session's setVoiceChanges).
+// resolution (0 keeps the source's), voices (as the session's setVoiceChanges). Returns the
+// outcome, the bytes (null on failure), the number of slots written and whether the style was
+// converted from SFF2.
 val WebConvert(const val& array, const std::string& name, const val& options) {
-    ByteArray input = BytesOf(array);
-    const WebConversion converted = ConvertBytes(input, name, options);
+    const ConvertedStyle converted = ConvertBytes(BytesOf(array), name, options);
     val result = OutcomeOf(converted.outcome);
     result.set("bytes", converted.outcome ? val::null() : ArrayOfBytes(converted.bytes));
     result.set("sections", converted.sections);
-    result.set("report", converted.report);
+    result.set("fromSff2", converted.fromSff2);
     return result;
 }
 
@@ -374,14 +317,13 @@ val WebConvertMany(const val& files, const val& options) {
     summary.styleFiles = inputs.size();
     val results = val::array();
     for (const Input& input : inputs) {
-        ByteArray bytes = BytesOf(input.bytes);
-        const WebConversion converted = ConvertBytes(bytes, input.name, options);
+        const ConvertedStyle converted = ConvertBytes(BytesOf(input.bytes), input.name, options);
         FileReport report;
         report.name = input.name;
         report.outcome =
             converted.outcome ? OutcomeOfFile(converted.outcome.failure) : FileOutcome::Converted;
         report.failure = converted.outcome;
-        report.fromSff2 = !converted.report.isNull();
+        report.fromSff2 = converted.fromSff2;
         val result = val::object();
         result.set("name", DisplayUtf8(input.name));
         result.set("bytes", converted.outcome ? val::null() : ArrayOfBytes(converted.bytes));
@@ -408,20 +350,14 @@ public:
     }
 
     val Open(const val& array, const std::string& fileName) {
-        ByteArray bytes = BytesOf(array);
         m_table.PrepareForOpen(fileName);
-        ReadResult result = ReadResult::Refused;
-        {
-            CMemoryStream stream(bytes);
-            if (stream.Get())
-                result = ReadStyleStream(stream.Get(), fileName, m_table.GetDocument(), m_messages);
-            else
-                ShowOutcome(m_messages, MakeOutcome(Failure::OutOfMemoryReading, fileName));
-        }
-        if (result != ReadResult::Ok)
+        const Outcome outcome = ReadStyleBytes(BytesOf(array), fileName, m_table.GetDocument());
+        if (outcome) {
+            ShowOutcome(m_messages, outcome);
             m_table.DropFailedOpen(); // nothing of a broken file can be clicked or saved
-        else
+        } else {
             m_table.ShowOpenedSections();
+        }
         return m_messages.Take();
     }
 
@@ -494,13 +430,9 @@ public:
             return result;
         }
         ByteArray bytes;
-        Outcome outcome;
-        try {
-            outcome = BuildPlannedStyle(document, m_table.GetSlots(), std::uint16_t(resolution),
-                                        m_table.GetSourceFileName(), bytes);
-        } catch (const std::bad_alloc&) {
-            outcome = MakeOutcome(Failure::OutOfMemoryWriting, m_table.GetSourceFileName());
-        }
+        const Outcome outcome =
+            BuildPlannedStyle(document, m_table.GetSlots(), std::uint16_t(resolution),
+                              m_table.GetSourceFileName(), bytes);
         if (outcome) {
             ShowOutcome(m_messages, outcome);
             result.set("bytes", val::null());
@@ -508,6 +440,27 @@ public:
             result.set("bytes", ArrayOfBytes(bytes));
             if (!keep)
                 m_table.Clear();
+        }
+        result.set("messages", m_messages.Take());
+        return result;
+    }
+
+    // The bytes of the style that plays the section of a source row alone, as Play This Section
+    // plays it; null after a message when it cannot be built, null without one for an empty row.
+    val SectionStyle(int row) {
+        val result = val::object();
+        result.set("bytes", val::null());
+        const CStyleSection* section = row >= 0 && row < kSlotCount
+                                           ? SectionAtLabel(m_table, LabelColumn::Source, row)
+                                           : nullptr;
+        if (section) {
+            ByteArray bytes;
+            const Outcome outcome = BuildSectionStyle(m_table.GetDocument(), *section,
+                                                      m_table.GetSourceFileName(), bytes);
+            if (outcome)
+                ShowOutcome(m_messages, outcome);
+            else
+                result.set("bytes", ArrayOfBytes(bytes));
         }
         result.set("messages", m_messages.Take());
         return result;
@@ -594,11 +547,7 @@ public:
 
 private:
     template <typename Operation> val Run(Operation operation) {
-        try {
-            operation();
-        } catch (const std::bad_alloc&) {
-            ShowOutcome(m_messages, MakeOutcome(Failure::OutOfMemory));
-        }
+        operation();
         return m_messages.Take();
     }
 
@@ -677,6 +626,7 @@ EMSCRIPTEN_BINDINGS(korvane) {
         .function("changeModel", &CWebSession::ChangeModel)
         .function("state", &CWebSession::State)
         .function("build", &CWebSession::Build)
+        .function("sectionStyle", &CWebSession::SectionStyle)
         .function("voices", &CWebSession::Voices)
         .function("setVoiceChanges", &CWebSession::SetVoiceChanges)
         .function("picture", &CWebSession::Picture);

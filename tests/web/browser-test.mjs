@@ -223,6 +223,15 @@ test('three styles converted at once give a zip with batch results and summary',
     await press('Close');
 });
 
+test('Play This Section plays a source section from its context menu', async () => {
+    await open(example('ballad.sty'));
+    await page.click(cell('source', 1), { button: 'right' });
+    await press('Play This Section');
+    await page.waitForSelector('#pause:not([disabled])');
+    await press('Stop');
+    await press('Clear');
+});
+
 test('every control is reached by Tab and named by its caption', async () => {
     await load();
     const names = ['Open', 'Keyboard', 'Play', 'Render', 'Output', 'Soundfont', 'Help', 'Assign by Name', 'Convert Many'];

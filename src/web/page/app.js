@@ -46,6 +46,23 @@ for (const name of Object.keys(columns)) {
     }
 }
 columns.source.forEach((cell, row) => cell.onclick = () => showMessages(session.clickSource(row)));
+// "Play This Section": the source labels' context menu (right click, or the menu key).
+let menuRow = -1;
+columns.source.forEach((cell, row) => cell.addEventListener('contextmenu', (event) => {
+    event.preventDefault();
+    if (!session.picture('source', row)) return;
+    menuRow = row;
+    const box = cell.getBoundingClientRect();
+    Object.assign($('sectionMenu').style, { left: `${box.left + 20}px`, top: `${box.bottom}px` });
+    $('sectionMenu').hidden = false;
+    $('playSection').focus();
+}));
+document.addEventListener('click', (event) => {
+    if (event.target !== $('playSection')) $('sectionMenu').hidden = true;
+});
+$('playSection').addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') { $('sectionMenu').hidden = true; columns.source[menuRow].focus(); }
+});
 columns.destination.forEach((cell, row) => cell.onclick = () => showMessages(session.clickDestination(row)));
 
 const switched = { save: 'save', clear: 'clear', voices: 'voices', copyAll: 'copyAll' };
@@ -258,8 +275,8 @@ async function newSynthesizer(rate) {
     await synth.loadSFont(soundfont.slice(0));
     return synth;
 }
-function styleScheduler() {
-    const built = session.build(0, true);
+function styleScheduler(sectionRow = -1) {
+    const built = sectionRow < 0 ? session.build(0, true) : session.sectionStyle(sectionRow);
     if (!built.bytes) { showMessages(built.messages); return null; }
     const made = new korvane.Scheduler(built.bytes);
     if (made.problem()) { showMessages([{ caption: 'MidPlay', text: made.problem(), icon: 'exclamation' }]); return null; }
@@ -267,13 +284,20 @@ function styleScheduler() {
 }
 let audioContext = null, synth = null;
 window.korvanePlayTimes = {};
-$('play').onclick = async () => {
+$('play').onclick = () => play(-1);
+$('playSection').onclick = () => {
+    $('sectionMenu').hidden = true;
+    stopPlaying();
+    play(menuRow); // a section plays over and over, until Pause or Stop
+};
+async function play(sectionRow) {
     window.korvanePlayTimes.pressed = performance.now();
     if (player && scheduler) {
         player.rewind(); // Play after Pause starts the loaded style again from its start
     } else {
-        scheduler = styleScheduler();
+        scheduler = styleScheduler(sectionRow);
         if (!scheduler) return;
+        scheduler.setRepeat(sectionRow >= 0);
         const port = $('output').value && midiAccess ? midiAccess.outputs.get($('output').value) : null;
         if (port) {
             player = new PortPlayer(port);
@@ -291,7 +315,7 @@ $('play').onclick = async () => {
     setButton($('pause'), true);
     setButton($('stop'), true);
     render();
-};
+}
 $('pause').onclick = () => {
     if (player) player.stop();
     playing = false;
@@ -357,6 +381,17 @@ $('help').onclick = () => showMessages([{ caption: 'Help', icon: 'information', 
     'Open one or more styles, choose the Keyboard, click a section and then a slot (an assigned ' +
     'slot frees when clicked), or use Copy All or Assign by Name; Save downloads the new style. ' +
     'Rest on a section to see its notes. Nothing you open leaves this computer.' }]);
+
+// The core stops only when the memory the page may take has run out: the user is told, and the
+// page starts again (the core's state is lost with it).
+function coreStopped(error) {
+    if (!(error instanceof WebAssembly.RuntimeError)) return;
+    showMessages([{ caption: 'Sorry...', icon: 'exclamation',
+                    text: 'Not enough memory to convert this file.\nThe page starts again.' }])
+        .then(() => location.reload());
+}
+window.addEventListener('error', (event) => coreStopped(event.error));
+window.addEventListener('unhandledrejection', (event) => coreStopped(event.reason));
 
 if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
 setButton($('pause'), false);
