@@ -25,6 +25,25 @@ test('convert by name gives the bytes of korvane-cli convert --by-name', async (
         }
 });
 
+test('a pattern of name pairs converts as the same clicks in the session do', async () => {
+    const k = await loading;
+    const ballad = example('ballad.sty');
+    const pattern = k.convert(ballad, 'ballad.sty', {
+        model: 'PSR-9000', rule: 'byNames', pairs: [['Main B', 'Main A'], ['Main A', 'Main B']]});
+    const session = new k.Session();
+    session.open(ballad, 'ballad.sty');
+    session.clickSource(6); // Main B
+    session.clickDestination(1); // Main A
+    session.clickSource(1); // Main A
+    session.clickDestination(5); // Main B
+    sameBytes(pattern.bytes, Buffer.from(session.build(0, true).bytes), 'pattern against clicks');
+    // Rows past the 16 labels show nothing and play nothing.
+    for (const row of [-1, 16]) {
+        assert.equal(session.picture('source', row), null);
+        assert.equal(session.sectionStyle(row).bytes, null);
+    }
+});
+
 test('each reader outcome has the window message', async () => {
     const k = await loading;
     const header = (format, tracks) =>
