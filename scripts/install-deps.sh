@@ -23,7 +23,7 @@ install_npm_packages() {
     local web
     web="$(cd "$(dirname "$0")/.." && pwd)/src/web"
     if ! cmp -s "$web/package-lock.json" "$web/node_modules/.korvane-lock" 2>/dev/null; then
-        (cd "$web" && npm ci --no-audit --no-fund --ignore-scripts >/dev/null &&
+        (cd "$web" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error >/dev/null &&
             cp package-lock.json node_modules/.korvane-lock)
     fi
 }
