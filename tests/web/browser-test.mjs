@@ -128,6 +128,12 @@ test('each example opened, assigned and saved gives the bytes of korvane-cli con
     await press('Save');
     assert.deepEqual(await downloaded('euro-dance-PSR-540.sty'),
                      convertWithCli(example('euro-dance.sty'), '--model', 'PSR-540', ...pairs));
+
+    await chooseModel('PSR-8000');
+    await open(example('swing-big.sty'));
+    await press('Assign by Name');
+    await press('Save');
+    assert.deepEqual(await downloaded('swing-big-PSR-8000.sty'), golden('swing-big.PSR-8000.sty'));
 });
 
 test('an SFF2 style converts as korvane-cli converts it, and its report is shown', async () => {
