@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the full build (window tests on
-# Qt's offscreen platform), then the core tests again under AddressSanitizer and UBSan.
+# Qt's offscreen platform), the web page (its core under Node, the page in headless Chromium
+# against korvane-cli of the full build), then the core tests again under AddressSanitizer and UBSan.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -9,6 +10,9 @@ jobs=$(nproc)
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+"$root/scripts/web.sh" --build-only
+ctest --test-dir "$root/build-web" --output-on-failure -j "$jobs"
 
 cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DKORVANE_GUI=OFF -DKORVANE_BENCH=OFF -DKORVANE_SANITIZE=ON >/dev/null

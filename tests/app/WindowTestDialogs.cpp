@@ -536,7 +536,7 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
     EXPECT_EQ(names("html"),
               (QStringList{"assigning.html", "audition.html", "cli.html", "configuration.html",
                            "folder.html", "index.html", "models.html", "patterns.html",
-                           "properties.html", "voices.html", "window.html"}));
+                           "properties.html", "voices.html", "web.html", "window.html"}));
     EXPECT_EQ(names("png"), (QStringList{"about.png", "main-window.png", "preferences.png",
                                          "properties.png", "section-picture.png", "voices.png"}));
     struct {
@@ -545,7 +545,8 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
     } const keywords[] = {
         {"Auto Convert", "patterns.html"},     {"whole folder, converting", "folder.html"},
         {"Korvane.ini", "configuration.html"}, {"korvane-cli", "cli.html"},
-        {"audition", "audition.html"},         {"section layouts", "models.html"}};
+        {"audition", "audition.html"},         {"section layouts", "models.html"},
+        {"web page", "web.html"}};
     for (const auto& k : keywords) {
         const QList<QHelpLink> links = engine.documentsForKeyword(QString::fromLatin1(k.keyword));
         ASSERT_EQ(links.size(), 1) << k.keyword;

@@ -19,6 +19,7 @@ declare -A allowed=(
     [core/patterns]="platform style settings assignment"
     [core/batch]="platform style settings assignment patterns"
     [cli]="cli platform style settings assignment audition patterns batch"
+    [web]="platform style settings assignment patterns audition batch"
 )
 
 for folder in "${!allowed[@]}"; do
@@ -34,7 +35,7 @@ for folder in "${!allowed[@]}"; do
             echo "$file:$line: $folder may not include $target: $include"
             status=1
         fi
-    done < <(grep -rn -E '^#include "[^/"]+/' "$src/$folder" || true)
+    done < <(grep -rn --exclude-dir=node_modules -E '^#include "[^/"]+/' "$src/$folder" || true)
     if grep -rn -E '#include *<Q[A-Za-z]' "$src/$folder"; then
         echo "$folder includes Qt"
         status=1
