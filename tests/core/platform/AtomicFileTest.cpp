@@ -292,7 +292,7 @@ TEST_F(AtomicFileTest, AVolumeWithoutLinksStillWritesNewFilesAndReplacesNoneUnas
     group.Add(folder.File("three.sty"), kNew, keep);
     SetVolumeRefusal(VolumeCall::UnnamedFile, EOPNOTSUPP);
     group.Add(folder.File("four.sty"), kNew, keep);
-    const std::vector<CCommitGroup::Outcome> outcomes = group.Commit();
+    const std::vector<CCommitGroup::CommittedFile> outcomes = group.Commit();
     for (VolumeCall call : {VolumeCall::RenameWithoutReplacing, VolumeCall::Link,
                             VolumeCall::LinkUnnamed, VolumeCall::UnnamedFile})
         SetVolumeRefusal(call, 0);
@@ -314,7 +314,7 @@ TEST_F(AtomicFileTest, AVolumeThatLostBytesFailsTheGroupButAFolderFlushFailsNoNa
     CCommitGroup group;
     group.Add(folder.File("a.sty"), kNew, keep);
     SetVolumeRefusal(VolumeCall::SyncVolume, EIO);
-    const std::vector<CCommitGroup::Outcome> lost = group.Commit();
+    const std::vector<CCommitGroup::CommittedFile> lost = group.Commit();
     SetVolumeRefusal(VolumeCall::SyncVolume, 0);
     ASSERT_EQ(lost.size(), 1u);
     EXPECT_EQ(lost[0].failure.stage, WriteStage::Write);
@@ -322,7 +322,7 @@ TEST_F(AtomicFileTest, AVolumeThatLostBytesFailsTheGroupButAFolderFlushFailsNoNa
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
     group.Add(folder.File("a.sty"), kNew, keep);
     SetVolumeRefusal(VolumeCall::SyncFolder, EIO);
-    const std::vector<CCommitGroup::Outcome> named = group.Commit();
+    const std::vector<CCommitGroup::CommittedFile> named = group.Commit();
     SetVolumeRefusal(VolumeCall::SyncFolder, 0);
     ASSERT_EQ(named.size(), 1u);
     EXPECT_FALSE(named[0].failure);
