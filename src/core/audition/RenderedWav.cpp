@@ -35,7 +35,7 @@ std::optional<std::string> KeepRenderedWav(const std::string& from, const std::s
                                            double renderedSeconds) {
     std::vector<std::uint8_t> wav;
     const FileRead read = ReadRegularFile(from, kMostWavBytes, wav);
-    if (!read) {
+    if (read) {
         const int code = read.outcome == FileReadOutcome::TooLarge ? EFBIG : read.errorCode;
         return "cannot read " + from + ": " + std::generic_category().message(code);
     }

@@ -30,8 +30,10 @@ PartRouting RoutingOfCtab(const ByteArray* ctabBytes) {
         const std::size_t data = at + kChunkHeader;
         if (length > bytes.size() - data)
             break;
-        anyRecord = true;
+        // A record too short to name its destination routes nothing; a CSEG none of whose
+        // records routes is read as each part playing on its own channel.
         if (length > kDestinationByte) {
+            anyRecord = true;
             const std::uint8_t source = bytes[data];
             const int part = PartOfChannel(bytes[data + kDestinationByte]);
             if (source < kChannelCount && !named[source]) {
