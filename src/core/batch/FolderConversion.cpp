@@ -46,8 +46,26 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return NameOfPath(FileSystemPath(folder) / FileSystemPath(name));
 }
 
-// A name as a volume that ignores case compares it: letters of the Latin, Greek and Cyrillic
-// alphabets in one case. Other bytes, and UTF-8 sequences of other characters, stay as they are.
+// The most files converted at once: each holds up to three descriptors (the source, the new file,
+// the file it replaces), beside the new files that wait for their commit (half of what the
+// process may open) and a few for the rest of the program.
+unsigned MostJobsForOpenFiles() {
+    constexpr int kKeptAside = 32;
+    return unsigned(std::max(1, (MostOpenFiles() / 2 - kKeptAside) / 3));
+}
+
+bool OutOfDescriptors(const Outcome& outcome) {
+    return (outcome.failure == Failure::CannotOpen || outcome.failure == Failure::CannotCreate) &&
+           (outcome.errorCode == EMFILE || outcome.errorCode == ENFILE);
+}
+
+void ShowFolderFailure(IMessageBox& messages, const std::string& text) {
+    messages.Show(text + "\nNothing was converted.", "Sorry...", MessageIcon::Exclamation,
+                  MessageButtons::Ok);
+}
+
+} // namespace
+
 std::string FoldedName(const std::string& name) {
     std::string folded = name;
     for (std::size_t i = 0; i < folded.size(); ++i) {
@@ -73,26 +91,6 @@ std::string FoldedName(const std::string& name) {
     }
     return folded;
 }
-
-// The most files converted at once: each holds up to three descriptors (the source, the new file,
-// the file it replaces), beside the new files that wait for their commit (half of what the
-// process may open) and a few for the rest of the program.
-unsigned MostJobsForOpenFiles() {
-    constexpr int kKeptAside = 32;
-    return unsigned(std::max(1, (MostOpenFiles() / 2 - kKeptAside) / 3));
-}
-
-bool OutOfDescriptors(const Outcome& outcome) {
-    return (outcome.failure == Failure::CannotOpen || outcome.failure == Failure::CannotCreate) &&
-           (outcome.errorCode == EMFILE || outcome.errorCode == ENFILE);
-}
-
-void ShowFolderFailure(IMessageBox& messages, const std::string& text) {
-    messages.Show(text + "\nNothing was converted.", "Sorry...", MessageIcon::Exclamation,
-                  MessageButtons::Ok);
-}
-
-} // namespace
 
 std::size_t FolderConversionSummary::Count(FileOutcome outcome) const {
     return std::size_t(std::count_if(files.begin(), files.end(),

@@ -70,6 +70,11 @@ struct FolderConversionSummary {
     std::size_t SkippedCount() const;
 };
 
+// A name as a volume that ignores case compares it: letters of the Latin, Greek and Cyrillic
+// alphabets in one case (lower). Other bytes, and UTF-8 sequences of other characters, stay as
+// they are.
+std::string FoldedName(const std::string& name);
+
 // A style file by its extension: ".sty", ".mid", ".prs", ".sst", ".pst" or ".bcs", any case.
 bool IsStyleFileName(const std::string& name);
 

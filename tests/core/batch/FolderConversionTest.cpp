@@ -115,6 +115,13 @@ TEST(StyleFileNames, EveryStyleExtensionInAnyCase) {
         EXPECT_FALSE(IsStyleFileName(name)) << name;
 }
 
+TEST(StyleFileNames, NamesAreFoldedAsACaseBlindVolumeComparesThem) {
+    // "ÀÞ×Ā Ωſ ЯЀ.STY": À Þ (Latin-1), × stays, Ā (Latin Extended-A), Ω (Greek), ſ stays, Я Ѐ.
+    EXPECT_EQ(
+        FoldedName("\xC3\x80\xC3\x9E\xC3\x97\xC4\x80 \xCE\xA9\xC5\xBF \xD0\xAF\xD0\x80.STY\xC3"),
+        "\xC3\xA0\xC3\xBE\xC3\x97\xC4\x81 \xCF\x89\xC5\xBF \xD1\x8F\xD1\x90.sty\xC3");
+}
+
 TEST(ReadFailures, NoStyleAndNoRegularFileAreSkippedEveryOtherFailureFails) {
     const std::vector<std::pair<Failure, FileOutcome>> cases = {
         {Failure::None, FileOutcome::Converted},
