@@ -16,7 +16,7 @@ TEST(PathsTest, DeviceNamesAndTrailingDotsOrBlanksAreTold) {
         FileNameProblem problem;
     } cases[] = {
         {"nul.sty", FileNameProblem::ReservedDeviceName},
-        {"AUX.prs", FileNameProblem::ReservedDeviceName},
+        {"aux.PRS", FileNameProblem::ReservedDeviceName},
         {"com1.STY", FileNameProblem::ReservedDeviceName},
         {"Lpt9", FileNameProblem::ReservedDeviceName},
         {"con .sty", FileNameProblem::ReservedDeviceName},
