@@ -432,6 +432,22 @@ TEST_F(CliTest, InfoNotesCountsEachPartByItsRouting) {
     EXPECT_NE(expected.find("Bass"), std::string::npos);
 }
 
+// Channel 1 routed to Bass changes its own program to 6: voices says so beside Bass.
+TEST_F(CliTest, VoicesNamesTheProgramOfAChannelRoutedToAPart) {
+    const ByteArray ctab = Cat({B({0x00}), T("Bass    "), B({0x0A}), ByteArray(17, 0x00)});
+    const std::string path = folder.File("routed.sty");
+    WriteBytes(path, Style(Cat({B({0x00}), Marker("Main A"),
+                                B({0x00, 0xC0, 0x05, 0x00, 0x90, 0x24, 0x64, 0x60, 0x80, 0x24, 0x00,
+                                   0x00, 0xFF, 0x2F, 0x00})}),
+                           Cseg("Main A", Chunk("Ctab", ctab))));
+    const CliRun run = Run({"voices", path, "--json"});
+    EXPECT_NE(run.out.find("{\"part\":\"Bass\",\"channel\":11,\"voice\":\"\",\"msb\":null,\"lsb\":"
+                           "null,\"program\":null,\"volume\":null,\"pan\":null,\"reverb\":null,"
+                           "\"chorus\":null,\"routed_programs\":[{\"channel\":1,\"program\":6}]}"),
+              std::string::npos)
+        << run.out;
+}
+
 // A part's setting given twice, a flag given a value, a wrong value: usage errors that name the
 // option and the value.
 TEST_F(CliTest, VoiceOptionsGivenTwiceOrWithAValueAreUsageErrors) {

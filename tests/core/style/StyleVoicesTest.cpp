@@ -126,6 +126,7 @@ TEST(StyleVoices, NamesFollowTheBank) {
     EXPECT_EQ(ParseVoiceText("Bank 8/0, program 36 (Fretless Bass)")->name,
               "Bank 8/0, program 36 (Fretless Bass)");
     EXPECT_FALSE(ParseVoiceText("8/0/129"));
+    EXPECT_EQ(ParseVoiceText("127/127/128")->name, "Bank 127/127, program 128");
     EXPECT_EQ(ReadVoiceText("8/0/129").refusal, "The program is 1 to 128.");
     EXPECT_EQ(ReadVoiceText("200/0/1").refusal, "The bank MSB and LSB are 0 to 127.");
     EXPECT_EQ(ReadVoiceText("Flut").refusal,
@@ -146,6 +147,13 @@ TEST(StyleVoices, AVoiceIsInsertedWhole) {
     EXPECT_EQ(out[0], B({0x00, 0xBA, 0x00, 0x00, 0x00, 0xBA, 0x20, 0x00, 0x00, 0xCA, 0x23, 0x00,
                          0x9A, 0x24, 0x64, 0x00}));
     EXPECT_EQ(out[1], B({0x00, 0xCA, 0x23, 0x00}));
+    // Main B sets the bank only: the program is inserted into Main A, and the bank with it.
+    const auto bankOnly = Apply(
+        {{"Main A", B({0x00})}, {"Main B", B({0x00, 0xBA, 0x00, 0x05, 0x00, 0x20, 0x01, 0x00})}},
+        changes);
+    EXPECT_EQ(bankOnly[0],
+              B({0x00, 0xBA, 0x00, 0x00, 0x00, 0xBA, 0x20, 0x00, 0x00, 0xCA, 0x23, 0x00}));
+    EXPECT_EQ(bankOnly[1], B({0x00, 0xBA, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00}));
 }
 
 // Channel 3 routed to Bass changes its program; channel 11 is Bass's own and not named.
