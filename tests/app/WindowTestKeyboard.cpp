@@ -23,39 +23,40 @@ using WindowKeyboard = WindowTest;
 // Down and Space pick a section, Tab goes over to its slot, Enter assigns; Ctrl+Z and Ctrl+Y.
 TEST_F(WindowKeyboard, ASectionIsAssignedUndoneAndRedoneWithKeysAlone) {
     StartWindow();
-    OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A"}));
+    OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A", "Fill In AA"}));
     Window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Window())); // shortcuts answer the active window
     Source(0)->setFocus();
     auto key = [](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(code), modifiers);
     };
-    key(Qt::Key_Down);
-    key(Qt::Key_Space);
-    EXPECT_EQ(Window().GetAssignmentTable().GetSelectedSource(), 1);
+    for (int code : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Down, Qt::Key_Space})
+        key(code);
+    EXPECT_EQ(Window().GetAssignmentTable().GetSelectedSource(), 2);
     key(Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), Destination(1));
+    EXPECT_EQ(QApplication::focusWidget(), Destination(2));
     key(Qt::Key_Return);
-    EXPECT_EQ(Assignment(1)->GetCaption(), "pop.sty Main A");
+    EXPECT_EQ(Assignment(2)->GetCaption(), "pop.sty Fill In AA");
     EXPECT_TRUE(Window().isVisible()); // Enter on a slot is its click, not the window's OK
     key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Assignment(1)->GetCaption(), "");
+    EXPECT_EQ(Assignment(2)->GetCaption(), "");
     key(Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(Assignment(1)->GetCaption(), "pop.sty Main A");
+    EXPECT_EQ(Assignment(2)->GetCaption(), "pop.sty Fill In AA");
 }
 
 TEST_F(WindowKeyboard, ASectionDraggedOntoSlotsIsAssignedToEach) {
     StartWindow();
     OpenThroughButton(WriteStyle("pop.sty", {"SInt", "Main A"}));
-    for (int slot : {1, 5}) {
+    for (auto [row, slot] : {std::pair{"0", 0}, std::pair{"1", 1}, std::pair{"1", 5}}) {
         QMimeData data;
-        data.setData("application/x-korvane-section", "1");
+        data.setData("application/x-korvane-section", row);
         // As a drag does: the slot accepts it as it enters, then takes the drop.
         QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(Destination(slot), &enter);
         QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(Destination(slot), &drop);
     }
+    EXPECT_EQ(Assignment(0)->GetCaption(), "pop.sty SInt");
     EXPECT_EQ(Assignment(1)->GetCaption(), "pop.sty Main A");
     EXPECT_EQ(Assignment(5)->GetCaption(), "pop.sty Main A");
 }
