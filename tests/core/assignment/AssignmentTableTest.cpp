@@ -207,6 +207,18 @@ TEST_F(AssignmentTableTest, FailedReadLeavesNoSectionToAssign) {
     EXPECT_EQ(table.GetFileNameLabel(), "");
 }
 
+// A plan shows as its clicks would: the source selected before goes plain and the last step's
+// source stays selected.
+TEST_F(AssignmentTableTest, APlanShowsAsItsClicksWould) {
+    Open({"Intro Z", "Main A", "Main B"});
+    table.ClickSource(0);
+    table.AssignByName();
+    EXPECT_EQ(SourceColour(0), colours::kSourcePlain);
+    EXPECT_EQ(SourceColour(2), colours::kSourceSelected);
+    EXPECT_EQ(table.GetAssignmentLabel(5).caption, "a.sty Main B");
+    EXPECT_EQ(DestinationColour(5), colours::kDestinationHighlighted);
+}
+
 TEST_F(AssignmentTableTest, CopyAllPairsRowsByPosition) {
     Open({"SInt", "Main A", "Main B", "Fill In AA", "Intro A"});
     table.CopyAll();
