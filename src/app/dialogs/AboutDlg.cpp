@@ -27,7 +27,7 @@ constexpr std::array<AboutLine, 7> kLines = {{
     {"designCredit", "Design: the Korvane project"},
     {"developmentCredit", "Development: the Korvane developers"},
     {"innovationCredit", "Built on Qt, CLI11 and FluidSynth"},
-    {"licenceLabel", "Licence: see the LICENSE file"},
+    {"licenceLabel", "Licence: GNU GPL, version 3 or later"},
     {"commandLineLabel", "Command line: korvane-cli --help"},
 }};
 
