@@ -512,8 +512,9 @@ public:
         const CStyleDocument& document = m_table.GetDocument();
         const ByteArray* bytes = section->GetData();
         const SectionPicture picture = SummariseSection(bytes ? ByteSpan(*bytes) : ByteSpan(),
-                                                        SectionTimingIn(document, *section));
-        const PartVoiceNames voices = SectionVoiceNames(document, *section);
+                                                        SectionTimingIn(document, *section),
+                                                        RoutingOf(section->GetSegment()));
+        const PartVoiceNames voices = SectionVoiceNames(*section);
         val result = val::object();
         result.set("name", DisplayUtf8(section->GetName()));
         result.set("length", picture.LengthText());
@@ -521,6 +522,7 @@ public:
         result.set("division", int(picture.timing.division));
         result.set("damaged", picture.damaged);
         result.set("damagedAt", double(picture.damagedAt));
+        result.set("unrouted", picture.UnroutedText());
         val lanes = val::array();
         for (int part = 0; part < kPartCount; ++part) {
             if (!picture.Plays(part))

@@ -155,7 +155,8 @@ function showTip(cell) {
     const picture = session.picture(cell.dataset.column, Number(cell.dataset.row));
     if (!picture) return hideTip();
     $('tipHeading').textContent = `${picture.name}  ${picture.length}` +
-        (picture.damaged ? `  (damaged at byte ${picture.damagedAt})` : '');
+        (picture.damaged ? `  (damaged at byte ${picture.damagedAt})` : '') +
+        (picture.unrouted ? `  (${picture.unrouted})` : '');
     const canvas = $('tipRoll'), laneHeight = 20, namesWidth = 150;
     canvas.height = Math.max(1, picture.lanes.length) * laneHeight;
     canvas.dataset.lanes = picture.lanes.map((lane) => lane.name).join('\n');
