@@ -26,6 +26,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 namespace korvane::testing {
 namespace {
@@ -119,6 +120,25 @@ TEST_F(DialogTest, PreferencesOkUntouchedKeepsTheDefaultModel) {
     EXPECT_EQ(Window().GetSettings().defaultModel, 7);
     EXPECT_NE(Ini().find("model=7\n"), std::string::npos);
     EXPECT_EQ(ModelSelector()->currentText(), "PSR-540");
+}
+
+// OK after changing only the audio driver is no model change, though the selector stands on
+// another model than the default and the slots hold assignments: no warning, the selector stays.
+TEST_F(DialogTest, PreferencesOkWithTheDefaultModelUntouchedDoesNotWarn) {
+    WriteFile("Korvane.ini", std::string("[PSR Model]\nmodel=5\n"));
+    StartWindow();
+    ModelSelector()->setCurrentIndex(12);
+    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
+    Assign(0, 1);
+    ASSERT_EQ(Assignment(1)->GetCaption(), "in.sty Main A");
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        auto* drivers = In<QComboBox>(dialog, "audioDriverList");
+        drivers->setCurrentIndex(drivers->findText("JACK"));
+    });
+    Click(Button("preferencesButton"));
+    EXPECT_EQ(Window().GetSettings().audioDriver, "jack");
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(ModelSelector()->currentText(), "PSR-330");
 }
 
 TEST_F(DialogTest, PreferencesCancelChangesNothing) {
@@ -313,6 +333,22 @@ TEST_F(DialogTest, PropertiesCancelLeavesBothRecordsUntouched) {
     EXPECT_EQ(*document.GetSourceProperties()->GetTempo(), tempo);
 }
 
+// A box opens at the start of its text: a long copyright shows its beginning, not its end.
+TEST_F(DialogTest, PropertiesBoxesOpenAtTheStartOfTheirText) {
+    StartWindow();
+    OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
+    const char* copyright = "(C) 2026 A. Musician, all rights reserved, arranged for the evening";
+    Answer(QDialog::Accepted, [&](QDialog& dialog) { Type(dialog, "sourceCopyright", copyright); });
+    Action("propertiesAction")->trigger();
+    std::vector<std::pair<std::string, int>> shown;
+    Answer(QDialog::Rejected, [&](QDialog& dialog) {
+        for (const char* box : {"sourceCopyright", "sourceTempo"})
+            shown.emplace_back(Text(dialog, box), In<CMdcText>(dialog, box)->cursorPosition());
+    });
+    Action("propertiesAction")->trigger();
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, int>>{{copyright, 0}, {"120", 0}}));
+}
+
 TEST_F(DialogTest, ARefusedTempoOpensTheDialogAgainOnTheTempoWithEveryEdit) {
     StartWindow();
     OpenThroughButton(WriteStyle("in.sty", {"Main A"}));
@@ -462,6 +498,17 @@ TEST_F(DialogTest, HelpCommandsOpenOneViewerOnTheirTab) {
     EXPECT_EQ(viewer->GetCurrentTab(), CHelpWindow::Tab::Contents);
     EXPECT_TRUE(viewer->GetCurrentPage().toString().endsWith("/index.html"));
     EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(DialogTest, EscapeClosesTheHelp) {
+    StartWindow();
+    Window().SetHelpCollection(kHelpCollection);
+    Action("contentsAction")->trigger();
+    CHelpWindow* help = Window().GetHelpWindow();
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(help, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
 }
 
 // F1 opens the contents from the window and from a dialog, above the dialog.
