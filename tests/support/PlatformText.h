@@ -26,6 +26,17 @@ inline std::string NativeAbsolute(const std::string& path) {
     return std::filesystem::absolute(path).lexically_normal().string();
 }
 
+// An error code as the messages show it: the number and the system's words, the number alone on
+// Windows.
+inline std::string CodeText(const std::string& number, const std::string& words) {
+#ifdef _WIN32
+    (void)words;
+    return number;
+#else
+    return number + ": " + words;
+#endif
+}
+
 #ifdef _WIN32
 constexpr char kNativeSeparator = '\\';
 #else

@@ -3,10 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace korvane {
 namespace {
 
@@ -26,19 +22,13 @@ std::string ErrorCodeText(int code) {
     std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code) & 0xFFFFFFFFUL);
     if (code == 0)
         return text;
-    // The number for those who look it up, and the system's words for everyone else.
-    char words[256] = {};
+        // The number for those who look it up, and the system's words for everyone else.
 #ifdef _WIN32
-    // Windows' codes come from its own calls (GetLastError), so its own words go with them.
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(code), 0, words, sizeof words, nullptr);
-    std::string said(words, length);
-    while (!said.empty() &&
-           (said.back() == '\n' || said.back() == '\r' || said.back() == ' ' || said.back() == '.'))
-        said.pop_back();
-    return said.empty() ? std::string(text) : std::string(text) + ": " + said;
+    // Windows' codes come from its own calls or from the C library, which share numbers but not
+    // meanings: the number alone is right for both.
+    return text;
 #else
+    char words[256] = {};
     const char* said = Said(strerror_r(code, words, sizeof words), words);
     return *said ? std::string(text) + ": " + said : std::string(text);
 #endif

@@ -7,6 +7,7 @@
 #include "assignment/SaveCommand.h"
 #include "platform/AtomicFile.h"
 #include "platform/DisplayText.h"
+#include "support/PlatformText.h"
 #include "support/PosixOnly.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SectionNames.h"
@@ -389,9 +390,13 @@ TEST_F(FolderConversionTest, MissingFoldersAreReportedAndNothingRuns) {
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].text,
               "The folder " + folder.File("nowhere") + " does not exist.\nNothing was converted.");
-    EXPECT_EQ(messages.shown[1].text, "Cannot read the folder " + folder.File("none") +
-                                          ". (0x00000002: No such file or directory)\nNothing "
-                                          "was converted.");
+#ifdef _WIN32
+    const std::string missing = "0x00000003"; // Windows' "path not found"
+#else
+    const std::string missing = "0x00000002: No such file or directory";
+#endif
+    EXPECT_EQ(messages.shown[1].text, "Cannot read the folder " + folder.File("none") + ". (" +
+                                          missing + ")\nNothing was converted.");
 }
 
 // korvane-cli creates a missing target as cp -r does: the folder itself, never its parents.
@@ -400,8 +405,9 @@ TEST_F(FolderConversionTest, AMissingTargetIsCreatedButNotItsParents) {
     job.createTarget = true;
     job.targetFolder = folder.File("gone/new");
     EXPECT_FALSE(Convert());
-    EXPECT_EQ(messages.shown.at(0).text, "Cannot create the folder " + job.targetFolder +
-                                             ". (0x00000002: No such file or directory)\nNothing "
+    EXPECT_EQ(messages.shown.at(0).text, "Cannot create the folder " + job.targetFolder + ". (" +
+                                             CodeText("0x00000002", "No such file or directory") +
+                                             ")\nNothing "
                                              "was converted.");
     job.targetFolder = folder.File("new");
     ASSERT_TRUE(Convert());

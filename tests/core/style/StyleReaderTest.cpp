@@ -5,6 +5,7 @@
 
 #include "support/AllocationFailure.h"
 #include "support/HostileStyles.h"
+#include "support/PlatformText.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StyleBytes.h"
 #include "support/TemporaryFolder.h"
@@ -335,7 +336,8 @@ TEST_F(RefusedFileTest, MissingFileNamesPathAndErrorCode) {
     const std::string missing = folder.File("none.sty");
     document.StartNextFile();
     EXPECT_EQ(ReadStyleFile(missing, document, messages), ReadResult::Refused);
-    ExpectOnlyMessage("Cannot open file " + missing + ". (0x00000002: No such file or directory)");
+    ExpectOnlyMessage("Cannot open file " + missing + ". (" +
+                      CodeText("0x00000002", "No such file or directory") + ")");
 }
 
 TEST_F(RefusedFileTest, FileWithoutMThd) {
@@ -429,14 +431,15 @@ TEST_F(RefusedFileTest, WhatIsNotARegularFileIsRefusedBeforeReading) {
     std::filesystem::create_directory(folder.File("folder.sty"));
     struct Case {
         std::string path;
-        const char* code; // empty: read
+        std::string code; // empty: read
     };
-    std::vector<Case> cases = {{folder.File("folder.sty"), "0x00000015: Is a directory"},
-                               {style, ""}};
+    std::vector<Case> cases = {
+        {folder.File("folder.sty"), CodeText("0x00000015", "Is a directory")}, {style, ""}};
 #ifdef _WIN32
     cases.push_back(
         {"NUL",
-         "0x00000006: No such device or address"}); // Windows has devices by name, and no FIFOs
+         CodeText("0x00000006",
+                  "No such device or address")}); // Windows has devices by name, and no FIFOs
 #else
     ASSERT_EQ(::mkfifo(folder.File("fifo.sty").c_str(), 0600), 0);
     std::filesystem::create_symlink(style, folder.File("link.sty"));
@@ -454,7 +457,7 @@ TEST_F(RefusedFileTest, WhatIsNotARegularFileIsRefusedBeforeReading) {
         messages.shown.clear();
         document.StartNextFile();
         const ReadResult result = ReadStyleFile(c.path, document, messages);
-        if (*c.code == '\0') {
+        if (c.code.empty()) {
             EXPECT_EQ(result, ReadResult::Ok) << c.path;
             EXPECT_EQ(Sections().size(), 2u);
             continue;

@@ -376,7 +376,7 @@ void RemoveLeftoverTemporaries(const std::string&) {}
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
     // The volume's serial number and the file's index, read from the opened file or folder, so
     // that "W", "W\\" and "Z:/W/" are one folder.
-    CHandle file(CreateFileW(WideName(path.empty() ? std::string(".") : path).c_str(), 0,
+    CHandle file(CreateFileW(SystemPathOf(path.empty() ? std::string(".") : path).c_str(), 0,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
