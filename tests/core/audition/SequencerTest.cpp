@@ -114,6 +114,23 @@ ByteArray OneTrackFile(ByteArray track, std::uint16_t division) {
     return file;
 }
 
+// At 120 beats a minute and 480 pulses a quarter, 480 pulses are half a second.
+TEST(MidiFileTest, AShortTrackCountsTheDelayBeforeADamagedEventButNotOneTheChunkEndsAfter) {
+    const std::pair<ByteArray, double> tracks[] = {
+        {B({0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0xFF, 0x2F, 0x00}), 0.5},
+        {B({0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0xF4}), 0.5},
+        {B({0x00, 0x90, 0x3C, 0x64, 0x83, 0x60}), 0.0},
+    };
+    for (const auto& [track, seconds] : tracks) {
+        const ByteArray file = Cat({T("MThd"), B({0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0}), T("MTrk"),
+                                    B({0, 0, 0, int(track.size())}), track});
+        std::string problem;
+        const auto sequence = ParseMidiFile(file, problem);
+        ASSERT_TRUE(sequence) << problem;
+        EXPECT_EQ(sequence->duration, seconds) << track.size();
+    }
+}
+
 // At 120 beats a minute and 480 pulses a quarter a pulse is 44,100 / 960 frames: an organ note
 // (program 20) at pulse 90 falls on frame 4,134, early in the ninth 512-frame block. It sounds
 // from there, not from the next block, and, held, rings the whole two seconds after it.
