@@ -355,6 +355,13 @@ TEST_F(AuditionPlayerTest, PlayThisSectionPlaysSetupEventsThenTheSectionRepeatin
               (std::vector<std::string>{OpenCommand(), kSeek, kPlay, kStop, kPlay}));
 }
 
+// A player plays a file once unless it is set to repeat (korvane-cli's port playback ends).
+TEST(MidPlayTest, AFreshPlayerDoesNotRepeat) {
+    CRecordingSequencer sequencer;
+    CScriptedMessageBox messages;
+    EXPECT_FALSE(CMidPlay(sequencer, messages).IsRepeating());
+}
+
 // SInt's set-up for a section played alone: every event but notes and meta events, each with
 // its own status and a delta-time of 0, also those after the first note.
 TEST(SectionAudition, TheSetUpIsEveryEventButNotesAndMetaEvents) {
