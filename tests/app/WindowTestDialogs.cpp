@@ -546,6 +546,7 @@ TEST_F(DialogTest, HelpContentsOpenAndIndexFilters) {
     auto* index = Window().GetHelpWindow()->findChild<QListView*>("helpIndex");
     auto* filter = Window().GetHelpWindow()->findChild<QLineEdit*>("helpIndexFilter");
     ASSERT_NE(filter, nullptr);
+    EXPECT_TRUE(filter->isClearButtonEnabled()); // what was typed goes with one click
     filter->setText("aud");
     QStringList shown;
     for (int row = 0; row < index->model()->rowCount(); ++row)

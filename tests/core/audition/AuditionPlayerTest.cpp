@@ -4,6 +4,7 @@
 #include "AuditionTestSupport.h"
 #include "assignment/SaveCommand.h"
 #include "audition/MidiFile.h"
+#include "audition/SectionAudition.h"
 #include "style/MidiTrack.h"
 #include "support/RecordingSequencer.h"
 
@@ -353,6 +354,25 @@ TEST_F(AuditionPlayerTest, PlayThisSectionPlaysSetupEventsThenTheSectionRepeatin
     player.Play();
     EXPECT_EQ(sequencer.commands,
               (std::vector<std::string>{OpenCommand(), kSeek, kPlay, kStop, kPlay}));
+}
+
+// A player plays a file once unless it is set to repeat (korvane-cli's port playback ends).
+TEST(MidPlayTest, AFreshPlayerDoesNotRepeat) {
+    CRecordingSequencer sequencer;
+    CScriptedMessageBox messages;
+    EXPECT_FALSE(CMidPlay(sequencer, messages).IsRepeating());
+}
+
+// SInt's set-up for a section played alone: every event but notes and meta events, each with
+// its own status and a delta-time of 0, also those after the first note.
+TEST(SectionAudition, TheSetUpIsEveryEventButNotesAndMetaEvents) {
+    CStyleSection sint;
+    sint.CreateData();
+    const ByteArray bytes = {0x00, 0xCA, 0x05, 0x10, 0x9A, 0x24, 0x64, 0x00, 0xFF, 0x01,
+                             0x01, 0x41, 0x00, 0xBA, 0x07, 0x50, 0x20, 0x0A, 0x40, 0x00};
+    sint.AppendBytes(bytes.data(), bytes.size());
+    EXPECT_EQ(SetupEvents(sint),
+              (ByteArray{0x00, 0xCA, 0x05, 0x00, 0xBA, 0x07, 0x50, 0x00, 0xBA, 0x0A, 0x40}));
 }
 
 } // namespace

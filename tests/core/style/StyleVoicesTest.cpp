@@ -1,6 +1,7 @@
 // The parts' voices and mixer values: read from set-up events, and changed in the written bytes.
 
 #include "style/StyleVoices.h"
+#include "style/VoicesForm.h"
 
 #include "support/StyleBytes.h"
 
@@ -192,6 +193,13 @@ TEST(StyleVoices, GeneralMidiTakesTheStandardKitAtOrBelow) {
                                         {39, 32}, {40, 40}, {48, 48}, {127, 48}};
     for (const auto& [program, kit] : kits)
         EXPECT_EQ(NearestStandardKit(std::uint8_t(program)), kit) << program;
+}
+
+TEST(StyleVoices, AFileWithoutSectionsShowsNoVoices) {
+    const CStyleDocument document;
+    const VoicesForm form = VoicesFormFromDocument(document, {});
+    EXPECT_TRUE(form.sections.empty());
+    EXPECT_TRUE(form.readOnly);
 }
 
 } // namespace
