@@ -268,7 +268,8 @@ TEST_F(AuditionPlayerTest, ARefusedDefaultFolderGivesWayToAPrivateOneAChosenOneI
         {"open to all",
          [](auto& d) { fs::create_directory(d), fs::permissions(d, fs::perms(0777)); }, "",
          fallback},
-        {"a link", [&](auto& d) { fs::create_directory_symlink(mine, d); }, "", fallback},
+        {"a link", [&](auto& d) { fs::create_directory_symlink(mine, d); },
+         folder.Path() + "/korvane", fallback}, // the default as stored
         {"nobody's", [](auto& d) { fs::create_directory(d), (void)chown(d.c_str(), 65534, 65534); },
          "", geteuid() == 0 ? fallback : folder.Path() + "/korvane/VCTEMP\\.MID"},
         {"chosen", [](auto&) {}, chosen, chosen + "/VCTEMP\\.MID"}};
