@@ -3,7 +3,9 @@
 #include "assignment/SaveCommand.h"
 #include "audition/SectionAudition.h"
 #include "platform/Paths.h"
+#include "style/Outcome.h"
 
+#include <cerrno>
 #include <filesystem>
 
 namespace korvane {
@@ -14,12 +16,14 @@ std::string AuditionFilePath(const CSettings& settings) {
     return (std::filesystem::path(folder) / kAuditionFileName).string();
 }
 
-void CreateAuditionFolder(const std::string& folder, bool isDefault) {
+bool CreateAuditionFolder(const std::string& folder, bool isDefault) {
     // An existing folder, or one we cannot make, shows up in the write.
     std::error_code ignored;
-    if (isDefault || folder == DefaultAuditionFolder())
+    isDefault = isDefault || folder == DefaultAuditionFolder();
+    if (isDefault)
         std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), ignored);
     CreatePrivateFolder(folder);
+    return !isDefault || IsPrivateFolder(folder);
 }
 
 CAuditionPlayer::CAuditionPlayer(CAssignmentTable& table, const CSettings& settings,
@@ -44,7 +48,6 @@ AuditionButtons CAuditionPlayer::GetButtons() const {
 }
 
 void CAuditionPlayer::Play() {
-    const std::string path = AuditionFilePath(m_settings);
     SetButtons(false, true, true);
     if (m_midPlay.IsStarted()) {
         // Paused: the loaded file plays again from its start; it is not written again.
@@ -53,21 +56,38 @@ void CAuditionPlayer::Play() {
         return;
     }
     m_midPlay.SetRepeat(false);
-    LoadAndPlay(path, [this](const std::string& to) { return WriteWork(m_table, to); });
+    LoadAndPlay([this](const std::string& to) { return WriteWork(m_table, to); });
 }
 
 void CAuditionPlayer::PlaySection(const CStyleSection& section, bool repeat) {
     SetButtons(false, true, true);
     m_midPlay.SetRepeat(repeat);
-    LoadAndPlay(AuditionFilePath(m_settings), [&](const std::string& to) {
+    LoadAndPlay([&](const std::string& to) {
         return WriteSectionStyle(to, m_table.GetDocument(), section, m_table.GetMessages());
     });
 }
 
-template <typename Write> void CAuditionPlayer::LoadAndPlay(const std::string& path, Write write) {
-    CreateAuditionFolder(std::filesystem::path(path).parent_path().string(),
-                         m_settings.auditionFolder.empty());
-    if (write(path) != WriteResult::Ok)
+std::string CAuditionPlayer::PreparedAuditionFile() {
+    const std::string path = AuditionFilePath(m_settings);
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (CreateAuditionFolder(folder, m_settings.auditionFolder.empty()))
+        return path;
+    // Others could rename or replace the file there: a private folder of the player's own, in the
+    // system's temporary folder, holds it while the player lives.
+    if (!m_pScratch)
+        m_pScratch = std::make_unique<CScratchFolder>(folder, "audition-",
+                                                      std::vector<std::string>{kAuditionFileName});
+    if (m_pScratch->Path().empty()) {
+        ShowOutcome(m_table.GetMessages(), MakeOutcome(Failure::CannotCreate, path, EACCES));
+        m_pScratch.reset();
+        return std::string();
+    }
+    return m_pScratch->FilePath(kAuditionFileName);
+}
+
+template <typename Write> void CAuditionPlayer::LoadAndPlay(Write write) {
+    const std::string path = PreparedAuditionFile();
+    if (path.empty() || write(path) != WriteResult::Ok)
         return; // the writer has told the user
     PlayAuditionFile(m_midPlay, path);
 }

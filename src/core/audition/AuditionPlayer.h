@@ -2,8 +2,10 @@
 
 #include "assignment/AssignmentTable.h"
 #include "audition/MidPlay.h"
+#include "platform/ScratchFolder.h"
 #include "settings/Settings.h"
 
+#include <memory>
 #include <string>
 
 namespace korvane {
@@ -17,8 +19,11 @@ constexpr const char* kAuditionFileName = "VCTEMP.MID";
 std::string AuditionFilePath(const CSettings& settings);
 
 // Makes the audition folder, mode 700: one level for a configured folder, with the folders above
-// it for the default one (the user's cache folder may not exist yet).
-void CreateAuditionFolder(const std::string& folder, bool isDefault);
+// it for the default one (the user's cache folder may not exist yet). false when the folder is
+// the default one and is not the user's private folder once made (another user made it first,
+// it is open to others, or a link stands in its place): nothing may be put in it. A folder the
+// user chose is taken as it is.
+bool CreateAuditionFolder(const std::string& folder, bool isDefault);
 
 // Loads the audition file at path into the player and plays it from its start, as Play does;
 // false when the player could not load it (it has said why).
@@ -59,10 +64,15 @@ public:
 private:
     void SetButtons(bool play, bool pause, bool stop);
     // Writes the audition file with write and loads and plays it.
-    template <typename Write> void LoadAndPlay(const std::string& path, Write write);
+    template <typename Write> void LoadAndPlay(Write write);
+    // The audition file's path, its folder made; empty when there is none to write (the user has
+    // been told why).
+    std::string PreparedAuditionFile();
 
     CAssignmentTable& m_table;
     const CSettings& m_settings;
+    // The private folder that takes the default audition folder's place when that one is refused.
+    std::unique_ptr<CScratchFolder> m_pScratch;
     CMidPlay m_midPlay;
     bool m_pauseEnabled = false;
     bool m_stopEnabled = false;

@@ -714,6 +714,12 @@ void InstallTemporaryFileCleanup() {
     }
 }
 
+bool IsPrivateFolder(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == geteuid() && (status.st_mode & 077) == 0;
+}
+
 namespace {
 
 std::atomic<ScratchStepObserver> g_scratchStep{nullptr};
@@ -721,14 +727,6 @@ std::atomic<ScratchStepObserver> g_scratchStep{nullptr};
 void ScratchStep(int step) {
     if (const ScratchStepObserver observer = g_scratchStep.load())
         observer(step);
-}
-
-// A folder where nobody else can rename or replace what is put in it: a real folder (no link),
-// ours, and closed to everyone else.
-bool IsPrivateFolder(const std::string& path) {
-    struct stat status {};
-    return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-           status.st_uid == geteuid() && (status.st_mode & 077) == 0;
 }
 
 // How long a scratch folder stays unlocked between its making and its lock, at most.

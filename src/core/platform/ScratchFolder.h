@@ -33,6 +33,10 @@ private:
     int m_lock = -1;                       // the folder, open and locked while it lives
 };
 
+// Whether nobody else can rename or replace what is put in the folder at path: a real folder (not
+// a link to one), the user's own, and closed to everyone else (no group or other permission).
+bool IsPrivateFolder(const std::string& path);
+
 // Called with the number of each step of a scratch folder's making (1 to 10), so that tests can
 // stop it by a signal at each; null (the default) calls nothing.
 using ScratchStepObserver = void (*)(int step);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <grp.h>
 #include <pwd.h>
+#include <regex>
 
 namespace korvane::testing {
 namespace {
@@ -244,6 +245,49 @@ TEST_F(AuditionPlayerTest, AFailedOpenLeavesStartedSoOnlyStopBringsBackAFreshPla
     player.Play();
     EXPECT_EQ(sequencer.commands.front(), OpenCommand());
     EXPECT_TRUE(player.GetMidPlay().IsOpen());
+}
+
+// The default folder is used only as the user's own and closed to others; in its place another
+// user's folder, one open to all or a link get a private folder in /tmp. A chosen one is kept.
+TEST_F(AuditionPlayerTest, ARefusedDefaultFolderGivesWayToAPrivateOneAChosenOneIsKept) {
+    namespace fs = std::filesystem;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = runtime ? runtime : "";
+    setenv("XDG_RUNTIME_DIR", folder.Path().c_str(), 1);
+    const std::string mine = folder.File("mine"), chosen = folder.File("chosen");
+    fs::create_directory(mine);
+    fs::create_directory(chosen);
+    fs::permissions(chosen, fs::perms(0777));
+    const std::string fallback = "/tmp/audition-[A-Za-z0-9]{6}/VCTEMP\\.MID";
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make; // makes the default folder
+        std::string setting, expected;                // the folder set, the file played
+    };
+    const std::vector<Case> cases = {
+        {"none yet", [](auto&) {}, "", folder.Path() + "/korvane/VCTEMP\\.MID"},
+        {"open to all",
+         [](auto& d) { fs::create_directory(d), fs::permissions(d, fs::perms(0777)); }, "",
+         fallback},
+        {"a link", [&](auto& d) { fs::create_directory_symlink(mine, d); },
+         folder.Path() + "/korvane", fallback}, // the default as stored
+        {"nobody's", [](auto& d) { fs::create_directory(d), (void)chown(d.c_str(), 65534, 65534); },
+         "", geteuid() == 0 ? fallback : folder.Path() + "/korvane/VCTEMP\\.MID"},
+        {"chosen", [](auto&) {}, chosen, chosen + "/VCTEMP\\.MID"}};
+    for (const Case& test : cases) {
+        const std::string made = folder.File("korvane");
+        fs::remove_all(made);
+        test.make(made);
+        settings.auditionFolder = test.setting;
+        sequencer.commands.clear();
+        CAuditionPlayer own{table, settings, sequencer};
+        own.Play();
+        sequencer.commands.resize(1); // an empty command when nothing was opened
+        EXPECT_TRUE(std::regex_match(
+            sequencer.commands[0], std::regex(kOpen + test.expected + " alias MIDPLAY_MIDI wait")))
+            << test.name << ": " << sequencer.commands[0];
+    }
+    runtime ? setenv("XDG_RUNTIME_DIR", saved.c_str(), 1) : unsetenv("XDG_RUNTIME_DIR");
 }
 
 // The write fails in a folder the user may not write: the writer's message, nothing sent, and
