@@ -4,6 +4,8 @@
 # against korvane-cli of the full build), then the core tests again under AddressSanitizer and UBSan.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# ccache sees paths relative to the checkout, so another clone of the tree reuses its objects.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 "$root/scripts/install-deps.sh"
 jobs=$(nproc)
 
