@@ -511,9 +511,9 @@ public:
             return val::null();
         const CStyleDocument& document = m_table.GetDocument();
         const ByteArray* bytes = section->GetData();
-        const SectionPicture picture = SummariseSection(bytes ? ByteSpan(*bytes) : ByteSpan(),
-                                                        SectionTimingIn(document, *section),
-                                                        RoutingOf(section->GetSegment()));
+        const SectionPicture picture =
+            SummariseSection(bytes ? ByteSpan(*bytes) : ByteSpan(),
+                             SectionTimingIn(document, *section), RoutingOf(section->GetSegment()));
         const PartVoiceNames voices = SectionVoiceNames(*section);
         val result = val::object();
         result.set("name", DisplayUtf8(section->GetName()));

@@ -590,11 +590,13 @@ TEST(HelpFileTest, HoldsThePagesKeywordsAndPictures) {
     struct {
         const char* keyword;
         const char* page;
-    } const keywords[] = {
-        {"Auto Convert", "patterns.html"},     {"whole folder, converting", "folder.html"},
-        {"Korvane.ini", "configuration.html"}, {"korvane-cli", "cli.html"},
-        {"audition", "audition.html"},         {"section layouts", "models.html"},
-        {"web page", "web.html"}};
+    } const keywords[] = {{"Auto Convert", "patterns.html"},
+                          {"whole folder, converting", "folder.html"},
+                          {"Korvane.ini", "configuration.html"},
+                          {"korvane-cli", "cli.html"},
+                          {"audition", "audition.html"},
+                          {"section layouts", "models.html"},
+                          {"web page", "web.html"}};
     for (const auto& k : keywords) {
         const QList<QHelpLink> links = engine.documentsForKeyword(QString::fromLatin1(k.keyword));
         ASSERT_EQ(links.size(), 1) << k.keyword;
