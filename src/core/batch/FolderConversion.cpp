@@ -215,7 +215,8 @@ std::optional<FolderConversionSummary> ConvertFolder(const FolderConversionJob& 
         return std::nullopt;
     }
     // The folders themselves are compared, however they are spelt ("in", "in/", a link to it).
-    if (SameFolder(job.sourceFolder, job.targetFolder)) {
+    const std::optional<FileIdentity> sourceIdentity = IdentityOf(job.sourceFolder);
+    if (sourceIdentity && sourceIdentity == IdentityOf(job.targetFolder)) {
         ShowFolderFailure(messages, "The folders " + job.sourceFolder + " and " + job.targetFolder +
                                         " are the same folder.");
         return std::nullopt;

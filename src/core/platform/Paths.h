@@ -32,11 +32,6 @@ std::filesystem::path SystemPath(const std::string& name);
 // the system's error code when the folder cannot be read. Reaches folders of any path length.
 bool FolderEntryNames(const std::string& folder, std::vector<std::string>& names, int& errorCode);
 
-// Whether a and b name one folder, however each is spelt (a trailing separator, "." and "..", a
-// link, another drive letter for it): the identity of the folders themselves. false when either
-// cannot be opened.
-bool SameFolder(const std::string& a, const std::string& b);
-
 // Why a file cannot be written under its name on Windows, which would take another file for it:
 // a device's name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case, with any
 // extension) or a name that ends in a dot or blank, which Windows drops.

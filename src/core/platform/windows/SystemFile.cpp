@@ -181,29 +181,6 @@ FileNameProblem OutputNameProblem(const std::string& path) {
 
 namespace {
 
-// The identity of an opened folder: its volume and its number there.
-struct FolderIdentity {
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-    bool operator==(const FolderIdentity&) const = default;
-};
-
-bool IdentityOfFolder(const std::string& path, FolderIdentity& identity) {
-    // FILE_FLAG_BACKUP_SEMANTICS opens a folder; no access is asked, only its information.
-    const HANDLE folder = CreateFileW(system::SystemPathOf(path).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION information{};
-    const bool known = GetFileInformationByHandle(folder, &information) != 0;
-    CloseHandle(folder);
-    identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                information.nFileIndexLow};
-    return known && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 // Text for a console goes to it as UTF-16 through WriteConsoleW, which shows every character
 // whatever the console's code page; the C runtime would pass the bytes to the code page. A
 // character cut between two writes waits for its other bytes.
@@ -294,12 +271,6 @@ bool FolderEntryNames(const std::string& folder, std::vector<std::string>& names
     errorCode = GetLastError() == ERROR_NO_MORE_FILES ? 0 : int(GetLastError());
     FindClose(search);
     return errorCode == 0;
-}
-
-bool SameFolder(const std::string& a, const std::string& b) {
-    FolderIdentity first;
-    FolderIdentity second;
-    return IdentityOfFolder(a, first) && IdentityOfFolder(b, second) && first == second;
 }
 
 void UseUtf8Console() {
