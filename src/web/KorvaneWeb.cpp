@@ -429,15 +429,16 @@ public:
             result.set("messages", m_messages.Take());
             return result;
         }
-        ByteArray bytes;
-        const Outcome outcome =
-            BuildPlannedStyle(document, m_table.GetSlots(), std::uint16_t(resolution),
-                              m_table.GetSourceFileName(), bytes);
-        if (outcome) {
-            ShowOutcome(m_messages, outcome);
+        ConversionRequest request;
+        request.made = MadeAssignment{&document, &m_table.GetSlots()};
+        request.path = request.target = m_table.GetSourceFileName();
+        request.resolution = std::uint16_t(resolution);
+        const ConvertedStyle converted = ConvertStyle(request);
+        if (converted.outcome) {
+            ShowOutcome(m_messages, converted.outcome);
             result.set("bytes", val::null());
         } else {
-            result.set("bytes", ArrayOfBytes(bytes));
+            result.set("bytes", ArrayOfBytes(converted.bytes));
             if (!keep)
                 m_table.Clear();
         }

@@ -91,13 +91,19 @@ AssignmentSlots ApplyPlan(CStyleDocument& document, const ConversionPlan& plan) 
     return slots;
 }
 
+namespace {
+
+// The new style's bytes for the document's assignment: the one path from slots to bytes.
 Outcome BuildPlannedStyle(const CStyleDocument& document, const AssignmentSlots& slots,
                           std::uint16_t resolution, const std::string& target, ByteArray& bytes) {
     std::vector<const CCsegRecord*> csegs;
     return BuildStyleFile(DocumentWriteInput(document, slots, csegs, resolution), target, bytes);
 }
 
-namespace {
+int CountAssigned(const AssignmentSlots& slots) {
+    return int(
+        std::count_if(slots.begin(), slots.end(), [](const auto& slot) { return slot.assigned; }));
+}
 
 // A plan by the request's pairs; with everyPairMatches, the first pair without its section or slot
 // ends the conversion with its outcome.
@@ -125,6 +131,13 @@ ConversionPlan PlanByRequestPairs(const CStyleDocument& document, const Conversi
 ConvertedStyle ConvertStyle(const ConversionRequest& request) {
     ConvertedStyle converted;
     try {
+        if (request.made) {
+            const MadeAssignment& made = *request.made;
+            converted.sections = CountAssigned(*made.slots);
+            converted.outcome = BuildPlannedStyle(*made.document, *made.slots, request.resolution,
+                                                  request.target, converted.bytes);
+            return converted;
+        }
         CStyleDocument document;
         document.StartNextFile();
         converted.outcome = request.bytes ? ReadStyleBytes(*request.bytes, request.path, document)
@@ -148,8 +161,7 @@ ConvertedStyle ConvertStyle(const ConversionRequest& request) {
             break;
         }
         const AssignmentSlots slots = ApplyPlan(document, plan);
-        converted.sections = int(std::count_if(slots.begin(), slots.end(),
-                                               [](const auto& slot) { return slot.assigned; }));
+        converted.sections = CountAssigned(slots);
         if (converted.sections == 0) {
             converted.outcome = MakeOutcome(Failure::NoSectionMatches, request.path);
             return converted;

@@ -55,11 +55,6 @@ void ApplyPlan(CStyleDocument& document, const ConversionPlan& plan, AssignmentS
 // The same on empty slots; returns them.
 AssignmentSlots ApplyPlan(CStyleDocument& document, const ConversionPlan& plan);
 
-// The new style's bytes for the document's assignment: the one path from slots to bytes that
-// Save, Play, korvane-cli and folder conversion share. target names the file in the outcome.
-Outcome BuildPlannedStyle(const CStyleDocument& document, const AssignmentSlots& slots,
-                          std::uint16_t resolution, const std::string& target, ByteArray& bytes);
-
 // A whole conversion without a window: read, plan, bytes.
 struct ConvertedStyle {
     Outcome outcome;
@@ -71,12 +66,20 @@ struct ConvertedStyle {
 // How a headless conversion makes its plan from the style it read.
 enum class PlanRule { ByName, CopyAll, ByNames };
 
-// What to convert and how. The style is read from bytes when they are given (a caller without a
-// file system, such as the web page), otherwise from the file at path; path names the style in
-// the outcome either way.
+// An assignment made already, in a window's table (sections of several files, voice edits): it is
+// written as it stands, neither read nor planned.
+struct MadeAssignment {
+    const CStyleDocument* document = nullptr;
+    const AssignmentSlots* slots = nullptr;
+};
+
+// What to convert and how. The style is taken from the made assignment when there is one, else
+// read from bytes when they are given (a caller without a file system, such as the web page),
+// otherwise from the file at path; path names the style in the outcome either way.
 struct ConversionRequest {
-    std::string path;               // the style file to read, or the name of the bytes
-    std::optional<ByteArray> bytes; // the style's bytes in memory; read instead of path
+    std::optional<MadeAssignment> made; // the window's Save and Play; layout, rule, pairs unused
+    std::string path;                   // the style file to read, or the name of the bytes
+    std::optional<ByteArray> bytes;     // the style's bytes in memory; read instead of path
     SectionLayout layout;
     PlanRule rule = PlanRule::ByName;
     std::vector<PatternStep> pairs; // PlanRule::ByNames
@@ -91,7 +94,8 @@ struct ConversionRequest {
 
 // The one conversion call of the window's Save and Play, Auto Convert, korvane-cli, folder
 // conversion and the web page: reads the style (bytes or file, by the reader's rules), plans the
-// request's rule on it, applies the plan and builds the new style's bytes. Fails as the reader
+// request's rule on it, applies the plan and builds the new style's bytes; a made assignment is
+// only built. Fails as the reader
 // does, with NoSuchSection or NoSuchSlot (see everyPairMatches), with NoSectionMatches when the
 // plan assigns nothing, as the writer does, or with OutOfMemory; nothing is thrown.
 ConvertedStyle ConvertStyle(const ConversionRequest& request);

@@ -1,5 +1,6 @@
 #include "assignment/SaveCommand.h"
 
+#include "assignment/ConversionEngine.h"
 #include "platform/Paths.h"
 
 #include <filesystem>
@@ -17,11 +18,15 @@ bool FileExists(const std::string& path) {
 WriteResult WriteWork(CAssignmentTable& table, const std::string& path,
                       const StyleWriteOptions& options) {
     CStyleDocument& document = table.GetDocument();
-    ByteArray bytes;
-    Outcome outcome = BuildPlannedStyle(document, table.GetSlots(), options.resolution,
-                                        options.toStandardOutput ? "standard output" : path, bytes);
+    ConversionRequest request;
+    request.made = MadeAssignment{&document, &table.GetSlots()};
+    request.path = table.GetSourceFileName();
+    request.resolution = options.resolution;
+    request.target = options.toStandardOutput ? "standard output" : path;
+    ConvertedStyle converted = ConvertStyle(request);
+    Outcome outcome = converted.outcome;
     if (!outcome)
-        outcome = WriteStyleBytes(path, bytes, options);
+        outcome = WriteStyleBytes(path, converted.bytes, options);
     if (outcome.failure == Failure::Exists)
         return WriteResult::AlreadyExists; // the caller names its own way out
     if (outcome) {
