@@ -19,6 +19,11 @@ class CMidiOutput;
 // uses.
 std::vector<std::string> FindOutputPorts();
 
+// Called on JACK's process thread at the start of every cycle of a port's client, before the
+// callback touches anything of the port; nullptr (the default) calls nothing. Lets a test see
+// whether JACK still calls the callback while the port closes.
+void SetJackCycleHook(void (*hook)());
+
 // Plays the file's events, in time, to a MIDI output port: a keyboard on USB or a synthesizer
 // program. The port is found at open by its exact name, else by the first name that contains it.
 // A playback thread takes the events from the event scheduler by one steady clock, from the moment
