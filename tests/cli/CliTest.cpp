@@ -479,6 +479,7 @@ TEST_F(CliTest, VoiceOptionsGivenTwiceOrWithAValueAreUsageErrors) {
         {{"--mix", "Bass:reverb=9", "--mix", "Bass:reverb=9"},
          "--mix \"Bass:reverb=9\": the reverb of Bass is given twice"},
         {{"--gm-voices=0"}, "--gm-voices: takes no value, not \"0\""},
+        {{"--gm-voices=true"}, "--gm-voices: takes no value, not \"true\""},
         {{"--voice", "Bass=300"}, "--voice: PROGRAM must be 1 to 128, not \"Bass=300\""},
     };
     for (const auto& [options, problem] : cases) {
