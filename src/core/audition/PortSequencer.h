@@ -32,7 +32,10 @@ void SetJackCycleHook(void (*hook)());
 // Sound Off on all sixteen channels. The port stays open for the sequencer's life. A JACK port is
 // played through a client of our own rather than RtMidi's, whose close unregisters the port and
 // frees its buffers while JACK's process thread may still be in its callback: ours stops the
-// callback (deactivates the client) before anything the callback uses goes.
+// callback (deactivates the client) before anything the callback uses goes. ThreadSanitizer cannot
+// check a JACK port: libjack is not instrumented, so it reports the writes and reads of JACK's
+// lock-free ring as races, and jack_deactivate cancels JACK's process thread asynchronously, which
+// can leave the sanitizer's own lock held and hang the process.
 class CPortSequencer : public CCommandSequencer {
 public:
     explicit CPortSequencer(std::string portName);
