@@ -33,9 +33,10 @@ std::string Named(const std::string& problem, const std::string& value) {
     return problem.empty() ? problem : problem + ", not \"" + value + "\"";
 }
 
-// A flag is on by being given: "--gm-voices=0" would read as on to one and off to another.
+// A flag is on by being given: "--gm-voices=0" would read as on to one and off to another. The
+// flag alone gives no value to check.
 std::string FlagWithoutValue(const std::string& value) {
-    return value == "true" ? std::string() : "takes no value, not \"" + value + "\"";
+    return "takes no value, not \"" + value + "\"";
 }
 
 const char* const kUnknownPart =
@@ -163,11 +164,17 @@ void AddVoiceOptions(CLI::App& command, VoiceOptions& options) {
                     "\"Chord 1:volume=90\". Repeat for more parts")
         ->check([](const std::string& text) { return Named(ParseMix(text, nullptr), text); })
         ->allow_extra_args(false);
+    // A flag that CLI11 would read the same given alone or as "--gm-voices=true": an option of
+    // no values, whose result is empty when it comes alone and the value when one is given.
     command
-        .add_flag("--gm-voices", options.generalMidiVoices,
-                  "use General MIDI voices: every melodic part to bank 0/0 keeping its "
-                  "program, every drum part to the nearest standard kit, for keyboards that "
-                  "lack the newer banks")
+        .add_option(
+            "--gm-voices",
+            [&options](const CLI::results_t&) { return options.generalMidiVoices = true; },
+            "use General MIDI voices: every melodic part to bank 0/0 keeping its "
+            "program, every drum part to the nearest standard kit, for keyboards that "
+            "lack the newer banks")
+        ->expected(0, 0)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
         ->check(FlagWithoutValue);
     // A part's setting given twice would leave the user guessing which one counts.
     command.parse_complete_callback([&options] {

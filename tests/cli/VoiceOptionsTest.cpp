@@ -19,6 +19,15 @@ TEST(VoiceOptions, EachValueLandsInItsPartAndSetting) {
     EXPECT_EQ(VoiceChangesOf(options).parts, expected);
 }
 
+TEST(VoiceOptions, GmVoicesAloneAsksForGeneralMidiVoices) {
+    CLI::App app;
+    VoiceOptions options;
+    AddVoiceOptions(app, options);
+    const char* argv[] = {"korvane-cli", "--gm-voices"};
+    app.parse(2, argv);
+    EXPECT_TRUE(VoiceChangesOf(options).generalMidiVoices);
+}
+
 TEST(VoiceOptions, ValuesOutOfRangeOrShapeAreRefused) {
     const std::pair<const char*, bool> values[] = {
         {"--voice=Bass=36", true},

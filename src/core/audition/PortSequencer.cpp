@@ -18,6 +18,8 @@ namespace {
 
 constexpr const char* kClientName = "Korvane";
 
+std::atomic<void (*)()> g_jackCycleHook{nullptr};
+
 void IgnoreRtMidiError(RtMidiError::Type, const std::string&, void* failed) {
     // Without a callback RtMidi throws or prints; a failed send only marks the port as failed.
     if (failed)
@@ -144,6 +146,8 @@ private:
 
     // JACK's process thread: every whole message waiting goes out at the cycle's start.
     static int Process(jack_nframes_t frames, void* data) {
+        if (void (*hook)() = g_jackCycleHook.load())
+            hook();
         auto* output = static_cast<CJackOutput*>(data);
         void* buffer = jack_port_get_buffer(output->m_pPort, frames);
         jack_midi_clear_buffer(buffer);
@@ -169,6 +173,10 @@ private:
 };
 
 } // namespace
+
+void SetJackCycleHook(void (*hook)()) {
+    g_jackCycleHook = hook;
+}
 
 std::vector<std::string> FindOutputPorts() {
     std::vector<std::string> ports;

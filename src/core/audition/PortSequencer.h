@@ -19,6 +19,11 @@ class CMidiOutput;
 // uses.
 std::vector<std::string> FindOutputPorts();
 
+// Called on JACK's process thread at the start of every cycle of a port's client, before the
+// callback touches anything of the port; nullptr (the default) calls nothing. Lets a test see
+// whether JACK still calls the callback while the port closes.
+void SetJackCycleHook(void (*hook)());
+
 // Plays the file's events, in time, to a MIDI output port: a keyboard on USB or a synthesizer
 // program. The port is found at open by its exact name, else by the first name that contains it.
 // A playback thread takes the events from the event scheduler by one steady clock, from the moment
@@ -27,7 +32,10 @@ std::vector<std::string> FindOutputPorts();
 // Sound Off on all sixteen channels. The port stays open for the sequencer's life. A JACK port is
 // played through a client of our own rather than RtMidi's, whose close unregisters the port and
 // frees its buffers while JACK's process thread may still be in its callback: ours stops the
-// callback (deactivates the client) before anything the callback uses goes.
+// callback (deactivates the client) before anything the callback uses goes. ThreadSanitizer cannot
+// check a JACK port: libjack is not instrumented, so it reports the writes and reads of JACK's
+// lock-free ring as races, and jack_deactivate cancels JACK's process thread asynchronously, which
+// can leave the sanitizer's own lock held and hang the process.
 class CPortSequencer : public CCommandSequencer {
 public:
     explicit CPortSequencer(std::string portName);

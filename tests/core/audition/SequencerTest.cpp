@@ -14,8 +14,10 @@
 #include "support/StyleBytes.h"
 
 #include <jack/jack.h>
+#include <jack/ringbuffer.h>
 #include <rtmidi/RtMidi.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -31,6 +33,28 @@
 #include <future>
 #include <mutex>
 #include <thread>
+
+// The ring a port's client frees: when a test asks, it first watches for half a second (some 340
+// cycles of the test's server) whether JACK still calls the client's callback.
+namespace {
+std::atomic<bool> g_watchRingFree{false};
+std::atomic<bool> g_callbackRan{false};
+std::atomic<bool> g_ranAtRingFree{false};
+} // namespace
+
+extern "C" void jack_ringbuffer_free(jack_ringbuffer_t* ring) {
+    static const auto real =
+        reinterpret_cast<void (*)(jack_ringbuffer_t*)>(dlsym(RTLD_NEXT, "jack_ringbuffer_free"));
+    if (g_watchRingFree.exchange(false)) {
+        g_callbackRan = false;
+        for (int wait = 0; wait < 50 && !g_callbackRan; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        g_ranAtRingFree = g_callbackRan.load();
+        if (g_ranAtRingFree)
+            return; // kept, so that the test reports the fault rather than crashing on it
+    }
+    real(ring);
+}
 
 namespace korvane::testing {
 namespace {
@@ -801,6 +825,34 @@ TEST_F(SequencerTest, APortRepeatsTheFileUntilStopped) {
         return -1.0;
     };
     EXPECT_NEAR(kickAt(1) - kickAt(0), sequence->duration, wake.Tolerance());
+}
+
+// JACK's process thread may be in the callback at any moment until the client is deactivated.
+TEST_F(SequencerTest, APortsClientFreesItsRingOnlyWhenItsCallbackCanNoLongerRun) {
+    CJackServer server;
+    if (!server.IsRunning())
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    const std::string midi = folder.File("drums.mid");
+    WriteBytes(midi, DrumTrack(127));
+    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
+    input.openVirtualPort("record");
+    auto sequencer = std::make_unique<CPortSequencer>("KorvaneRecorder:record");
+    {
+        CMidPlay midPlay(*sequencer, messages);
+        ASSERT_TRUE(midPlay.Load(midi));
+        midPlay.Halt();
+    }
+    SetJackCycleHook([] { g_callbackRan = true; });
+    g_callbackRan = false;
+    for (int wait = 0; wait < 500 && !g_callbackRan; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(g_callbackRan) << "the port's callback did not run";
+    g_watchRingFree = true;
+    sequencer.reset();
+    SetJackCycleHook(nullptr);
+    EXPECT_FALSE(g_watchRingFree) << "the port's ring was not freed";
+    EXPECT_FALSE(g_ranAtRingFree)
+        << "JACK still called the port's callback when its ring was freed";
 }
 
 // A test that crashes takes its server with it. The orphaned server is adopted by this process
