@@ -139,6 +139,25 @@ TEST(SectionPictureCache, APictureIsKeptPerSectionSizeAndTimingAndALargeOneComes
     EXPECT_EQ(picture->lengthPulses, 8193u * 96);
 }
 
+// The tooltip's picture routes by the section's own CSEG: its record sends channel 4 to Chord 1.
+TEST(SectionPictureCache, ASectionsNotesGoWhereItsCsegRoutesThem) {
+    CCsegRecord segment;
+    for (std::uint8_t byte : B({'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x0A, 0x03, 'C', 'h', 'o',
+                                'r', 'd', ' ', '1', ' ', 0x0B}))
+        segment.AppendByte(byte);
+    const ByteArray note = B({0x00, 0x93, 0x3C, 0x64, 0x60, 0x83, 0x3C, 0x00, 0x00});
+    CStyleSection section;
+    section.CreateData();
+    section.AppendBytes(note.data(), note.size());
+    section.SetSegment(&segment);
+    CSectionPictureCache cache([](std::uint64_t) {});
+    const auto picture = cache.Find(section, {480, 4, 4});
+    ASSERT_TRUE(picture);
+    std::array<std::vector<PictureNote>, kPartCount> parts;
+    parts[3] = {{0, 96, 0x3C, 0x64}};
+    EXPECT_EQ(picture->parts, parts);
+}
+
 // Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14); a record cut
 // before its destination routes nothing.
 TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
