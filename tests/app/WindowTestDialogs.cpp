@@ -435,6 +435,30 @@ TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVol
     EXPECT_NE(sint.find(std::string(expected.begin(), expected.end())), std::string::npos);
 }
 
+// A text that names no voice stays in its box with the reason under it; a name in lower case is
+// taken and the reason goes.
+TEST_F(DialogTest, VoicesSaysUnderTheBoxWhyATextIsRefused) {
+    WriteBytes(PathOf("in.sty"), VoicesStyle());
+    StartWindow();
+    OpenThroughButton(PathOf("in.sty"));
+    Assign(0, 0);
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        auto* bass = In<CMdcText>(dialog, "voiceBox2");
+        auto* message = In<QLabel>(dialog, "voiceMessage2");
+        bass->setText(QStringLiteral("200/0/1"));
+        Q_EMIT bass->editingFinished();
+        EXPECT_EQ(Text(dialog, "voiceBox2"), "200/0/1");
+        EXPECT_FALSE(message->isHidden());
+        EXPECT_EQ(message->text(), QStringLiteral("The bank MSB and LSB are 0 to 127."));
+        bass->setText(QStringLiteral("fretless bass"));
+        Q_EMIT bass->editingFinished();
+        EXPECT_TRUE(message->isHidden());
+        EXPECT_EQ(Text(dialog, "voiceBox2"), "Fretless Bass");
+    });
+    Click(Button("voicesButton"));
+    EXPECT_EQ(titles.size(), 1u);
+}
+
 // With nothing assigned the dialog shows the file's SInt and takes no change.
 TEST_F(DialogTest, VoicesOfAFileWithNothingAssignedCannotBeChanged) {
     WriteBytes(PathOf("in.sty"), VoicesStyle());
