@@ -400,6 +400,44 @@ TEST_F(CliTest, StyleTooLargeForMemoryIsAFileError) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("out.sty")));
 }
 
+// 20,000 sections of one note each (260 KB): the reports are written a section at a time, in
+// 80 MB of address space; held whole, they took 150 MB.
+TEST_F(CliTest, ReportsOfManySectionsNeedMemoryBoundedByTheFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the limit allows";
+#endif
+    ByteArray track = B({0x00});
+    for (int i = 0; i < 20000; ++i)
+        track.insert(track.end(),
+                     {0xFF, 0x06, 0x01, 'M', 0x00, 0x98, 0x3C, 0x40, 0x10, 0x88, 0x3C, 0x00, 0x00});
+    track.insert(track.end(), {0xFF, 0x2F, 0x00});
+    const std::string path = folder.File("many.sty");
+    WriteBytes(path, Style(track, Cseg("M", {})));
+    for (const char* command : {"info", "voices"}) {
+        const CliRun run =
+            Run({command, path, "--json"}, "ulimit -v 81920; exec >/dev/null; exec ");
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_EQ(run.err, "") << command;
+    }
+}
+
+// A report that runs out of memory after the file was read (2.8 million notes held to the end
+// of one section) fails with a message, and does not say that a file was left unchanged.
+TEST_F(CliTest, AReportOutOfMemoryFailsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the limit allows";
+#endif
+    ByteArray track = Cat({B({0x00}), Marker("Main A"), B({0x00, 0x98, 0x3C, 0x40})});
+    for (int i = 0; i < (8 << 20) / 3; ++i)
+        track.insert(track.end(), {0x00, 0x3C, 0x40});
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    const std::string path = folder.File("notes.sty");
+    WriteBytes(path, Style(track, Cseg("Main A", {})));
+    const CliRun run = Run({"info", path, "--notes"}, "ulimit -v 81920; exec ");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "korvane-cli: Not enough memory to process this file.\n");
+}
+
 // Parts whose notes are on channels 1 to 8, which the Ctab records route to 9 to 16: info
 // --notes counts each part's notes as the generator wrote them.
 TEST_F(CliTest, InfoNotesCountsEachPartByItsRouting) {
