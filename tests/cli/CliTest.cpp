@@ -486,6 +486,26 @@ TEST_F(CliTest, VoicesNamesTheProgramOfAChannelRoutedToAPart) {
         << run.out;
 }
 
+// The Ctab record routes channel 1 to Bass; channels 4 and 11 have a note each and no record:
+// info --notes counts them apart, by channel.
+TEST_F(CliTest, InfoNotesNamesTheChannelsNoRecordRoutes) {
+    const ByteArray ctab = Cat({B({0x00}), T("Bass    "), B({0x0A}), ByteArray(17, 0x00)});
+    const std::string path = folder.File("unrouted.sty");
+    WriteBytes(path, Style(Cat({B({0x00}), Marker("Main A"),
+                                B({0x00, 0x90, 0x24, 0x64, 0x00, 0x93, 0x30, 0x64, 0x00, 0x9A,
+                                   0x28, 0x64, 0x60, 0x80, 0x24, 0x00, 0x00, 0x83, 0x30, 0x00,
+                                   0x00, 0x8A, 0x28, 0x00, 0x00, 0xFF, 0x2F, 0x00})}),
+                           Cseg("Main A", Chunk("Ctab", ctab))));
+    EXPECT_NE(Run({"info", path, "--notes"})
+                  .out.find("\n    0 bars 1 beat, 4/4; Bass 1; Channel 4, not routed: 1 note; "
+                            "Channel 11, not routed: 1 note\n"),
+              std::string::npos);
+    EXPECT_NE(Run({"info", path, "--notes", "--json"})
+                  .out.find("\"not_routed\":[{\"channel\":4,\"notes\":1},{\"channel\":11,"
+                            "\"notes\":1}]"),
+              std::string::npos);
+}
+
 // A part's setting given twice, a flag given a value, a wrong value: usage errors that name the
 // option and the value.
 TEST_F(CliTest, VoiceOptionsGivenTwiceOrWithAValueAreUsageErrors) {
