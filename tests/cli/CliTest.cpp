@@ -484,6 +484,8 @@ TEST_F(CliTest, VoicesNamesTheProgramOfAChannelRoutedToAPart) {
                            "\"chorus\":null,\"routed_programs\":[{\"channel\":1,\"program\":6}]}"),
               std::string::npos)
         << run.out;
+    EXPECT_NE(Run({"voices", path}).out.find(" (channel 1 routed here sets its own program 6)\n"),
+              std::string::npos);
 }
 
 // The Ctab record routes channel 1 to Bass; channels 4 and 11 have a note each and no record:

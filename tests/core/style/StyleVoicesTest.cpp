@@ -171,6 +171,10 @@ TEST(StyleVoices, ARoutedChannelsOwnProgramIsNamed) {
         B({0x00, 0xCA, 0x05, 0x00, 0xC2, 0x18, 0x00, 0xC2, 0x19, 0x00}), routing);
     EXPECT_EQ(RoutedProgramText(programs[kBass]), "channel 3 routed here sets its own program 25");
     EXPECT_TRUE(programs[0].empty());
+    // The Voices dialog shows it beside the part.
+    const ByteArray main = B({0x00, 0xC2, 0x18, 0x00});
+    EXPECT_EQ(VoicesAsSaved({{0, "Main A", ByteSpan(main), routing}}).routedPrograms[kBass],
+              "channel 3 routed here sets its own program 25");
 }
 
 TEST(StyleVoices, TypedVoicesAreANameOrBankAndProgramInRange) {
