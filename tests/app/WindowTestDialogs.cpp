@@ -459,6 +459,24 @@ TEST_F(DialogTest, VoicesSaysUnderTheBoxWhyATextIsRefused) {
     EXPECT_EQ(titles.size(), 1u);
 }
 
+// Main A's Ctab record routes channel 3 to Bass, and channel 3 sets its own program: the dialog
+// says so beside Bass.
+TEST_F(DialogTest, VoicesNamesTheProgramOfAChannelRoutedToAPart) {
+    const ByteArray ctab = Cat({B({0x02}), T("Bass    "), B({0x0A}), ByteArray(17, 0x00)});
+    WriteBytes(PathOf("in.sty"), Style(Cat({B({0x00}), Marker("SFF1"), B({0x00}), Marker("Main A"),
+                                            B({0x00, 0xC2, 0x18, 0x00, 0xFF, 0x2F, 0x00})}),
+                                       Cseg("Main A", Chunk("Ctab", ctab))));
+    StartWindow();
+    OpenThroughButton(PathOf("in.sty"));
+    Assign(0, 0);
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        EXPECT_EQ(In<QLabel>(dialog, "routedNote2")->text(),
+                  QStringLiteral("channel 3 routed here sets its own program 25"));
+    });
+    Click(Button("voicesButton"));
+    EXPECT_EQ(titles.size(), 1u);
+}
+
 // With nothing assigned the dialog shows the file's SInt and takes no change.
 TEST_F(DialogTest, VoicesOfAFileWithNothingAssignedCannotBeChanged) {
     WriteBytes(PathOf("in.sty"), VoicesStyle());
