@@ -172,11 +172,13 @@ TEST(SectionPictureCache, ASectionsNotesGoWhereItsCsegRoutesThem) {
     EXPECT_EQ(picture->parts, parts);
 }
 
-// Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14); a record cut
-// before its destination routes nothing.
+// Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14), channel 4
+// again to Pad (the first record counts); a record cut before its destination routes nothing.
+// Bytes too short for a record route each part's own channel to it.
 TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
     ByteArray ctab;
-    for (const auto& [source, destination] : {std::pair{0x03, 0x0B}, std::pair{0x0C, 0x0D}}) {
+    for (const auto& [source, destination] :
+         {std::pair{0x03, 0x0B}, std::pair{0x0C, 0x0D}, std::pair{0x03, 0x0D}}) {
         const ByteArray chunk = {
             'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x1B, std::uint8_t(source),
             'P', 'a', 'r', 't', ' ',  ' ',  ' ',  ' ',  std::uint8_t(destination)};
@@ -191,6 +193,10 @@ TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
     expected[3] = 3;
     expected[12] = 5;
     EXPECT_EQ(routing.partOfChannel, expected);
+    const ByteArray tooShort = {1, 2, 3};
+    EXPECT_EQ(
+        RoutingOfCtab(&tooShort).partOfChannel,
+        (std::array<std::int8_t, 16>{-1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, 3, 4, 5, 6, 7}));
 
     // Channels 4, 13 and 10 each play one note of 96 pulses.
     const ByteArray section = {0x00, 0x93, 0x3C, 0x64, 0x00, 0x9C, 0x40, 0x64, 0x00,
