@@ -435,6 +435,48 @@ TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVol
     EXPECT_NE(sint.find(std::string(expected.begin(), expected.end())), std::string::npos);
 }
 
+// A text that names no voice stays in its box with the reason under it; a name in lower case is
+// taken and the reason goes.
+TEST_F(DialogTest, VoicesSaysUnderTheBoxWhyATextIsRefused) {
+    WriteBytes(PathOf("in.sty"), VoicesStyle());
+    StartWindow();
+    OpenThroughButton(PathOf("in.sty"));
+    Assign(0, 0);
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        auto* bass = In<CMdcText>(dialog, "voiceBox2");
+        auto* message = In<QLabel>(dialog, "voiceMessage2");
+        bass->setText(QStringLiteral("200/0/1"));
+        Q_EMIT bass->editingFinished();
+        EXPECT_EQ(Text(dialog, "voiceBox2"), "200/0/1");
+        EXPECT_FALSE(message->isHidden());
+        EXPECT_EQ(message->text(), QStringLiteral("The bank MSB and LSB are 0 to 127."));
+        bass->setText(QStringLiteral("fretless bass"));
+        Q_EMIT bass->editingFinished();
+        EXPECT_TRUE(message->isHidden());
+        EXPECT_EQ(Text(dialog, "voiceBox2"), "Fretless Bass");
+    });
+    Click(Button("voicesButton"));
+    EXPECT_EQ(titles.size(), 1u);
+}
+
+// Main A's Ctab record routes channel 3 to Bass, and channel 3 sets its own program: the dialog
+// says so beside Bass.
+TEST_F(DialogTest, VoicesNamesTheProgramOfAChannelRoutedToAPart) {
+    const ByteArray ctab = Cat({B({0x02}), T("Bass    "), B({0x0A}), ByteArray(17, 0x00)});
+    WriteBytes(PathOf("in.sty"), Style(Cat({B({0x00}), Marker("SFF1"), B({0x00}), Marker("Main A"),
+                                            B({0x00, 0xC2, 0x18, 0x00, 0xFF, 0x2F, 0x00})}),
+                                       Cseg("Main A", Chunk("Ctab", ctab))));
+    StartWindow();
+    OpenThroughButton(PathOf("in.sty"));
+    Assign(0, 0);
+    Answer(QDialog::Accepted, [&](QDialog& dialog) {
+        EXPECT_EQ(In<QLabel>(dialog, "routedNote2")->text(),
+                  QStringLiteral("channel 3 routed here sets its own program 25"));
+    });
+    Click(Button("voicesButton"));
+    EXPECT_EQ(titles.size(), 1u);
+}
+
 // With nothing assigned the dialog shows the file's SInt and takes no change.
 TEST_F(DialogTest, VoicesOfAFileWithNothingAssignedCannotBeChanged) {
     WriteBytes(PathOf("in.sty"), VoicesStyle());

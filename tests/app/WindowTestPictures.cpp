@@ -2,6 +2,7 @@
 
 #include "WindowTestFixture.h"
 #include "app/pictures/SectionLabels.h"
+#include "app/pictures/SectionPictureImage.h"
 #include "support/StyleBytes.h"
 
 #include <QHelpEvent>
@@ -47,6 +48,16 @@ TEST_F(WindowPictures, ASectionsTooltipHoldsItsPianoRollWithALanePerPlayingPart)
     }
     // A free slot shows no picture.
     EXPECT_TRUE(Window().GetSectionLabels()->PictureTip(Destination(4)).isEmpty());
+}
+
+// The tooltip's heading names the channels whose notes no Ctab record routes, under the length.
+TEST(SectionPictureHtmlTest, TheHeadingNamesTheChannelsNoRecordRoutes) {
+    SectionPicture picture;
+    picture.timing = {480, 4, 4};
+    picture.unroutedNotes[3] = 2;
+    EXPECT_TRUE(SectionPictureHtml(QStringLiteral("Main A"), picture, QImage())
+                    .contains(QStringLiteral("<b>Main A</b> &nbsp; 0 bars, 4/4<br>Channel 4, not "
+                                             "routed: 2 notes</div>")));
 }
 
 } // namespace

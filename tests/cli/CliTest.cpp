@@ -400,6 +400,27 @@ TEST_F(CliTest, StyleTooLargeForMemoryIsAFileError) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("out.sty")));
 }
 
+// 20,000 sections of one note each (260 KB): the reports are written a section at a time, in
+// 80 MB of address space; held whole, they took 150 MB.
+TEST_F(CliTest, ReportsOfManySectionsNeedMemoryBoundedByTheFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the limit allows";
+#endif
+    ByteArray track = B({0x00});
+    for (int i = 0; i < 20000; ++i)
+        track.insert(track.end(),
+                     {0xFF, 0x06, 0x01, 'M', 0x00, 0x98, 0x3C, 0x40, 0x10, 0x88, 0x3C, 0x00, 0x00});
+    track.insert(track.end(), {0xFF, 0x2F, 0x00});
+    const std::string path = folder.File("many.sty");
+    WriteBytes(path, Style(track, Cseg("M", {})));
+    for (const char* command : {"info", "voices"}) {
+        const CliRun run =
+            Run({command, path, "--json"}, "ulimit -v 81920; exec >/dev/null; exec ");
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_EQ(run.err, "") << command;
+    }
+}
+
 // A style that reads in the memory allowed but whose notes do not fit: a command that writes no
 // file does not claim to have left one unchanged.
 TEST_F(CliTest, AReadOnlyCommandOutOfMemorySaysSoPlainly) {
@@ -465,6 +486,28 @@ TEST_F(CliTest, VoicesNamesTheProgramOfAChannelRoutedToAPart) {
                            "\"chorus\":null,\"routed_programs\":[{\"channel\":1,\"program\":6}]}"),
               std::string::npos)
         << run.out;
+    EXPECT_NE(Run({"voices", path}).out.find(" (channel 1 routed here sets its own program 6)\n"),
+              std::string::npos);
+}
+
+// The Ctab record routes channel 1 to Bass; channels 4 and 11 have a note each and no record:
+// info --notes counts them apart, by channel.
+TEST_F(CliTest, InfoNotesNamesTheChannelsNoRecordRoutes) {
+    const ByteArray ctab = Cat({B({0x00}), T("Bass    "), B({0x0A}), ByteArray(17, 0x00)});
+    const std::string path = folder.File("unrouted.sty");
+    WriteBytes(path, Style(Cat({B({0x00}), Marker("Main A"),
+                                B({0x00, 0x90, 0x24, 0x64, 0x00, 0x93, 0x30, 0x64, 0x00, 0x9A,
+                                   0x28, 0x64, 0x60, 0x80, 0x24, 0x00, 0x00, 0x83, 0x30, 0x00,
+                                   0x00, 0x8A, 0x28, 0x00, 0x00, 0xFF, 0x2F, 0x00})}),
+                           Cseg("Main A", Chunk("Ctab", ctab))));
+    EXPECT_NE(Run({"info", path, "--notes"})
+                  .out.find("\n    0 bars 1 beat, 4/4; Bass 1; Channel 4, not routed: 1 note; "
+                            "Channel 11, not routed: 1 note\n"),
+              std::string::npos);
+    EXPECT_NE(Run({"info", path, "--notes", "--json"})
+                  .out.find("\"not_routed\":[{\"channel\":4,\"notes\":1},{\"channel\":11,"
+                            "\"notes\":1}]"),
+              std::string::npos);
 }
 
 // A part's setting given twice, a flag given a value, a wrong value: usage errors that name the

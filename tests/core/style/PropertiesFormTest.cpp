@@ -210,6 +210,11 @@ TEST(PropertiesFormTest, AnEditedTextKeepsItsOriginalsEncoding) {
     EXPECT_EQ(messages.shown[0].text,
               "The sequence name \"Caf\xC3\xA9 \xE2\x82\xAC\" has characters that its original's "
               "encoding, Latin-1, lacks.\nUse Latin-1 characters only. Nothing was changed.");
+    // The copyright follows the same rule.
+    typed.source.sequenceName = shown.source.sequenceName;
+    typed.source.copyright = "\xC2\xA9 Zo\xC3\xAB 2";
+    EXPECT_TRUE(ApplyPropertiesForm(document, shown, typed, messages));
+    EXPECT_EQ(document.GetSourceProperties()->GetCopyright(), "\xA9 Zo\xEB 2");
 }
 
 } // namespace

@@ -69,6 +69,20 @@ TEST(SectionPicture, PairsNotesPerPartAndCountsBarsAndBeats) {
          1912,
          "1 bar, 4/4",
          false},
+        {"4 pulses over a bar is a bar",
+         {0x00, 0xC9, 0x05, 0x8F, 0x04},
+         common,
+         {},
+         1924,
+         "1 bar, 4/4",
+         false},
+        {"31 pulses short, more than a sixteenth of a beat, is no bar",
+         {0x00, 0xC9, 0x05, 0x8E, 0x61},
+         common,
+         {},
+         1889,
+         "0 bars 4 beats, 4/4",
+         false},
         {"no notes",
          {0x00, 0xC9, 0x05, 0x8B, 0x20},
          SectionTiming{480, 6, 8},
@@ -139,11 +153,32 @@ TEST(SectionPictureCache, APictureIsKeptPerSectionSizeAndTimingAndALargeOneComes
     EXPECT_EQ(picture->lengthPulses, 8193u * 96);
 }
 
-// Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14); a record cut
-// before its destination routes nothing.
+// The tooltip's picture routes by the section's own CSEG: its record sends channel 4 to Chord 1.
+TEST(SectionPictureCache, ASectionsNotesGoWhereItsCsegRoutesThem) {
+    CCsegRecord segment;
+    for (std::uint8_t byte : B({'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x0A, 0x03, 'C', 'h', 'o',
+                                'r', 'd', ' ', '1', ' ', 0x0B}))
+        segment.AppendByte(byte);
+    const ByteArray note = B({0x00, 0x93, 0x3C, 0x64, 0x60, 0x83, 0x3C, 0x00, 0x00});
+    CStyleSection section;
+    section.CreateData();
+    section.AppendBytes(note.data(), note.size());
+    section.SetSegment(&segment);
+    CSectionPictureCache cache([](std::uint64_t) {});
+    const auto picture = cache.Find(section, {480, 4, 4});
+    ASSERT_TRUE(picture);
+    std::array<std::vector<PictureNote>, kPartCount> parts;
+    parts[3] = {{0, 96, 0x3C, 0x64}};
+    EXPECT_EQ(picture->parts, parts);
+}
+
+// Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14), channel 4
+// again to Pad (the first record counts); a record cut before its destination routes nothing.
+// Bytes too short for a record route each part's own channel to it.
 TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
     ByteArray ctab;
-    for (const auto& [source, destination] : {std::pair{0x03, 0x0B}, std::pair{0x0C, 0x0D}}) {
+    for (const auto& [source, destination] :
+         {std::pair{0x03, 0x0B}, std::pair{0x0C, 0x0D}, std::pair{0x03, 0x0D}}) {
         const ByteArray chunk = {
             'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x1B, std::uint8_t(source),
             'P', 'a', 'r', 't', ' ',  ' ',  ' ',  ' ',  std::uint8_t(destination)};
@@ -158,6 +193,10 @@ TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
     expected[3] = 3;
     expected[12] = 5;
     EXPECT_EQ(routing.partOfChannel, expected);
+    const ByteArray tooShort = {1, 2, 3};
+    EXPECT_EQ(
+        RoutingOfCtab(&tooShort).partOfChannel,
+        (std::array<std::int8_t, 16>{-1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 2, 3, 4, 5, 6, 7}));
 
     // Channels 4, 13 and 10 each play one note of 96 pulses.
     const ByteArray section = {0x00, 0x93, 0x3C, 0x64, 0x00, 0x9C, 0x40, 0x64, 0x00,

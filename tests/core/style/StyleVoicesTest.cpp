@@ -80,6 +80,12 @@ TEST(StyleVoices, UnusualSetUpsAreReadAsTheyStandAndOnlyTheirValueBytesChange) {
          0x22,
          false,
          B({0x00, 0xBA, 0x07, 0x22, 0x00, 0xBA, 0x0A, 0x90, 0x00})},
+        {"a value above 127 before the volume",
+         B({0x00, 0xBA, 0x0A, 0x90, 0x00, 0xBA, 0x07, 0x50, 0x00}),
+         {n, n, n, 0x50, n, n, n},
+         0x22,
+         false,
+         B({0x00, 0xBA, 0x0A, 0x90, 0x00, 0xBA, 0x07, 0x22, 0x00})},
     };
     for (const DamagedCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -165,6 +171,10 @@ TEST(StyleVoices, ARoutedChannelsOwnProgramIsNamed) {
         B({0x00, 0xCA, 0x05, 0x00, 0xC2, 0x18, 0x00, 0xC2, 0x19, 0x00}), routing);
     EXPECT_EQ(RoutedProgramText(programs[kBass]), "channel 3 routed here sets its own program 25");
     EXPECT_TRUE(programs[0].empty());
+    // The Voices dialog shows it beside the part.
+    const ByteArray main = B({0x00, 0xC2, 0x18, 0x00});
+    EXPECT_EQ(VoicesAsSaved({{0, "Main A", ByteSpan(main), routing}}).routedPrograms[kBass],
+              "channel 3 routed here sets its own program 25");
 }
 
 TEST(StyleVoices, TypedVoicesAreANameOrBankAndProgramInRange) {
