@@ -60,5 +60,28 @@ TEST(SectionPictureHtmlTest, TheHeadingNamesTheChannelsNoRecordRoutes) {
                                              "routed: 2 notes</div>")));
 }
 
+// One bar of Bass with two keys an octave apart, held the whole bar: the names' column is 96
+// pixels (a short name), its grey edge at x 95, the notes' 284 pixels after it; the higher key
+// on the lane's top row (y 2), the lower on its bottom row (y 15), nothing between.
+TEST(SectionPictureImageTest, NotesFillTheirKeysRowsRightOfTheNamesColumn) {
+    SectionPicture picture;
+    picture.timing = {480, 4, 4};
+    picture.lengthPulses = 1920;
+    picture.bars = 1;
+    picture.parts[2] = {{0, 1920, 60, 100}, {0, 1920, 72, 100}};
+    const QImage image = DrawSectionPicture(picture);
+    ASSERT_EQ(image.size(), QSize(380, 19));
+    const QRgb bass = qRgb(90, 170, 240);
+    const QRgb background = qRgb(24, 24, 24);
+    EXPECT_EQ(image.pixel(95, 10), qRgb(70, 70, 70));
+    for (const int x : {96, 200, 379}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(image.pixel(x, 2), bass);
+        EXPECT_EQ(image.pixel(x, 15), bass);
+        for (const int y : {1, 3, 8, 14, 16})
+            EXPECT_EQ(image.pixel(x, y), background) << y;
+    }
+}
+
 } // namespace
 } // namespace korvane::testing
