@@ -6,6 +6,7 @@
 
 #include "platform/Paths.h"
 #include "platform/RegularFile.h"
+#include "platform/SystemFile.h"
 #include "support/PosixOnly.h"
 #include "support/TemporaryFolder.h"
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 #ifndef _WIN32
 #include "support/Unprivileged.h"
 #include <csignal>
@@ -384,6 +386,61 @@ TEST_F(AtomicFileTest, RootReplacingAnotherUsersFileKeepsOwnerGroupAndMode) {
     EXPECT_EQ(status.st_gid, nobody->pw_gid);
     EXPECT_EQ(status.st_mode & 07777, 0604u);
     EXPECT_EQ(ReadBytes(path), "new");
+#endif
+}
+
+// A file that grows while it is read may reach the limit exactly. A /proc file says 0 bytes at
+// open; this thread's name, 15 letters and a line end, is 16 bytes: whole with a limit of 16, too
+// large with 15.
+TEST_F(AtomicFileTest, AFileThatGrowsToExactlyTheLimitIsReadWhole) {
+    KORVANE_POSIX_ONLY("/proc");
+#ifdef __linux__
+    char name[16] = {};
+    prctl(PR_GET_NAME, name);
+    prctl(PR_SET_NAME, "korvane-reader1");
+    std::string content;
+    const FileRead whole = ReadRegularFile("/proc/thread-self/comm", 16, content);
+    const FileRead over = ReadRegularFile("/proc/thread-self/comm", 15, content);
+    prctl(PR_SET_NAME, name);
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(over.outcome, FileReadOutcome::TooLarge);
+    ReadRegularFile("/proc/thread-self/comm", 16, content); // the name given back
+    EXPECT_EQ(content, std::string(name) + "\n");
+#endif
+}
+
+// A write that a signal interrupts before any byte went (a full pipe) is taken up again: every
+// byte arrives.
+TEST_F(AtomicFileTest, AWriteInterruptedByASignalGoesOn) {
+    KORVANE_POSIX_ONLY("signals and pipes");
+#ifndef _WIN32
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    std::size_t filled = 0;
+    for (char block[4096] = {}; write(ends[1], block, sizeof block) > 0;)
+        filled += sizeof block; // a pipe takes whole blocks of up to PIPE_BUF only
+    fcntl(ends[1], F_SETFL, 0);
+    struct sigaction action {
+    }, old{};
+    action.sa_handler = [](int) {}; // no SA_RESTART: the blocked write ends with EINTR
+    sigaction(SIGUSR1, &action, &old);
+    const pthread_t writer = pthread_self();
+    std::size_t received = 0;
+    std::thread reader([&] {
+        usleep(100000);
+        pthread_kill(writer, SIGUSR1);
+        usleep(100000);
+        char block[4096];
+        for (ssize_t n; (n = read(ends[0], block, sizeof block)) > 0;)
+            received += std::size_t(n);
+    });
+    EXPECT_TRUE(system::WriteAll(ends[1], {'a', 'b', 'c'}));
+    close(ends[1]);
+    reader.join();
+    close(ends[0]);
+    sigaction(SIGUSR1, &old, nullptr);
+    EXPECT_EQ(received, filled + 3);
 #endif
 }
 

@@ -43,6 +43,38 @@ TEST(ScratchFolderTest, ASignalAtAnyStepOfItsMakingLeavesNoFolder) {
     }
 }
 
+// A folder whose making fails (its base removed just before) gives its entry back: a later signal
+// still ends the run at once, with nothing left waiting for that folder.
+TEST(ScratchFolderTest, AFolderThatCannotBeMadeLetsALaterSignalEndTheRun) {
+    CTemporaryFolder folder;
+    static std::string base;
+    base = folder.File("vanishing");
+    fs::create_directory(base);
+    ASSERT_EQ(chmod(base.c_str(), 0700), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        InstallTemporaryFileCleanup();
+        SetScratchStepObserver([](int step) {
+            if (step == 4)
+                rmdir(base.c_str());
+        });
+        const bool made = !CScratchFolder(base, "scratch-", {}).Path().empty();
+        raise(SIGTERM);
+        _exit(made ? 2 : 3);
+    }
+    int status = 0;
+    pid_t ended = 0;
+    for (int wait = 0; wait < 100 && ended == 0; ++wait) {
+        usleep(50000);
+        ended = waitpid(child, &status, WNOHANG);
+    }
+    if (ended != child) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    EXPECT_TRUE(ended == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+}
+
 // Another user's folder, or one open to all, is not used; a private one is.
 TEST(ScratchFolderTest, AFolderOthersMayWriteIsReplacedByAPrivateOne) {
     CTemporaryFolder folder;

@@ -172,6 +172,24 @@ TEST(SectionPictureCache, ASectionsNotesGoWhereItsCsegRoutesThem) {
     EXPECT_EQ(picture->parts, parts);
 }
 
+// The cache holds 512 pictures at most: the 513th section empties it, so the first one's picture
+// is computed anew; up to the 512th, it is kept.
+TEST(SectionPicture, TheCacheHoldsAtMost512Pictures) {
+    CSectionPictureCache cache([](std::uint64_t) {});
+    const ByteArray note = B({0x00, 0x98, 0x24, 0x64, 0x60, 0x88, 0x24, 0x00});
+    std::vector<CStyleSection> sections(513);
+    for (CStyleSection& section : sections) {
+        section.CreateData();
+        section.AppendBytes(note.data(), note.size());
+    }
+    const auto first = cache.Find(sections[0], {480, 4, 4});
+    for (std::size_t i = 1; i < 512; ++i)
+        cache.Find(sections[i], {480, 4, 4});
+    EXPECT_EQ(cache.Find(sections[0], {480, 4, 4}), first);
+    cache.Find(sections[512], {480, 4, 4});
+    EXPECT_NE(cache.Find(sections[0], {480, 4, 4}), first);
+}
+
 // Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14), channel 4
 // again to Pad (the first record counts); a record cut before its destination routes nothing.
 // Bytes too short for a record route each part's own channel to it.
