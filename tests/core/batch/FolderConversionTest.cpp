@@ -121,6 +121,7 @@ TEST(StyleFileNames, NamesAreFoldedAsACaseBlindVolumeComparesThem) {
     EXPECT_EQ(
         FoldedName("\xC3\x80\xC3\x9E\xC3\x97\xC4\x80 \xCE\xA9\xC5\xBF \xD0\xAF\xD0\x80.STY\xC3"),
         "\xC3\xA0\xC3\xBE\xC3\x97\xC4\x81 \xCF\x89\xC5\xBF \xD1\x8F\xD1\x90.sty\xC3");
+    EXPECT_EQ(FoldedName("CAF\xC3\x89"), "caf\xC3\xA9"); // a letter of two bytes at the end
 }
 
 TEST(ReadFailures, NoStyleAndNoRegularFileAreSkippedEveryOtherFailureFails) {

@@ -294,6 +294,8 @@ TEST_F(AtomicFileTest, AVolumeWithoutLinksStillWritesNewFilesAndReplacesNoneUnas
     group.Add(folder.File("three.sty"), kNew, keep);
     SetVolumeRefusal(VolumeCall::UnnamedFile, EOPNOTSUPP);
     group.Add(folder.File("four.sty"), kNew, keep);
+    // Without unnamed files, four.sty waits under a temporary name of its own.
+    const std::vector<std::string> waiting = Entries(folder.Path());
     const std::vector<CCommitGroup::CommittedFile> outcomes = group.Commit();
     for (VolumeCall call : {VolumeCall::RenameWithoutReplacing, VolumeCall::Link,
                             VolumeCall::LinkUnnamed, VolumeCall::UnnamedFile})
@@ -308,6 +310,8 @@ TEST_F(AtomicFileTest, AVolumeWithoutLinksStillWritesNewFilesAndReplacesNoneUnas
         EXPECT_EQ(ReadBytes(folder.File(name)), "new") << name;
     EXPECT_EQ(Entries(folder.Path()),
               (std::vector<std::string>{"four.sty", "one.sty", "three.sty", "two.sty"}));
+    ASSERT_EQ(waiting.size(), 3u);
+    EXPECT_TRUE(waiting[0].starts_with(".korvane-")) << waiting[0];
 }
 
 TEST_F(AtomicFileTest, AVolumeThatLostBytesFailsTheGroupButAFolderFlushFailsNoNamedFile) {
