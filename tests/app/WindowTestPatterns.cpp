@@ -189,7 +189,7 @@ TEST_F(WindowPatterns, AutoConvertConvertsTheWholeFolderAfterYes) {
 TEST_F(WindowPatterns, CancelKeepsTheProgressUpUntilTheWorkersHaveStopped) {
     std::filesystem::create_directory(PathOf("in"));
     std::filesystem::create_directory(PathOf("out"));
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 200; ++i) // more than the workers convert before the click is handled
         WriteStyle("in/s" + std::to_string(i) + ".sty", {"SInt", "Main A"});
     WriteFile("Korvane.ini",
               "[Conversion Pattern]\nstep1=Main A,Main A\n[Conversion Files]\nfrom=" +
@@ -216,6 +216,7 @@ TEST_F(WindowPatterns, CancelKeepsTheProgressUpUntilTheWorkersHaveStopped) {
     EXPECT_EQ(label, "Stopping after the files under way...");
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[1].caption, "Auto Convert");
+    EXPECT_NE(messages.shown[1].text.find("\nCancelled: "), std::string::npos);
     EXPECT_EQ(Window().findChild<QProgressDialog*>("folderProgress"), nullptr);
 }
 
