@@ -211,6 +211,29 @@ TEST_F(AtomicFileTest, WhereTheSystemLacksTheNoReplaceRenameTheWayAroundReplaces
     EXPECT_EQ(ReadBytes(g_takenName), "other");
     EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"new.sty", "out.sty"}));
 }
+// A file added to a commit group is not flushed on its own: the group flushes its volume once, at
+// the commit, which keeps a batch to a slow USB stick fast. Here any flush of a file fails.
+TEST_F(AtomicFileTest, AFileAddedToAGroupWaitsForTheGroupsOneFlush) {
+    const pid_t child = fork();
+    if (child == 0) {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 1, 0),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fdatasync, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{5, filter};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            _exit(2);
+        CCommitGroup group;
+        _exit(group.Add(folder.File("a.sty"), kNew) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
 #endif
 
 TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
