@@ -774,6 +774,39 @@ TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
     EXPECT_FALSE(sequencer.IsPlaying());
 }
 
+// A port found by part of its name stays open from one file to the next: no new client comes
+// to JACK (and no reconnection delays the next file's first events).
+TEST_F(SequencerTest, APortFoundByPartOfItsNameIsKeptForTheNextFile) {
+    CJackServer server;
+    if (!server.IsRunning())
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    const std::string midi = folder.File("drums.mid");
+    WriteBytes(midi, DrumTrack(127));
+    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
+    input.openVirtualPort("record");
+    jack_client_t* watcher = jack_client_open("watcher", JackNoStartServer, nullptr);
+    ASSERT_NE(watcher, nullptr);
+    std::atomic<int> clients{0};
+    jack_set_client_registration_callback(
+        watcher,
+        [](const char*, int registered, void* count) {
+            *static_cast<std::atomic<int>*>(count) += registered;
+        },
+        &clients);
+    jack_activate(watcher);
+    CPortSequencer sequencer("record");
+    CMidPlay midPlay(sequencer, messages);
+    ASSERT_TRUE(midPlay.Load(midi));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the callbacks come late
+    const int afterFirst = clients;
+    ASSERT_TRUE(midPlay.Load(midi));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(clients, afterFirst);
+    EXPECT_EQ(sequencer.GetOpenedName(), "KorvaneRecorder:record");
+    midPlay.Close();
+    jack_client_close(watcher);
+}
+
 // Play This Section on a port: at the end of the file its events start over, one file length
 // after the first pass, until Stop.
 TEST_F(SequencerTest, APortRepeatsTheFileUntilStopped) {
