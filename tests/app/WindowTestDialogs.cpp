@@ -173,6 +173,12 @@ TEST_F(DialogTest, PreferencesTabFollowsTheBoxesOnScreen) {
             if (at->parentWidget() == &dialog && (at->focusPolicy() & Qt::TabFocus))
                 order.push_back(at->objectName().toStdString());
         }
+        // A caption's band is as wide as the box under it, not over the Browse buttons' column.
+        for (const auto& [caption, box] : {std::pair{"auditionOutputCaption", "auditionOutputList"},
+                                           {"audioDriverCaption", "audioDriverList"}})
+            EXPECT_EQ(In<QWidget>(dialog, caption)->geometry().right(),
+                      In<QWidget>(dialog, box)->geometry().right())
+                << caption;
     });
     Click(Button("preferencesButton"));
     EXPECT_EQ(order,
