@@ -32,6 +32,7 @@
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // The ring a port's client frees: when a test asks, it first watches for half a second (some 340
@@ -652,7 +653,6 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
 
     CPortSequencer sequencer("KorvaneRecorder:record");
     CAuditionPlayer player(table, settings, sequencer);
-    const CWakeLatency wake;
     // The silence every stop sends, taken out of the stream (the style itself has none).
     auto isSilence = [](const ByteArray& bytes) {
         return bytes.size() == 3 && (bytes[0] & 0xF0) == 0xB0 &&
@@ -675,24 +675,54 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         const std::lock_guard<std::mutex> lock(arrivals.first);
         return !arrivals.second.empty() && arrivals.second.back().bytes == last;
     };
-    // Play, Pause a few events in, Play: the style again from its start.
-    player.Play();
-    waitFor([&] { return sounding() >= 5; });
-    player.Pause();
-    waitFor(endsWithStop);
-    const std::size_t beforePause = sounding();
-    player.Play();
-    ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
-    std::string problem;
-    const auto sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
-    ASSERT_TRUE(sequence) << problem;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(sequence->duration + 5);
-    while (sequencer.IsPlaying() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_FALSE(sequencer.IsPlaying()) << "playback did not end";
-    player.Stop();
-    waitFor([&] { return sounding() >= beforePause + sequence->events.size() && endsWithStop(); });
+    // A cycle the server missed (an xrun: a loaded machine, and no real-time scheduling here)
+    // may drop what passed in it, so a run with one tells nothing of the port's order and time:
+    // it is run again, up to five times.
+    jack_client_t* watcher = jack_client_open("xruns", JackNoStartServer, nullptr);
+    ASSERT_NE(watcher, nullptr);
+    std::atomic<int> xruns{0};
+    jack_set_xrun_callback(
+        watcher,
+        [](void* count) {
+            ++*static_cast<std::atomic<int>*>(count);
+            return 0;
+        },
+        &xruns);
+    jack_activate(watcher);
+    std::optional<CWakeLatency> wake;
+    std::size_t beforePause = 0;
+    std::optional<CMidiSequence> sequence;
+    for (int attempt = 0; attempt == 0 || (xruns > 0 && attempt < 5); ++attempt) {
+        {
+            const std::lock_guard<std::mutex> lock(arrivals.first);
+            arrivals.second.clear();
+        }
+        if (attempt > 0)
+            std::fprintf(stderr, "JACK missed %d cycles: the run goes again\n", xruns.load());
+        xruns = 0;
+        wake.reset();
+        wake.emplace();
+        // Play, Pause a few events in, Play: the style again from its start.
+        player.Play();
+        waitFor([&] { return sounding() >= 5; });
+        player.Pause();
+        waitFor(endsWithStop);
+        beforePause = sounding();
+        player.Play();
+        ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+        std::string problem;
+        sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
+        ASSERT_TRUE(sequence) << problem;
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::duration<double>(sequence->duration + 5);
+        while (sequencer.IsPlaying() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_FALSE(sequencer.IsPlaying()) << "playback did not end";
+        player.Stop();
+        waitFor(
+            [&] { return sounding() >= beforePause + sequence->events.size() && endsWithStop(); });
+    }
+    jack_client_close(watcher);
     input.closePort();
     for (const CMidiEvent& event : sequence->events)
         ASSERT_FALSE(isSilence(event.bytes));
@@ -738,7 +768,7 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
             worstEvent = i;
         }
     }
-    EXPECT_LT(worst, wake.Tolerance())
+    EXPECT_LT(worst, wake->Tolerance())
         << "event " << worstEvent << " of " << expected << " at " << events[worstEvent].seconds
         << " s arrived " << worst * 1000 << " ms off its time";
     // Stop: All Notes Off and All Sound Off on every channel.
