@@ -46,8 +46,9 @@ public:
             const int quiet = ::open("/dev/null", O_WRONLY);
             dup2(quiet, 1);
             dup2(quiet, 2);
-            execlp("jackd", "jackd", "-n", m_name.c_str(), "-d", "dummy", "-r", "44100", "-p", "64",
-                   static_cast<char*>(nullptr));
+            // -t: a loaded machine answers slowly; a client gets 5 s before the server drops it.
+            execlp("jackd", "jackd", "-n", m_name.c_str(), "-t", "5000", "-d", "dummy", "-r",
+                   "44100", "-p", "64", static_cast<char*>(nullptr));
             _exit(127);
         }
         // Bounded wait for the server to take clients.

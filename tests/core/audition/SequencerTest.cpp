@@ -856,7 +856,7 @@ TEST_F(SequencerTest, APortRepeatsTheFileUntilStopped) {
     CMidPlay midPlay(sequencer, messages);
     midPlay.SetRepeat(true);
     const CWakeLatency wake;
-    ASSERT_TRUE(midPlay.Load(midi));
+    ASSERT_TRUE(midPlay.Load(midi)) << (messages.shown.empty() ? "" : messages.shown.back().text);
     const std::size_t count = sequence->events.size();
     auto received = [&] {
         const std::lock_guard<std::mutex> lock(arrivals.first);
