@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -36,6 +37,7 @@ public:
             if (!current || std::strcmp(current, value) != 0)
                 ::setenv(variable, value, 1);
         }
+        RemoveLeftovers();
         const pid_t parent = getpid();
         m_pid = fork();
         if (m_pid == 0) {
@@ -72,15 +74,30 @@ public:
         if (m_pid <= 0)
             return;
         kill(m_pid, SIGTERM);
-        for (int attempt = 0; attempt < 30; ++attempt) {
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        bool ended = false;
+        for (int attempt = 0; attempt < 30 && !ended; ++attempt) {
+            ended = waitpid(m_pid, nullptr, WNOHANG) == m_pid;
+            if (!ended)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+        if (!ended) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        RemoveLeftovers();
     }
     bool IsRunning() const { return m_running; }
+
+    // A server's semaphores and sockets in /dev/shm carry its name, and one that ended by a
+    // signal leaves them; a later process of the same number (numbers come round) would find them
+    // and fail to start its clients. No other process uses this name.
+    void RemoveLeftovers() const {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
+            if (entry.path().filename().string().find("_" + m_name + "_") != std::string::npos)
+                std::filesystem::remove(entry.path(), error);
+        }
+    }
     pid_t GetPid() const { return m_pid; }
 
 private:
