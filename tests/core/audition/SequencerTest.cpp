@@ -646,13 +646,6 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     OpenStyle(2, style);
 
     std::pair<std::mutex, std::vector<Arrival>> arrivals;
-    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
-    input.ignoreTypes(false, true, true);
-    input.setCallback(Record, &arrivals);
-    input.openVirtualPort("record");
-
-    CPortSequencer sequencer("KorvaneRecorder:record");
-    CAuditionPlayer player(table, settings, sequencer);
     // The silence every stop sends, taken out of the stream (the style itself has none).
     auto isSilence = [](const ByteArray& bytes) {
         return bytes.size() == 3 && (bytes[0] & 0xF0) == 0xB0 &&
@@ -666,9 +659,10 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     // What has come through JACK is waited for, however long a loaded machine takes: the stop's
     // last message (All Sound Off on channel 16) comes after everything sent before it.
     const ByteArray last = {0xBF, 120, 0};
+    std::atomic<int> xruns{0};
     auto waitFor = [&](auto done) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!done() && std::chrono::steady_clock::now() < deadline)
+        while (!done() && xruns == 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     };
     auto endsWithStop = [&] {
@@ -677,10 +671,10 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     };
     // A cycle the server missed (an xrun: a loaded machine, and no real-time scheduling here)
     // may drop what passed in it, so a run with one tells nothing of the port's order and time:
-    // it is run again, up to five times.
+    // it is run again, up to five times, with a recorder and a player of its own (the server may
+    // have given up on a client that missed its cycles).
     jack_client_t* watcher = jack_client_open("xruns", JackNoStartServer, nullptr);
     ASSERT_NE(watcher, nullptr);
-    std::atomic<int> xruns{0};
     jack_set_xrun_callback(
         watcher,
         [](void* count) {
@@ -699,9 +693,16 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         }
         if (attempt > 0)
             std::fprintf(stderr, "JACK missed %d cycles: the run goes again\n", xruns.load());
+        messages.shown.clear();
         xruns = 0;
         wake.reset();
         wake.emplace();
+        RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
+        input.ignoreTypes(false, true, true);
+        input.setCallback(Record, &arrivals);
+        input.openVirtualPort("record");
+        CPortSequencer sequencer("KorvaneRecorder:record");
+        CAuditionPlayer player(table, settings, sequencer);
         // Play, Pause a few events in, Play: the style again from its start.
         player.Play();
         waitFor([&] { return sounding() >= 5; });
@@ -709,6 +710,8 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         waitFor(endsWithStop);
         beforePause = sounding();
         player.Play();
+        if (xruns > 0)
+            continue;
         ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
         std::string problem;
         sequence = ParseMidiFile(ReadByteArray(AuditionFile()), problem);
@@ -721,9 +724,9 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         player.Stop();
         waitFor(
             [&] { return sounding() >= beforePause + sequence->events.size() && endsWithStop(); });
+        input.closePort();
     }
     jack_client_close(watcher);
-    input.closePort();
     for (const CMidiEvent& event : sequence->events)
         ASSERT_FALSE(isSilence(event.bytes));
     const std::lock_guard<std::mutex> lock(arrivals.first);
