@@ -179,13 +179,28 @@ TEST_F(AtomicFileTest, WithoutReplacingANameTakenWhileWritingIsLeftToItsOwner) {
 }
 
 #ifdef __linux__
+// Runs body in a child process whose system calls pass the filter first; true when body returned
+// true there.
+template <typename Body> bool HoldsUnderFilter(std::vector<sock_filter> filter, Body body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            _exit(2);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST_F(AtomicFileTest, WhereTheSystemLacksTheNoReplaceRenameTheWayAroundReplacesNothingEither) {
     AtomicWriteOptions keep;
     keep.replaceExisting = false;
     g_takenName = folder.File("out.sty");
-    const pid_t child = fork();
-    if (child == 0) { // renameat2 and O_TMPFILE refused, as on file systems that lack them
-        sock_filter filter[] = {
+    // renameat2 and O_TMPFILE refused, as on file systems that lack them.
+    EXPECT_TRUE(HoldsUnderFilter(
+        {
             BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
             BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 1),
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
@@ -194,45 +209,33 @@ TEST_F(AtomicFileTest, WhereTheSystemLacksTheNoReplaceRenameTheWayAroundReplaces
             BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        };
-        const sock_fprog program{8, filter};
-        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-            _exit(2);
-        const bool fresh = !WriteFileAtomically(folder.File("new.sty"), kNew, keep);
-        SetBeforeReplaceObserver(TakeTheName);
-        const WriteFailure raced = WriteFileAtomically(g_takenName, kNew, keep);
-        _exit(fresh && raced.stage == WriteStage::Exists && raced.errorCode == EEXIST ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        },
+        [&] {
+            const bool fresh = !WriteFileAtomically(folder.File("new.sty"), kNew, keep);
+            SetBeforeReplaceObserver(TakeTheName);
+            const WriteFailure raced = WriteFileAtomically(g_takenName, kNew, keep);
+            return fresh && raced.stage == WriteStage::Exists && raced.errorCode == EEXIST;
+        }));
     EXPECT_EQ(ReadBytes(folder.File("new.sty")), "new");
     EXPECT_EQ(ReadBytes(g_takenName), "other");
     EXPECT_EQ(Entries(folder.Path()), (std::vector<std::string>{"new.sty", "out.sty"}));
 }
+
 // A file added to a commit group is not flushed on its own: the group flushes its volume once, at
 // the commit, which keeps a batch to a slow USB stick fast. Here any flush of a file fails.
 TEST_F(AtomicFileTest, AFileAddedToAGroupWaitsForTheGroupsOneFlush) {
-    const pid_t child = fork();
-    if (child == 0) {
-        sock_filter filter[] = {
+    EXPECT_TRUE(HoldsUnderFilter(
+        {
             BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
             BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fsync, 1, 0),
             BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fdatasync, 0, 1),
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        };
-        const sock_fprog program{5, filter};
-        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-            _exit(2);
-        CCommitGroup group;
-        _exit(group.Add(folder.File("a.sty"), kNew) ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        },
+        [&] {
+            CCommitGroup group;
+            return !group.Add(folder.File("a.sty"), kNew);
+        }));
 }
 #endif
 
