@@ -114,6 +114,27 @@ TEST_F(SynthesizerRulesTest, PlayReturnsAtOnceAndAStalledSynthesizerIsSilencedAn
 }
 
 // Notes that made no sound (here: channel volume 0) fail the render, naming the soundfont.
+// An audio driver that never asks for a block takes no command; the hand-over ring holds 64, and
+// the command it cannot hold gives the synthesizer up with a message, long before the stall time.
+TEST_F(SynthesizerRulesTest, ACommandTheRingCannotHoldGivesTheSynthesizerUp) {
+    SynthesizerOptions options;
+    options.soundfont = soundfont;
+    options.stallSeconds = 60;
+    options.startAudio = [](std::function<void(int, float*, float*)>) {
+        return std::shared_ptr<void>();
+    };
+    CSynthesizerSequencer sequencer(options);
+    CMidPlay midPlay(sequencer, messages);
+    ASSERT_TRUE(midPlay.Load(WriteMidi(kLongNote)));
+    int handed = 1;
+    while (handed < 100 && midPlay.Start() && midPlay.Halt())
+        handed += 2;
+    EXPECT_LE(handed, 65);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Couldn't play music(the synthesizer stopped making progress)");
+}
+
 TEST_F(SynthesizerRulesTest, ARenderWhoseNotesMadeNoSoundFails) {
     ByteArray silent = {0x00, 0xB0, 0x07, 0x00};
     silent.insert(silent.end(), kLongNote.begin(), kLongNote.end());
