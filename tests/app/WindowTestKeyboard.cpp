@@ -71,6 +71,16 @@ TEST_F(WindowKeyboard, TheStatusBarSaysWhereSaveWrote) {
               "Saved " + PathOf("out.sty") + " (1 section for PSR-9000)");
 }
 
+// The status line is drawn in its own (the menu bar's) colour, not in the window's green.
+TEST_F(WindowKeyboard, TheStatusLineIsDrawnInItsOwnColour) {
+    StartWindow();
+    const auto* bar = Find<QStatusBar>("statusBar");
+    const QImage window = Window().grab().toImage();
+    const QPoint end = bar->mapTo(&Window(), QPoint(bar->width() - 3, bar->height() / 2));
+    EXPECT_EQ(window.pixelColor(end), bar->palette().color(QPalette::Window));
+    EXPECT_NE(window.pixelColor(end), Window().palette().color(QPalette::Window));
+}
+
 TEST_F(WindowKeyboard, TheFileDialogsNameAStyleAStyleFile) {
     WriteStyle("pop.sty", {"SInt"});
     EXPECT_EQ(CStyleFileTypes().type(QFileInfo(QString::fromStdString(PathOf("pop.sty")))),
