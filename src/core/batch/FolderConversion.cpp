@@ -64,6 +64,16 @@ void ShowFolderFailure(IMessageBox& messages, const std::string& text) {
                   MessageButtons::Ok);
 }
 
+// Latin Extended-A puts each capital just before its small letter: the capitals are even up to
+// U+0137 and from U+014A, odd from U+0139 to U+0148 and from U+0179 to U+017E.
+bool IsLatinExtendedACapital(unsigned code) {
+    if ((code >= 0x100 && code <= 0x137) || (code >= 0x14A && code <= 0x177))
+        return code % 2 == 0;
+    if ((code >= 0x139 && code <= 0x148) || (code >= 0x179 && code <= 0x17E))
+        return code % 2 == 1;
+    return false;
+}
+
 } // namespace
 
 std::string FoldedName(const std::string& name) {
@@ -83,8 +93,10 @@ std::string FoldedName(const std::string& name) {
             code += 0x20;
         else if (code >= 0x400 && code <= 0x40F)
             code += 0x50;
-        else if (code >= 0x100 && code <= 0x17F && code % 2 == 0)
-            code += 1; // Latin Extended-A pairs (the few odd pairs stay apart)
+        else if (code == 0x178)
+            code = 0xFF; // Y with diaeresis, whose small letter is in Latin-1
+        else if (IsLatinExtendedACapital(code))
+            code += 1;
         folded[i] = char(0xC0 | (code >> 6));
         folded[i + 1] = char(0x80 | (code & 0x3F));
         ++i;

@@ -122,6 +122,10 @@ TEST(StyleFileNames, NamesAreFoldedAsACaseBlindVolumeComparesThem) {
         FoldedName("\xC3\x80\xC3\x9E\xC3\x97\xC4\x80 \xCE\xA9\xC5\xBF \xD0\xAF\xD0\x80.STY\xC3"),
         "\xC3\xA0\xC3\xBE\xC3\x97\xC4\x81 \xCF\x89\xC5\xBF \xD1\x8F\xD1\x90.sty\xC3");
     EXPECT_EQ(FoldedName("CAF\xC3\x89"), "caf\xC3\xA9"); // a letter of two bytes at the end
+    // "ĹĺĻ ĸŊŉ ŹźŸ": capitals at odd code points too; ĸ and ŉ have no capital; Ÿ's small is ÿ.
+    EXPECT_EQ(
+        FoldedName("\xC4\xB9\xC4\xBA\xC4\xBB \xC4\xB8\xC5\x8A\xC5\x89 \xC5\xB9\xC5\xBA\xC5\xB8"),
+        "\xC4\xBA\xC4\xBA\xC4\xBC \xC4\xB8\xC5\x8B\xC5\x89 \xC5\xBA\xC5\xBA\xC3\xBF");
 }
 
 TEST(ReadFailures, NoStyleAndNoRegularFileAreSkippedEveryOtherFailureFails) {
