@@ -117,10 +117,12 @@ TEST(StyleFileNames, EveryStyleExtensionInAnyCase) {
 }
 
 TEST(StyleFileNames, NamesAreFoldedAsACaseBlindVolumeComparesThem) {
-    // "ÀÞ×Ā Ωſ ЯЀ.STY": À Þ (Latin-1), × stays, Ā (Latin Extended-A), Ω (Greek), ſ stays, Я Ѐ.
-    EXPECT_EQ(
-        FoldedName("\xC3\x80\xC3\x9E\xC3\x97\xC4\x80 \xCE\xA9\xC5\xBF \xD0\xAF\xD0\x80.STY\xC3"),
-        "\xC3\xA0\xC3\xBE\xC3\x97\xC4\x81 \xCF\x89\xC5\xBF \xD1\x8F\xD1\x90.sty\xC3");
+    // "ÀÞ×Ā ΑΩΫſ АЯЀЏ.STY": À Þ (Latin-1), × stays, Ā (Latin Extended-A), Α Ω Ϋ (Greek), ſ stays,
+    // А Я Ѐ Џ (Cyrillic).
+    EXPECT_EQ(FoldedName("\xC3\x80\xC3\x9E\xC3\x97\xC4\x80 \xCE\x91\xCE\xA9\xCE\xAB\xC5\xBF "
+                         "\xD0\x90\xD0\xAF\xD0\x80\xD0\x8F.STY\xC3"),
+              "\xC3\xA0\xC3\xBE\xC3\x97\xC4\x81 \xCE\xB1\xCF\x89\xCF\x8B\xC5\xBF "
+              "\xD0\xB0\xD1\x8F\xD1\x90\xD1\x9F.sty\xC3");
     EXPECT_EQ(FoldedName("CAF\xC3\x89"), "caf\xC3\xA9"); // a letter of two bytes at the end
     // "ĹĺĻ ĸŊŉ ŹźŸ": capitals at odd code points too; ĸ and ŉ have no capital; Ÿ's small is ÿ.
     EXPECT_EQ(
