@@ -237,6 +237,38 @@ TEST_F(AtomicFileTest, AFileAddedToAGroupWaitsForTheGroupsOneFlush) {
             return !group.Add(folder.File("a.sty"), kNew);
         }));
 }
+
+// A close can be the first to report that the last bytes were lost (network and FUSE volumes).
+// Here every close fails, and a new file is copied into place, as on a volume without links.
+TEST_F(AtomicFileTest, ACopyWhoseCloseFailsIsAFailedWriteAndLeavesNoFile) {
+    EXPECT_TRUE(HoldsUnderFilter(
+        {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_close, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        },
+        [&] {
+            SetVolumeRefusal(VolumeCall::LinkUnnamed, EOPNOTSUPP);
+            AtomicWriteOptions keep;
+            keep.replaceExisting = false;
+            const WriteFailure failure = WriteFileAtomically(folder.File("new.sty"), kNew, keep);
+            return failure.stage == WriteStage::Write && failure.errorCode == EIO;
+        }));
+    EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
+}
+
+// A program started with standard input closed gets descriptor 0 for its first file; the write
+// gives it back.
+TEST_F(AtomicFileTest, AWriteOnDescriptorZeroGivesItBack) {
+    EXPECT_TRUE(HoldsUnderFilter({BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)}, [&] {
+        AtomicWriteOptions keep;
+        keep.replaceExisting = false;
+        close(0);
+        return !WriteFileAtomically(folder.File("new.sty"), kNew, keep) && fcntl(0, F_GETFD) < 0;
+    }));
+    EXPECT_EQ(ReadBytes(folder.File("new.sty")), "new");
+}
 #endif
 
 TEST_F(AtomicFileTest, InterruptedWriteLeavesNoTemporaryFile) {
