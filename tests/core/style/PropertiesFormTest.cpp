@@ -187,6 +187,15 @@ TEST(PropertiesFormTest, TempoTheEventCannotHoldIsRefused) {
     }
     EXPECT_EQ(messages.shown.at(1).text, "A style cannot hold the tempo 60000001.\nTempos from 4 "
                                          "to 60000000 BPM fit. Nothing was changed.");
+    // An emptied box leaves the tempo as it is, without a word.
+    CStyleDocument document;
+    document.ResetSourceProperties().SetTempo(kTempo120);
+    const PropertiesForm shown = PropertiesFormFromDocument(document);
+    PropertiesForm typed = shown;
+    typed.source.tempo.clear();
+    EXPECT_TRUE(ApplyPropertiesForm(document, shown, typed, messages));
+    EXPECT_EQ(document.GetSourceProperties()->GetTempoText(), "120");
+    EXPECT_EQ(messages.shown.size(), 2u);
 }
 
 // A Latin-1 sequence name edited in the box (which shows and gives back UTF-8) is written in
