@@ -2,6 +2,7 @@
 // the captions, colours and buttons the window shows.
 
 #include "assignment/AssignmentTable.h"
+#include "assignment/SectionPictures.h"
 
 #include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
@@ -66,6 +67,18 @@ TEST_F(AssignmentTableTest, StartsWithTheModelLayoutAndNothingElse) {
     EXPECT_FALSE(table.IsPlayEnabled());
     for (int b = 0; b < kSwitchedButtonCount; ++b)
         EXPECT_FALSE(table.IsButtonOn(SwitchedButton(b)));
+}
+
+// A style of more sections than rows: past the last row, and before the first, no label shows a
+// section.
+TEST_F(AssignmentTableTest, NoRowOutsideTheColumnHasASection) {
+    std::vector<std::string> names;
+    for (int i = 0; i <= kSlotCount; ++i)
+        names.push_back("Main " + std::to_string(i));
+    Open(names);
+    EXPECT_EQ(SectionAtLabel(table, LabelColumn::Source, kSlotCount - 1), Section("Main 15"));
+    EXPECT_EQ(SectionAtLabel(table, LabelColumn::Source, kSlotCount), nullptr);
+    EXPECT_EQ(SectionAtLabel(table, LabelColumn::Source, -1), nullptr);
 }
 
 TEST_F(AssignmentTableTest, SourceClicksSelectAndDeselect) {
