@@ -218,9 +218,12 @@ test('three styles converted at once give a zip with batch results and summary',
     fs.mkdirSync(folder);
     fs.mkdirSync(out);
     for (const name of ['ballad.sty', 'euro-dance.sty', 'swing-big.sty']) fs.copyFileSync(example(name), path.join(folder, name));
+    // A subfolder's file of the same name stays out, as batch leaves it.
+    fs.mkdirSync(path.join(folder, 'old'));
+    fs.copyFileSync(example('euro-dance.sty'), path.join(folder, 'old', 'ballad.sty'));
     await chooseModel('PSR-740');
     await press('Convert Many');
-    await (await page.$('#batchFiles')).uploadFile(...fs.readdirSync(folder).map((name) => path.join(folder, name)));
+    await (await page.$('#batchFolder')).uploadFile(folder);
     const zip = unzipSync(new Uint8Array(await downloaded('korvane-PSR-740.zip')));
     const summary = execFileSync(cli, ['batch', folder, out, '--model', 'PSR-740', '--by-name']).toString();
     assert.equal(Buffer.from(zip['summary.txt']).toString(), summary);

@@ -376,7 +376,10 @@ async function convertMany(fileList) {
     download(fflate.zipSync(entries), `korvane-${modelName()}.zip`, 'application/zip');
 }
 $('batchFiles').onchange = (event) => convertMany([...event.target.files]);
-$('batchFolder').onchange = (event) => convertMany([...event.target.files]);
+// A folder gives its own files, as batch converts them: the files of its subfolders stay out, as
+// their names may be those of files above them, and the zip holds one file of a name.
+$('batchFolder').onchange = (event) => convertMany([...event.target.files]
+    .filter((file) => file.webkitRelativePath.split('/').length === 2));
 
 $('help').onclick = () => showMessages([{ caption: 'Help', icon: 'information', text:
     'Open one or more styles, choose the Keyboard, click a section and then a slot (an assigned ' +
