@@ -89,6 +89,17 @@ TEST_F(RecentFilesTest, ShrinkingTheListInPreferencesIsSaved) {
     EXPECT_EQ(m_recent.GetFiles(), std::vector<std::string>{"/a.sty"});
 }
 
+// Preferences that leave the list's size alone leave the list in the file alone: another window
+// may have written it since this one read it.
+TEST_F(RecentFilesTest, PreferencesThatKeepTheSizeKeepAnotherWindowsList) {
+    Load("[Most Recently Used]\nsize=3\n[Recent File List]\nFile1=/a.sty\n");
+    WriteBytes(m_folder.File("Korvane.ini"),
+               "[Most Recently Used]\nsize=3\n[Recent File List]\nFile1=/b.sty\n");
+    ASSERT_TRUE(ApplyPreferences(m_settings, m_recent, {0, "/s", "/t", "3", "", "", ""}));
+    EXPECT_TRUE(FileBytes().starts_with(
+        "[Most Recently Used]\nsize=3\n[Recent File List]\nFile1=/b.sty\n[PSR Model]\n"));
+}
+
 TEST(RecentFileNumberTest, OnlyTheFirstTenGetAnAccelerator) {
     const std::vector<std::string> expected = {"&1", "&2",  "&3", "&4", "&5", "&6", "&7", "&8",
                                                "&9", "1&0", "11", "12", "13", "14", "15", "16"};
