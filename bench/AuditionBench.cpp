@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
                     sequencer.GetRenderedSeconds() / seconds);
     }
 
-    CJackServer server;
+    // Cycles of 64 frames, as a musician's low-latency JACK set-up has them.
+    CJackServer server(64);
     if (!server.IsRunning()) {
         std::fprintf(stderr, "jackd with the dummy backend could not be started\n");
         return 1;

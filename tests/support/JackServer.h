@@ -25,7 +25,9 @@ namespace korvane::testing {
 // runs the test.
 class CJackServer {
 public:
-    CJackServer() {
+    // periodFrames: the frames of one cycle; a test's default is 256 (see below).
+    explicit CJackServer(int periodFrames = 256) {
+        const std::string period = std::to_string(periodFrames);
         m_name = "korvane-test-" + std::to_string(getpid());
         // The environment is written only the first time: later servers of the process have the
         // same name, and the clients' threads of earlier tests may still read it.
@@ -49,10 +51,11 @@ public:
             dup2(quiet, 1);
             dup2(quiet, 2);
             // -t: a loaded machine answers slowly; a client gets 5 s before the server drops it.
-            // -p: cycles of 5.8 ms, which a client without real-time scheduling on a loaded
-            // machine still meets; at 1.5 ms a port test missed cycles in five runs out of five.
+            // -p: 256 frames make cycles of 5.8 ms, which a client without real-time scheduling
+            // on a loaded machine still meets; at 1.5 ms a port test missed cycles in five runs
+            // out of five.
             execlp("jackd", "jackd", "-n", m_name.c_str(), "-t", "5000", "-d", "dummy", "-r",
-                   "44100", "-p", "256", static_cast<char*>(nullptr));
+                   "44100", "-p", period.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         // Bounded wait for the server to take clients.
