@@ -223,12 +223,14 @@ test('three styles converted at once give a zip with batch results and summary',
     fs.copyFileSync(example('euro-dance.sty'), path.join(folder, 'old', 'ballad.sty'));
     await chooseModel('PSR-740');
     await press('Convert Many');
-    await (await page.$('#batchFolder')).uploadFile(folder);
-    const zip = unzipSync(new Uint8Array(await downloaded('korvane-PSR-740.zip')));
     const summary = execFileSync(cli, ['batch', folder, out, '--model', 'PSR-740', '--by-name']).toString();
-    assert.equal(Buffer.from(zip['summary.txt']).toString(), summary);
-    for (const name of ['ballad', 'euro-dance', 'swing-big'])
-        assert.deepEqual(Buffer.from(zip[name + '.sty']), golden(`${name}.PSR-740.sty`));
+    const styles = ['ballad', 'euro-dance', 'swing-big'];
+    for (const [picker, files] of [['#batchFolder', [folder]], ['#batchFiles', styles.map((name) => path.join(folder, name + '.sty'))]]) {
+        await (await page.$(picker)).uploadFile(...files);
+        const zip = unzipSync(new Uint8Array(await downloaded('korvane-PSR-740.zip')));
+        assert.equal(Buffer.from(zip['summary.txt']).toString(), summary, picker);
+        for (const name of styles) assert.deepEqual(Buffer.from(zip[name + '.sty']), golden(`${name}.PSR-740.sty`));
+    }
     await press('Close');
 });
 
