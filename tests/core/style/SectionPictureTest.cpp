@@ -76,6 +76,13 @@ TEST(SectionPicture, PairsNotesPerPartAndCountsBarsAndBeats) {
          1924,
          "1 bar, 4/4",
          false},
+        {"30 pulses short, a sixteenth of a beat, is a bar",
+         {0x00, 0xC9, 0x05, 0x8E, 0x62},
+         common,
+         {},
+         1890,
+         "1 bar, 4/4",
+         false},
         {"31 pulses short, more than a sixteenth of a beat, is no bar",
          {0x00, 0xC9, 0x05, 0x8E, 0x61},
          common,
@@ -191,7 +198,8 @@ TEST(SectionPicture, TheCacheHoldsAtMost512Pictures) {
 }
 
 // Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14), channel 4
-// again to Pad (the first record counts); a record cut before its destination routes nothing.
+// again to Pad (the first record counts); a record cut before its destination routes nothing,
+// whatever byte follows it.
 // Bytes too short for a record route each part's own channel to it.
 TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
     ByteArray ctab;
@@ -203,7 +211,8 @@ TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
         ctab.insert(ctab.end(), chunk.begin(), chunk.end());
         ctab.insert(ctab.end(), 17, 0x00);
     }
-    const ByteArray cut = {'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x02, 0x09, 'P'};
+    const ByteArray cut = {'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x09, 0x09,
+                           'P', 'a', 'r', 't', ' ',  ' ',  ' ',  ' ',  0x0B};
     ctab.insert(ctab.end(), cut.begin(), cut.end());
     const PartRouting routing = RoutingOfCtab(&ctab);
     std::array<std::int8_t, 16> expected;
