@@ -52,8 +52,8 @@ public:
             dup2(quiet, 2);
             // -t: a loaded machine answers slowly; a client gets 5 s before the server drops it.
             // -p: 256 frames make cycles of 5.8 ms, which a client without real-time scheduling
-            // on a loaded machine still meets; at 1.5 ms a port test missed cycles in five runs
-            // out of five.
+            // on a loaded machine still meets; at 1.5 ms the port timing test missed cycles in
+            // all five of its attempts now and then.
             execlp("jackd", "jackd", "-n", m_name.c_str(), "-t", "5000", "-d", "dummy", "-r",
                    "44100", "-p", period.c_str(), static_cast<char*>(nullptr));
             _exit(127);
