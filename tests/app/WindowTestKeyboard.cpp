@@ -13,6 +13,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QSignalSpy>
 #include <QStatusBar>
 
 namespace korvane::testing {
@@ -59,6 +61,30 @@ TEST_F(WindowKeyboard, ASectionDraggedOntoSlotsIsAssignedToEach) {
     EXPECT_EQ(Assignment(0)->GetCaption(), "pop.sty SInt");
     EXPECT_EQ(Assignment(1)->GetCaption(), "pop.sty Main A");
     EXPECT_EQ(Assignment(5)->GetCaption(), "pop.sty Main A");
+}
+
+// A press and a move of the drag distance on a drag source start a drag; the release after it is
+// no click. A label that is no drag source takes the same moves as a click.
+TEST(LabelDrag, AMoveOfTheDragDistanceStartsADragInsteadOfAClick) {
+    for (bool source : {true, false}) {
+        SCOPED_TRACE(source);
+        CLabelControl label;
+        label.resize(80, 16);
+        if (source)
+            label.SetDragSource();
+        QSignalSpy drags(&label, &CLabelControl::dragStarted);
+        QSignalSpy clicks(&label, &CLabelControl::clicked);
+        auto send = [&label](QEvent::Type type, int x) {
+            QMouseEvent event(type, QPointF(x, 4), label.mapToGlobal(QPointF(x, 4)), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&label, &event);
+        };
+        send(QEvent::MouseButtonPress, 2);
+        send(QEvent::MouseMove, 2 + QApplication::startDragDistance());
+        send(QEvent::MouseButtonRelease, 2 + QApplication::startDragDistance());
+        EXPECT_EQ(drags.count(), source ? 1 : 0);
+        EXPECT_EQ(clicks.count(), source ? 0 : 1);
+    }
 }
 
 TEST_F(WindowKeyboard, TheStatusBarSaysWhereSaveWrote) {

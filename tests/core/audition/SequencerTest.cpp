@@ -596,6 +596,15 @@ TEST_F(SequencerTest, TheSettingsSequencerUsesChangedSettingsAtTheNextOpen) {
     }
 }
 
+// Only an open makes a sequencer: a Stop before the first Play loads no audio module, so nothing
+// holds the text of its failure.
+TEST_F(SequencerTest, TheSettingsSequencerMakesNothingBeforeAnOpen) {
+    settings.auditionOutput = kBuiltInSynthesizer;
+    CSettingsSequencer sequencer(settings);
+    EXPECT_EQ(sequencer.SendCommand("stop korvane"), int(SequencerError::NotOpen));
+    EXPECT_EQ(sequencer.GetErrorText(int(SequencerError::NotOpen)), std::nullopt);
+}
+
 struct Arrival {
     double seconds;
     ByteArray bytes;
