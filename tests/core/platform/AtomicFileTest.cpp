@@ -412,6 +412,37 @@ TEST_F(AtomicFileTest, ASignalAtAnyStepOfMakingATemporaryFileLeavesNone) {
     }
 }
 
+std::string g_watchedFolder;
+std::string g_lastTemporary;
+
+// A signal before a thread has named its first temporary file removes nothing, though the record
+// it reuses still holds the name of an earlier temporary file, which somebody has taken since.
+TEST_F(AtomicFileTest, ASignalBeforeAThreadNamesItsFirstFileRemovesNothing) {
+    const pid_t child = fork();
+    if (child == 0) {
+        InstallTemporaryFileCleanup();
+        g_watchedFolder = folder.Path();
+        SetCreationStepObserver([](int at) {
+            if (at == 2)
+                g_lastTemporary = Entries(g_watchedFolder).at(0);
+        });
+        WriteFileAtomically(folder.File("first.sty"), kNew);
+        WriteBytes(folder.File(g_lastTemporary), std::string("theirs"));
+        SetCreationStepObserver([](int at) {
+            if (at == 0)
+                raise(SIGTERM);
+        });
+        std::thread([this] { WriteFileAtomically(folder.File("second.sty"), kNew); }).join();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    const std::vector<std::string> entries = Entries(folder.Path());
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(ReadBytes(folder.File(entries[0])), "theirs"); // ".korvane-…" sorts before "first"
+}
+
 TEST_F(AtomicFileTest, LeftoversOfProcessesThatAreGoneAreRemovedAndNothingElse) {
     const pid_t gone = fork();
     if (gone == 0)

@@ -90,17 +90,28 @@ TEST(ScratchFolderTest, TheLeftoversOfKilledRunsAreRemovedAndLiveOnesKept) {
     CTemporaryFolder folder;
     const std::string dead = folder.File("scratch-Ab12Cd");
     const std::string live = folder.File("scratch-Ef34Gh");
-    for (const std::string& path : {dead, live}) {
+    // Names of one letter more, and folders made just now, listed before or after the leftovers,
+    // whatever the folder's order.
+    std::vector<std::string> paths = {dead, live};
+    for (int i = 0; i < 6; ++i)
+        paths.push_back(folder.File("scratch-Ab12Cd" + std::to_string(i)));
+    for (const std::string& path : paths) {
         fs::create_directory(path);
         WriteBytes(path + "/render.wav", std::string("RIFF"));
         const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), hourAgo, 0), 0);
     }
+    for (int i = 0; i < 6; ++i) {
+        paths.push_back(folder.File("scratch-New12" + std::to_string(i)));
+        fs::create_directory(paths.back());
+        WriteBytes(paths.back() + "/render.wav", std::string("RIFF"));
+    }
     const int lock = open(live.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(flock(lock, LOCK_EX), 0);
     CScratchFolder scratch(folder.Path(), "scratch-", {});
     EXPECT_FALSE(fs::exists(dead));
-    EXPECT_TRUE(fs::exists(live + "/render.wav"));
+    for (std::size_t i = 1; i < paths.size(); ++i)
+        EXPECT_TRUE(fs::exists(paths[i] + "/render.wav")) << paths[i];
     close(lock);
 }
 
