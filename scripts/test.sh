@@ -9,15 +9,15 @@ export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 "$root/scripts/install-deps.sh"
 jobs=$(nproc)
 
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVANE_WEB_BUILD="$root/build-web" >/dev/null
 cmake --build "$root/build" -j "$jobs"
+# The web build's tests run from the full build's ctest (Web.TestsOfTheWebBuild).
+"$root/scripts/web.sh" --build-only
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
-"$root/scripts/web.sh" --build-only
-ctest --test-dir "$root/build-web" --output-on-failure -j "$jobs"
-
 cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DKORVANE_GUI=OFF -DKORVANE_BENCH=OFF -DKORVANE_SANITIZE=ON >/dev/null
+    -DKORVANE_GUI=OFF -DKORVANE_BENCH=OFF -DKORVANE_SANITIZE=ON -DKORVANE_WEB_BUILD= >/dev/null
 cmake --build "$root/build-sanitize" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
