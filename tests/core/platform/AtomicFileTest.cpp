@@ -260,12 +260,29 @@ TEST_F(AtomicFileTest, ACopyWhoseCloseFailsIsAFailedWriteAndLeavesNoFile) {
 
 // A program started with standard input closed gets descriptor 0 for its first file; the write
 // gives it back.
-TEST_F(AtomicFileTest, AWriteOnDescriptorZeroGivesItBack) {
+// A temporary file's name as long as a path may be (PATH_MAX - 1 bytes) is still made.
+TEST_F(AtomicFileTest, ATemporaryNameOfTheLongestPathIsMade) {
+    const std::string tail = "/.korvane-" + std::to_string(getpid()) + "-123456";
+    std::string path = folder.Path();
+    for (std::size_t left; (left = PATH_MAX - 1 - tail.size() - path.size()) > 0;) {
+        path += "/" + std::string(left > 250 ? 150 : left - 1, 'd');
+        ASSERT_TRUE(fs::create_directory(path));
+    }
+    ASSERT_EQ(path.size() + tail.size(), std::size_t(PATH_MAX - 1));
+    EXPECT_FALSE(WriteFileAtomically(path + "/a.sty", kNew));
+    EXPECT_EQ(ReadBytes(path + "/a.sty"), "new");
+}
+
+// A process started with its standard input closed gets descriptor 0 for the files it opens.
+TEST_F(AtomicFileTest, AFileOnDescriptorZeroIsWrittenReadAndGivenBack) {
     EXPECT_TRUE(HoldsUnderFilter({BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)}, [&] {
         AtomicWriteOptions keep;
         keep.replaceExisting = false;
         close(0);
-        return !WriteFileAtomically(folder.File("new.sty"), kNew, keep) && fcntl(0, F_GETFD) < 0;
+        std::string read;
+        return !WriteFileAtomically(folder.File("new.sty"), kNew, keep) && fcntl(0, F_GETFD) < 0 &&
+               ReadRegularFile(folder.File("new.sty"), 16, read).outcome == FileReadOutcome::Read &&
+               read == "new" && fcntl(0, F_GETFD) < 0;
     }));
     EXPECT_EQ(ReadBytes(folder.File("new.sty")), "new");
 }
