@@ -419,6 +419,16 @@ TEST_F(DialogTest, VoicesShowsEveryCaptionWholeAndSaveWritesTheChangedBassAndVol
             EXPECT_TRUE(
                 panel->rect().contains(QRect(label->mapTo(panel, QPoint()), label->size())));
         }
+        // Each slider and box in a place of its own.
+        std::vector<QRect> places;
+        for (QWidget* control : panel->findChildren<QWidget*>()) {
+            if (qobject_cast<QSlider*>(control) || control->objectName().endsWith("Box")) {
+                const QRect place(control->mapTo(panel, QPoint()), control->size());
+                for (const QRect& other : places)
+                    EXPECT_FALSE(place.intersects(other)) << control->objectName().toStdString();
+                places.push_back(place);
+            }
+        }
         EXPECT_EQ(Text(dialog, "voiceBox2"), "Electric Bass (finger)");
         // The sections disagree on the bass volume: no value is shown for it.
         EXPECT_EQ(Text(dialog, "vol2Box"), "");
