@@ -74,9 +74,13 @@ async function open(...files) {
 async function chooseModel(model) {
     await page.select('#keyboard', model);
 }
+// Chromium puts an empty file of the download's name in place at its start and writes the bytes
+// to NAME.crdownload, which it renames over that file at the end.
 async function downloaded(name) {
     const file = path.join(downloads, name);
-    for (let i = 0; i < 200 && !fs.existsSync(file); ++i) await new Promise((r) => setTimeout(r, 50));
+    const done = () => fs.existsSync(file) &&
+        !fs.readdirSync(downloads).some((entry) => entry.endsWith('.crdownload'));
+    for (let i = 0; i < 200 && !done(); ++i) await new Promise((r) => setTimeout(r, 50));
     const bytes = fs.readFileSync(file);
     fs.rmSync(file);
     return bytes;
