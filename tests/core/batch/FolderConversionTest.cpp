@@ -124,6 +124,8 @@ TEST(StyleFileNames, NamesAreFoldedAsACaseBlindVolumeComparesThem) {
               "\xC3\xA0\xC3\xBE\xC3\x97\xC4\x81 \xCE\xB1\xCF\x89\xCF\x8B\xC5\xBF "
               "\xD0\xB0\xD1\x8F\xD1\x90\xD1\x9F.sty\xC3");
     EXPECT_EQ(FoldedName("CAF\xC3\x89"), "caf\xC3\xA9"); // a letter of two bytes at the end
+    // "ぁア": letters of three bytes stay as they are.
+    EXPECT_EQ(FoldedName("\xE3\x81\x81\xE3\x82\xA2.STY"), "\xE3\x81\x81\xE3\x82\xA2.sty");
     // "ĹĺĻ ĸŊŉ ŹźŸ": capitals at odd code points too; ĸ and ŉ have no capital; Ÿ's small is ÿ.
     EXPECT_EQ(
         FoldedName("\xC4\xB9\xC4\xBA\xC4\xBB \xC4\xB8\xC5\x8A\xC5\x89 \xC5\xB9\xC5\xBA\xC5\xB8"),
