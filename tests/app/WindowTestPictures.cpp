@@ -81,6 +81,12 @@ TEST(SectionPictureImageTest, NotesFillTheirKeysRowsRightOfTheNamesColumn) {
         for (const int y : {1, 3, 8, 14, 16})
             EXPECT_EQ(image.pixel(x, y), background) << y;
     }
+    // The lane's name is written in the part's blue, not in the grey of the lines.
+    int bluish = 0;
+    for (int x = 0; x < 95; ++x)
+        for (int y = 1; y < 18; ++y)
+            bluish += qBlue(image.pixel(x, y)) > qRed(image.pixel(x, y)) + 40;
+    EXPECT_GT(bluish, 0);
 }
 
 } // namespace
