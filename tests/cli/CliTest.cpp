@@ -555,6 +555,13 @@ TEST_F(CliTest, EveryCommandHasHelp) {
         EXPECT_EQ(run.exitCode, 0) << command.args[0];
         EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "Usage: " + command.usage);
     }
+    // Descriptions fill their lines up to column 79 and go on under their own column.
+    EXPECT_NE(
+        Run({"info", "--help"})
+            .out.find(
+                "  --notes             add, for each section, its length in bars and beats and\n"
+                "                      the parts that play it with their note counts\n"),
+        std::string::npos);
     const CliRun usage = Run({"convert", "--model", "PSR-540"});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_EQ(usage.err, "korvane-cli: IN is required\nRun 'korvane-cli convert --help' for its "
