@@ -10,12 +10,12 @@
 #include "audition/PortSequencer.h"
 #include "audition/Soundfont.h"
 #include "audition/SynthesizerSequencer.h"
+#include "support/JackRecorder.h"
 #include "support/JackServer.h"
 #include "support/StyleBytes.h"
 
 #include <jack/jack.h>
 #include <jack/ringbuffer.h>
-#include <rtmidi/RtMidi.h>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -485,6 +485,9 @@ TEST_F(SequencerTest, ACommandThatThrowsFailsInsteadOfLeavingTheSequencer) {
     EXPECT_EQ(sequencer.SendCommand("open sequencer!" + path + " alias song wait"),
               int(SequencerError::Failed));
     EXPECT_EQ(sequencer.GetErrorText(int(SequencerError::Failed)), "the sequencer failed");
+    // Success and numbers beyond the last error are no errors, with no text.
+    EXPECT_EQ(sequencer.GetErrorText(int(SequencerError::None)), std::nullopt);
+    EXPECT_EQ(sequencer.GetErrorText(int(SequencerError::Stalled) + 1), std::nullopt);
 }
 
 TEST_F(SequencerTest, WhatCannotPlayIsToldThroughMidPlay) {
@@ -605,18 +608,6 @@ TEST_F(SequencerTest, TheSettingsSequencerMakesNothingBeforeAnOpen) {
     EXPECT_EQ(sequencer.GetErrorText(int(SequencerError::NotOpen)), std::nullopt);
 }
 
-struct Arrival {
-    double seconds;
-    ByteArray bytes;
-};
-
-void Record(double delta, std::vector<unsigned char>* message, void* data) {
-    auto* arrivals = static_cast<std::pair<std::mutex, std::vector<Arrival>>*>(data);
-    const std::lock_guard<std::mutex> lock(arrivals->first);
-    const double last = arrivals->second.empty() ? 0.0 : arrivals->second.back().seconds;
-    arrivals->second.push_back({last + delta, ByteArray(message->begin(), message->end())});
-}
-
 // How late this machine wakes a sleeping thread while it lives: a port's events can be no more
 // punctual than the thread that sends them, so a timing check allows 10 ms beyond that.
 class CWakeLatency {
@@ -654,15 +645,16 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     style.tempoBpm = 180;
     OpenStyle(2, style);
 
-    std::pair<std::mutex, std::vector<Arrival>> arrivals;
+    std::optional<CJackRecorder> input;
+    std::vector<Arrival> arrivals; // the last run's
     // The silence every stop sends, taken out of the stream (the style itself has none).
     auto isSilence = [](const ByteArray& bytes) {
         return bytes.size() == 3 && (bytes[0] & 0xF0) == 0xB0 &&
                (bytes[1] == 120 || bytes[1] == 123) && bytes[2] == 0;
     };
     auto sounding = [&] {
-        const std::lock_guard<std::mutex> lock(arrivals.first);
-        return std::size_t(std::count_if(arrivals.second.begin(), arrivals.second.end(),
+        const std::vector<Arrival> got = input->Arrivals();
+        return std::size_t(std::count_if(got.begin(), got.end(),
                                          [&](const Arrival& a) { return !isSilence(a.bytes); }));
     };
     // What has come through JACK is waited for, however long a loaded machine takes: the stop's
@@ -675,8 +667,8 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     };
     auto endsWithStop = [&] {
-        const std::lock_guard<std::mutex> lock(arrivals.first);
-        return !arrivals.second.empty() && arrivals.second.back().bytes == last;
+        const std::vector<Arrival> got = input->Arrivals();
+        return !got.empty() && got.back().bytes == last;
     };
     // A cycle the server missed (an xrun: a loaded machine, and no real-time scheduling here)
     // may drop what passed in it, so a run with one tells nothing of the port's order and time:
@@ -696,20 +688,14 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
     std::size_t beforePause = 0;
     std::optional<CMidiSequence> sequence;
     for (int attempt = 0; attempt == 0 || (xruns > 0 && attempt < 5); ++attempt) {
-        {
-            const std::lock_guard<std::mutex> lock(arrivals.first);
-            arrivals.second.clear();
-        }
         if (attempt > 0)
             std::fprintf(stderr, "JACK missed %d cycles: the run goes again\n", xruns.load());
         messages.shown.clear();
         xruns = 0;
         wake.reset();
         wake.emplace();
-        RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
-        input.ignoreTypes(false, true, true);
-        input.setCallback(Record, &arrivals);
-        input.openVirtualPort("record");
+        input.reset();
+        input.emplace();
         CPortSequencer sequencer("KorvaneRecorder:record");
         CAuditionPlayer player(table, settings, sequencer);
         // Play, Pause a few events in, Play: the style again from its start.
@@ -733,16 +719,16 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         player.Stop();
         waitFor(
             [&] { return sounding() >= beforePause + sequence->events.size() && endsWithStop(); });
-        input.closePort();
+        arrivals = input->Arrivals();
+        input.reset();
     }
     jack_client_close(watcher);
     for (const CMidiEvent& event : sequence->events)
         ASSERT_FALSE(isSilence(event.bytes));
-    const std::lock_guard<std::mutex> lock(arrivals.first);
-    ASSERT_GE(arrivals.second.size(), 32u);
-    const std::vector<Arrival> tail(arrivals.second.end() - 32, arrivals.second.end());
+    ASSERT_GE(arrivals.size(), 32u);
+    const std::vector<Arrival> tail(arrivals.end() - 32, arrivals.end());
     std::vector<Arrival> received;
-    for (const Arrival& arrival : arrivals.second) {
+    for (const Arrival& arrival : arrivals) {
         if (!isSilence(arrival.bytes))
             received.push_back(arrival);
     }
@@ -795,15 +781,14 @@ TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
     if (!server.IsRunning())
         GTEST_SKIP() << "jackd with the dummy backend could not be started";
     OpenStyle(1);
-    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
-    input.openVirtualPort("record");
+    CJackRecorder input;
     CPortSequencer sequencer("KorvaneRecorder:record");
     CAuditionPlayer player(table, settings, sequencer);
     const CWakeLatency wake;
     player.Play();
     player.Pause();
     ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
-    input.closePort(); // the keyboard is unplugged
+    input.Unplug(); // the keyboard is unplugged
     player.Play();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
@@ -824,8 +809,7 @@ TEST_F(SequencerTest, APortFoundByPartOfItsNameIsKeptForTheNextFile) {
         GTEST_SKIP() << "jackd with the dummy backend could not be started";
     const std::string midi = folder.File("drums.mid");
     WriteBytes(midi, DrumTrack(127));
-    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
-    input.openVirtualPort("record");
+    const CJackRecorder input;
     jack_client_t* watcher = jack_client_open("watcher", JackNoStartServer, nullptr);
     ASSERT_NE(watcher, nullptr);
     std::atomic<int> clients{0};
@@ -860,20 +844,14 @@ TEST_F(SequencerTest, APortRepeatsTheFileUntilStopped) {
     std::string problem;
     const auto sequence = ParseMidiFile(ReadByteArray(midi), problem);
     ASSERT_TRUE(sequence) << problem;
-    std::pair<std::mutex, std::vector<Arrival>> arrivals;
-    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
-    input.setCallback(Record, &arrivals);
-    input.openVirtualPort("record");
+    const CJackRecorder input;
     CPortSequencer sequencer("KorvaneRecorder:record");
     CMidPlay midPlay(sequencer, messages);
     midPlay.SetRepeat(true);
     const CWakeLatency wake;
     ASSERT_TRUE(midPlay.Load(midi)) << (messages.shown.empty() ? "" : messages.shown.back().text);
     const std::size_t count = sequence->events.size();
-    auto received = [&] {
-        const std::lock_guard<std::mutex> lock(arrivals.first);
-        return arrivals.second;
-    };
+    auto received = [&] { return input.Arrivals(); };
     for (int wait = 0; wait < 300 && received().size() < 2 * count + 1; ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_TRUE(sequencer.IsPlaying());
@@ -909,8 +887,7 @@ TEST_F(SequencerTest, APortsClientFreesItsRingOnlyWhenItsCallbackCanNoLongerRun)
         GTEST_SKIP() << "jackd with the dummy backend could not be started";
     const std::string midi = folder.File("drums.mid");
     WriteBytes(midi, DrumTrack(127));
-    RtMidiIn input(RtMidi::UNIX_JACK, "KorvaneRecorder");
-    input.openVirtualPort("record");
+    const CJackRecorder input;
     auto sequencer = std::make_unique<CPortSequencer>("KorvaneRecorder:record");
     {
         CMidPlay midPlay(*sequencer, messages);
