@@ -510,6 +510,18 @@ TEST_F(DialogTest, VoicesOfAFileWithNothingAssignedCannotBeChanged) {
     EXPECT_TRUE(Window().GetAssignmentTable().GetDocument().GetVoiceChanges().IsEmpty());
 }
 
+// Cancel keeps none of the dialog's edits.
+TEST_F(DialogTest, VoicesCancelledChangesNothing) {
+    WriteBytes(PathOf("in.sty"), VoicesStyle());
+    StartWindow();
+    OpenThroughButton(PathOf("in.sty"));
+    Assign(1, 1);
+    Answer(QDialog::Rejected,
+           [&](QDialog& dialog) { In<QSlider>(dialog, "vol3Slider")->setValue(100); });
+    Click(Button("voicesButton"));
+    EXPECT_TRUE(Window().GetAssignmentTable().GetDocument().GetVoiceChanges().IsEmpty());
+}
+
 TEST_F(DialogTest, AboutShowsReleaseAndCredits) {
     StartWindow();
     for (QAction* entry : {Action("aboutAction"), Action("systemAboutAction")}) {

@@ -6,14 +6,17 @@
 #include "audition/RenderedWav.h"
 #include "audition/Soundfont.h"
 #include "audition/SynthesizerSequencer.h"
+#include "platform/ThreadClock.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <thread>
 
 namespace korvane::testing {
 namespace {
@@ -167,6 +170,35 @@ TEST_F(SynthesizerRulesTest, ASlowRenderIsNotTakenForAStalledOne) {
     midPlay.Load(WriteMidi(kLongNote));
     EXPECT_EQ(messages.shown.size(), 0u) << messages.shown[0].text;
     EXPECT_GT(sequencer.GetRenderedSeconds(), 2.0);
+}
+
+// A file without notes renders its silence, which is no failure.
+TEST_F(SynthesizerRulesTest, ARenderWithoutNotesIsNoFailure) {
+    SynthesizerOptions options;
+    options.soundfont = soundfont;
+    options.wavPath = folder.File("render.wav");
+    CSynthesizerSequencer sequencer(options);
+    CMidPlay midPlay(sequencer, messages);
+    EXPECT_TRUE(midPlay.Load(WriteMidi({0x00, 0xC0, 0x00, 0x83, 0x00, 0xFF, 0x2F, 0x00})));
+    EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
+
+// A thread's clock moves while the thread works; the clock of no thread reads -1.
+TEST(ThreadClockTest, MovesWhileItsThreadWorksAndReadsNothingWithoutOne) {
+    EXPECT_EQ(CThreadClock().Nanoseconds(), -1);
+    std::atomic<bool> stop{false};
+    std::thread busy([&stop] {
+        while (!stop) {
+        }
+    });
+    const CThreadClock clock(busy);
+    const std::int64_t first = clock.Nanoseconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::int64_t later = clock.Nanoseconds();
+    stop = true;
+    busy.join();
+    EXPECT_GE(first, 0);
+    EXPECT_GT(later, first);
 }
 
 // What the libraries under FluidSynth log about a damaged soundfont reaches no terminal.

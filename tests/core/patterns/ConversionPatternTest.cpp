@@ -77,8 +77,9 @@ TEST(StepFormat, FormatsAndRefusesWhatWouldNotReadBack) {
         {{"Main A", "To,With comma"}, "Main A,To,With comma", true},
         {{sixty, "ab"}, sixty + ",ab", true}, // 63 bytes exactly
         {{sixty, "abc"}, sixty + ",abc", false},
-        {{" Main A", "Main A\t"}, " Main A,Main A\t", false}, // the reader trims blanks,
-        {{"\"Main", "A\""}, "\"Main,A\"", false},             // takes off enclosing quotes
+        {{" Main A", "Main A"}, " Main A,Main A", false}, // the reader trims blanks,
+        {{"Main A", "Main A\t"}, "Main A,Main A\t", false},
+        {{"\"Main", "A\""}, "\"Main,A\"", false}, // takes off enclosing quotes
         {{std::string("M\0A", 3), "M"}, std::string("M\0A,M", 5), false}, // and cuts at a NUL
     };
     for (const Case& c : cases) {
