@@ -562,6 +562,9 @@ TEST_F(CliTest, EveryCommandHasHelp) {
                 "  --notes             add, for each section, its length in bars and beats and\n"
                 "                      the parts that play it with their note counts\n"),
         std::string::npos);
+    // A value is named by the word its description uses.
+    EXPECT_NE(Run({"batch", "--help"}).out.find("  --resolution N      write every style at N"),
+              std::string::npos);
     const CliRun usage = Run({"convert", "--model", "PSR-540"});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_EQ(usage.err, "korvane-cli: IN is required\nRun 'korvane-cli convert --help' for its "
