@@ -5,14 +5,16 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <vector>
 
 namespace korvane::testing {
 
-// A message a MIDI input port received, and when: the frame it came in, in seconds of the
-// server's clock.
+// A message a MIDI input port received, and when: the moment the cycle that brought it ran, in
+// seconds of the steady clock, which the port sequencer plays by. (The dummy backend's frames
+// need not keep pace with it on a loaded machine.)
 struct Arrival {
     double seconds;
     ByteArray bytes;
@@ -29,7 +31,6 @@ public:
         m_client = jack_client_open("KorvaneRecorder", JackNoStartServer, nullptr);
         if (!m_client)
             return;
-        m_rate = jack_get_sample_rate(m_client);
         m_port = jack_port_register(m_client, "record", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
         if (!m_port || jack_set_process_callback(m_client, &CJackRecorder::Process, this) != 0 ||
             jack_activate(m_client) != 0)
@@ -57,20 +58,21 @@ private:
     static int Process(jack_nframes_t frames, void* data) {
         auto* self = static_cast<CJackRecorder*>(data);
         void* buffer = jack_port_get_buffer(self->m_port, frames);
-        const std::uint64_t start = jack_last_frame_time(self->m_client);
+        const double now =
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
         const std::lock_guard<std::mutex> lock(self->m_mutex);
         for (std::uint32_t i = 0, count = jack_midi_get_event_count(buffer); i < count; ++i) {
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, buffer, i) == 0)
-                self->m_arrivals.push_back({double(start + event.time) / self->m_rate,
-                                            ByteArray(event.buffer, event.buffer + event.size)});
+                self->m_arrivals.push_back(
+                    {now, ByteArray(event.buffer, event.buffer + event.size)});
         }
         return 0;
     }
 
     jack_client_t* m_client = nullptr;
     jack_port_t* m_port = nullptr;
-    double m_rate = 44100.0;
     mutable std::mutex m_mutex;
     std::vector<Arrival> m_arrivals;
 };
