@@ -696,6 +696,7 @@ TEST_F(SequencerTest, APortReceivesTheStylesEventsInOrderAndInTime) {
         wake.emplace();
         input.reset();
         input.emplace();
+        ASSERT_TRUE(input->IsPlugged());
         CPortSequencer sequencer("KorvaneRecorder:record");
         CAuditionPlayer player(table, settings, sequencer);
         // Play, Pause a few events in, Play: the style again from its start.
@@ -782,6 +783,7 @@ TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
         GTEST_SKIP() << "jackd with the dummy backend could not be started";
     OpenStyle(1);
     CJackRecorder input;
+    ASSERT_TRUE(input.IsPlugged());
     CPortSequencer sequencer("KorvaneRecorder:record");
     CAuditionPlayer player(table, settings, sequencer);
     const CWakeLatency wake;
@@ -810,6 +812,7 @@ TEST_F(SequencerTest, APortFoundByPartOfItsNameIsKeptForTheNextFile) {
     const std::string midi = folder.File("drums.mid");
     WriteBytes(midi, DrumTrack(127));
     const CJackRecorder input;
+    ASSERT_TRUE(input.IsPlugged());
     jack_client_t* watcher = jack_client_open("watcher", JackNoStartServer, nullptr);
     ASSERT_NE(watcher, nullptr);
     std::atomic<int> clients{0};
@@ -845,6 +848,7 @@ TEST_F(SequencerTest, APortRepeatsTheFileUntilStopped) {
     const auto sequence = ParseMidiFile(ReadByteArray(midi), problem);
     ASSERT_TRUE(sequence) << problem;
     const CJackRecorder input;
+    ASSERT_TRUE(input.IsPlugged());
     CPortSequencer sequencer("KorvaneRecorder:record");
     CMidPlay midPlay(sequencer, messages);
     midPlay.SetRepeat(true);
@@ -888,6 +892,7 @@ TEST_F(SequencerTest, APortsClientFreesItsRingOnlyWhenItsCallbackCanNoLongerRun)
     const std::string midi = folder.File("drums.mid");
     WriteBytes(midi, DrumTrack(127));
     const CJackRecorder input;
+    ASSERT_TRUE(input.IsPlugged());
     auto sequencer = std::make_unique<CPortSequencer>("KorvaneRecorder:record");
     {
         CMidPlay midPlay(*sequencer, messages);
