@@ -258,8 +258,6 @@ TEST_F(AtomicFileTest, ACopyWhoseCloseFailsIsAFailedWriteAndLeavesNoFile) {
     EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{});
 }
 
-// A program started with standard input closed gets descriptor 0 for its first file; the write
-// gives it back.
 // A temporary file's name as long as a path may be (PATH_MAX - 1 bytes) is still made.
 TEST_F(AtomicFileTest, ATemporaryNameOfTheLongestPathIsMade) {
     const std::string tail = "/.korvane-" + std::to_string(getpid()) + "-123456";
