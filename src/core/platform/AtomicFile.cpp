@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -127,11 +128,11 @@ constexpr std::size_t kRandomLetters = 6;
 
 // Six random letters or digits.
 void NameTemporary(char* letters, std::size_t count) {
-    static constexpr char kLetters[] =
+    static constexpr std::string_view kLetters =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::minstd_rand random(std::random_device{}());
     for (std::size_t i = 0; i < count; ++i)
-        letters[i] = kLetters[random() % (sizeof kLetters - 1)];
+        letters[i] = kLetters[random() % kLetters.size()];
     letters[count] = '\0';
 }
 
@@ -349,9 +350,8 @@ private:
             return {WriteStage::Open, errno};
         std::vector<std::uint8_t> block(1 << 16);
         for (off_t at = 0;;) {
-            const ssize_t got = pread(m_descriptor, block.data(), block.size(), at);
-            if (got < 0 && errno == EINTR)
-                continue;
+            const ssize_t got = system::Uninterrupted(
+                [&] { return pread(m_descriptor, block.data(), block.size(), at); });
             if (got < 0)
                 return {WriteStage::Write, errno};
             if (got == 0)

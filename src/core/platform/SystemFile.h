@@ -3,6 +3,7 @@
 // The system calls under the bounded reader (RegularFile.cpp), one implementation per system in
 // posix/ and windows/. Descriptors are the C runtime's.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,16 @@
 #include <vector>
 
 namespace korvane::system {
+
+// Makes the call again while a signal interrupts it (-1 with EINTR); returns what it returned
+// otherwise, errno left as the call set it.
+template <class Call> auto Uninterrupted(Call call) {
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR)
+            return result;
+    }
+}
 
 // Opens path for reading when it is a regular file, without waiting on a FIFO that has no
 // writer. Returns the descriptor and the size the file has now, or -1 with errorCode: EISDIR for

@@ -13,9 +13,8 @@ namespace system {
 bool WriteAll(int descriptor, const std::vector<std::uint8_t>& bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = Uninterrupted(
+            [&] { return ::write(descriptor, bytes.data() + written, bytes.size() - written); });
         if (n < 0)
             return false;
         if (n == 0) {
@@ -49,11 +48,7 @@ int OpenRegularFile(const std::string& path, int& errorCode, std::uint64_t& size
 }
 
 long ReadDescriptor(int descriptor, void* into, std::size_t count) {
-    for (;;) {
-        const ssize_t got = ::read(descriptor, into, count);
-        if (got >= 0 || errno != EINTR)
-            return long(got);
-    }
+    return long(Uninterrupted([&] { return ::read(descriptor, into, count); }));
 }
 
 void CloseDescriptor(int descriptor) {
