@@ -22,6 +22,7 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -311,8 +312,9 @@ val WebConvertMany(const val& files, const val& options) {
         if (IsStyleFileName(name))
             inputs.push_back({name, files[i]["bytes"]});
     }
-    std::stable_sort(inputs.begin(), inputs.end(),
-                     [](const Input& a, const Input& b) { return a.name < b.name; });
+    std::stable_sort(inputs.begin(), inputs.end(), [](const Input& a, const Input& b) {
+        return std::less<std::string>()(a.name, b.name);
+    });
     FolderConversionSummary summary;
     summary.styleFiles = inputs.size();
     val results = val::array();
@@ -505,8 +507,6 @@ public:
         const LabelColumn column = columnName == "source"        ? LabelColumn::Source
                                    : columnName == "destination" ? LabelColumn::Destination
                                                                  : LabelColumn::Assignment;
-        if (row < 0 || row >= kSlotCount)
-            return val::null();
         const CStyleSection* section = SectionAtLabel(m_table, column, row);
         if (!section)
             return val::null();

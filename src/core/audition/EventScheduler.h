@@ -2,6 +2,7 @@
 
 #include "audition/MidiFile.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -40,8 +41,7 @@ public:
             m_passStart += m_sequence.duration;
             m_nextEvent = 0;
         }
-        if (untilSeconds > m_reachedSeconds)
-            m_reachedSeconds = untilSeconds;
+        m_reachedSeconds = std::max(m_reachedSeconds, untilSeconds);
     }
 
     // The time of the next event to send; the end of the pass once all were sent.

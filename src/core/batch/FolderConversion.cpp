@@ -64,12 +64,12 @@ void ShowFolderFailure(IMessageBox& messages, const std::string& text) {
                   MessageButtons::Ok);
 }
 
-// Latin Extended-A puts each capital just before its small letter: the capitals are even up to
-// U+0137 and from U+014A, odd from U+0139 to U+0148 and from U+0179 to U+017E.
+// Latin Extended-A puts each capital just before its small letter: the capitals are even from
+// U+0100 to U+0136 and from U+014A to U+0176, odd from U+0139 to U+0147 and from U+0179 to U+017D.
 bool IsLatinExtendedACapital(unsigned code) {
-    if ((code >= 0x100 && code <= 0x137) || (code >= 0x14A && code <= 0x177))
+    if ((code >= 0x100 && code <= 0x136) || (code >= 0x14A && code <= 0x176))
         return code % 2 == 0;
-    if ((code >= 0x139 && code <= 0x148) || (code >= 0x179 && code <= 0x17E))
+    if ((code >= 0x139 && code <= 0x147) || (code >= 0x179 && code <= 0x17D))
         return code % 2 == 1;
     return false;
 }
