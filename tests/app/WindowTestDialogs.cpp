@@ -37,6 +37,7 @@ protected:
     void Answer(int answer, std::function<void(QDialog&)> edit = {}) {
         Window().SetDialogRunner([this, answer, edit](QDialog& dialog) {
             titles.push_back(dialog.windowTitle().toStdString());
+            dialog.setModal(true); // as exec() shows it
             dialog.show();
             if (edit)
                 edit(dialog);
@@ -590,13 +591,19 @@ TEST_F(DialogTest, F1OpensTheContentsEverywhere) {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_F1);
     };
-    Answer(QDialog::Rejected, [&](QDialog& dialog) { pressF1(dialog); });
+    Answer(QDialog::Rejected, [&](QDialog& dialog) {
+        pressF1(dialog);
+        ASSERT_NE(Window().GetHelpWindow(), nullptr);
+        EXPECT_EQ(Window().GetHelpWindow()->windowHandle()->transientParent(),
+                  dialog.windowHandle());
+    });
     Click(Button("preferencesButton"));
     ASSERT_NE(Window().GetHelpWindow(), nullptr);
     EXPECT_TRUE(Window().GetHelpWindow()->isVisible());
     Window().GetHelpWindow()->hide();
     pressF1(Window());
     EXPECT_TRUE(Window().GetHelpWindow()->isVisible());
+    EXPECT_EQ(Window().GetHelpWindow()->windowHandle()->transientParent(), Window().windowHandle());
     EXPECT_EQ(Window().GetHelpWindow()->GetCurrentTab(), CHelpWindow::Tab::Contents);
 }
 
