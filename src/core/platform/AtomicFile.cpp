@@ -131,8 +131,7 @@ void NameTemporary(char* letters, std::size_t count) {
     static constexpr std::string_view kLetters =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::minstd_rand random(std::random_device{}());
-    for (std::size_t i = 0; i < count; ++i)
-        letters[i] = kLetters[random() % kLetters.size()];
+    std::generate_n(letters, count, [] { return kLetters[random() % kLetters.size()]; });
     letters[count] = '\0';
 }
 
@@ -572,7 +571,7 @@ struct CCommitGroup::Folder {
 struct CCommitGroup::Entry {
     std::string path;   // as given
     std::string target; // the end of its links
-    bool replaceExisting = true;
+    bool replaceExisting{};
     std::shared_ptr<Folder> folder;
     std::unique_ptr<CTemporaryFile> temporary;
     std::unique_ptr<CUnnamedFile> unnamed;
@@ -776,7 +775,7 @@ CScratchFolder::CScratchFolder(const std::string& requestedBase, const std::stri
     ScratchStep(2);
     node->state.store(Creating);
     ScratchStep(3);
-    std::memcpy(node->path, folder.c_str(), folder.size() + 1);
+    std::snprintf(node->path, sizeof node->path, "%s", folder.c_str());
     t_named.store(true);
     ScratchStep(4);
     const bool made = !g_ending.load() && mkdtemp(node->path) != nullptr;
@@ -805,7 +804,7 @@ CScratchFolder::CScratchFolder(const std::string& requestedBase, const std::stri
     for (const std::string& name : fileNames) {
         CTemporaryNode* file = TakeTemporaryNode();
         const std::string path = FilePath(name);
-        std::memcpy(file->path, path.c_str(), path.size() + 1);
+        std::snprintf(file->path, sizeof file->path, "%s", path.c_str());
         file->state.store(Live);
         m_pNodes.push_back(file);
         ScratchStep(10);
