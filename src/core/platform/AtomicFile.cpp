@@ -884,8 +884,8 @@ bool FolderIgnoresCase(const std::string& folder) {
     // only where case matters.
     std::string other = probe.Path();
     const std::size_t name = other.size() - FileNameOfPath(other).size();
-    for (std::size_t i = name; i < other.size(); ++i)
-        other[i] = char(std::toupper(static_cast<unsigned char>(other[i])));
+    std::transform(other.begin() + long(name), other.end(), other.begin() + long(name),
+                   [](unsigned char c) { return char(std::toupper(c)); });
     // Numbers of files are no help: FUSE volumes number each spelling apart. The name is random,
     // so only the probe itself answers to it.
     struct stat upper {};

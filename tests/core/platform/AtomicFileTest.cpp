@@ -466,17 +466,20 @@ TEST_F(AtomicFileTest, LeftoversOfProcessesThatAreGoneAreRemovedAndNothingElse) 
     const std::string mine = ".korvane-" + std::to_string(getpid()) + "-abc123";
     const std::string longer = ".korvane-" + std::to_string(gone) + "-abc1234";
     const std::string notLetters = ".korvane-" + std::to_string(gone) + "-_bc123";
+    // Numbers have at most nine digits; none is so high as a process's.
+    const std::string tenDigits = ".korvane-1000000000-abc123";
     for (const std::string& name :
          {".korvane-" + std::to_string(gone) + "-Xy12z9", mine, longer, notLetters,
-          std::string(".korvane-Ab12c3"), std::string("korvane-1-abcdef")})
+          std::string(".korvane-Ab12c3"), std::string("korvane-1-abcdef"),
+          std::string(".korvane-999999999-abc123"), tenDigits})
         WriteBytes(folder.File(name), std::string("x"));
     RemoveLeftoverTemporaries(folder.Path());
-    std::vector<std::string> kept = {mine, longer, notLetters, ".korvane-Ab12c3",
-                                     "korvane-1-abcdef"};
+    std::vector<std::string> kept = {
+        mine, longer, notLetters, ".korvane-Ab12c3", "korvane-1-abcdef", tenDigits};
     std::sort(kept.begin(), kept.end()); // the numbers' order is the system's
     EXPECT_EQ(Entries(folder.Path()), kept);
     EXPECT_FALSE(FolderIgnoresCase(folder.Path())); // and the probe leaves nothing
-    EXPECT_EQ(Entries(folder.Path()).size(), 5u);
+    EXPECT_EQ(Entries(folder.Path()).size(), 6u);
 }
 #endif
 
