@@ -127,9 +127,8 @@ int RunInOwnConsole(const std::vector<std::string>& arguments) {
 
 int main(int argc, char** argv) {
     korvane::InstallTemporaryFileCleanup();
-    korvane::UseUtf8Console();
     try {
-        const std::vector<std::string> arguments = korvane::ProgramArguments(argc, argv);
+        const std::vector<std::string> arguments = korvane::StartConsoleProgram(argc, argv);
         // No command, or a file's name alone: a double click, or a style dropped on the program.
         std::error_code error;
         const bool droppedFile =

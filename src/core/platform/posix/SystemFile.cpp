@@ -61,7 +61,7 @@ std::FILE* StreamOfDescriptor(int descriptor) {
 
 } // namespace system
 
-std::vector<std::string> ProgramArguments(int argc, char** argv) {
+std::vector<std::string> StartConsoleProgram(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
@@ -72,8 +72,6 @@ void CreatePrivateFolder(const std::string& path) {
 std::string CurrentUserNumber() {
     return std::to_string(::getuid());
 }
-
-void UseUtf8Console() {}
 
 WriteFailure WriteToDescriptor(int descriptor, const std::vector<std::uint8_t>& bytes) {
     if (!system::WriteAll(descriptor, bytes))

@@ -151,6 +151,8 @@ std::FILE* StreamOfDescriptor(int descriptor) {
 
 } // namespace system
 
+namespace {
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -162,6 +164,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     LocalFree(wide);
     return arguments;
 }
+
+} // namespace
 
 void CreatePrivateFolder(const std::string& path) {
     CreateDirectoryW(system::SystemPathOf(path).c_str(), nullptr);
@@ -273,9 +277,10 @@ bool FolderEntryNames(const std::string& folder, std::vector<std::string>& names
     return errorCode == 0;
 }
 
-void UseUtf8Console() {
+std::vector<std::string> StartConsoleProgram(int argc, char** argv) {
     WriteToConsoleAsText(std::cout, STD_OUTPUT_HANDLE);
     WriteToConsoleAsText(std::cerr, STD_ERROR_HANDLE);
+    return ProgramArguments(argc, argv);
 }
 
 bool ConsoleOwnedAlone() {
