@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace korvane {
@@ -46,12 +47,11 @@ void DrawNotes(QImage& image, const std::vector<PictureNote>& notes, int left, i
     }
     for (int row = 0; row < rows; ++row) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(top + 2 + row)) + left;
-        int sounding = 0;
-        for (int x = 0; x < width; ++x) {
-            sounding += counts[std::size_t(row * (width + 1) + x)];
-            if (sounding > 0)
-                line[x] = colour;
-        }
+        const auto first = counts.begin() + row * (width + 1);
+        std::partial_sum(first, first + width, first); // how many notes sound at each pixel
+        std::transform(first, first + width, line, line, [colour](int sounding, QRgb pixel) {
+            return sounding > 0 ? colour : pixel;
+        });
     }
 }
 
