@@ -46,8 +46,10 @@ std::string CStyleProperties::GetTempoText() const {
 }
 
 bool CStyleProperties::IsStorableTempoText(const std::string& text) {
+    constexpr long long kSlowest = 4;          // 15,000,000 microseconds per quarter
+    constexpr long long kFastest = 60'000'000; // 1 microsecond
     const long long bpm = LeadingInteger(text);
-    return bpm > 0 && 60'000'000LL / bpm >= 1 && 60'000'000LL / bpm <= 0xFFFFFF;
+    return bpm >= kSlowest && bpm <= kFastest;
 }
 
 void CStyleProperties::SetTempoText(const std::string& text) {

@@ -63,6 +63,11 @@ TEST(StylePropertiesTest, TempoTextRoundTrips) {
         p.SetTempoText(std::to_string(bpm));
         ASSERT_EQ(p.GetTempoText(), std::to_string(bpm));
     }
+    p.SetTempoText("60000000"); // 1 microsecond a quarter
+    EXPECT_EQ(*p.GetTempo(), B({0xFF, 0x51, 0x03, 0x00, 0x00, 0x01, 0x00}));
+    p.SetTempoText("60000001"); // would be 0
+    p.SetTempoText("3");        // would be 20,000,000
+    EXPECT_EQ(*p.GetTempo(), B({0xFF, 0x51, 0x03, 0x00, 0x00, 0x01, 0x00}));
 }
 
 TEST(StylePropertiesTest, DivisionTextKeepsTheLow16Bits) {
