@@ -46,8 +46,9 @@ std::string CStyleProperties::GetTempoText() const {
 }
 
 bool CStyleProperties::IsStorableTempoText(const std::string& text) {
-    constexpr long long kSlowest = 4;          // 15,000,000 microseconds per quarter
-    constexpr long long kFastest = 60'000'000; // 1 microsecond
+    // 15,000,000 microseconds per quarter to 1.
+    constexpr long long kSlowest = 4;
+    constexpr long long kFastest = 60'000'000;
     const long long bpm = LeadingInteger(text);
     return bpm >= kSlowest && bpm <= kFastest;
 }
