@@ -453,10 +453,7 @@ public:
     val SectionStyle(int row) {
         val result = val::object();
         result.set("bytes", val::null());
-        const CStyleSection* section = row >= 0 && row < kSlotCount
-                                           ? SectionAtLabel(m_table, LabelColumn::Source, row)
-                                           : nullptr;
-        if (section) {
+        if (const CStyleSection* section = SectionAtLabel(m_table, LabelColumn::Source, row)) {
             ByteArray bytes;
             const Outcome outcome = BuildSectionStyle(m_table.GetDocument(), *section,
                                                       m_table.GetSourceFileName(), bytes);
