@@ -636,13 +636,11 @@ std::vector<CCommitGroup::CommittedFile> CCommitGroup::Commit() {
     bool unopened = false;
     for (const auto& entry : entries) {
         Folder* folder = entry->folder.get();
-        if (folder->descriptor.Get() < 0) {
-            unopened = true;
-            continue;
-        }
         auto found = std::find_if(earliest.begin(), earliest.end(),
                                   [&](const auto& known) { return known.first == folder->device; });
-        if (found == earliest.end())
+        if (folder->descriptor.Get() < 0)
+            unopened = true;
+        else if (found == earliest.end())
             earliest.emplace_back(folder->device, folder);
         else if (folder->opened < found->second->opened)
             found->second = folder;
