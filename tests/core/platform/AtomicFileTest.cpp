@@ -514,9 +514,13 @@ TEST_F(AtomicFileTest, AFileThatGrowsToExactlyTheLimitIsReadWhole) {
     std::string content;
     const FileRead whole = ReadRegularFile("/proc/thread-self/comm", 16, content);
     const FileRead over = ReadRegularFile("/proc/thread-self/comm", 15, content);
+    // 13 bytes against 12: the room, doubled to 16, is cut to one byte past the limit.
+    prctl(PR_SET_NAME, "korvane-read");
+    const FileRead overByOne = ReadRegularFile("/proc/thread-self/comm", 12, content);
     prctl(PR_SET_NAME, name);
     EXPECT_FALSE(whole);
     EXPECT_EQ(over.outcome, FileReadOutcome::TooLarge);
+    EXPECT_EQ(overByOne.outcome, FileReadOutcome::TooLarge);
     ReadRegularFile("/proc/thread-self/comm", 16, content); // the name given back
     EXPECT_EQ(content, std::string(name) + "\n");
 #endif
