@@ -112,6 +112,8 @@ const char* FailureName(Failure failure) {
         return "Damaged";
     case Failure::CannotConvertSff2:
         return "CannotConvertSff2";
+    case Failure::TooManySections:
+        return "TooManySections";
     case Failure::OutOfMemoryReading:
         return "OutOfMemoryReading";
     case Failure::NoSuchSection:
@@ -130,10 +132,18 @@ const char* FailureName(Failure failure) {
         return "Exists";
     case Failure::CannotCreate:
         return "CannotCreate";
+    case Failure::ReservedDeviceName:
+        return "ReservedDeviceName";
+    case Failure::NameEndsInDotOrBlank:
+        return "NameEndsInDotOrBlank";
     case Failure::WriteFailed:
         return "WriteFailed";
     case Failure::StandardOutputFailed:
         return "StandardOutputFailed";
+    case Failure::SameNameOnVolume:
+        return "SameNameOnVolume";
+    case Failure::IsSourceFile:
+        return "IsSourceFile";
     case Failure::OutOfMemory:
         return "OutOfMemory";
     }
@@ -410,8 +420,8 @@ public:
         val buttons = val::object();
         static const char* const names[kSwitchedButtonCount] = {
             "save", "clear", "properties", "voices", "copyAll", "storePattern"};
-        for (int button = 0; button < kSwitchedButtonCount; ++button)
-            buttons.set(names[button], m_table.IsButtonOn(SwitchedButton(button)));
+        for (int button = 0; const char* name : names)
+            buttons.set(name, m_table.IsButtonOn(SwitchedButton(button++)));
         state.set("buttons", buttons);
         state.set("report", ReportOf(m_table.GetDocument()));
         return state;
