@@ -2,6 +2,7 @@
 
 #include "assignment/SaveCommand.h"
 
+#include "assignment/ModelCatalogue.h"
 #include "assignment/OpenCommand.h"
 #include "platform/AtomicFile.h"
 #include "style/StyleReader.h"
@@ -79,6 +80,15 @@ TEST_F(SaveCommandTest, NameWithoutExtensionGetsSty) {
     EXPECT_EQ(table.GetStatusText(),
               "Saved " + folder.File("mystyle.sty") + " (1 section for PSR-9000)");
     EXPECT_FALSE(table.CanUndo()); // what is saved is not undone
+}
+
+// A configuration may name a model past the list ("model=99"): the status then names none.
+TEST_F(SaveCommandTest, TheStatusNamesNoModelPastTheList) {
+    OpenAndAssign();
+    table.SelectModel(int(ModelNames().size()));
+    dialogs.choices.push_back(folder.File("mystyle.sty"));
+    RunSaveCommand(table, settings, dialogs);
+    EXPECT_EQ(table.GetStatusText(), "Saved " + folder.File("mystyle.sty") + " (1 section)");
 }
 
 TEST_F(SaveCommandTest, NameWithAnExtensionIsUsedAsChosen) {
