@@ -165,11 +165,10 @@ void CAssignmentTable::FinishSave(const std::string& path) {
     int sections = 0;
     for (const AssignmentSlot& slot : m_slots)
         sections += slot.assigned ? 1 : 0;
-    const auto& names = ModelNames();
-    const bool known = m_selectedModel >= 0 && m_selectedModel < int(names.size());
+    const std::string model = SelectedModelName();
     m_statusText = "Saved " + path + " (" + std::to_string(sections) +
                    (sections == 1 ? " section" : " sections") +
-                   (known ? " for " + names[m_selectedModel] : std::string()) + ")";
+                   (model.empty() ? std::string() : " for " + model) + ")";
     ClearWork();
     m_history.Forget();
 }
@@ -294,12 +293,17 @@ void CAssignmentTable::RequestModelChange(int modelIndex) {
     SetButton(SwitchedButton::CopyAll, ColumnsMatch());
 }
 
+std::string CAssignmentTable::SelectedModelName() const {
+    const auto& names = ModelNames();
+    return m_selectedModel >= 0 && m_selectedModel < int(names.size())
+               ? names[std::size_t(m_selectedModel)]
+               : std::string();
+}
+
 void CAssignmentTable::ShowLayout() {
     for (auto& label : m_destination)
         label = {"", colours::kDestinationPlain};
-    const auto& names = ModelNames();
-    const bool known = m_selectedModel >= 0 && m_selectedModel < int(names.size());
-    const auto& layout = LayoutOfModel(known ? names[m_selectedModel] : std::string());
+    const auto& layout = LayoutOfModel(SelectedModelName());
     for (std::size_t slot = 0; slot < layout.size() && slot < kSlotCount; ++slot)
         m_destination[slot].caption = layout[slot];
 }

@@ -128,6 +128,10 @@ public:
     std::function<void()> onStopAudition;
 
 private:
+    // The selected model's name; empty for none, or for an index past the list (a configuration
+    // may hold any number).
+    std::string SelectedModelName() const;
+
     // Everything the table holds, as it stood before or after a step.
     struct Snapshot {
         CStyleDocument::Snapshot document;
