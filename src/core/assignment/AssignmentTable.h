@@ -132,7 +132,8 @@ private:
     // may hold any number).
     std::string SelectedModelName() const;
 
-    // Everything the table holds, as it stood before or after a step.
+    // Everything the table holds, as it stood before or after a step; TakeSnapshot fills every
+    // member.
     struct Snapshot {
         CStyleDocument::Snapshot document;
         std::array<LabelState, kSlotCount> source;
@@ -140,13 +141,13 @@ private:
         std::array<LabelState, kSlotCount> assignment;
         std::string fileNameLabel;
         Colour auditionColour;
-        bool playEnabled = false;
-        std::array<bool, kSwitchedButtonCount> buttons{};
-        int selectedModel = -1;
-        int selectedSource = -1;
+        bool playEnabled;
+        std::array<bool, kSwitchedButtonCount> buttons;
+        int selectedModel;
+        int selectedSource;
         AssignmentSlots slots;
         std::string sourceFileName;
-        bool workEdited = false;
+        bool workEdited;
     };
     Snapshot TakeSnapshot() const;
     void RestoreSnapshot(Snapshot snapshot);
