@@ -204,15 +204,15 @@ bool CPortSequencer::OpenPort() {
     m_pOut.reset();
     m_openedName.clear();
     // Exact names first, on every backend; then the first name that contains the setting.
-    for (int pass = 0; pass < 2; ++pass) {
+    for (const bool exact : {true, false}) {
         for (RtMidi::Api api : Backends()) {
             auto out = MakeOutput(api, &m_portFailed);
             if (!out)
                 continue;
             const auto names = ListPortNames(*out);
             for (unsigned i = 0; i < names.size(); ++i) {
-                const bool match = pass == 0 ? names[i] == m_portName
-                                             : names[i].find(m_portName) != std::string::npos;
+                const bool match =
+                    exact ? names[i] == m_portName : names[i].find(m_portName) != std::string::npos;
                 if (!match)
                     continue;
                 m_portFailed = false;

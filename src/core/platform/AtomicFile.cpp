@@ -899,10 +899,9 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 
 int MostOpenFiles() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
-        limit.rlim_cur > rlim_t(INT_MAX))
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return INT_MAX;
-    return int(limit.rlim_cur);
+    return int(std::min(limit.rlim_cur, rlim_t(INT_MAX))); // RLIM_INFINITY is the highest rlim_t
 }
 
 } // namespace korvane
