@@ -238,6 +238,27 @@ TEST_F(AtomicFileTest, AFileAddedToAGroupWaitsForTheGroupsOneFlush) {
         }));
 }
 
+// A folder conversion's workers add to one group at once, each file in a folder of its own here.
+TEST_F(AtomicFileTest, AGroupTakesFilesFromManyThreadsAtOnce) {
+    constexpr int kThreads = 8;
+    constexpr int kFilesEach = 40;
+    for (int i = 0; i < kThreads * kFilesEach; ++i)
+        fs::create_directory(folder.File(std::to_string(i)));
+    CCommitGroup group;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = t * kFilesEach; i < (t + 1) * kFilesEach; ++i)
+                group.Add(folder.File(std::to_string(i) + "/a.sty"), kNew);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    const std::vector<CCommitGroup::CommittedFile> outcomes = group.Commit();
+    ASSERT_EQ(outcomes.size(), std::size_t(kThreads * kFilesEach));
+    for (int i = 0; i < kThreads * kFilesEach; ++i)
+        EXPECT_EQ(ReadBytes(folder.File(std::to_string(i) + "/a.sty")), "new") << i;
+}
+
 // A close can be the first to report that the last bytes were lost (network and FUSE volumes).
 // Here every close fails, and a new file is copied into place, as on a volume without links.
 TEST_F(AtomicFileTest, ACopyWhoseCloseFailsIsAFailedWriteAndLeavesNoFile) {
