@@ -87,6 +87,9 @@ TEST(SectionPictureImageTest, NotesFillTheirKeysRowsRightOfTheNamesColumn) {
         for (int y = 1; y < 18; ++y)
             bluish += qBlue(image.pixel(x, y)) > qRed(image.pixel(x, y)) + 40;
     EXPECT_GT(bluish, 0);
+    // A voice name too long for any column widens the names' column to 220 pixels, no more.
+    EXPECT_EQ(DrawSectionPicture(picture, [](int) { return std::string(100, 'W'); }).width(),
+              220 + 284);
 }
 
 } // namespace
