@@ -479,6 +479,40 @@ TEST_F(AtomicFileTest, ASignalBeforeAThreadNamesItsFirstFileRemovesNothing) {
     EXPECT_EQ(ReadBytes(folder.File(entries[0])), "theirs"); // ".korvane-…" sorts before "first"
 }
 
+// The same after the thread made a scratch folder: the folder's making, too, leaves the thread's
+// next file unnamed until it is.
+TEST_F(AtomicFileTest, ASignalBeforeAThreadNamesAFileAfterItsScratchFolderRemovesNothing) {
+    WriteBytes(folder.File("a.sty"), std::string("old"));
+    WriteBytes(folder.File("b.sty"), std::string("old"));
+    const pid_t child = fork();
+    if (child == 0) {
+        InstallTemporaryFileCleanup();
+        // Two temporary files at once leave two free records of their names.
+        CCommitGroup group;
+        group.Add(folder.File("a.sty"), kNew);
+        group.Add(folder.File("b.sty"), kNew);
+        const std::vector<std::string> temporaries = Entries(folder.Path());
+        group.Commit();
+        for (const std::string& name : temporaries)
+            if (name.starts_with(".korvane-"))
+                WriteBytes(folder.File(name), std::string("theirs"));
+        CScratchFolder scratch(folder.Path(), "scratch-", {});
+        SetCreationStepObserver([](int at) {
+            if (at == 0)
+                raise(SIGTERM);
+        });
+        WriteFileAtomically(folder.File("c.sty"), kNew);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    int theirs = 0;
+    for (const std::string& name : Entries(folder.Path()))
+        theirs += name.starts_with(".korvane-") && ReadBytes(folder.File(name)) == "theirs";
+    EXPECT_EQ(theirs, 2);
+}
+
 TEST_F(AtomicFileTest, LeftoversOfProcessesThatAreGoneAreRemovedAndNothingElse) {
     const pid_t gone = fork();
     if (gone == 0)
