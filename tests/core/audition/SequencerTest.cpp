@@ -283,6 +283,17 @@ TEST_F(SequencerTest, ThePlayersRenderSoundsForAsLongAsTheStylesEvents) {
         const std::vector<std::int16_t> end(samples->end() - 2, samples->end());
         EXPECT_GT(Peak(end), 4) << "the silence after the last sound is cut";
         renders.push_back(*samples);
+        if (!prepared)
+            continue;
+        // Play renders again only after a rewind.
+        ISequencer& commands = sequencer;
+        const std::string kAlias = "MIDPLAY_MIDI"; // the player's
+        std::filesystem::remove(options.wavPath);
+        EXPECT_EQ(commands.SendCommand("play " + kAlias + " notify"), 0);
+        EXPECT_FALSE(std::filesystem::exists(options.wavPath));
+        EXPECT_EQ(commands.SendCommand("seek " + kAlias + " to start wait"), 0);
+        EXPECT_EQ(commands.SendCommand("play " + kAlias + " notify"), 0);
+        EXPECT_TRUE(std::filesystem::exists(options.wavPath));
     }
     EXPECT_EQ(renders[0].size(), renders[1].size());
 }
