@@ -212,13 +212,13 @@ TEST(SectionPicture, TheCacheHoldsAtMost512Pictures) {
 }
 
 // Ctab records: channel 4 to Chord 1 (channel 12), channel 13 to Pad (channel 14), channel 4
-// again to Pad (the first record counts); a record cut before its destination routes nothing,
-// whatever byte follows it.
+// again to Pad (the first record counts), a channel 17 that no style has to Chord 1; a record cut
+// before its destination routes nothing, whatever byte follows it.
 // Bytes too short for a record route each part's own channel to it.
 TEST(SectionPicture, NotesGoToThePartTheirChannelIsRoutedTo) {
     ByteArray ctab;
-    for (const auto& [source, destination] :
-         {std::pair{0x03, 0x0B}, std::pair{0x0C, 0x0D}, std::pair{0x03, 0x0D}}) {
+    for (const auto& [source, destination] : {std::pair{0x03, 0x0B}, std::pair{0x0C, 0x0D},
+                                              std::pair{0x03, 0x0D}, std::pair{0x10, 0x0B}}) {
         const ByteArray chunk = {
             'C', 't', 'a', 'b', 0x00, 0x00, 0x00, 0x1B, std::uint8_t(source),
             'P', 'a', 'r', 't', ' ',  ' ',  ' ',  ' ',  std::uint8_t(destination)};
