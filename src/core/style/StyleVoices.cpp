@@ -34,8 +34,9 @@ TrackProblem VisitSetup(ByteSpan bytes, std::size_t& problemAt, Visit&& visit) {
     walker.StepOverStrayData();
     TrackEvent event;
     while (walker.Next(event)) {
+        // Channels 9 to 16 are the parts; lower ones, and meta and system events (-1), none.
         const int part = event.Channel() - kFirstPartChannel;
-        if (part < 0 || part >= kPartCount || playing[std::size_t(part)] || event.strayData)
+        if (part < 0 || playing[std::size_t(part)] || event.strayData)
             continue;
         const std::size_t dataAt = std::size_t(event.data.data() - bytes.data());
         switch (event.status & 0xF0) {
