@@ -141,6 +141,31 @@ TEST(StyleVoices, NamesFollowTheBank) {
               "MSB/LSB/program such as 0/0/36.");
 }
 
+// The General MIDI 1 names that carry a number, and the numbered kits.
+TEST(StyleVoices, NumberedNamesAreThoseOfGeneralMidi) {
+    const std::pair<int, const char*> numbered[] = {
+        {4, "Electric Piano 1"},   {5, "Electric Piano 2"},   {36, "Slap Bass 1"},
+        {37, "Slap Bass 2"},       {38, "Synth Bass 1"},      {39, "Synth Bass 2"},
+        {48, "String Ensemble 1"}, {49, "String Ensemble 2"}, {50, "SynthStrings 1"},
+        {51, "SynthStrings 2"},    {62, "SynthBrass 1"},      {63, "SynthBrass 2"}};
+    for (const auto& [program, name] : numbered)
+        EXPECT_STREQ(GeneralMidiName(std::uint8_t(program)), name);
+    const char* const kinds[3][8] = {
+        {"square", "sawtooth", "calliope", "chiff", "charang", "voice", "fifths", "bass + lead"},
+        {"new age", "warm", "polysynth", "choir", "bowed", "metallic", "halo", "sweep"},
+        {"rain", "soundtrack", "crystal", "atmosphere", "brightness", "goblins", "echoes",
+         "sci-fi"}};
+    for (int group = 0; group < 3; ++group)
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(GeneralMidiName(std::uint8_t(80 + 8 * group + i)),
+                      std::string(group == 0   ? "Lead "
+                                  : group == 1 ? "Pad "
+                                               : "FX ") +
+                          std::to_string(i + 1) + " (" + kinds[group][i] + ")");
+    EXPECT_STREQ(DrumKitName(127, 1), "Standard Kit 2");
+    EXPECT_STREQ(DrumKitName(126, 0), "SFX Kit 1");
+}
+
 // Main A, written first, sets no bass voice; Main B changes the bass program. A new bass voice
 // puts bank and program together into Main A, and Main B's program byte becomes 35 in place.
 TEST(StyleVoices, AVoiceIsInsertedWhole) {
