@@ -205,8 +205,12 @@ constexpr std::array<DrumKit, 9> kDrumKits = {{{0, "Standard Kit", true},
                                                {32, "Jazz Kit", true},
                                                {40, "Brush Kit", true},
                                                {48, "Classic Kit", true}}};
-// The sound-effect kits of bank MSB 126.
-constexpr std::array<DrumKit, 2> kEffectKits = {{{0, "SFX Kit 1", false}, {1, "SFX Kit 2", false}}};
+// The sound-effect kits of bank MSB 126: none is a drum kit any General MIDI style can stand on.
+struct EffectKit {
+    std::uint8_t program;
+    const char* name;
+};
+constexpr std::array<EffectKit, 2> kEffectKits = {{{0, "SFX Kit 1"}, {1, "SFX Kit 2"}}};
 
 std::string Number(const std::optional<std::uint8_t>& value) {
     return value ? std::to_string(*value) : std::string("-");
@@ -234,7 +238,7 @@ const char* GeneralMidiName(std::uint8_t program) {
 
 const char* DrumKitName(std::uint8_t msb, std::uint8_t program) {
     const auto find = [program](const auto& kits) -> const char* {
-        for (const DrumKit& kit : kits) {
+        for (const auto& kit : kits) {
             if (kit.program == program)
                 return kit.name;
         }
