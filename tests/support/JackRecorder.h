@@ -20,15 +20,15 @@ struct Arrival {
     ByteArray bytes;
 };
 
-// A keyboard on the test's JACK server: the client "KorvaneRecorder" with the MIDI input port
-// "record", keeping every message that arrives. Unplug takes the client away as a keyboard's
-// goes; the client is deactivated first, so that its process callback has ended before the port
-// is freed (RtMidi's input frees its port while its callback may still read it, and crashes now
-// and then).
+// A keyboard on the test's JACK server: the client "KorvaneRecorder" (or another name) with the
+// MIDI input port "record", keeping every message that arrives. Unplug takes the client away as a
+// keyboard's goes; the client is deactivated first, so that its process callback has ended before
+// the port is freed (RtMidi's input frees its port while its callback may still read it, and
+// crashes now and then).
 class CJackRecorder {
 public:
-    CJackRecorder() {
-        m_client = jack_client_open("KorvaneRecorder", JackNoStartServer, nullptr);
+    explicit CJackRecorder(const char* client = "KorvaneRecorder") {
+        m_client = jack_client_open(client, JackNoStartServer, nullptr);
         if (!m_client)
             return;
         m_port = jack_port_register(m_client, "record", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);

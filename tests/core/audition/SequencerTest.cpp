@@ -814,6 +814,22 @@ TEST_F(SequencerTest, APortThatGoesAwayIsNamedAtTheNextPlay) {
     EXPECT_FALSE(sequencer.IsPlaying());
 }
 
+// A port named exactly is taken before one listed ahead of it whose name holds the setting.
+TEST_F(SequencerTest, APortNamedExactlyWinsOverOneThatHoldsTheName) {
+    CJackServer server;
+    if (!server.IsRunning())
+        GTEST_SKIP() << "jackd with the dummy backend could not be started";
+    const std::string midi = folder.File("drums.mid");
+    WriteBytes(midi, DrumTrack(127));
+    const CJackRecorder holder("OldKorvaneRecorder");
+    const CJackRecorder input;
+    ASSERT_TRUE(holder.IsPlugged() && input.IsPlugged());
+    CPortSequencer sequencer("KorvaneRecorder:record");
+    CMidPlay midPlay(sequencer, messages);
+    ASSERT_TRUE(midPlay.Load(midi));
+    EXPECT_EQ(sequencer.GetOpenedName(), "KorvaneRecorder:record");
+}
+
 // A port found by part of its name stays open from one file to the next: no new client comes
 // to JACK (and no reconnection delays the next file's first events).
 TEST_F(SequencerTest, APortFoundByPartOfItsNameIsKeptForTheNextFile) {
