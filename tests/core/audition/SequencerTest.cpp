@@ -410,6 +410,10 @@ TEST(EventSchedulerTest, RepeatingStartsOverAtTheEndUntilSetOff) {
     take(5.0);
     EXPECT_EQ(sent.size(), 2u);
     EXPECT_TRUE(schedule.Finished());
+    schedule.SetSequence({{{0.0, on}, {0.05, off}}, 0.1}); // exactly kShortestRepeat: repeats
+    sent.clear();
+    take(0.38); // passes from 0, 0.1, 0.2 and 0.3
+    EXPECT_EQ(sent.size(), 8u);
 }
 
 // One track at 1920 pulses a quarter: bank 0/0 and program 67 on channel 6, note 36 held 600
