@@ -25,6 +25,7 @@ TEST(PathsTest, DeviceNamesAndTrailingDotsOrBlanksAreTold) {
         {"com0.sty", FileNameProblem::None},
         {"com10.sty", FileNameProblem::None},
         {"console.sty", FileNameProblem::None},
+        {"pop.sty", FileNameProblem::None}, // three letters, none a device's in any case
         {"nul-mix.sty", FileNameProblem::None},
         {"a.sty.", FileNameProblem::TrailingDotOrBlank},
         {"d .", FileNameProblem::TrailingDotOrBlank},
