@@ -479,7 +479,7 @@ TEST_F(FolderConversionTest, ManyJobsStayWithinTheOpenFilesLimit) {
     for (int i = 0; i < 40; ++i)
         Put("s" + std::to_string(i) + ".sty", Generated(100 + std::uint64_t(i)));
     job.jobs = 1024;
-    EXPECT_EQ(ConvertedWithOpenFiles(48), 40);
+    EXPECT_EQ(ConvertedWithOpenFiles(40), 40);
     EXPECT_EQ(OutputNames().size(), 40u);
 #endif
 }
