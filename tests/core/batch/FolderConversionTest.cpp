@@ -75,6 +75,11 @@ protected:
     void Put(const std::string& name, const ByteArray& bytes) {
         WriteBytes(folder.File("in/" + name), bytes);
     }
+    // Puts count generated styles, prefix0.sty on, their seeds counting up from firstSeed.
+    void PutGenerated(const std::string& prefix, int count, std::uint64_t firstSeed) {
+        for (int i = 0; i < count; ++i)
+            Put(prefix + std::to_string(i) + ".sty", Generated(firstSeed + std::uint64_t(i)));
+    }
 
     // The file as korvane-cli convert and the window's Save write it.
     ByteArray ConvertedAlone(const std::string& name, std::uint16_t resolution = 0) {
@@ -302,8 +307,7 @@ TEST_F(FolderConversionTest, AFileWithNothingToAssignFailsWithItsReason) {
 }
 
 TEST_F(FolderConversionTest, ACancelledRunKeepsWhatIsWrittenAndLeavesNoPartFile) {
-    for (int i = 0; i < 6; ++i)
-        Put("s" + std::to_string(i) + ".sty", Generated(30 + std::uint64_t(i)));
+    PutGenerated("s", 6, 30);
     job.jobs = 1;
     std::vector<std::string> started;
     const auto summary =
@@ -326,8 +330,7 @@ TEST_F(FolderConversionTest, ACancelledRunKeepsWhatIsWrittenAndLeavesNoPartFile)
 TEST_F(FolderConversionTest, ParallelJobsWriteTheSameFilesAsOneWithTheUmasksMode) {
     KORVANE_POSIX_ONLY("umask and file modes");
 #ifndef _WIN32
-    for (int i = 0; i < 40; ++i)
-        Put("p" + std::to_string(i) + ".sty", Generated(40 + std::uint64_t(i)));
+    PutGenerated("p", 40, 40);
     job.jobs = 16;
     std::size_t reported = 0;
     const mode_t before = umask(022);
@@ -476,8 +479,7 @@ TEST_F(FolderConversionTest, TargetsLinkedToSourceFilesAreRefusedAndSourcesKept)
 TEST_F(FolderConversionTest, ManyJobsStayWithinTheOpenFilesLimit) {
     KORVANE_POSIX_ONLY("resource limits");
 #ifndef _WIN32
-    for (int i = 0; i < 40; ++i)
-        Put("s" + std::to_string(i) + ".sty", Generated(100 + std::uint64_t(i)));
+    PutGenerated("s", 40, 100);
     job.jobs = 1024;
     EXPECT_EQ(ConvertedWithOpenFiles(40), 40);
     EXPECT_EQ(OutputNames().size(), 40u);
@@ -489,8 +491,7 @@ TEST_F(FolderConversionTest, ManyJobsStayWithinTheOpenFilesLimit) {
 TEST_F(FolderConversionTest, AFileThatFindsNoDescriptorIsTriedAgainAfterACommit) {
     KORVANE_POSIX_ONLY("resource limits");
 #ifndef _WIN32
-    for (int i = 0; i < 20; ++i)
-        Put("s" + std::to_string(i) + ".sty", Generated(200 + std::uint64_t(i)));
+    PutGenerated("s", 20, 200);
     job.jobs = 1;
     EXPECT_EQ(ConvertedWithOpenFiles(64, 6), 20);
 #endif
